@@ -1,0 +1,22 @@
+// Turns the parser's errors into lines of the error state (29, 30); drops warnings.
+#pragma once
+
+#include <xercesc/sax/ErrorHandler.hpp>
+
+namespace qv {
+
+class ParseErrorHandler : public XERCES_CPP_NAMESPACE::ErrorHandler {
+public:
+    void warning(const XERCES_CPP_NAMESPACE::SAXParseException&) override {}
+    void error(const XERCES_CPP_NAMESPACE::SAXParseException& e) override;
+    void fatalError(const XERCES_CPP_NAMESPACE::SAXParseException& e) override;
+    void resetErrors() override {}
+
+    int lastError() const { return lastError_; }
+
+private:
+    void reportParseError(int code, const XERCES_CPP_NAMESPACE::SAXParseException& e);
+    int lastError_ = 0;
+};
+
+}  // namespace qv

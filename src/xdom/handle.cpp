@@ -1,0 +1,79 @@
+#include "xdom/handle.h"
+
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include "frame/parse_error_handler.h"
+#include "xdom/xpath_context.h"
+
+using namespace xercesc;
+
+QvHandle_::QvHandle_() = default;
+
+QvHandle_::~QvHandle_() {
+    resultText.reset();
+    if (!isDocument) return;
+    xpath.reset();  // the view refers to the tree: it goes first
+    errorHandler.reset();
+    parser.reset();  // frees the parsed tree
+    encoding.reset();
+    rememberedMap.clear();
+    if (ownsDocument && document) document->release();
+}
+
+namespace qv {
+
+QvHandle_* makeDocumentHandle(DOMDocument* document, bool owns) {
+    auto* h = new QvHandle_;
+    h->isDocument = true;
+    h->docHandle = h;
+    h->document = document;
+    h->node = document;
+    h->ownsDocument = owns;
+    takeEncoding(h);
+    return h;
+}
+
+QvHandle_* makeNodeHandle(QvHandle_* from, DOMNode* node) {
+    auto* h = new QvHandle_;
+    h->docHandle = documentHandleOf(from);
+    h->node = node;
+    return h;
+}
+
+const char* setResultText(QvHandle_* h, HostText text) {
+    h->resultText = std::move(text);
+    return h->resultText.get();
+}
+
+void takeEncoding(QvHandle_* h) {
+    const XMLCh* name = nullptr;
+    if (h->document) {
+        name = h->document->getInputEncoding();
+        if (!name || !*name) name = h->document->getXmlEncoding();
+    }
+    static const XMLCh kUtf8[] = u"utf-8";
+    if (!name || !*name) name = kUtf8;
+    size_t n = XMLString::stringLen(name);
+    h->encoding.reset(new XMLCh[n + 1]);
+    XMLString::copyString(h->encoding.get(), name);
+}
+
+}  // namespace qv
+
+extern "C" {
+
+QVXML_API int QV_XDOMClose(QvHandle h) {
+    delete h;
+    return 0;
+}
+
+QVXML_API int QV_XDOMCloseHandle(QvHandle h) {
+    delete h;
+    return 0;
+}
+
+QVXML_API int QV_XDOMIsDoc(QvHandle h) { return h->isDocument ? 1 : 0; }
+
+}  // extern "C"

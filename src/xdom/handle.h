@@ -1,0 +1,101 @@
+// The record behind every XDOM handle: a whole document (document handle) or one
+// node of a document (node handle).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <xercesc/util/XercesDefs.hpp>
+
+#include "qvxml.h"
+#include "xdom/transcode.h"
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMDocument;
+class DOMElement;
+class DOMNode;
+class XercesDOMParser;
+XERCES_CPP_NAMESPACE_END
+
+namespace qv {
+
+class ParseErrorHandler;
+
+// Xalan-C++ view of a document, built on the first XPath or XSLT use (xpath.cpp).
+struct XPathContext;
+struct XPathContextDeleter {
+    void operator()(XPathContext* context) const;
+};
+
+}  // namespace qv
+
+struct QvHandle_ {
+    using DOMDocument = XERCES_CPP_NAMESPACE::DOMDocument;
+    using DOMElement = XERCES_CPP_NAMESPACE::DOMElement;
+    using DOMNode = XERCES_CPP_NAMESPACE::DOMNode;
+
+    QvHandle_();
+    ~QvHandle_();  // the closing order lives here
+    QvHandle_(const QvHandle_&) = delete;
+    QvHandle_& operator=(const QvHandle_&) = delete;
+
+    int parseStatus = 0;                 // document handles: code of a failed parse
+    DOMDocument* document = nullptr;     // document handles only
+    DOMNode* node = nullptr;             // the document as a node, or the node stood for
+
+    // The first document-level processing instruction, taken out of the tree when
+    // the XPath context is built; QV_XDOMWrite puts it back before `detachedNext`
+    // (null: at the end) for the length of a write. Owned by the document.
+    DOMNode* detachedPI = nullptr;
+    DOMNode* detachedNext = nullptr;
+
+    qv::XmlText encoding;                // document handles: the document's encoding
+
+    // Namespace maps of the XPath exports (document handles).
+    DOMElement* nsHolder = nullptr;      // "_TMP_NS_MAP_NODE_", owned by the document
+    std::string rememberedMap;           // last namespace map text applied
+    bool hasRememberedMap = false;
+    const void* rememberedNsElement = nullptr;  // XalanElement of the holder, owned by the view
+    std::unique_ptr<qv::XPathContext, qv::XPathContextDeleter> xpath;
+    // Structural edits since the document was opened; the XPath view remembers the
+    // count it was built at and is rebuilt when they differ.
+    unsigned long changeCount = 0;
+
+    bool isDocument = false;
+    bool ownsDocument = false;           // released with the handle
+    QvHandle_* docHandle = nullptr;      // itself for a document handle
+
+    qv::HostText resultText;             // last text handed to the host through this handle
+
+    std::unique_ptr<qv::ParseErrorHandler> errorHandler;         // parsed documents only
+    std::unique_ptr<XERCES_CPP_NAMESPACE::XercesDOMParser> parser;  // owns the parsed tree
+};
+
+namespace qv {
+
+// A document handle over an existing document (not parsed): built, cloned,
+// transformed or mapped documents. `owns`: the handle releases the document.
+QvHandle_* makeDocumentHandle(XERCES_CPP_NAMESPACE::DOMDocument* document, bool owns);
+
+// A node handle for `node` under the document handle of `from`.
+QvHandle_* makeNodeHandle(QvHandle_* from, XERCES_CPP_NAMESPACE::DOMNode* node);
+
+// The document handle of any handle.
+inline QvHandle_* documentHandleOf(QvHandle_* h) {
+    while (h && !h->isDocument) h = h->docHandle;
+    return h;
+}
+
+// Replaces the handle's result text and returns it.
+const char* setResultText(QvHandle_* h, HostText text);
+
+// Every editing export calls this after it changed the tree of h's document.
+inline void markChanged(QvHandle_* h) {
+    if (QvHandle_* doc = documentHandleOf(h)) ++doc->changeCount;
+}
+
+// Sets the handle's encoding from its document: the actual encoding, else the
+// declared one, else "utf-8".
+void takeEncoding(QvHandle_* h);
+
+}  // namespace qv
