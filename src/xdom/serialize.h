@@ -1,0 +1,26 @@
+// Writing a node as XML text with the Xerces-C++ LS serializer.
+#pragma once
+
+#include <string>
+
+#include <xercesc/util/XercesDefs.hpp>
+
+#include "qvxml.h"
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMNode;
+XERCES_CPP_NAMESPACE_END
+
+namespace qv {
+
+// Writes `node` (with a document's detached processing instruction, if any, put back
+// in its place for the write). encoding: used when settings are absent or name no
+// output encoding. settings: null for the defaults (pretty print, split CDATA, discard
+// default content, no byte order mark). fileName: null writes into *text.
+// Returns false after reporting the failure in the error state.
+bool serializeNode(XERCES_CPP_NAMESPACE::DOMNode* node,
+                   XERCES_CPP_NAMESPACE::DOMNode* detachedPI,
+                   XERCES_CPP_NAMESPACE::DOMNode* detachedNext, const XMLCh* encoding,
+                   const QvDocSettings* settings, const char* fileName, std::string* text);
+
+}  // namespace qv
