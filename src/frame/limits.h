@@ -1,0 +1,16 @@
+// Every bound that protects the host process from hostile input, in one place.
+// README.md lists them; no legitimate document comes near any of them.
+#pragma once
+
+#include <cstddef>
+
+namespace qv::limits {
+
+// Parsing
+constexpr unsigned kEntityExpansions = 50000;          // entity references expanded per document
+constexpr std::size_t kMaxElementDepth = 10000;        // element nesting
+
+// XPath and XSLT
+constexpr std::size_t kMaxExpressionNesting = 1000;    // parentheses / brackets in one expression
+
+}  // namespace qv::limits
