@@ -1,0 +1,3 @@
+#include <qvxml.h>
+
+int main(void) { return Q_XMLResetErrMsg(); }
