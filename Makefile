@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build build-asan demo test test-asan bench install clean
+.PHONY: all deps build build-asan demo test bench fuzz install clean
 
 all: build
 
@@ -36,8 +36,15 @@ bench: deps
 	cmake --build $(BUILD) -j $(JOBS)
 	scripts/bench $(BUILD)
 
+# libFuzzer builds of fuzz/*_fuzz.cpp (clang, with ASan+UBSan), e.g.
+#   build-fuzz/fuzz/parse_fuzz -max_total_time=60 fuzz/corpus/parse_fuzz
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DQVXML_FUZZ=ON \
+	  -DQVXML_SANITIZE=ON -DQVXML_TESTS=OFF -DQVXML_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build build-fuzz -j $(JOBS)
+
 install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
