@@ -3,6 +3,7 @@
 #include <xercesc/dom/DOMAttr.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMException.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "frame/errors.h"
@@ -45,6 +46,13 @@ private:
     QvHandle_* doc_ = nullptr;
 };
 
+// The DOM refuses a node under one of its descendants but not under itself, which
+// would make the node its own child and cut it out of the tree: refuse that alike.
+void refuseCycle(const DOMNode* parent, const DOMNode* n) {
+    for (const DOMNode* a = parent; a; a = a->getParentNode())
+        if (a == n) throw DOMException(DOMException::HIERARCHY_REQUEST_ERR, 0);
+}
+
 // Sets attribute n on r when r is an element (an attribute of the same name is
 // replaced); otherwise reports 18.
 void attachAttribute(DOMNode* r, DOMNode* n) {
@@ -67,6 +75,7 @@ void attachBeside(QvHandle_* reference, QvHandle_* node, bool after) {
             reportDom(19);
             return;
         }
+        refuseCycle(parent, n);
         parent->insertBefore(n, after ? r->getNextSibling() : r);
     }
     if (domStatus() == 0) markChanged(reference);
@@ -152,10 +161,12 @@ QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
     return qv::guardStatus({"XDOMAddChild", 22}, [&] {
         DOMNode* r = parent->node;
         DOMNode* n = child->node;
-        if (qv::isAttribute(n))
+        if (qv::isAttribute(n)) {
             qv::attachAttribute(r, n);
-        else
+        } else {
+            qv::refuseCycle(r, n);
             r->appendChild(n);
+        }
         if (qv::domStatus() == 0) qv::markChanged(parent);
     });
 }
@@ -171,6 +182,7 @@ QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
         } else if (rAttribute || nAttribute) {
             qv::reportDom(25);
         } else if (DOMNode* parent = r->getParentNode()) {
+            qv::refuseCycle(parent, n);
             parent->replaceChild(n, r);
         } else {
             qv::reportDom(19);
