@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "dom_test_support.h"
@@ -41,6 +42,9 @@ struct Case {
     const char* found;    // position of the node found; "" for none
     std::string message;  // the error text when none is found
 };
+
+// ctest lists each case by its name.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class Navigate : public ::testing::TestWithParam<Case> {
 protected:
