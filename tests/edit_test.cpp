@@ -114,6 +114,40 @@ TEST_F(Edit, RootEncodingFieldFilledToTheLastByteIsNotOverrun) {
     EXPECT_EQ(str(doc->document->getXmlEncoding()), std::string(sizeof settings.docEncoding, 'A'));
 }
 
+TEST_F(Edit, ADocumentBuiltNodeByNodeIsWrittenAsExpected) {
+    QvDocSettings settings{};
+    std::snprintf(settings.docEncoding, sizeof settings.docEncoding, "UTF-8");
+    Handle doc(QV_XDOMCreateRoot(&settings));
+    ASSERT_TRUE(doc);
+    Handle declaration = create(doc.get(), "UTF-8", "yes", QV_NODE_XML_DECLARATION);
+    Handle root = create(doc.get(), "o:order:urn:orders", nullptr, QV_NODE_ELEMENT);
+    ASSERT_EQ(QV_XDOMAddChild(doc.get(), root.get()), 0);
+    Handle ns = create(root.get(), "xmlns:o", "urn:orders", QV_NODE_ATTRIBUTE);
+    Handle id = create(root.get(), "id", "7", QV_NODE_ATTRIBUTE);
+    Handle line = create(root.get(), "o:line", nullptr, QV_NODE_ELEMENT);  // o bound in scope
+    Handle qty = create(line.get(), nullptr, "2 < 3", QV_NODE_TEXT);
+    Handle note = create(root.get(), nullptr, " checked ", QV_NODE_COMMENT);
+    Handle pi = create(doc.get(), "app", "run", QV_NODE_PROCESSING_INSTRUCTION);
+    EXPECT_EQ(QV_XDOMAddChild(root.get(), ns.get()), 0);
+    EXPECT_EQ(QV_XDOMAddChild(root.get(), id.get()), 0);
+    EXPECT_EQ(QV_XDOMAddChild(root.get(), line.get()), 0);
+    EXPECT_EQ(QV_XDOMAddChild(line.get(), qty.get()), 0);
+    EXPECT_EQ(QV_XDOMInsert(line.get(), note.get()), 0);
+    EXPECT_EQ(QV_XDOMAppend(root.get(), pi.get()), 0);
+    EXPECT_EQ(str(line->node->getNamespaceURI()), "urn:orders");
+
+    QvDocSettings out{};
+    out.xmlDeclaration = 1;
+    std::snprintf(out.lineEnd, sizeof out.lineEnd, "LF");
+    const char* text = QV_XDOMWrite(doc.get(), &out, nullptr);
+    ASSERT_NE(text, nullptr) << Q_XMLGetErrMsg();
+    EXPECT_EQ(std::string(text),
+              // (the writer puts a blank before "?>" when it writes standalone)
+              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>"
+              "<o:order xmlns:o=\"urn:orders\" id=\"7\"><!-- checked --><o:line>2 &lt; 3</o:line>"
+              "</o:order><?app run?>");
+}
+
 // ---- Qualified names -----------------------------------------------------------
 
 TEST_F(Edit, QualifiedNameForms) {
@@ -540,6 +574,14 @@ TEST_F(Edit, CloneOfADocumentKeepsTheInstructionTheXPathViewSetAside) {
     ASSERT_TRUE(copy);
     EXPECT_EQ(picture(copy.get()), "<?first a?><r/><?second b?>");
     EXPECT_EQ(picture(doc.get()), "<r/><?second b?>");  // the view's tree is as it was
+
+    // The node it stood before is gone: it goes at the end.
+    Handle removed(QV_XDOMRemove(nodeAt(doc.get(), "/0").get(), ""));
+    ASSERT_TRUE(removed);
+    Handle second(QV_XDOMClone(doc.get(), 1));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(picture(second.get()), "<?second b?><?first a?>");
+    EXPECT_EQ(picture(doc.get()), "<?second b?>");
 }
 
 TEST_F(Edit, CloneOfANodeStaysInItsDocumentUnattached) {

@@ -26,10 +26,12 @@ class ReattachedInstruction {
 public:
     ReattachedInstruction(QvHandle_* h, DOMNode* copied) {
         QvHandle_* doc = documentHandleOf(h);
-        if (doc && doc->detachedPI && copied == doc->document) {
-            doc_ = doc;
-            doc->document->insertBefore(doc->detachedPI, doc->detachedNext);
-        }
+        if (!doc || !doc->detachedPI || copied != doc->document) return;
+        if (doc->detachedPI->getParentNode()) return;  // already back in a tree
+        DOMNode* next = doc->detachedNext;
+        if (next && next->getParentNode() != doc->document) next = nullptr;  // then at the end
+        doc->document->insertBefore(doc->detachedPI, next);
+        doc_ = doc;
     }
     ~ReattachedInstruction() {
         if (!doc_) return;
