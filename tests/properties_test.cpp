@@ -187,4 +187,22 @@ TEST_F(Properties, SetNodeValue) {
               "<!--note--><e/><e/></r>");
 }
 
+
+TEST_F(Properties, LongAttributeNamesAreFound) {
+    const std::string local(5000, 'a');
+    const std::string uri = "urn:" + std::string(5000, 'u');
+    const std::string text = "<r " + local + "=\"1\" xmlns:p=\"" + uri + "\" p:" + local + "=\"2\"/>";
+    Handle longDoc = open(text.c_str());
+    ASSERT_TRUE(longDoc);
+    Handle element = nodeAt(longDoc.get(), "/0");
+    Handle plain(QV_XDOMGetAttribute(element.get(), local.c_str()));
+    Handle qualified(QV_XDOMGetAttribute(element.get(), (local + ":" + uri).c_str()));
+    ASSERT_TRUE(plain && qualified);
+    EXPECT_STREQ(QV_XDOMGetNodeValue(plain.get()), "1");
+    EXPECT_STREQ(QV_XDOMGetNodeValue(qualified.get()), "2");
+    Handle removed(QV_XDOMRemove(element.get(), (local + ":" + uri).c_str()));
+    ASSERT_TRUE(removed);
+    EXPECT_STREQ(QV_XDOMGetNodeValue(removed.get()), "2");
+}
+
 }  // namespace
