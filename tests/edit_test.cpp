@@ -164,7 +164,7 @@ TEST_F(Edit, QualifiedNameForms) {
     struct Case {
         const char* name;
         QvHandle context;
-        std::string spec;
+        std::string written;
         int type;
         std::string qualifiedName;  // expected
         std::string uri;            // expected, "<null>" for none
@@ -193,7 +193,7 @@ TEST_F(Edit, QualifiedNameForms) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Q_XMLResetErrMsg();
-        Handle node = create(c.context, c.spec.c_str(), "v", c.type);
+        Handle node = create(c.context, c.written.c_str(), "v", c.type);
         EXPECT_EQ(Q_XMLGetDOMStatus(), c.status);
         if (c.status) {
             EXPECT_FALSE(node);

@@ -30,9 +30,9 @@ const XMLCh* lookupPrefix(const XmlString& prefix, const DOMNode* context) {
 
 }  // namespace
 
-QualifiedName resolveQualifiedName(const XMLCh* spec, const DOMNode* context) {
+QualifiedName resolveQualifiedName(const XMLCh* written, const DOMNode* context) {
     QualifiedName name;
-    XmlString text = spec ? XmlString(spec) : XmlString();
+    XmlString text = written ? XmlString(written) : XmlString();
     const size_t first = text.find(kColon);
     if (first == XmlString::npos) {
         name.qualifiedName = std::move(text);
@@ -53,8 +53,8 @@ QualifiedName resolveQualifiedName(const XMLCh* spec, const DOMNode* context) {
     return name;
 }
 
-DOMAttr* findAttribute(const DOMElement* element, const XMLCh* spec) {
-    XmlString text = spec ? XmlString(spec) : XmlString();
+DOMAttr* findAttribute(const DOMElement* element, const XMLCh* written) {
+    XmlString text = written ? XmlString(written) : XmlString();
     const size_t colon = text.find(kColon);
     if (colon == XmlString::npos) return element->getAttributeNode(text.c_str());
     XmlString local = text.substr(0, colon);

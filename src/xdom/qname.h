@@ -1,4 +1,4 @@
-// Name arguments of the node exports: the qualified-name specification of new
+// Name arguments of the node exports: the written form of new
 // elements and attributes, and the "name" / "local:uri" form of attribute look-ups.
 // Names of any length are accepted.
 #pragma once
@@ -28,10 +28,10 @@ struct QualifiedName {
 
     const XMLCh* uri() const { return hasNamespace ? namespaceUri.c_str() : nullptr; }
 };
-QualifiedName resolveQualifiedName(const XMLCh* spec, const XERCES_CPP_NAMESPACE::DOMNode* context);
+QualifiedName resolveQualifiedName(const XMLCh* written, const XERCES_CPP_NAMESPACE::DOMNode* context);
 
-// The attribute of `element` named by `spec` ("name", or "local:uri" for an
+// The attribute of `element` named by `written` ("name", or "local:uri" for an
 // attribute in a namespace); null when it has none.
-XERCES_CPP_NAMESPACE::DOMAttr* findAttribute(const XERCES_CPP_NAMESPACE::DOMElement* element, const XMLCh* spec);
+XERCES_CPP_NAMESPACE::DOMAttr* findAttribute(const XERCES_CPP_NAMESPACE::DOMElement* element, const XMLCh* written);
 
 }  // namespace qv
