@@ -1,0 +1,145 @@
+// Making documents and nodes: QV_XDOMCreateRoot, QV_XDOMCreateNode.
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include <strings.h>
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/dom/impl/DOMDocumentImpl.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include "frame/errors.h"
+#include "frame/guard.h"
+#include "frame/runtime.h"
+#include "xdom/handle.h"
+#include "xdom/node_access.h"
+#include "xdom/qname.h"
+
+using namespace xercesc;
+
+namespace qv {
+namespace {
+
+struct ReleaseDocument {
+    void operator()(DOMDocument* d) const { d->release(); }
+};
+struct ReleaseTranscoded {
+    void operator()(XMLCh* s) const { XMLString::release(&s); }
+};
+
+// The encoding name of the settings record: a field of fixed width that a host may
+// fill to the last byte without a terminator.
+std::string recordEncodingName(const QvDocSettings* settings) {
+    const char* name = settings->docEncoding;
+    return std::string(name, strnlen(name, sizeof settings->docEncoding));
+}
+
+// The encoding named by the XML declaration. The DOM interface only reads it; every
+// document of this library is the DOM's own implementation, which also sets it.
+void setDeclaredEncoding(DOMDocument* document, const XMLCh* encoding) {
+    if (auto* impl = dynamic_cast<DOMDocumentImpl*>(document)) impl->setXmlEncoding(encoding);
+}
+
+bool isYes(const char* word) {
+    if (!word) return false;
+    return strcasecmp(word, "yes") == 0 || strcasecmp(word, "true") == 0;
+}
+
+// Type code 13: the document's XML declaration. The handle's encoding follows a
+// declared encoding that the document did not get from parsing.
+void setDeclaration(QvHandle_* h, DOMDocument* document, const char* encoding, const char* standalone) {
+    static const XMLCh kVersion[] = u"1.0";
+    XmlText name = toXmlText(encoding);
+    document->setXmlVersion(kVersion);
+    setDeclaredEncoding(document, name.get());
+    document->setXmlStandalone(isYes(standalone));
+    QvHandle_* doc = documentHandleOf(h);
+    if (doc && doc->document == document) takeEncoding(doc);
+}
+
+DOMNode* makeNode(DOMDocument* document, const QvHandle_* h, const char* name, const char* value,
+                  int type) {
+    XmlText xmlName = toXmlText(name);
+    XmlText xmlValue = toXmlText(value);
+    switch (type) {
+        case QV_NODE_ELEMENT: {
+            QualifiedName qn = resolveQualifiedName(xmlName.get(), h->node);
+            return document->createElementNS(qn.uri(), qn.qualifiedName.c_str());
+        }
+        case QV_NODE_ATTRIBUTE: {
+            QualifiedName qn = resolveQualifiedName(xmlName.get(), h->node);
+            DOMAttr* attribute = document->createAttributeNS(qn.uri(), qn.qualifiedName.c_str());
+            if (attribute) attribute->setValue(xmlValue.get());
+            return attribute;
+        }
+        case QV_NODE_TEXT: return document->createTextNode(xmlValue.get());
+        case QV_NODE_CDATA_SECTION: return document->createCDATASection(xmlValue.get());
+        case QV_NODE_ENTITY_REFERENCE: return document->createEntityReference(xmlName.get());
+        case QV_NODE_ENTITY: return document->createEntity(xmlName.get());
+        case QV_NODE_PROCESSING_INSTRUCTION:
+            return document->createProcessingInstruction(xmlName.get(), xmlValue.get());
+        case QV_NODE_COMMENT: return document->createComment(xmlValue.get());
+        case QV_NODE_DOCUMENT: return document;
+        case QV_NODE_DOCUMENT_TYPE: return document->createDocumentType(xmlName.get());
+        case QV_NODE_DOCUMENT_FRAGMENT: return document->createDocumentFragment();
+        case QV_NODE_NOTATION: return document->createNotation(xmlName.get());
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+}  // namespace qv
+
+extern "C" {
+
+QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
+    qv::setDomStatus(0);
+    if (!qv::initXmlRuntime()) return nullptr;
+    return qv::guardDom<QvHandle>({"XDOMCreateRoot", 2}, nullptr, [&]() -> QvHandle {
+        std::unique_ptr<DOMDocument, qv::ReleaseDocument> document(
+            DOMImplementation::getImplementation()->createDocument(XMLPlatformUtils::fgMemoryManager));
+        if (!document) {
+            qv::reportDom(2);
+            return nullptr;
+        }
+        std::string encoding = qv::recordEncodingName(settings);
+        if (!encoding.empty()) {
+            // The record's encoding name is in the local code page.
+            std::unique_ptr<XMLCh, qv::ReleaseTranscoded> name(XMLString::transcode(encoding.c_str()));
+            qv::setDeclaredEncoding(document.get(), name.get());
+        }
+        document->setXmlStandalone(settings->standalone != 0);
+        QvHandle h = qv::makeDocumentHandle(document.get(), true);
+        document.release();
+        return h;
+    });
+}
+
+QVXML_API QvHandle QV_XDOMCreateNode(QvHandle h, const char* name, const char* value, int type) {
+    qv::setDomStatus(0);
+    return qv::guardDom<QvHandle>({"XDOMCreateNode", 99, "XDOMCreateNode"}, nullptr, [&]() -> QvHandle {
+        DOMDocument* document = qv::owningDocument(h);
+        if (!document) {
+            qv::reportDom(8);
+            return nullptr;
+        }
+        if (type < QV_NODE_ELEMENT || type > QV_NODE_XML_DECLARATION) {
+            qv::reportDom(9, type);
+            return nullptr;
+        }
+        if (type == QV_NODE_XML_DECLARATION) {
+            // No node is made; the handle of the document node tells the host it worked.
+            qv::setDeclaration(h, document, name, value);
+            qv::markChanged(h);
+            return qv::makeNodeHandle(h, document);
+        }
+        DOMNode* node = qv::makeNode(document, h, name, value, type);
+        if (!node) return nullptr;
+        if (node != document) qv::markChanged(h);
+        return qv::makeNodeHandle(h, node);
+    });
+}
+
+}  // extern "C"
