@@ -124,6 +124,8 @@ const KeyShape kShapes[] = {
      -1, -1},
 };
 
+void PrintTo(const KeyShape& s, std::ostream* os) { *os << s.name; }
+
 class KeyPaths : public maptest::MapTest, public ::testing::WithParamInterface<KeyShape> {};
 
 TEST_P(KeyPaths, Derived) {

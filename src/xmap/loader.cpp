@@ -214,9 +214,10 @@ bool Loader::loadMappingFile(const DOMDocument* doc) {
         return false;
     }
     for (const DOMNode* c = root.first->getFirstChild(); c; c = c->getNextSibling()) {
-        const auto* e = static_cast<const DOMElement*>(c);
-        if (named(c, u"OPTIONS") && !readOptions(e)) return false;
-        if (named(c, u"TABLECLASSMAP") && !readTableClassMap(e)) return false;
+        if (named(c, u"OPTIONS") && !readOptions(static_cast<const DOMElement*>(c)))
+            return false;
+        if (named(c, u"TABLECLASSMAP") && !readTableClassMap(static_cast<const DOMElement*>(c)))
+            return false;
     }
     if (model_.maps.empty()) {
         report(3002, "TABLECLASSMAP", "QVXMAP");
