@@ -21,9 +21,6 @@ namespace {
 
 constexpr char kXmlDateFormat[] = "D-YMD[4,2,2]";
 
-// Text of a model name as messages show it.
-const char* shown(const Text& t) { return t ? t->c_str() : "(null)"; }
-
 const XMLCh* localNameOf(const DOMNode* n) {
     const XMLCh* name = n->getLocalName();
     return name ? name : n->getNodeName();
