@@ -179,7 +179,7 @@ void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLC
 
     ReattachedPI pi(node, detachedPI, detachedNext);
     CdataSplit split(node, splitCdata);
-    writer->write(split.nodeToWrite(), output.get());
+    for (DOMNode* n : split.nodesToWrite()) writer->write(n, output.get());
     target->flush();
 }
 
