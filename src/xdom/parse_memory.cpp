@@ -1,7 +1,6 @@
 #include "xdom/parse_memory.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
@@ -9,10 +8,30 @@
 using namespace xercesc;
 
 namespace qv {
+
+// Every block is linked into the manager's list, so that what the parser itself
+// leaves behind (Xerces-C++ 3.2.4 drops a declaration for every external DTD it
+// scans) is freed with the parser instead of leaking once per document.
+struct ParseMemory::Block {
+    Block* prev;
+    Block* next;
+    std::size_t size;
+};
+
 namespace {
-// Each block starts with its size, padded to keep the caller's part aligned.
-constexpr std::size_t kHeader = alignof(std::max_align_t);
+// The header keeps the caller's part aligned for any type.
+constexpr std::size_t kHeader =
+    (sizeof(ParseMemory::Block) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
+    alignof(std::max_align_t);
 }  // namespace
+
+ParseMemory::~ParseMemory() {
+    while (blocks_) {
+        Block* next = blocks_->next;
+        std::free(blocks_);
+        blocks_ = next;
+    }
+}
 
 MemoryManager* ParseMemory::getExceptionMemoryManager() {
     return XMLPlatformUtils::fgMemoryManager;
@@ -24,20 +43,27 @@ void* ParseMemory::allocate(XMLSize_t size) {
         window_ = budget_ = 0;  // reporting allocates too
         onExceeded_(context_, window);
     }
-    auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
+    auto* block = static_cast<Block*>(std::malloc(size + kHeader));
     if (!block) throw OutOfMemoryException();
-    std::memcpy(block, &size, sizeof size);
+    block->prev = nullptr;
+    block->next = blocks_;
+    block->size = size;
+    if (blocks_) blocks_->prev = block;
+    blocks_ = block;
     held_ += size;
     if (held_ > peak_) peak_ = held_;
-    return block + kHeader;
+    return reinterpret_cast<unsigned char*>(block) + kHeader;
 }
 
 void ParseMemory::deallocate(void* p) {
     if (!p) return;
-    unsigned char* block = static_cast<unsigned char*>(p) - kHeader;
-    std::size_t size;
-    std::memcpy(&size, block, sizeof size);
-    held_ -= size;
+    auto* block = reinterpret_cast<Block*>(static_cast<unsigned char*>(p) - kHeader);
+    if (block->prev)
+        block->prev->next = block->next;
+    else
+        blocks_ = block->next;
+    if (block->next) block->next->prev = block->prev;
+    held_ -= block->size;
     std::free(block);
 }
 

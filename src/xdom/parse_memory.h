@@ -17,6 +17,10 @@ public:
     using OnExceeded = void (*)(void* context, std::size_t window);
 
     ParseMemory(OnExceeded onExceeded, void* context) : onExceeded_(onExceeded), context_(context) {}
+    ~ParseMemory() override;  // frees whatever is still held
+    ParseMemory(const ParseMemory&) = delete;
+    ParseMemory& operator=(const ParseMemory&) = delete;
+    struct Block;
 
     // 0: no bound (after the parse: the host may grow the document at will).
     void setWindow(std::size_t bytes) {
@@ -32,6 +36,7 @@ public:
     void deallocate(void* p) override;
 
 private:
+    Block* blocks_ = nullptr;
     OnExceeded onExceeded_;
     void* context_;
     std::size_t window_ = 0;
