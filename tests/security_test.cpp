@@ -40,6 +40,7 @@ std::string quadratic(bool inAttribute) {
 TEST_F(Hostile, FailWithAClearFatalError) {
     const std::string bomb = dataPath("billion_laughs.xml");
     const std::string entityFile = dataPath("external_entity.xml");
+    const std::string entityFromDtd = dataPath("external_entity_in_dtd.xml");
     const std::string secret = dataPath("secret.txt");
     const std::string entityInMemory = "<!DOCTYPE r [<!ELEMENT r ANY><!ENTITY x SYSTEM 'file://" +
                                        secret + "'>]><r>&x;</r>";
@@ -58,6 +59,8 @@ TEST_F(Hostile, FailWithAClearFatalError) {
         {"quadratic blowup in an attribute", quadraticAttribute.c_str(), 1,
          "MB for one piece of this document"},
         {"external entity naming a file", entityFile.c_str(), 0,
+         "Message: external entity 'secret.txt' is not read"},
+        {"external entity declared in the external DTD", entityFromDtd.c_str(), 0,
          "Message: external entity 'secret.txt' is not read"},
         {"external entity by URL from memory", entityInMemory.c_str(), 1,
          "is not read: documents may not include other files or URLs through entities"},
