@@ -129,6 +129,27 @@ TEST_F(Write, OutputEncodingFromTheRecordElseTheDocument) {
     }
 }
 
+TEST_F(Write, UnknownOrUnterminatedOutputEncoding) {
+    Handle h(QV_XDOMOpen("<r>x</r>", 1));
+    ASSERT_NE(h.h, nullptr);
+    QvDocSettings s = settings("NO-SUCH-ENCODING", "");
+    EXPECT_EQ(QV_XDOMWrite(h, &s, nullptr), nullptr);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 4002);
+    EXPECT_EQ(linesStartingWith("XDOMWrite: the XML text could not be written: "), 1)
+        << Q_XMLGetErrMsg();
+    EXPECT_NE(std::string(Q_XMLGetErrMsg()).find("NO-SUCH-ENCODING"), std::string::npos)
+        << Q_XMLGetErrMsg();
+
+    Q_XMLResetErrMsg();
+    s = settings("", "");
+    std::memset(s.outEncoding, 'A', sizeof s.outEncoding);
+    std::memset(s.lineEnd, 'B', sizeof s.lineEnd);
+    EXPECT_EQ(QV_XDOMWrite(h, &s, nullptr), nullptr);  // a name of 40 letters "A"
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 4002);
+    EXPECT_NE(std::string(Q_XMLGetErrMsg()).find(std::string(40, 'A') + "'"), std::string::npos)
+        << Q_XMLGetErrMsg();
+}
+
 TEST_F(Write, NodeHandleWritesItsSubtree) {
     Handle doc(QV_XDOMOpen("<?xml version='1.0' encoding='ISO-8859-1'?><r><item a='1'>caf\xe9</item><x/></r>", 1));
     ASSERT_NE(doc.h, nullptr) << Q_XMLGetErrMsg();
