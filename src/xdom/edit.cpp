@@ -20,34 +20,6 @@ namespace {
 bool isAttribute(const DOMNode* node) { return node->getNodeType() == DOMNode::ATTRIBUTE_NODE; }
 bool isElement(const DOMNode* node) { return node->getNodeType() == DOMNode::ELEMENT_NODE; }
 
-// While a document is copied, the processing instruction that the XPath view took
-// out of its tree is put back in its place, so that the copy is whole.
-class ReattachedInstruction {
-public:
-    ReattachedInstruction(QvHandle_* h, DOMNode* copied) {
-        QvHandle_* doc = documentHandleOf(h);
-        if (!doc || !doc->detachedPI || copied != doc->document) return;
-        if (doc->detachedPI->getParentNode()) return;  // already back in a tree
-        DOMNode* next = doc->detachedNext;
-        if (next && next->getParentNode() != doc->document) next = nullptr;  // then at the end
-        doc->document->insertBefore(doc->detachedPI, next);
-        doc_ = doc;
-    }
-    ~ReattachedInstruction() {
-        if (!doc_) return;
-        try {
-            doc_->document->removeChild(doc_->detachedPI);
-        } catch (...) {
-            // it was inserted a moment ago; removing it cannot fail
-        }
-    }
-    ReattachedInstruction(const ReattachedInstruction&) = delete;
-    ReattachedInstruction& operator=(const ReattachedInstruction&) = delete;
-
-private:
-    QvHandle_* doc_ = nullptr;
-};
-
 // The DOM refuses a node under one of its descendants but not under itself, which
 // would make the node its own child and cut it out of the tree: refuse that alike.
 void refuseCycle(const DOMNode* parent, const DOMNode* n) {
@@ -114,7 +86,8 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
     return qv::guardDom<QvHandle>({"XDOMClone", 99, "XDOMClone"}, nullptr, [&]() -> QvHandle {
         DOMNode* copy;
         {
-            qv::ReattachedInstruction whole(h, h->node);
+            QvHandle_* doc = qv::documentHandleOf(h);
+            qv::ReattachedPI whole(h->node, doc->detachedPI, doc->detachedNext);
             copy = h->node->cloneNode(deep != 0);
         }
         if (!copy) {
@@ -125,7 +98,9 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
             // An independent document: its handle owns it and releases it when closed.
             auto* document = static_cast<DOMDocument*>(copy);
             try {
-                return qv::makeDocumentHandle(document, true);
+                QvHandle copyHandle = qv::makeDocumentHandle(document, true);
+                copyHandle->documentMemory = qv::documentHandleOf(h)->documentMemory;
+                return copyHandle;
             } catch (...) {
                 document->release();
                 throw;

@@ -27,7 +27,7 @@ std::u16string text16(const XMLCh* s) {
 
 GuardedParser::GuardedParser(bool schema)
     : ParseMemoryHolder(&GuardedParser::memoryExceeded, this),
-      XercesDOMParser(nullptr, &memory_, nullptr) {
+      XercesDOMParser(nullptr, memory_.get(), nullptr) {
     setValidationScheme(Val_Auto);
     setDoNamespaces(true);
     setDoSchema(schema);
@@ -44,7 +44,7 @@ void GuardedParser::setInputSize(std::size_t bytes) {
     std::size_t allowance = std::max(limits::kEntityExpansionChars,
                                      bytes * limits::kEntityAmplification);
     budget_ = bytes + allowance;
-    memory_.setWindow(limits::kParseMemoryWindow + bytes * limits::kParseMemoryWindowPerByte);
+    memory_->setWindow(limits::kParseMemoryWindow + bytes * limits::kParseMemoryWindowPerByte);
 }
 
 // The attribute values of a start tag are expanded in full before the parser sees
@@ -60,7 +60,7 @@ void GuardedParser::memoryExceeded(void* parser, std::size_t window) {
 // what entity expansion adds (the "quadratic blowup" of a large entity referenced
 // many times passes the expansion count but not this).
 void GuardedParser::produced(std::size_t count) {
-    memory_.checkpoint();
+    memory_->checkpoint();
     produced_ += count;
     if (produced_ > budget_)
         fail("entity expansion produces more than " + std::to_string(budget_) +
@@ -88,7 +88,7 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
 void GuardedParser::endElement(const XMLElementDecl& elemDecl, const unsigned int urlId,
                                const bool isRoot, const XMLCh* const elemPrefix) {
     if (depth_ > 0) --depth_;
-    memory_.checkpoint();
+    memory_->checkpoint();
     XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
 }
 

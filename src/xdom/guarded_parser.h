@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -20,11 +21,13 @@ namespace qv {
 struct ParseLimitExceeded {};
 
 // The parser's memory manager must outlive the parser's document, which the parser
-// releases in its destructor: a base listed first is built first and goes last.
+// releases in its destructor: a base listed first is built first and goes last. It is
+// shared because a document cloned from the tree lives on the same manager and may
+// outlive the parser (see QvHandle_::documentMemory).
 struct ParseMemoryHolder {
     explicit ParseMemoryHolder(ParseMemory::OnExceeded onExceeded, void* context)
-        : memory_(onExceeded, context) {}
-    ParseMemory memory_;
+        : memory_(std::make_shared<ParseMemory>(onExceeded, context)) {}
+    std::shared_ptr<ParseMemory> memory_;
 };
 
 class GuardedParser : private ParseMemoryHolder, public XERCES_CPP_NAMESPACE::XercesDOMParser {
@@ -38,8 +41,9 @@ public:
     // entity expansion may add and the memory the parse may hold.
     void setInputSize(std::size_t bytes);
     // After the parse the document is the host's to grow.
-    void liftMemoryBudget() { memory_.setWindow(0); }
-    const ParseMemory& memory() const { return memory_; }
+    void liftMemoryBudget() { memory_->setWindow(0); }
+    const ParseMemory& memory() const { return *memory_; }
+    std::shared_ptr<ParseMemory> sharedMemory() const { return memory_; }
 
     void startElement(const XERCES_CPP_NAMESPACE::XMLElementDecl& elemDecl, const unsigned int urlId,
                       const XMLCh* const elemPrefix,

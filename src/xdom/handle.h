@@ -67,6 +67,10 @@ struct QvHandle_ {
 
     qv::HostText resultText;             // last text handed to the host through this handle
 
+    // The memory manager a parsed tree lives on. Documents cloned from the tree are
+    // made on the same manager, so their handles share it too.
+    std::shared_ptr<void> documentMemory;
+
     std::unique_ptr<qv::ParseErrorHandler> errorHandler;         // parsed documents only
     std::unique_ptr<XERCES_CPP_NAMESPACE::XercesDOMParser> parser;  // owns the parsed tree
 };
@@ -93,6 +97,23 @@ const char* setResultText(QvHandle_* h, HostText text);
 inline void markChanged(QvHandle_* h) {
     if (QvHandle_* doc = documentHandleOf(h)) ++doc->changeCount;
 }
+
+// Puts a document's detached processing instruction back in its place for as long
+// as it lives (a write or a copy of the whole document): before `next`, or at the end
+// when next is null or no longer a child. Does nothing unless `written` is the
+// document node and the instruction is out of the tree.
+class ReattachedPI {
+public:
+    ReattachedPI(XERCES_CPP_NAMESPACE::DOMNode* written, XERCES_CPP_NAMESPACE::DOMNode* pi,
+                 XERCES_CPP_NAMESPACE::DOMNode* next);
+    ~ReattachedPI();
+    ReattachedPI(const ReattachedPI&) = delete;
+    ReattachedPI& operator=(const ReattachedPI&) = delete;
+
+private:
+    XERCES_CPP_NAMESPACE::DOMNode* parent_ = nullptr;
+    XERCES_CPP_NAMESPACE::DOMNode* pi_ = nullptr;
+};
 
 // Sets the handle's encoding from its document: the actual encoding, else the
 // declared one, else "utf-8".

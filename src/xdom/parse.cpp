@@ -79,6 +79,7 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
         h->errorHandler.reset();
         return;
     }
+    h->documentMemory = parser->sharedMemory();
     h->parser = std::move(parser);
     h->document = h->parser->getDocument();
     h->node = h->document;

@@ -25,6 +25,7 @@
 #include "frame/errors.h"
 #include "frame/guard.h"
 #include "xdom/cdata_split.h"
+#include "xdom/handle.h"
 #include "xdom/transcode.h"
 
 using namespace xercesc;
@@ -72,33 +73,6 @@ struct XercesRelease {
 };
 template <class T>
 using Released = std::unique_ptr<T, XercesRelease<T>>;
-
-// Puts a document's detached processing instruction back before `next` (at the end
-// when next is null or no longer a child of the document) for the length of a write.
-class ReattachedPI {
-public:
-    ReattachedPI(DOMNode* written, DOMNode* pi, DOMNode* next) {
-        if (!pi || !written || written->getNodeType() != DOMNode::DOCUMENT_NODE) return;
-        if (pi->getParentNode()) return;  // already in a tree: nothing to do
-        if (next && next->getParentNode() != written) next = nullptr;
-        written->insertBefore(pi, next);
-        parent_ = written;
-        pi_ = pi;
-    }
-    ~ReattachedPI() {
-        if (!parent_) return;
-        try {
-            parent_->removeChild(pi_);
-        } catch (...) {
-        }
-    }
-    ReattachedPI(const ReattachedPI&) = delete;
-    ReattachedPI& operator=(const ReattachedPI&) = delete;
-
-private:
-    DOMNode* parent_ = nullptr;
-    DOMNode* pi_ = nullptr;
-};
 
 struct Feature {
     const XMLCh* name;
