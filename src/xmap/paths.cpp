@@ -1,0 +1,184 @@
+// Load-time treatment of mapping paths.
+#include "xmap/paths.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "frame/errors.h"
+
+namespace qv {
+namespace {
+
+int countSlashes(const char* text) {
+    int n = 0;
+    for (; text && *text; ++text) n += (*text == '/');
+    return n;
+}
+
+// Counts "/" in `text` after its first `skip` bytes (none when it is shorter).
+int countSlashesAfter(const std::string& text, std::size_t skip) {
+    return skip >= text.size() ? 0 : countSlashes(text.c_str() + skip);
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0 && text.size() >= prefix.size();
+}
+
+// A part ends a level when nothing may follow it in a lower part.
+bool endsLevel(const Text& part) {
+    return part && (part->find('@') != std::string::npos || equalsNoCase(*part, "text()") ||
+                    equalsNoCase(*part, "xmldata()"));
+}
+
+std::string climb(int levels, const std::string& rest) {
+    std::string out;
+    out.reserve(3 * std::size_t(std::max(levels, 0)) + rest.size());
+    for (int i = 0; i < levels; ++i) out += "../";
+    return out += rest;
+}
+
+}  // namespace
+
+void removeBlanks(std::string& path) {
+    path.erase(std::remove_if(path.begin(), path.end(), [](char c) { return c == ' ' || c == '\t'; }),
+               path.end());
+}
+
+bool checkPrefixes(std::string& path, MappingModel& model) {
+    if (path.find(':') == std::string::npos) return true;
+    if (model.ignoreNameSpace) {
+        report(3015);
+        return false;
+    }
+    std::size_t begin = 0;  // first byte of the current prefix
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
+        if (c == '/' || c == ',') {
+            begin = i + 1;
+        } else if (c == ':') {
+            std::string prefix = path.substr(begin, i - begin);
+            begin = i + 1;
+            if (prefix.empty()) {
+                report(3017, path.c_str());
+                return false;
+            }
+            if (prefix[0] == '@') prefix.erase(0, 1);
+            NameSpaceEntry* entry = findNamespace(model, prefix.c_str(), false);
+            if (!entry) {
+                report(3018, prefix.c_str());
+                return false;
+            }
+            entry->referenced = true;
+        }
+    }
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return true;
+}
+
+bool setColumnPath(MapColumn& column, std::string path, MappingModel& model,
+                   const PathOrigin& origin) {
+    removeBlanks(path);
+    if (!checkPrefixes(path, model)) return false;
+
+    const std::size_t c1 = path.find(',');
+    const std::size_t c2 = c1 == std::string::npos ? c1 : path.find(',', c1 + 1);
+    const std::size_t c3 = c2 == std::string::npos ? c2 : path.find(',', c2 + 1);
+
+    bool bad = false;
+    if (c3 != std::string::npos && c3 + 1 < path.size()) {
+        report(3031);
+        bad = true;
+    } else {
+        column.part1 = path.substr(0, c1);
+        column.part2.reset();
+        column.part3.reset();
+        if (c1 != std::string::npos) {
+            std::string p2 = path.substr(c1 + 1, c2 == std::string::npos ? c2 : c2 - c1 - 1);
+            if (c2 != std::string::npos || !p2.empty()) column.part2 = std::move(p2);
+            if (c2 != std::string::npos && c2 + 1 < path.size()) column.part3 = path.substr(c2 + 1);
+        }
+        if ((endsLevel(column.part1) && column.part2) || (endsLevel(column.part2) && column.part3)) {
+            report(3030);
+            bad = true;
+        }
+    }
+    if (bad) {
+        report(3029, path.c_str(), origin.attribute, origin.word,
+               column.name ? column.name->c_str() : "");
+        return false;
+    }
+    return true;
+}
+
+bool normaliseStartPath(std::string& path, MappingModel& model) {
+    removeBlanks(path);
+    return checkPrefixes(path, model);
+}
+
+bool normaliseExtractionStart(std::string& path, MappingModel& model) {
+    if (!normaliseStartPath(path, model)) return false;
+    if (path.empty() || path[0] != '/') {
+        report(3027);
+        return false;
+    }
+    if (path.find('@') != std::string::npos) {
+        report(3028);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// What one map fixes while its child keys are walked.
+struct KeyLevels {
+    const std::string* multiPath = nullptr;  // the parent key's part 1
+    int n = 0;                               // levels from a record up to the multivalue node
+    const std::string* subPath = nullptr;    // the parent key's part 2 (subvalued keys)
+    int m = 0;                               // levels up to the subvalue node
+};
+
+bool deriveForMap(TableClassMap& map) {
+    KeyLevels levels;
+    for (MapColumn* k : map.byField) {
+        if (k->kind != ColumnKind::ChildKey || k->parentMap != map.parent || !map.parent ||
+            k->multivalued)
+            continue;
+        const MapColumn* p = k->parentKey;
+        if (!p || !p->multivalued || !p->part2 || !p->part1) continue;
+        if (!levels.multiPath) {
+            if (!map.startPath || !startsWith(*map.startPath, *p->part1)) continue;
+            levels.multiPath = &*p->part1;
+            levels.n = countSlashesAfter(*map.startPath, p->part1->size());
+        } else if (!startsWith(*p->part1, *levels.multiPath)) {
+            report(3056, map.tableName ? map.tableName->c_str() : "");
+            return false;
+        }
+        k->kind = ColumnKind::ChildKeyMulti;
+        if (!p->part3) {
+            k->part2 = climb(levels.n, *p->part2);
+            continue;
+        }
+        if (!levels.subPath) {
+            levels.subPath = &*p->part2;
+            levels.m = countSlashesAfter(*map.startPath, p->part1->size() + 1 + p->part2->size());
+        } else if (!startsWith(*p->part2, *levels.subPath)) {
+            report(3056, map.tableName ? map.tableName->c_str() : "");
+            return false;
+        }
+        k->part2 = climb(levels.m, *p->part3);
+    }
+    map.multivalueDepth = levels.multiPath ? countSlashes(levels.multiPath->c_str()) : -1;
+    map.subvalueDepth = levels.subPath
+                            ? map.multivalueDepth + countSlashes(levels.subPath->c_str()) + 1
+                            : -1;
+    return true;
+}
+
+}  // namespace
+
+bool deriveKeyPaths(MappingModel& model) {
+    return forEachMap(model, [](TableClassMap& m) { return deriveForMap(m); });
+}
+
+}  // namespace qv
