@@ -5,12 +5,15 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/util/BinFileInputStream.hpp>
+#include <xercesc/util/RuntimeException.hpp>
+#include <xercesc/util/XMLExceptMsgs.hpp>
 
 #include "frame/errors.h"
 #include "frame/guard.h"
 #include "frame/parse_error_handler.h"
 #include "frame/runtime.h"
+#include "xdom/guarded_parser.h"
 #include "xdom/handle.h"
 
 using namespace xercesc;
@@ -20,12 +23,43 @@ namespace {
 
 constexpr char kMemoryBufferId[] = "QVXMLMemoryBufferID";
 
-std::unique_ptr<InputSource> makeSource(const char* source, bool inMemory) {
-    if (inMemory)
-        return std::make_unique<MemBufInputSource>(reinterpret_cast<const XMLByte*>(source),
-                                                   std::strlen(source), kMemoryBufferId, false);
-    XmlText name = toXmlText(source);
-    return std::make_unique<LocalFileInputSource>(name.get());
+// A document file must open and read. Xerces-C++ 3 only reports a fatal error for a
+// file it cannot open; the exception of the earlier series (2000-range status, row
+// 2000's line) is what callers rely on, so it is raised here before the parse.
+// Returns the file's size.
+std::size_t checkReadable(InputSource& input) {
+    std::unique_ptr<BinInputStream> stream(input.makeStream());
+    if (!stream)
+        throw RuntimeException(__FILE__, __LINE__, XMLExcepts::Scan_CouldNotOpenSource,
+                               input.getSystemId());
+    XMLByte probe[1];
+    stream->readBytes(probe, sizeof probe);  // a directory opens but cannot be read
+    return static_cast<std::size_t>(static_cast<BinFileInputStream*>(stream.get())->getSize());
+}
+
+// Parses the source with the parser; returns the parse status.
+int parseSource(GuardedParser& parser, ParseErrorHandler& handler, const char* source,
+                bool inMemory) {
+    try {
+        std::unique_ptr<InputSource> input;
+        std::size_t size = 0;
+        if (inMemory) {
+            size = std::strlen(source);
+            input = std::make_unique<MemBufInputSource>(reinterpret_cast<const XMLByte*>(source),
+                                                        size, kMemoryBufferId, false);
+        } else {
+            XmlText name = toXmlText(source);
+            input = std::make_unique<LocalFileInputSource>(name.get());
+            size = checkReadable(*input);
+        }
+        parser.setInputSize(size);
+        parser.parse(*input);
+        return handler.lastError();
+    } catch (const ParseLimitExceeded&) {
+        return handler.lastError() ? handler.lastError() : 30;
+    } catch (...) {
+        return reportCaught({"XDOMParse", 1});
+    }
 }
 
 // The common step of Open and Validate: on success the handle holds the tree.
@@ -33,35 +67,22 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
                const char* schemaLocations) {
     h->parseStatus = 0;
     h->errorHandler = std::make_unique<ParseErrorHandler>();
-    h->parser = std::make_unique<XercesDOMParser>();
-    XercesDOMParser& parser = *h->parser;
-    const bool schema = noNamespaceSchema || schemaLocations;
-    parser.setValidationScheme(XercesDOMParser::Val_Auto);
-    parser.setDoNamespaces(true);
-    parser.setDoSchema(schema);
-    parser.setCreateEntityReferenceNodes(false);
-    if (schema) parser.setValidationSchemaFullChecking(true);
-    parser.setErrorHandler(h->errorHandler.get());
-    if (noNamespaceSchema) parser.setExternalNoNamespaceSchemaLocation(noNamespaceSchema);
-    if (schemaLocations) parser.setExternalSchemaLocation(schemaLocations);
+    auto parser = std::make_unique<GuardedParser>(noNamespaceSchema || schemaLocations);
+    parser->setErrorHandler(h->errorHandler.get());
+    if (noNamespaceSchema) parser->setExternalNoNamespaceSchemaLocation(noNamespaceSchema);
+    if (schemaLocations) parser->setExternalSchemaLocation(schemaLocations);
 
-    try {
-        std::unique_ptr<InputSource> input = makeSource(source, inMemory);
-        parser.parse(*input);
-        h->parseStatus = h->errorHandler->lastError();
-    } catch (...) {
-        h->parseStatus = reportCaught({"XDOMParse", 1});
-    }
-
-    if (h->parseStatus == 0) {
-        h->document = parser.getDocument();
-        h->node = h->document;
-        h->document->normalize();
-        takeEncoding(h);
-    } else {
-        h->parser.reset();
+    h->parseStatus = parseSource(*parser, *h->errorHandler, source, inMemory);
+    if (h->parseStatus != 0) {
+        parser.reset();  // with whatever tree was built
         h->errorHandler.reset();
+        return;
     }
+    h->parser = std::move(parser);
+    h->document = h->parser->getDocument();
+    h->node = h->document;
+    h->document->normalize();
+    takeEncoding(h);
 }
 
 }  // namespace
@@ -71,7 +92,10 @@ extern "C" {
 
 QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
     qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) return nullptr;
+    if (!qv::initXmlRuntime()) {
+        qv::setDomStatus(17);
+        return nullptr;
+    }
     return qv::guardDom<QvHandle>({"XDOMParse", 1}, nullptr, [&]() -> QvHandle {
         std::unique_ptr<QvHandle_> h(new QvHandle_);
         h->isDocument = true;
@@ -88,7 +112,10 @@ QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
 QVXML_API int QV_XDOMValidate(const char* source, int inMemory, const char* noNamespaceSchema,
                               const char* schemaLocations) {
     qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) return qv::domStatus();
+    if (!qv::initXmlRuntime()) {
+        qv::setDomStatus(17);
+        return 17;
+    }
     return qv::guardDom<int>({"XDOMParse", 1}, 1, [&]() -> int {
         QvHandle_ h;
         h.isDocument = true;

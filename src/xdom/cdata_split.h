@@ -1,0 +1,49 @@
+// Xerces-C++ 3.2 drops the "]]>" of a CDATA section it splits ("x]]>y" comes out
+// as <![CDATA[x]]><![CDATA[y]]>, which reads back as "xy"). For the length of one
+// write, sections holding "]]>" are cut into adjacent sections between "]]" and
+// ">", which the writer copies faithfully and which read back as the same text.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <xercesc/util/XercesDefs.hpp>
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMNode;
+class DOMCharacterData;
+XERCES_CPP_NAMESPACE_END
+
+namespace qv {
+
+class CdataSplit {
+public:
+    // enabled: the writer splits sections (otherwise it refuses them).
+    CdataSplit(XERCES_CPP_NAMESPACE::DOMNode* root, bool enabled);
+    ~CdataSplit();  // puts every section back as it was
+    CdataSplit(const CdataSplit&) = delete;
+    CdataSplit& operator=(const CdataSplit&) = delete;
+
+    // The root, or a fragment of its pieces when the root itself was a section to cut.
+    XERCES_CPP_NAMESPACE::DOMNode* nodeToWrite() const { return toWrite_; }
+
+private:
+    struct Cut {
+        XERCES_CPP_NAMESPACE::DOMCharacterData* section;
+        std::basic_string<XMLCh> original;
+        std::vector<XERCES_CPP_NAMESPACE::DOMNode*> added;
+    };
+    void walk(XERCES_CPP_NAMESPACE::DOMNode* root);
+    void cut(XERCES_CPP_NAMESPACE::DOMCharacterData* section);
+    void restore(Cut& c) noexcept;
+
+    XERCES_CPP_NAMESPACE::DOMNode* toWrite_;
+    XERCES_CPP_NAMESPACE::DOMNode* fragment_ = nullptr;
+    std::vector<Cut> cuts_;
+};
+
+// The pieces of a section's text cut between "]]" and ">" of every "]]>".
+std::vector<std::basic_string<XMLCh>> splitAtCdataEnds(const XMLCh* data);
+
+}  // namespace qv

@@ -1,0 +1,135 @@
+#include "xdom/guarded_parser.h"
+
+#include <algorithm>
+#include <memory>
+
+#include <xercesc/framework/XMLAttr.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/XMLResourceIdentifier.hpp>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/validators/DTD/DTDEntityDecl.hpp>
+
+#include "frame/limits.h"
+#include "xdom/transcode.h"
+
+using namespace xercesc;
+
+namespace qv {
+namespace {
+
+std::u16string text16(const XMLCh* s) {
+    return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : std::u16string();
+}
+
+}  // namespace
+
+GuardedParser::GuardedParser(bool schema)
+    : XercesDOMParser(nullptr, XMLPlatformUtils::fgMemoryManager, nullptr) {
+    setValidationScheme(Val_Auto);
+    setDoNamespaces(true);
+    setDoSchema(schema);
+    setCreateEntityReferenceNodes(false);
+    if (schema) setValidationSchemaFullChecking(true);
+    security_.setEntityExpansionLimit(limits::kEntityExpansions);
+    setSecurityManager(&security_);
+    // The scanner asks the parser about entities only while a resolver is set.
+    setXMLEntityResolver(&defaultResolution_);
+    setInputSize(0);
+}
+
+void GuardedParser::setInputSize(std::size_t bytes) {
+    std::size_t allowance = std::max(limits::kEntityExpansionChars,
+                                     bytes * limits::kEntityAmplification);
+    budget_ = bytes + allowance;
+}
+
+// Every character of content is counted once as it is delivered. Without entities
+// a document cannot deliver more characters than it has bytes, so the budget bounds
+// what entity expansion adds (the "quadratic blowup" of a large entity referenced
+// many times passes the expansion count but not this).
+void GuardedParser::produced(std::size_t count) {
+    produced_ += count;
+    if (produced_ > budget_)
+        fail("entity expansion produces more than " + std::to_string(budget_) +
+             " characters of content for this document; the limit protects the host");
+}
+
+void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned int urlId,
+                                 const XMLCh* const elemPrefix,
+                                 const RefVectorOf<XMLAttr>& attrList, const XMLSize_t attrCount,
+                                 const bool isEmpty, const bool isRoot) {
+    inContent_ = true;
+    if (++depth_ > limits::kMaxElementDepth)
+        fail("elements are nested deeper than " + std::to_string(limits::kMaxElementDepth) +
+             " levels");
+    std::size_t count = 1;
+    for (XMLSize_t i = 0; i < attrCount; ++i) {
+        const XMLAttr* attr = attrList.elementAt(i);
+        if (attr->getSpecified()) count += XMLString::stringLen(attr->getValue());
+    }
+    produced(count);
+    XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty,
+                                  isRoot);
+}
+
+void GuardedParser::endElement(const XMLElementDecl& elemDecl, const unsigned int urlId,
+                               const bool isRoot, const XMLCh* const elemPrefix) {
+    if (depth_ > 0) --depth_;
+    XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
+}
+
+void GuardedParser::docCharacters(const XMLCh* const chars, const XMLSize_t length,
+                                  const bool cdataSection) {
+    produced(length);
+    XercesDOMParser::docCharacters(chars, length, cdataSection);
+}
+
+void GuardedParser::ignorableWhitespace(const XMLCh* const chars, const XMLSize_t length,
+                                        const bool cdataSection) {
+    produced(length);
+    XercesDOMParser::ignorableWhitespace(chars, length, cdataSection);
+}
+
+void GuardedParser::docComment(const XMLCh* const comment) {
+    produced(XMLString::stringLen(comment));
+    XercesDOMParser::docComment(comment);
+}
+
+void GuardedParser::docPI(const XMLCh* const target, const XMLCh* const data) {
+    produced(XMLString::stringLen(target) + XMLString::stringLen(data));
+    XercesDOMParser::docPI(target, data);
+}
+
+void GuardedParser::entityDecl(const DTDEntityDecl& decl, const bool isPEDecl,
+                               const bool isIgnored) {
+    if (!isPEDecl && decl.isExternal() && !decl.isUnparsed())
+        externalGeneralEntities_.insert(text16(decl.getSystemId()));
+    XercesDOMParser::entityDecl(decl, isPEDecl, isIgnored);
+}
+
+// External general entities would copy any file or URL the document names into the
+// tree. The external DTD subset, parameter entities and schema documents are read
+// before the content or are typed as schema resources, so validation still works.
+InputSource* GuardedParser::resolveEntity(XMLResourceIdentifier* id) {
+    if (inContent_ && id->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity &&
+        externalGeneralEntities_.count(text16(id->getSystemId())) != 0)
+        fail("external entity '" + localText(id->getSystemId()) +
+             "' is not read: documents may not include other files or URLs through entities");
+    return XercesDOMParser::resolveEntity(id);
+}
+
+void GuardedParser::fail(const std::string& message) {
+    if (ErrorHandler* handler = getErrorHandler()) {
+        if (const Locator* locator = getScanner()->getLocator()) {
+            XMLCh* text = XMLString::transcode(message.c_str());
+            SAXParseException e(text, *locator, getMemoryManager());
+            XMLString::release(&text);
+            handler->fatalError(e);
+        }
+    }
+    throw ParseLimitExceeded{};
+}
+
+}  // namespace qv

@@ -1,0 +1,68 @@
+// The DOM parser every document is read with: the parser settings of the document
+// interface plus the bounds that keep hostile input from harming the host process
+// (entity expansion count and volume, element nesting, external general entities).
+#pragma once
+
+#include <cstddef>
+#include <set>
+#include <string>
+
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLEntityResolver.hpp>
+
+namespace qv {
+
+// Thrown out of the scan after a bound was reached; the parser's error handler has
+// already reported the fatal error with its position.
+struct ParseLimitExceeded {};
+
+class GuardedParser : public XERCES_CPP_NAMESPACE::XercesDOMParser {
+public:
+    using XMLCh = ::XMLCh;
+
+    // schema: XML Schema processing on (a schema location was given).
+    explicit GuardedParser(bool schema);
+
+    // Bytes of the document's own text: characters beyond them come from entities.
+    void setInputSize(std::size_t bytes);
+
+    void startElement(const XERCES_CPP_NAMESPACE::XMLElementDecl& elemDecl, const unsigned int urlId,
+                      const XMLCh* const elemPrefix,
+                      const XERCES_CPP_NAMESPACE::RefVectorOf<XERCES_CPP_NAMESPACE::XMLAttr>& attrList,
+                      const XMLSize_t attrCount, const bool isEmpty, const bool isRoot) override;
+    void endElement(const XERCES_CPP_NAMESPACE::XMLElementDecl& elemDecl, const unsigned int urlId,
+                    const bool isRoot, const XMLCh* const elemPrefix) override;
+    void docCharacters(const XMLCh* const chars, const XMLSize_t length,
+                       const bool cdataSection) override;
+    void ignorableWhitespace(const XMLCh* const chars, const XMLSize_t length,
+                             const bool cdataSection) override;
+    void docComment(const XMLCh* const comment) override;
+    void docPI(const XMLCh* const target, const XMLCh* const data) override;
+    void entityDecl(const XERCES_CPP_NAMESPACE::DTDEntityDecl& entityDecl, const bool isPEDecl,
+                    const bool isIgnored) override;
+    XERCES_CPP_NAMESPACE::InputSource* resolveEntity(
+        XERCES_CPP_NAMESPACE::XMLResourceIdentifier* resourceIdentifier) override;
+
+private:
+    void produced(std::size_t count);
+    [[noreturn]] void fail(const std::string& message);
+
+    // Leaves every resource it is asked about to the parser's own resolution.
+    struct DefaultResolution : XERCES_CPP_NAMESPACE::XMLEntityResolver {
+        XERCES_CPP_NAMESPACE::InputSource* resolveEntity(
+            XERCES_CPP_NAMESPACE::XMLResourceIdentifier*) override {
+            return nullptr;
+        }
+    };
+
+    XERCES_CPP_NAMESPACE::SecurityManager security_;
+    DefaultResolution defaultResolution_;
+    std::size_t depth_ = 0;
+    std::size_t produced_ = 0;   // characters of content delivered so far
+    std::size_t budget_ = 0;     // most characters the document may deliver
+    bool inContent_ = false;     // the root element has started
+    std::set<std::u16string> externalGeneralEntities_;  // their system ids
+};
+
+}  // namespace qv

@@ -1,0 +1,211 @@
+// Writing a node as XML text with the Xerces-C++ LS serializer.
+#include "xdom/serialize.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <xercesc/dom/DOMConfiguration.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMError.hpp>
+#include <xercesc/dom/DOMErrorHandler.hpp>
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/dom/DOMImplementation.hpp>
+#include <xercesc/dom/DOMImplementationLS.hpp>
+#include <xercesc/dom/DOMImplementationRegistry.hpp>
+#include <xercesc/dom/DOMLSOutput.hpp>
+#include <xercesc/dom/DOMLSSerializer.hpp>
+#include <xercesc/framework/LocalFileFormatTarget.hpp>
+#include <xercesc/framework/XMLFormatter.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+#include "frame/errors.h"
+#include "frame/guard.h"
+#include "xdom/cdata_split.h"
+#include "xdom/transcode.h"
+
+using namespace xercesc;
+
+namespace qv {
+namespace {
+
+// Problems the writer signals through its error handler (an unrepresentable
+// character, say) never stop a write and never reach the error state.
+class WriterErrorHandler : public DOMErrorHandler {
+public:
+    bool handleError(const DOMError&) override { return true; }
+};
+
+// Collects the written bytes straight into a string: no second buffer to copy.
+class StringFormatTarget : public XMLFormatTarget {
+public:
+    explicit StringFormatTarget(std::string& out) : out_(out) {}
+    void writeChars(const XMLByte* const bytes, const XMLSize_t count, XMLFormatter* const) override {
+        out_.append(reinterpret_cast<const char*>(bytes), count);
+    }
+
+private:
+    std::string& out_;
+};
+
+template <class T>
+struct XercesRelease {
+    void operator()(T* p) const { p->release(); }
+};
+template <class T>
+using Released = std::unique_ptr<T, XercesRelease<T>>;
+
+// Puts a document's detached processing instruction back before `next` (at the end
+// when next is null or no longer a child of the document) for the length of a write.
+class ReattachedPI {
+public:
+    ReattachedPI(DOMNode* written, DOMNode* pi, DOMNode* next) {
+        if (!pi || !written || written->getNodeType() != DOMNode::DOCUMENT_NODE) return;
+        if (pi->getParentNode()) return;  // already in a tree: nothing to do
+        if (next && next->getParentNode() != written) next = nullptr;
+        written->insertBefore(pi, next);
+        parent_ = written;
+        pi_ = pi;
+    }
+    ~ReattachedPI() {
+        if (!parent_) return;
+        try {
+            parent_->removeChild(pi_);
+        } catch (...) {
+        }
+    }
+    ReattachedPI(const ReattachedPI&) = delete;
+    ReattachedPI& operator=(const ReattachedPI&) = delete;
+
+private:
+    DOMNode* parent_ = nullptr;
+    DOMNode* pi_ = nullptr;
+};
+
+struct Feature {
+    const XMLCh* name;
+    size_t offset;  // flag byte in the settings record
+};
+
+const Feature kFlagFeatures[] = {
+    {XMLUni::fgDOMXMLDeclaration, offsetof(QvDocSettings, xmlDeclaration)},
+    {XMLUni::fgDOMWRTFormatPrettyPrint, offsetof(QvDocSettings, prettyPrint)},
+    {XMLUni::fgDOMWRTNormalizeCharacters, offsetof(QvDocSettings, normalizeChars)},
+    {XMLUni::fgDOMWRTSplitCdataSections, offsetof(QvDocSettings, splitCdata)},
+    {XMLUni::fgDOMWRTValidation, offsetof(QvDocSettings, validation)},
+    {XMLUni::fgDOMWRTEntities, offsetof(QvDocSettings, entities)},
+    {XMLUni::fgDOMWRTWhitespaceInElementContent, offsetof(QvDocSettings, whitespaceInContent)},
+    {XMLUni::fgDOMWRTDiscardDefaultContent, offsetof(QvDocSettings, discardDefault)},
+    {XMLUni::fgDOMWRTCanonicalForm, offsetof(QvDocSettings, canonicalForm)},
+    {XMLUni::fgDOMWRTBOM, offsetof(QvDocSettings, byteOrderMark)},
+};
+
+struct DefaultFeature {
+    const XMLCh* name;
+    bool value;
+};
+
+const DefaultFeature kDefaultFeatures[] = {
+    {XMLUni::fgDOMWRTSplitCdataSections, true},
+    {XMLUni::fgDOMWRTDiscardDefaultContent, true},
+    {XMLUni::fgDOMWRTFormatPrettyPrint, true},
+    {XMLUni::fgDOMWRTBOM, false},
+};
+
+// A value the writer refuses is skipped: setting it would throw.
+void setFeature(DOMConfiguration* config, const XMLCh* name, bool value) {
+    if (config->canSetParameter(name, value)) config->setParameter(name, value);
+}
+
+const XMLCh* lineEndSequence(const char* name) {
+    static const XMLCh kCrLf[] = {chCR, chLF, chNull};
+    static const XMLCh kCr[] = {chCR, chNull};
+    static const XMLCh kLf[] = {chLF, chNull};
+    if (std::strcmp(name, "CR-LF") == 0) return kCrLf;
+    if (std::strcmp(name, "CR") == 0) return kCr;
+    if (std::strcmp(name, "LF") == 0) return kLf;
+    return nullptr;
+}
+
+bool flag(const QvDocSettings* settings, size_t offset) {
+    return reinterpret_cast<const char*>(settings)[offset] != 0;
+}
+
+// The body of a write; throws what Xerces-C++ throws.
+void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLCh* encoding,
+           const QvDocSettings* settings, const char* fileName, std::string* text) {
+    static const XMLCh kLS[] = {chLatin_L, chLatin_S, chNull};
+    auto* impl = static_cast<DOMImplementationLS*>(
+        DOMImplementationRegistry::getDOMImplementation(kLS));
+    Released<DOMLSSerializer> writer(impl->createLSSerializer(XMLPlatformUtils::fgMemoryManager));
+    Released<DOMLSOutput> output(impl->createLSOutput(XMLPlatformUtils::fgMemoryManager));
+    WriterErrorHandler errorHandler;
+    DOMConfiguration* config = writer->getDomConfig();
+    config->setParameter(XMLUni::fgDOMErrorHandler, static_cast<DOMErrorHandler*>(&errorHandler));
+
+    XmlText outEncoding;
+    if (!settings) {
+        if (encoding && *encoding) output->setEncoding(encoding);
+        for (const DefaultFeature& f : kDefaultFeatures) setFeature(config, f.name, f.value);
+    } else {
+        if (settings->outEncoding[0]) {
+            XMLCh* name = XMLString::transcode(settings->outEncoding);
+            size_t n = XMLString::stringLen(name);
+            outEncoding.reset(new XMLCh[n + 1]);
+            XMLString::copyString(outEncoding.get(), name);
+            XMLString::release(&name);
+            output->setEncoding(outEncoding.get());
+        } else if (encoding && *encoding) {
+            output->setEncoding(encoding);
+        }
+        char lineEnd[sizeof settings->lineEnd + 1] = {};
+        std::memcpy(lineEnd, settings->lineEnd, sizeof settings->lineEnd);
+        if (const XMLCh* sequence = lineEndSequence(lineEnd)) writer->setNewLine(sequence);
+        for (const Feature& f : kFlagFeatures) setFeature(config, f.name, flag(settings, f.offset));
+    }
+    // Sections holding "]]>" are split by us, and only when the writer would split
+    // them too; otherwise the writer refuses them with a DOM exception.
+    const bool splitCdata = !settings || settings->splitCdata != 0;
+
+    std::unique_ptr<XMLFormatTarget> target;
+    if (fileName)
+        target = std::make_unique<LocalFileFormatTarget>(fileName);
+    else
+        target = std::make_unique<StringFormatTarget>(*text);
+    output->setByteStream(target.get());
+
+    ReattachedPI pi(node, detachedPI, detachedNext);
+    CdataSplit split(node, splitCdata);
+    writer->write(split.nodeToWrite(), output.get());
+    target->flush();
+}
+
+}  // namespace
+
+bool serializeNode(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext,
+                   const XMLCh* encoding, const QvDocSettings* settings, const char* fileName,
+                   std::string* text) {
+    std::string scratch;
+    if (!fileName && !text) text = &scratch;
+    if (text) text->clear();
+    try {
+        write(node, detachedPI, detachedNext, encoding, settings, fileName, text);
+        return true;
+    } catch (const OutOfMemoryException&) {
+        report(4002, "OutOfMemoryException: not enough memory to write the XML text");
+    } catch (const std::bad_alloc&) {
+        report(4002, "OutOfMemoryException: not enough memory to write the XML text");
+    } catch (...) {
+        reportCaught({"XDOMWrite", 4002, "Unexpected failure while writing the XML text"});
+    }
+    if (text) {
+        text->clear();
+        text->shrink_to_fit();
+    }
+    return false;
+}
+
+}  // namespace qv
