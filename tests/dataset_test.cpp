@@ -7,10 +7,10 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "map_fixture.h"
+#include "read_fixture.h"
 #include "xdom/handle.h"
 
-using namespace maptest;
+using namespace readtest;
 
 namespace {
 

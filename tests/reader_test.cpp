@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "map_fixture.h"
+#include "read_fixture.h"
 
-using namespace maptest;
+using namespace readtest;
 
 namespace {
 

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "map_fixture.h"
+#include "read_fixture.h"
 #include "xmap/queue.h"
 #include "xmap/record.h"
 
-using namespace maptest;
+using namespace readtest;
 
 namespace {
 
