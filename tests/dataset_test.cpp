@@ -8,6 +8,7 @@
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "read_fixture.h"
+#include "host/reference_host.h"
 #include "xdom/handle.h"
 
 using namespace readtest;
@@ -227,6 +228,115 @@ TEST(dataset, reading_from_a_node_handle) {
     QV_XDOMClose(node);
     QV_XDOMClose(mh);
     QV_XDOMClose(doc);
+}
+
+}  // namespace
+
+namespace {
+
+// The orders example: a namespace prefix, a DateFormat, a parent key that is a
+// multivalued column and a nested line table keyed into it, read through the
+// reference host with its usual marks.
+const char* kOrdersMapping = R"map(<QVXMAP>
+  <OPTIONS>
+    <NameSpace Prefix="o" URI="urn:orders"/>
+    <ExistRecord Action="Replace"/>
+    <DateFormat Format="XMLFormat"/>
+  </OPTIONS>
+  <TABLECLASSMAP MapName="ORDERS_MAP" TableName="ORDERS" StartNode="/o:ORDERS/o:ORDER">
+    <GenerateID Column="ID"/>
+    <ColumnMap Column="CUSTNO" Node="@cust"/>
+    <ColumnMap Column="LINE_IDS" Node="o:LINES/o:LINE,@id"/>
+    <TableMap MapName="LINES_MAP" Node="o:LINES/o:LINE"/>
+  </TABLECLASSMAP>
+  <TABLECLASSMAP MapName="LINES_MAP" TableName="ORDER_LINES" StartNode="o:LINES/o:LINE">
+    <GenerateID Column="ID"/>
+    <ColumnMap Column="QTY" Node="o:QTY"/>
+  </TABLECLASSMAP>
+  <RelatedTable>
+    <MapParentKey TableName="ORDERS" Column="LINE_IDS" KeyGenerate="NO"/>
+    <MapChildKey TableName="ORDER_LINES" Column="ORDER_LINE"/>
+  </RelatedTable>
+</QVXMAP>)map";
+
+const char* kOrdersXml = R"(<?xml version="1.0"?>
+<ORDERS xmlns="urn:orders">
+  <ORDER cust="C1" date="2026-01-05">
+    <LINES><LINE id="L1"><QTY>2</QTY></LINE><LINE id="L2"><QTY>5</QTY></LINE></LINES>
+  </ORDER>
+  <ORDER cust="C2">
+    <LINES><LINE id="L3"/></LINES>
+  </ORDER>
+</ORDERS>)";
+
+struct OrdersHost {
+    OrdersHost() {
+        host.dictionary("ORDERS").add("ID", 0).add("CUSTNO", 1).add("LINE_IDS", 2, true).add(
+            "DATE", 3, false, "D2/");
+        host.dictionary("ORDER_LINES").add("ID", 0).add("ORDER_LINE", 1).add("QTY", 2);
+        host.install();
+    }
+    qvhost::ReferenceHost host;
+};
+
+QvDataset openOrders(QvHandle doc, QvHandle map, char** root) {
+    return QV_XMAPOpen(doc, map, root, '\xFE', '\xFD', '\xFC', '\x7F', QV_XMAP_READ);
+}
+
+TEST(dataset, orders_example_reads_end_to_end_through_the_reference_host) {
+    OrdersHost h;
+    Q_XMLResetErrMsg();
+    QvHandle doc = QV_XDOMOpen(kOrdersXml, 1);
+    QvHandle map = QV_XDOMOpen(kOrdersMapping, 1);
+    ASSERT_TRUE(doc && map);
+    char* root = nullptr;
+    QvDataset ds = openOrders(doc, map, &root);
+    ASSERT_TRUE(ds) << Q_XMLGetErrMsg();
+    // The input documents may go once the dataset is open.
+    QV_XDOMClose(doc);
+    QV_XDOMClose(map);
+    EXPECT_STREQ(root, "ORDERS");
+    char* record = nullptr;
+    Records orders, lines;
+    while (QV_XMAPReadNext(ds, "ORDERS", &record) == 0) orders.emplace_back(record);
+    while (QV_XMAPReadNext(ds, "LINES_MAP", &record) == 0) lines.emplace_back(record);
+    EXPECT_EQ(orders, (Records{"0\xFE" "C1\xFE" "L1\xFD" "L2", "1\xFE" "C2\xFE" "L3"}));
+    EXPECT_EQ(lines, (Records{"0\xFE" "L1\xFE" "2", "1\xFE" "L2\xFE" "5", "2\xFE" "L3\xFE"}));
+    EXPECT_EQ(Q_XMLGetErrCode(), 0) << Q_XMLGetErrMsg();
+    QV_XMAPClose(ds);
+}
+
+TEST(dataset, orders_example_with_a_date_and_cascade) {
+    OrdersHost h;
+    std::string mapping = kOrdersMapping;
+    mapping.replace(mapping.find("<ColumnMap Column=\"CUSTNO\""), 0,
+                    "<ColumnMap Column=\"DATE\" Node=\"@date\"/>");
+    mapping.replace(mapping.find("</OPTIONS>"), 0, "<Cascade/><EmptyString IsNull=\"ON\"/>");
+    Q_XMLResetErrMsg();
+    QvHandle doc = QV_XDOMOpen(kOrdersXml, 1);
+    QvHandle map = QV_XDOMOpen(mapping.c_str(), 1);
+    char* root = nullptr;
+    QvDataset ds = openOrders(doc, map, &root);
+    ASSERT_TRUE(ds) << Q_XMLGetErrMsg();
+    char* record = nullptr;
+    ASSERT_EQ(QV_XMAPReadNext(ds, "ORDERS", &record), 0);
+    // 2026-01-05 read with the DateFormat "D-YMD[4,2,2]": day 21190 after 1967-12-31.
+    EXPECT_STREQ(record, "0\xFE" "C1\xFE" "L1\xFD" "L2\xFE" "21190");
+    ASSERT_EQ(QV_XMAPReadNext(ds, "ORDER_LINES", &record), 0);
+    EXPECT_STREQ(record, "0\xFE" "L1\xFE" "2");
+    ASSERT_EQ(QV_XMAPReadNext(ds, "ORDER_LINES", &record), 0);
+    EXPECT_STREQ(record, "1\xFE" "L2\xFE" "5");
+    EXPECT_EQ(QV_XMAPReadNext(ds, "ORDER_LINES", &record), QV_END_OF_TABLE);
+    ASSERT_EQ(QV_XMAPReadNext(ds, "ORDERS", &record), 0);
+    // The missing date is the null mark, which the date conversion refuses: the
+    // field is left out, null mark included.
+    EXPECT_STREQ(record, "1\xFE" "C2\xFE" "L3\xFE");
+    ASSERT_EQ(QV_XMAPReadNext(ds, "ORDER_LINES", &record), 0);
+    EXPECT_STREQ(record, "2\xFE" "L3\xFE\x7F");
+    EXPECT_EQ(QV_XMAPReadNext(ds, "ORDER_LINES", &record), QV_END_OF_TABLE);
+    QV_XMAPClose(ds);
+    QV_XDOMClose(doc);
+    QV_XDOMClose(map);
 }
 
 }  // namespace

@@ -229,3 +229,26 @@ TEST(reader, record_of_ten_megabytes) {
 }
 
 }  // namespace
+
+// ---- xmldata() -------------------------------------------------------------------
+
+TEST(reader, xmldata_is_markup_in_the_documents_encoding) {
+    installTableT();
+    std::string map = mapping("", "/R/REC",
+                              kId + column("A", "X") + column("B", "X/xmldata()") +
+                                  column("C", "xmldata()"));
+    Opened o("<?xml version='1.0' encoding='ISO-8859-1'?><R><REC id='1'><X>\xE9</X></REC></R>",
+             map.c_str());
+    ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
+    Records records = o.read();
+    ASSERT_EQ(records.size(), 1u);
+    // Element text is host text (UTF-8 here); markup keeps the document's bytes.
+    const std::string& r = records[0];
+    ASSERT_EQ(r.rfind("1|\xC3\xA9|", 0), 0u) << r;
+    const size_t second = r.find('|', 2) + 1, third = r.find('|', second) + 1;
+    const std::string x = r.substr(second, third - 1 - second), rec = r.substr(third);
+    EXPECT_NE(x.find("<X>\xE9</X>"), std::string::npos) << x;
+    EXPECT_EQ(x.find('<', x.find("</X>") + 1), std::string::npos) << x;
+    EXPECT_NE(rec.find("<REC id=\"1\">"), std::string::npos) << rec;
+    EXPECT_NE(rec.find("<X>\xE9</X>"), std::string::npos) << rec;
+}
