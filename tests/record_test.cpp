@@ -82,6 +82,24 @@ std::vector<std::string> chain(const qv::RecordQueue& q, uint32_t from, bool ofP
     return out;
 }
 
+TEST(record, queue_finds_the_records_of_each_parent_in_arrival_order) {
+    qv::RecordQueue q;
+    q.append("r0", 2, qv::kNoRecord);  // read before any parent record
+    q.append("a1", 2, 0);
+    q.append("a2", 2, 0);
+    q.append("c1", 2, 2);
+    q.append("e1", 2, 4);
+    q.append("e2", 2, 4);
+    EXPECT_EQ(chain(q, q.first(), false), (Records{"r0", "a1", "a2", "c1", "e1", "e2"}));
+    EXPECT_EQ(chain(q, q.firstOf(0), true), (Records{"a1", "a2"}));
+    EXPECT_EQ(chain(q, q.firstOf(2), true), (Records{"c1"}));
+    EXPECT_EQ(chain(q, q.firstOf(4), true), (Records{"e1", "e2"}));
+    EXPECT_EQ(q.firstOf(1), qv::kNoRecord);
+    EXPECT_EQ(q.firstOf(3), qv::kNoRecord);
+    EXPECT_EQ(q.firstOf(9), qv::kNoRecord);
+}
+
+// A parent that goes back (a record put under an earlier parent record).
 TEST(record, queue_keeps_order_and_the_records_of_each_parent) {
     qv::RecordQueue q;
     EXPECT_TRUE(q.empty());

@@ -1,15 +1,18 @@
 // The record queue of a table class map.
 //
 // Reading fills a queue at open and hands records out afterwards; writing queues the
-// host's records and later walks them per parent record. Both need the records of one
-// parent record in queue order without scanning the queue from its start, so every
-// record is also chained to the next record of the same parent, and the queue keeps,
-// per parent record, the first and last of those.
+// host's records and later walks them per parent record. Both need the records of
+// one parent record, in queue order, without scanning the queue from its start.
 //
-// Records are numbered by arrival (their index) and stay where they were put: texts
-// live in chunks that never move, so a text handed to the host stays valid until the
-// queue is freed. Queue order is a singly linked chain over the indices, so a record
-// can be put anywhere (the writer's ordered insert) in constant time.
+// Records are numbered by arrival (their index) and their texts never move, so a
+// text handed to the host stays valid until the queue is freed. While records only
+// arrive at the end under parents that never go back (all of reading, and writing
+// in arrival order), queue order is arrival order and the records of one parent
+// are contiguous: the queue then keeps nothing but each record's text and parent
+// (12 bytes a record besides the text), finds a parent's first record by binary
+// search and its next one by looking at the neighbour. The first record put
+// elsewhere (the writer's ordered insert) turns on explicit links: a chain in
+// queue order, a chain per parent and each parent's first and last record.
 #pragma once
 
 #include <cstddef>
@@ -19,15 +22,7 @@
 
 namespace qv {
 
-// One queued record. 24 bytes besides its text: a document of a million short
-// records keeps its queue overhead below the bytes of the records themselves.
-struct QueuedRecord {
-    const char* text;       // NUL-terminated copy, owned by the queue
-    uint32_t length;        // bytes before the NUL
-    uint32_t next;          // next record in queue order, or kNoRecord
-    uint32_t parent;        // index of the parent map's record, or kNoRecord
-    uint32_t nextOfParent;  // next record in queue order with the same parent
-};
+constexpr uint32_t kNoRecord = 0xFFFFFFFFu;
 
 // Writing state of a record: key matching count and the value and subvalue position
 // of the parent key value it belongs to. Kept apart, only for queues that write.
@@ -37,7 +32,25 @@ struct KeyPlace {
     int32_t subvalueNumber = 0;
 };
 
-constexpr uint32_t kNoRecord = 0xFFFFFFFFu;
+// An array that grows by fixed chunks: growing never copies or moves what it holds
+// and never needs the old and the new storage at once.
+template <class T>
+class ChunkedArray {
+public:
+    T& operator[](uint32_t i) { return chunks_[i / kChunk][i % kChunk]; }
+    const T& operator[](uint32_t i) const { return chunks_[i / kChunk][i % kChunk]; }
+    // Makes room for index `i` (may throw std::bad_alloc, leaving the array as it was).
+    void reserveIndex(uint32_t i) {
+        while (chunks_.size() <= i / kChunk) {
+            chunks_.reserve(chunks_.size() + 1);
+            chunks_.emplace_back(new T[kChunk]);
+        }
+    }
+
+private:
+    static constexpr uint32_t kChunk = 8192;
+    std::vector<std::unique_ptr<T[]>> chunks_;
+};
 
 class RecordQueue {
 public:
@@ -59,17 +72,24 @@ public:
 
     bool empty() const { return count_ == 0; }
     uint32_t size() const { return count_; }
-    uint32_t first() const { return head_; }
-    uint32_t tail() const { return tail_; }
+    uint32_t first() const { return linked_ ? head_ : (count_ ? 0 : kNoRecord); }
+    uint32_t tail() const { return linked_ ? tail_ : lastQueued(); }
     // The record queued most recently (the parent of records read under it).
     uint32_t lastQueued() const { return count_ ? count_ - 1 : kNoRecord; }
 
-    const QueuedRecord& at(uint32_t index) const { return slot(index); }
-    const char* text(uint32_t index) const { return slot(index).text; }
-    uint32_t next(uint32_t index) const { return slot(index).next; }
-    uint32_t parentOf(uint32_t index) const { return slot(index).parent; }
-    uint32_t nextOfParent(uint32_t index) const { return slot(index).nextOfParent; }
-
+    const char* text(uint32_t index) const { return texts_[index]; }
+    uint32_t parentOf(uint32_t index) const { return parents_[index]; }
+    // The next record in queue order.
+    uint32_t next(uint32_t index) const {
+        if (linked_) return next_[index];
+        return index + 1 < count_ ? index + 1 : kNoRecord;
+    }
+    // The next record in queue order with the same parent.
+    uint32_t nextOfParent(uint32_t index) const {
+        if (linked_) return nextOfParent_[index];
+        return index + 1 < count_ && parents_[index + 1] == parents_[index] ? index + 1
+                                                                            : kNoRecord;
+    }
     // First record, in queue order, whose parent is `parent`; kNoRecord if none.
     uint32_t firstOf(uint32_t parent) const;
 
@@ -82,37 +102,38 @@ public:
     // Bytes of record text held (NUL terminators included).
     size_t textBytes() const { return textBytes_; }
 
-    void clear();
-
 private:
     struct Group {
         uint32_t first = kNoRecord;
         uint32_t last = kNoRecord;
     };
-    static constexpr uint32_t kSlotsPerChunk = 4096;
     static constexpr size_t kTextChunk = 64 * 1024;
-    static constexpr size_t kOwnChunkAbove = kTextChunk / 8;
+    static constexpr size_t kOwnBlockAbove = kTextChunk / 8;
 
-    QueuedRecord& slot(uint32_t index) {
-        return slots_[index / kSlotsPerChunk][index % kSlotsPerChunk];
-    }
-    const QueuedRecord& slot(uint32_t index) const {
-        return slots_[index / kSlotsPerChunk][index % kSlotsPerChunk];
-    }
     const char* copyText(const char* text, size_t length);
-    uint32_t newSlot(const char* text, size_t length, uint32_t parent);
+    uint32_t store(const char* text, size_t length, uint32_t parent);
+    void link();
+    Group& group(uint32_t parent) { return parent == kNoRecord ? rootGroup_ : groups_[parent]; }
+    void reserveGroup(uint32_t parent);
     void linkInGroup(uint32_t index, uint32_t parent);
 
-    std::vector<std::unique_ptr<QueuedRecord[]>> slots_;
-    std::vector<std::unique_ptr<char[]>> texts_;
-    char* textFree_ = nullptr;   // free room of the current text chunk
+    ChunkedArray<const char*> texts_;
+    ChunkedArray<uint32_t> parents_;
+    std::vector<std::unique_ptr<char[]>> blocks_;  // record texts
+    char* textFree_ = nullptr;                     // free room of the current block
     size_t textLeft_ = 0;
     size_t textBytes_ = 0;
     uint32_t count_ = 0;
+
+    // Explicit links, once a record has been put elsewhere than at the end.
+    bool linked_ = false;
     uint32_t head_ = kNoRecord;
     uint32_t tail_ = kNoRecord;
+    ChunkedArray<uint32_t> next_;
+    ChunkedArray<uint32_t> nextOfParent_;
     std::vector<Group> groups_;  // by parent index; the group of kNoRecord is rootGroup_
     Group rootGroup_;
+
     std::vector<KeyPlace> places_;
 };
 
