@@ -409,18 +409,20 @@ private:
         const std::string& out = settings_.buffer->text();
         if (out.empty()) return;
         const uint32_t parent = map.parent ? map.parent->records.lastQueued() : kNoRecord;
-        try {
-            map.records.append(out.data(), out.size(), parent);
-        } catch (const std::bad_alloc&) {
-            report(3004);
-        }
+        map.records.append(out.data(), out.size(), parent);
     }
 
     void readTables(std::vector<TablePlan>& plans, DOMNode* context) {
         for (TablePlan& t : plans) {
             for (DOMNode* node = firstRecord(t, context); node; node = nextRecord(t)) {
-                build(t, node);
-                queue(*t.map);
+                try {
+                    build(t, node);
+                    queue(*t.map);
+                } catch (const std::bad_alloc&) {
+                    // One record too large for the memory left is lost, not the walk.
+                    settings_.buffer->begin();
+                    report(3004);
+                }
                 if (!t.children.empty()) readTables(t.children, node);
             }
         }
