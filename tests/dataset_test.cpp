@@ -340,3 +340,30 @@ TEST(dataset, orders_example_with_a_date_and_cascade) {
 }
 
 }  // namespace
+
+namespace {
+
+// The example files of tests/data/read (used by qvxml_map) read as they should.
+TEST(dataset, example_files_read_with_dictionary_files) {
+    qvhost::ReferenceHost host;
+    host.setDictionaryDirectory(QVXML_TEST_DATA "/read");
+    host.install();
+    Q_XMLResetErrMsg();
+    QvHandle doc = QV_XDOMOpen(QVXML_TEST_DATA "/read/orders.xml", 0);
+    QvHandle map = QV_XDOMOpen(QVXML_TEST_DATA "/read/orders_map.xml", 0);
+    ASSERT_TRUE(doc && map) << Q_XMLGetErrMsg();
+    char* root = nullptr;
+    QvDataset ds = QV_XMAPOpen(doc, map, &root, '|', ']', '}', '~', QV_XMAP_READ);
+    ASSERT_TRUE(ds) << Q_XMLGetErrMsg() << host.dictionaryError();
+    Records orders, lines;
+    char* record = nullptr;
+    while (QV_XMAPReadNext(ds, "ORDERS", &record) == 0) orders.emplace_back(record);
+    while (QV_XMAPReadNext(ds, "ORDER_LINES", &record) == 0) lines.emplace_back(record);
+    EXPECT_EQ(orders, (Records{"0|C1|L1]L2|21190", "1|C2|L3|21230"}));
+    EXPECT_EQ(lines, (Records{"0|L1|2", "1|L2|5", "2|L3|1"}));
+    QV_XMAPClose(ds);
+    QV_XDOMClose(map);
+    QV_XDOMClose(doc);
+}
+
+}  // namespace
