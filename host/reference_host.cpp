@@ -2,6 +2,7 @@
 #include "host/reference_host.h"
 
 #include <cstring>
+#include <fstream>
 
 #include "host/conversion.h"
 
@@ -40,9 +41,17 @@ const Dictionary* ReferenceHost::find(const char* file) {
     auto it = dictionaries_.find(key);
     if (it != dictionaries_.end()) return it->second.get();
     if (directory_.empty() || std::strchr(file, '/')) return nullptr;
-    auto loaded = std::make_unique<Dictionary>();
-    if (!loaded->load(directory_ + "/" + file + ".dict", &dictionaryError_)) return nullptr;
-    return (dictionaries_[key] = std::move(loaded)).get();
+    // The file as named, else its upper-case name.
+    for (const std::string& name : {std::string(file), key}) {
+        const std::string path = directory_ + "/" + name + ".dict";
+        if (!std::ifstream(path)) continue;
+        auto loaded = std::make_unique<Dictionary>();
+        if (!loaded->load(path, &dictionaryError_)) return nullptr;
+        dictionaryError_.clear();
+        return (dictionaries_[key] = std::move(loaded)).get();
+    }
+    dictionaryError_ = std::string("no dictionary file for ") + file;
+    return nullptr;
 }
 
 void* ReferenceHost::dictOpen(const char* file) {

@@ -288,6 +288,8 @@ const Refusal kRefusals[] = {
      3050, "Must have an ID mapping for table ORDERS.\n"},
 };
 
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
+
 class LoaderRefusal : public maptest::MapTest,
                       public ::testing::WithParamInterface<Refusal> {};
 

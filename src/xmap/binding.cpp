@@ -10,9 +10,6 @@
 namespace qv {
 namespace {
 
-// A table name as messages show it.
-const char* shown(const Text& t) { return t ? t->c_str() : "(null)"; }
-
 // One open dictionary, closed on every way out.
 class OpenDictionary {
 public:

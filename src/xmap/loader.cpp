@@ -21,9 +21,6 @@ namespace {
 
 constexpr char kXmlDateFormat[] = "D-YMD[4,2,2]";
 
-// Text of a model name as messages show it.
-const char* shown(const Text& t) { return t ? t->c_str() : "(null)"; }
-
 const XMLCh* localNameOf(const DOMNode* n) {
     const XMLCh* name = n->getLocalName();
     return name ? name : n->getNodeName();
@@ -214,9 +211,10 @@ bool Loader::loadMappingFile(const DOMDocument* doc) {
         return false;
     }
     for (const DOMNode* c = root.first->getFirstChild(); c; c = c->getNextSibling()) {
-        const auto* e = static_cast<const DOMElement*>(c);
-        if (named(c, u"OPTIONS") && !readOptions(e)) return false;
-        if (named(c, u"TABLECLASSMAP") && !readTableClassMap(e)) return false;
+        if (named(c, u"OPTIONS") && !readOptions(static_cast<const DOMElement*>(c)))
+            return false;
+        if (named(c, u"TABLECLASSMAP") && !readTableClassMap(static_cast<const DOMElement*>(c)))
+            return false;
     }
     if (model_.maps.empty()) {
         report(3002, "TABLECLASSMAP", "QVXMAP");

@@ -31,6 +31,9 @@ using Text = std::optional<std::string>;
 // The C view of a Text: null when absent.
 inline const char* cstr(const Text& t) { return t ? t->c_str() : nullptr; }
 
+// A name as messages show it: "(null)" when absent.
+inline const char* shown(const Text& t) { return t ? t->c_str() : "(null)"; }
+
 // ASCII case-insensitive equality of two C strings; false when either is null.
 bool equalsNoCase(const char* a, const char* b);
 inline bool equalsNoCase(const Text& a, const char* b) { return a && equalsNoCase(a->c_str(), b); }

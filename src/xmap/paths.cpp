@@ -151,7 +151,7 @@ bool deriveForMap(TableClassMap& map) {
             levels.multiPath = &*p->part1;
             levels.n = countSlashesAfter(*map.startPath, p->part1->size());
         } else if (!startsWith(*p->part1, *levels.multiPath)) {
-            report(3056, map.tableName ? map.tableName->c_str() : "");
+            report(3056, shown(map.tableName));
             return false;
         }
         k->kind = ColumnKind::ChildKeyMulti;
@@ -163,7 +163,7 @@ bool deriveForMap(TableClassMap& map) {
             levels.subPath = &*p->part2;
             levels.m = countSlashesAfter(*map.startPath, p->part1->size() + 1 + p->part2->size());
         } else if (!startsWith(*p->part2, *levels.subPath)) {
-            report(3056, map.tableName ? map.tableName->c_str() : "");
+            report(3056, shown(map.tableName));
             return false;
         }
         k->part2 = climb(levels.m, *p->part3);
