@@ -13,6 +13,12 @@ constexpr std::size_t kMaxElementDepth = 10000;        // element nesting
 // a fixed floor and a multiple of the document's size in bytes.
 constexpr std::size_t kEntityExpansionChars = 10000000;
 constexpr std::size_t kEntityAmplification = 5;
+// Memory the parser may take while scanning one piece of a document (a start tag
+// with its attributes, a run of text, the whole DTD, a schema) before handing it
+// over: a floor plus a multiple of the document's size in bytes. The tree itself
+// grows with the document and is not bounded.
+constexpr std::size_t kParseMemoryWindow = std::size_t(256) << 20;
+constexpr std::size_t kParseMemoryWindowPerByte = 8;
 
 // XPath and XSLT
 constexpr std::size_t kMaxExpressionNesting = 1000;    // parentheses / brackets in one expression

@@ -33,7 +33,7 @@ std::vector<std::basic_string<XMLCh>> splitAtCdataEnds(const XMLCh* data) {
     return pieces;
 }
 
-CdataSplit::CdataSplit(DOMNode* root, bool enabled) : toWrite_(root) {
+CdataSplit::CdataSplit(DOMNode* root, bool enabled) : toWrite_{root} {
     if (!enabled || !root) return;
     if (root->getNodeType() == DOMNode::CDATA_SECTION_NODE) {
         // Its pieces cannot become its siblings: they would fall outside the write.
@@ -41,9 +41,9 @@ CdataSplit::CdataSplit(DOMNode* root, bool enabled) : toWrite_(root) {
         DOMDocument* doc = root->getOwnerDocument();
         DOMDocumentFragment* fragment = doc->createDocumentFragment();
         fragment_ = fragment;
+        toWrite_.clear();
         for (const auto& piece : splitAtCdataEnds(root->getNodeValue()))
-            fragment->appendChild(doc->createCDATASection(piece.c_str()));
-        toWrite_ = fragment;
+            toWrite_.push_back(fragment->appendChild(doc->createCDATASection(piece.c_str())));
         return;
     }
     try {

@@ -25,8 +25,9 @@ public:
     CdataSplit(const CdataSplit&) = delete;
     CdataSplit& operator=(const CdataSplit&) = delete;
 
-    // The root, or a fragment of its pieces when the root itself was a section to cut.
-    XERCES_CPP_NAMESPACE::DOMNode* nodeToWrite() const { return toWrite_; }
+    // The root, or the pieces of the root when it was itself a section to cut, to be
+    // written one after the other.
+    const std::vector<XERCES_CPP_NAMESPACE::DOMNode*>& nodesToWrite() const { return toWrite_; }
 
 private:
     struct Cut {
@@ -38,8 +39,8 @@ private:
     void cut(XERCES_CPP_NAMESPACE::DOMCharacterData* section);
     void restore(Cut& c) noexcept;
 
-    XERCES_CPP_NAMESPACE::DOMNode* toWrite_;
-    XERCES_CPP_NAMESPACE::DOMNode* fragment_ = nullptr;
+    std::vector<XERCES_CPP_NAMESPACE::DOMNode*> toWrite_;
+    XERCES_CPP_NAMESPACE::DOMNode* fragment_ = nullptr;  // owns the root's pieces
     std::vector<Cut> cuts_;
 };
 

@@ -26,7 +26,8 @@ std::u16string text16(const XMLCh* s) {
 }  // namespace
 
 GuardedParser::GuardedParser(bool schema)
-    : XercesDOMParser(nullptr, XMLPlatformUtils::fgMemoryManager, nullptr) {
+    : ParseMemoryHolder(&GuardedParser::memoryExceeded, this),
+      XercesDOMParser(nullptr, &memory_, nullptr) {
     setValidationScheme(Val_Auto);
     setDoNamespaces(true);
     setDoSchema(schema);
@@ -43,6 +44,15 @@ void GuardedParser::setInputSize(std::size_t bytes) {
     std::size_t allowance = std::max(limits::kEntityExpansionChars,
                                      bytes * limits::kEntityAmplification);
     budget_ = bytes + allowance;
+    memory_.setWindow(limits::kParseMemoryWindow + bytes * limits::kParseMemoryWindowPerByte);
+}
+
+// The attribute values of a start tag are expanded in full before the parser sees
+// them, so a blowup inside them is caught by the memory it needs.
+void GuardedParser::memoryExceeded(void* parser, std::size_t window) {
+    static_cast<GuardedParser*>(parser)->fail(
+        "the parser would hold more than " + std::to_string(window >> 20) +
+        " MB for one piece of this document; the limit protects the host");
 }
 
 // Every character of content is counted once as it is delivered. Without entities
@@ -50,6 +60,7 @@ void GuardedParser::setInputSize(std::size_t bytes) {
 // what entity expansion adds (the "quadratic blowup" of a large entity referenced
 // many times passes the expansion count but not this).
 void GuardedParser::produced(std::size_t count) {
+    memory_.checkpoint();
     produced_ += count;
     if (produced_ > budget_)
         fail("entity expansion produces more than " + std::to_string(budget_) +
@@ -77,6 +88,7 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
 void GuardedParser::endElement(const XMLElementDecl& elemDecl, const unsigned int urlId,
                                const bool isRoot, const XMLCh* const elemPrefix) {
     if (depth_ > 0) --depth_;
+    memory_.checkpoint();
     XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
 }
 
@@ -124,7 +136,7 @@ void GuardedParser::fail(const std::string& message) {
     if (ErrorHandler* handler = getErrorHandler()) {
         if (const Locator* locator = getScanner()->getLocator()) {
             XMLCh* text = XMLString::transcode(message.c_str());
-            SAXParseException e(text, *locator, getMemoryManager());
+            SAXParseException e(text, *locator, XMLPlatformUtils::fgMemoryManager);
             XMLString::release(&text);
             handler->fatalError(e);
         }

@@ -11,21 +11,35 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLEntityResolver.hpp>
 
+#include "xdom/parse_memory.h"
+
 namespace qv {
 
 // Thrown out of the scan after a bound was reached; the parser's error handler has
 // already reported the fatal error with its position.
 struct ParseLimitExceeded {};
 
-class GuardedParser : public XERCES_CPP_NAMESPACE::XercesDOMParser {
+// The parser's memory manager must outlive the parser's document, which the parser
+// releases in its destructor: a base listed first is built first and goes last.
+struct ParseMemoryHolder {
+    explicit ParseMemoryHolder(ParseMemory::OnExceeded onExceeded, void* context)
+        : memory_(onExceeded, context) {}
+    ParseMemory memory_;
+};
+
+class GuardedParser : private ParseMemoryHolder, public XERCES_CPP_NAMESPACE::XercesDOMParser {
 public:
     using XMLCh = ::XMLCh;
 
     // schema: XML Schema processing on (a schema location was given).
     explicit GuardedParser(bool schema);
 
-    // Bytes of the document's own text: characters beyond them come from entities.
+    // Sets the bounds that depend on the document's size in bytes: the characters
+    // entity expansion may add and the memory the parse may hold.
     void setInputSize(std::size_t bytes);
+    // After the parse the document is the host's to grow.
+    void liftMemoryBudget() { memory_.setWindow(0); }
+    const ParseMemory& memory() const { return memory_; }
 
     void startElement(const XERCES_CPP_NAMESPACE::XMLElementDecl& elemDecl, const unsigned int urlId,
                       const XMLCh* const elemPrefix,
@@ -46,6 +60,7 @@ public:
 
 private:
     void produced(std::size_t count);
+    static void memoryExceeded(void* parser, std::size_t budget);
     [[noreturn]] void fail(const std::string& message);
 
     // Leaves every resource it is asked about to the parser's own resolution.

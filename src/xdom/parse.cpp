@@ -54,6 +54,7 @@ int parseSource(GuardedParser& parser, ParseErrorHandler& handler, const char* s
         }
         parser.setInputSize(size);
         parser.parse(*input);
+        parser.liftMemoryBudget();
         return handler.lastError();
     } catch (const ParseLimitExceeded&) {
         return handler.lastError() ? handler.lastError() : 30;

@@ -34,9 +34,24 @@ namespace {
 
 // Problems the writer signals through its error handler (an unrepresentable
 // character, say) never stop a write and never reach the error state.
+// The writer gives up only on a fatal error (an encoding it cannot convert to, for
+// one): its message is kept so that the failure can be told.
 class WriterErrorHandler : public DOMErrorHandler {
 public:
-    bool handleError(const DOMError&) override { return true; }
+    bool handleError(const DOMError& error) override {
+        if (error.getSeverity() == DOMError::DOM_SEVERITY_FATAL_ERROR)
+            lastFatal_ = localText(error.getMessage());
+        return true;
+    }
+    const std::string& lastFatal() const { return lastFatal_; }
+
+private:
+    std::string lastFatal_;
+};
+
+// A write the writer abandoned without throwing.
+struct WriterGaveUp {
+    std::string message;
 };
 
 // Collects the written bytes straight into a string: no second buffer to copy.
@@ -151,8 +166,11 @@ void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLC
         if (encoding && *encoding) output->setEncoding(encoding);
         for (const DefaultFeature& f : kDefaultFeatures) setFeature(config, f.name, f.value);
     } else {
-        if (settings->outEncoding[0]) {
-            XMLCh* name = XMLString::transcode(settings->outEncoding);
+        // The record's texts are fixed-size fields: never read past one.
+        char outName[sizeof settings->outEncoding + 1] = {};
+        std::memcpy(outName, settings->outEncoding, sizeof settings->outEncoding);
+        if (outName[0]) {
+            XMLCh* name = XMLString::transcode(outName);
             size_t n = XMLString::stringLen(name);
             outEncoding.reset(new XMLCh[n + 1]);
             XMLString::copyString(outEncoding.get(), name);
@@ -179,7 +197,8 @@ void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLC
 
     ReattachedPI pi(node, detachedPI, detachedNext);
     CdataSplit split(node, splitCdata);
-    writer->write(split.nodeToWrite(), output.get());
+    for (DOMNode* n : split.nodesToWrite())
+        if (!writer->write(n, output.get())) throw WriterGaveUp{errorHandler.lastFatal()};
     target->flush();
 }
 
@@ -194,6 +213,10 @@ bool serializeNode(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext,
     try {
         write(node, detachedPI, detachedNext, encoding, settings, fileName, text);
         return true;
+    } catch (const WriterGaveUp& e) {
+        report(4002, ("XDOMWrite: the XML text could not be written" +
+                      (e.message.empty() ? std::string() : ": " + e.message))
+                         .c_str());
     } catch (const OutOfMemoryException&) {
         report(4002, "OutOfMemoryException: not enough memory to write the XML text");
     } catch (const std::bad_alloc&) {

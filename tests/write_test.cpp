@@ -1,0 +1,319 @@
+// Documents and subtrees back to text: defaults, settings, files, failure rules,
+// the detached processing instruction and CDATA sections holding "]]>".
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <xercesc/dom/DOMCDATASection.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMNode.hpp>
+#include <xercesc/dom/DOMNodeList.hpp>
+#include <xercesc/dom/DOMProcessingInstruction.hpp>
+
+#include "frame/errors.h"
+#include "xdom/handle.h"
+#include "xdom/serialize.h"
+#include "xdom/transcode.h"
+#include "xdom_support.h"
+
+using namespace qvtest;
+using xercesc::DOMNode;
+
+namespace {
+
+class Write : public XdomTest {};
+
+QvDocSettings settings(const char* outEncoding, const char* lineEnd, bool pretty = true) {
+    QvDocSettings s;
+    std::memset(&s, 0, sizeof s);
+    std::snprintf(s.outEncoding, sizeof s.outEncoding, "%s", outEncoding);
+    std::snprintf(s.lineEnd, sizeof s.lineEnd, "%s", lineEnd);
+    s.xmlDeclaration = 1;
+    s.prettyPrint = pretty ? 1 : 0;
+    s.splitCdata = 1;
+    s.discardDefault = 1;
+    return s;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// The text content of the first element named `name`, read back by the parser.
+std::string readBack(const char* xml, const char* name) {
+    Handle h(QV_XDOMOpen(xml, 1));
+    if (!h.h) return "(parse failed: " + std::string(Q_XMLGetErrMsg()) + ")";
+    qv::XmlText tag = qv::toXmlText(name);
+    return qv::localText(
+        h.h->document->getElementsByTagName(tag.get())->item(0)->getTextContent());
+}
+
+TEST_F(Write, DefaultsArePrettyPrintedInTheDocumentsEncoding) {
+    const std::string path = dataPath("one.xml");
+    Handle h(QV_XDOMOpen(path.c_str(), 0));
+    ASSERT_NE(h.h, nullptr);
+    const char* text = QV_XDOMWrite(h, nullptr, nullptr);
+    ASSERT_NE(text, nullptr) << Q_XMLGetErrMsg();
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 0);
+    const std::string s = text;
+    EXPECT_EQ(s.rfind("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" standalone=\"no\" ?>\n", 0), 0u) << s;
+    EXPECT_NE(s.find("\n  <item>first</item>\n"), std::string::npos) << s;
+    EXPECT_EQ(s.find('\r'), std::string::npos);
+    // The text is the handle's until the next write through it.
+    EXPECT_EQ(text, h.h->resultText.get());
+    const char* again = QV_XDOMWrite(h, nullptr, nullptr);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(std::string(again), s);
+}
+
+TEST_F(Write, LineEndNamesAreCaseSensitive) {
+    Handle h(QV_XDOMOpen("<r><a>x</a><b/></r>", 1));
+    ASSERT_NE(h.h, nullptr);
+    struct Case {
+        const char* lineEnd;
+        bool crlf;  // every line feed follows a carriage return
+        bool lf;    // line feeds at all
+    };
+    const Case cases[] = {
+        {"CR-LF", true, true}, {"cr-lf", false, true}, {"CR", false, false},
+        {"LF", false, true},   {"", false, true},      {"crlf", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lineEnd);
+        QvDocSettings s = settings("", c.lineEnd);
+        const char* text = QV_XDOMWrite(h, &s, nullptr);
+        ASSERT_NE(text, nullptr) << Q_XMLGetErrMsg();
+        const std::string out = text;
+        size_t lf = 0, crlf = 0, cr = 0;
+        for (size_t i = 0; i < out.size(); ++i) {
+            if (out[i] == '\n') ++lf;
+            if (out[i] == '\r') ++cr;
+            if (out[i] == '\n' && i > 0 && out[i - 1] == '\r') ++crlf;
+        }
+        EXPECT_EQ(lf > 0, c.lf) << out;
+        if (c.crlf) {
+            EXPECT_EQ(crlf, lf) << out;
+        } else if (c.lf) {
+            EXPECT_EQ(cr, 0u) << out;
+        } else {
+            EXPECT_GT(cr, 0u) << out;
+        }
+    }
+}
+
+TEST_F(Write, OutputEncodingFromTheRecordElseTheDocument) {
+    const std::string path = dataPath("one.xml");
+    Handle h(QV_XDOMOpen(path.c_str(), 0));
+    ASSERT_NE(h.h, nullptr);
+    struct Case {
+        const char* outEncoding;
+        const char* declared;
+    };
+    const Case cases[] = {{"", "ISO-8859-1"}, {"UTF-8", "UTF-8"}, {"US-ASCII", "US-ASCII"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.outEncoding);
+        QvDocSettings s = settings(c.outEncoding, "");
+        const char* text = QV_XDOMWrite(h, &s, nullptr);
+        ASSERT_NE(text, nullptr) << Q_XMLGetErrMsg();
+        EXPECT_NE(std::string(text).find(std::string("encoding=\"") + c.declared + "\""),
+                  std::string::npos)
+            << text;
+    }
+}
+
+TEST_F(Write, UnknownOrUnterminatedOutputEncoding) {
+    Handle h(QV_XDOMOpen("<r>x</r>", 1));
+    ASSERT_NE(h.h, nullptr);
+    QvDocSettings s = settings("NO-SUCH-ENCODING", "");
+    EXPECT_EQ(QV_XDOMWrite(h, &s, nullptr), nullptr);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 4002);
+    EXPECT_EQ(linesStartingWith("XDOMWrite: the XML text could not be written: "), 1)
+        << Q_XMLGetErrMsg();
+    EXPECT_NE(std::string(Q_XMLGetErrMsg()).find("NO-SUCH-ENCODING"), std::string::npos)
+        << Q_XMLGetErrMsg();
+
+    Q_XMLResetErrMsg();
+    s = settings("", "");
+    std::memset(s.outEncoding, 'A', sizeof s.outEncoding);
+    std::memset(s.lineEnd, 'B', sizeof s.lineEnd);
+    EXPECT_EQ(QV_XDOMWrite(h, &s, nullptr), nullptr);  // a name of 40 letters "A"
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 4002);
+    EXPECT_NE(std::string(Q_XMLGetErrMsg()).find(std::string(40, 'A') + "'"), std::string::npos)
+        << Q_XMLGetErrMsg();
+}
+
+TEST_F(Write, NodeHandleWritesItsSubtree) {
+    Handle doc(QV_XDOMOpen("<?xml version='1.0' encoding='ISO-8859-1'?><r><item a='1'>caf\xe9</item><x/></r>", 1));
+    ASSERT_NE(doc.h, nullptr) << Q_XMLGetErrMsg();
+    DOMNode* item = doc.h->document->getDocumentElement()->getFirstChild();
+    Handle node(qv::makeNodeHandle(doc.h, item));
+    const char* text = QV_XDOMWrite(node, nullptr, nullptr);
+    ASSERT_NE(text, nullptr) << Q_XMLGetErrMsg();
+    // In the document's encoding: one byte for the accented letter. The pretty
+    // printer starts an element on a new line.
+    EXPECT_STREQ(text, "\n<item a=\"1\">caf\xe9</item>");
+    EXPECT_EQ(text, node.h->resultText.get());
+    EXPECT_EQ(doc.h->resultText.get(), nullptr);
+}
+
+TEST_F(Write, FileWriteReturnsThePointerPassed) {
+    Handle h(QV_XDOMOpen("<r><a>x</a></r>", 1));
+    ASSERT_NE(h.h, nullptr);
+    const char* inMemory = QV_XDOMWrite(h, nullptr, nullptr);
+    ASSERT_NE(inMemory, nullptr);
+    const std::string expected = inMemory;
+    const std::string file = ::testing::TempDir() + "qvxml_write_test.xml";
+    const char* result = QV_XDOMWrite(h, nullptr, file.c_str());
+    EXPECT_EQ(result, file.c_str());
+    EXPECT_EQ(readFile(file), expected);
+    EXPECT_EQ(h.h->resultText.get(), inMemory);  // untouched
+    EXPECT_EQ(std::string(inMemory), expected);
+    std::remove(file.c_str());
+}
+
+TEST_F(Write, UnwritablePathIsAnXmlException) {
+    Handle h(QV_XDOMOpen("<r/>", 1));
+    ASSERT_NE(h.h, nullptr);
+    const std::string longName = ::testing::TempDir() + std::string(5000, 'n') + ".xml";
+    for (const std::string& path : {std::string("/no/such/dir/out.xml"), longName}) {
+        Q_XMLResetErrMsg();
+        EXPECT_EQ(QV_XDOMWrite(h, nullptr, path.c_str()), nullptr);
+        EXPECT_GE(Q_XMLGetDOMStatus(), 2000);
+        EXPECT_LT(Q_XMLGetDOMStatus(), 3000);
+        EXPECT_EQ(linesStartingWith("An XML exception occured. Message: "), 1) << Q_XMLGetErrMsg();
+    }
+}
+
+TEST_F(Write, AnUnresetErrorMakesTheWriteFail) {
+    Handle h(QV_XDOMOpen("<r/>", 1));
+    ASSERT_NE(h.h, nullptr);
+    qv::report(12);
+    EXPECT_EQ(QV_XDOMWrite(h, nullptr, nullptr), nullptr);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 12);
+    EXPECT_EQ(h.h->resultText.get(), nullptr);
+    Q_XMLResetErrMsg();
+    EXPECT_NE(QV_XDOMWrite(h, nullptr, nullptr), nullptr);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 0);
+}
+
+TEST_F(Write, NoEncodingAnywhereIsCode14) {
+    Handle doc(QV_XDOMOpen("<r><a/></r>", 1));
+    ASSERT_NE(doc.h, nullptr);
+    doc.h->encoding.reset();
+    Handle node(qv::makeNodeHandle(doc.h, doc.h->document->getDocumentElement()));
+    for (QvHandle h : {doc.h, node.h}) {
+        Q_XMLResetErrMsg();
+        EXPECT_EQ(QV_XDOMWrite(h, nullptr, nullptr), nullptr);
+        EXPECT_EQ(Q_XMLGetDOMStatus(), 14);
+        EXPECT_STREQ(Q_XMLGetErrMsg(), "No encoding was defined on the dom.\n");
+    }
+}
+
+TEST_F(Write, DetachedProcessingInstructionIsWrittenInItsPlace) {
+    const std::string path = dataPath("stylesheet_pi.xml");
+    Handle h(QV_XDOMOpen(path.c_str(), 0));
+    ASSERT_NE(h.h, nullptr);
+    xercesc::DOMDocument* doc = h.h->document;
+    const std::string original = QV_XDOMWrite(h, nullptr, nullptr);
+    // What the XPath view does when it is built: the first PI leaves the tree.
+    DOMNode* pi = doc->getFirstChild();
+    ASSERT_EQ(pi->getNodeType(), DOMNode::PROCESSING_INSTRUCTION_NODE);
+    DOMNode* next = pi->getNextSibling();
+    doc->removeChild(pi);
+    h.h->detachedPI = pi;
+    h.h->detachedNext = next;
+
+    const char* text = QV_XDOMWrite(h, nullptr, nullptr);
+    ASSERT_NE(text, nullptr) << Q_XMLGetErrMsg();
+    EXPECT_EQ(std::string(text), original);
+    EXPECT_EQ(doc->getFirstChild(), next);  // out of the tree again
+    EXPECT_EQ(pi->getParentNode(), nullptr);
+
+    // A node handle's write leaves it out; a null neighbour puts it at the end.
+    Handle root(qv::makeNodeHandle(h.h, doc->getDocumentElement()));
+    text = QV_XDOMWrite(root, nullptr, nullptr);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string(text).find("xml-stylesheet"), std::string::npos);
+    h.h->detachedNext = nullptr;
+    text = QV_XDOMWrite(h, nullptr, nullptr);
+    ASSERT_NE(text, nullptr);
+    const std::string s = text;
+    EXPECT_LT(s.find("</r>"), s.find("<?xml-stylesheet"));
+    EXPECT_EQ(pi->getParentNode(), nullptr);
+
+    // Also on a failing write.
+    h.h->detachedNext = next;
+    EXPECT_EQ(QV_XDOMWrite(h, nullptr, "/no/such/dir/out.xml"), nullptr);
+    EXPECT_EQ(pi->getParentNode(), nullptr);
+    EXPECT_EQ(doc->getFirstChild(), next);
+}
+
+TEST_F(Write, CdataHoldingTheEndMarkerReadsBackTheSame) {
+    const char* contents[] = {"x]]>y", "]]>", "a]]>]]>b", "]]]]>>", "end]]", "]]>tail", "plain"};
+    for (const char* content : contents) {
+        SCOPED_TRACE(content);
+        Handle h(QV_XDOMOpen("<r><c/></r>", 1));
+        ASSERT_NE(h.h, nullptr);
+        xercesc::DOMDocument* doc = h.h->document;
+        qv::XmlText data = qv::toXmlText(content);
+        DOMNode* section = doc->getDocumentElement()->getFirstChild()->appendChild(
+            doc->createCDATASection(data.get()));
+
+        for (bool pretty : {true, false}) {
+            QvDocSettings s = settings("", "", pretty);
+            const char* text = QV_XDOMWrite(h, &s, nullptr);
+            ASSERT_NE(text, nullptr) << Q_XMLGetErrMsg();
+            EXPECT_EQ(readBack(text, "c"), content) << text;
+        }
+        const char* text = QV_XDOMWrite(h, nullptr, nullptr);
+        ASSERT_NE(text, nullptr) << Q_XMLGetErrMsg();
+        EXPECT_EQ(readBack(text, "c"), content) << text;
+        // The tree is as it was.
+        EXPECT_EQ(section->getNextSibling(), nullptr);
+        EXPECT_EQ(qv::localText(section->getNodeValue()), content);
+
+        // The section on its own.
+        Handle node(qv::makeNodeHandle(h.h, section));
+        text = QV_XDOMWrite(node, nullptr, nullptr);
+        ASSERT_NE(text, nullptr);
+        EXPECT_EQ(readBack(("<r>" + std::string(text) + "</r>").c_str(), "r"), content) << text;
+    }
+}
+
+TEST_F(Write, CdataEndMarkerWithoutSplitIsRefused) {
+    Handle h(QV_XDOMOpen("<r><![CDATA[ok]]></r>", 1));
+    ASSERT_NE(h.h, nullptr);
+    DOMNode* section = h.h->document->getDocumentElement()->getFirstChild();
+    qv::XmlText data = qv::toXmlText("x]]>y");
+    section->setNodeValue(data.get());
+    QvDocSettings s = settings("", "");
+    s.splitCdata = 0;
+    EXPECT_EQ(QV_XDOMWrite(h, &s, nullptr), nullptr);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 1082);
+    EXPECT_STREQ(Q_XMLGetErrMsg(),
+                 "A DOM exception occured in function XDOMWrite, DOM Exception code: 82\n");
+}
+
+TEST_F(Write, SerializerForMappedValues) {
+    Handle h(QV_XDOMOpen("<r><v a='1'>t<![CDATA[x<y]]></v></r>", 1));
+    ASSERT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
+    DOMNode* v = h.h->document->getDocumentElement()->getFirstChild();
+    std::string text;
+    qv::XmlText utf8 = qv::toXmlText("UTF-8");
+    // The default layout: pretty printed, so an element starts on a new line.
+    ASSERT_TRUE(qv::serializeNode(v, nullptr, nullptr, utf8.get(), nullptr, nullptr, &text));
+    EXPECT_EQ(text, "\n<v a=\"1\">t<![CDATA[x<y]]></v>");
+    ASSERT_TRUE(qv::serializeNode(v, nullptr, nullptr, nullptr, nullptr, nullptr, &text));
+    EXPECT_EQ(text, "\n<v a=\"1\">t<![CDATA[x<y]]></v>");
+    EXPECT_STREQ(Q_XMLGetErrMsg(), "");
+}
+
+}  // namespace
