@@ -207,10 +207,10 @@ int main(int argc, char** argv) {
         const Row& b = rows[i];
         const double k = static_cast<double>(b.off.records) / static_cast<double>(a.off.records);
         std::printf("  %zu -> %zu records (x%.0f): walk+read x%.2f cascade off, x%.2f cascade on "
-                    "(goal <= 1.1 x records)\n",
+                    "(goal <= x%.1f)\n",
                     a.off.records, b.off.records, k,
                     (b.off.walk + b.off.read) / (a.off.walk + a.off.read),
-                    (b.on.walk + b.on.read) / (a.on.walk + a.on.read));
+                    (b.on.walk + b.on.read) / (a.on.walk + a.on.read), 1.1 * k);
     }
     return 0;
 }
