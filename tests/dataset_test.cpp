@@ -367,3 +367,27 @@ TEST(dataset, example_files_read_with_dictionary_files) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(dataset, cascade_positions_every_child_table_of_the_record_read) {
+    installHost({{"TA", "ID", 0, 0, ""}, {"TB", "ID", 0, 0, ""}, {"TC", "ID", 0, 0, ""}});
+    Opened o("<R><A id='a1'><B id='b1'/><C id='c1'/><B id='b2'/></A><A id='a2'><C id='c2'/></A></R>",
+             R"(<QVXMAP><OPTIONS><Cascade/></OPTIONS>
+      <TABLECLASSMAP MapName="AM" TableName="TA" StartNode="/R/A">
+        <ColumnMap Column="ID" Node="@id"/>
+        <TableMap MapName="BM" Node="B"/><TableMap MapName="CM" Node="C"/>
+      </TABLECLASSMAP>
+      <TABLECLASSMAP MapName="BM" TableName="TB" StartNode="B"><ColumnMap Column="ID" Node="@id"/></TABLECLASSMAP>
+      <TABLECLASSMAP MapName="CM" TableName="TC" StartNode="C"><ColumnMap Column="ID" Node="@id"/></TABLECLASSMAP>
+    </QVXMAP>)");
+    ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
+    EXPECT_EQ(o.next("TA"), "a1");
+    EXPECT_EQ(o.read("TC"), (Records{"c1"}));
+    EXPECT_EQ(o.read("TB"), (Records{"b1", "b2"}));
+    EXPECT_EQ(o.next("TA"), "a2");
+    EXPECT_EQ(o.read("TB"), (Records{}));
+    EXPECT_EQ(o.read("TC"), (Records{"c2"}));
+}
+
+}  // namespace
