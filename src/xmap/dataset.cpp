@@ -1,0 +1,188 @@
+// The mapping dataset exports: QV_XMAPOpen, QV_XMAPClose, QV_XMAPReadNext,
+// QV_XMAPWriteNext, QV_XMAPSetOption.
+#include "xmap/dataset.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMNode.hpp>
+
+#include "frame/errors.h"
+#include "frame/guard.h"
+#include "frame/host.h"
+#include "frame/runtime.h"
+#include "xdom/handle.h"
+#include "xmap/loader.h"
+#include "xmap/reader.h"
+
+namespace qv {
+namespace {
+
+// A copy, not the handle's own field: the host may close the input handle while
+// the dataset lives.
+XmlText g_xmldataEncoding;
+
+void rememberXmldataEncoding(const QvHandle_* input) {
+    const XMLCh* name = input && input->isDocument ? input->encoding.get() : nullptr;
+    if (!name) {
+        g_xmldataEncoding.reset();
+        return;
+    }
+    const size_t n = xmlLength(name);
+    XmlText copy(new XMLCh[n + 1]);
+    std::memcpy(copy.get(), name, (n + 1) * sizeof(XMLCh));
+    g_xmldataEncoding = std::move(copy);
+}
+
+// The maps on the same level as `map`, itself included.
+std::vector<std::unique_ptr<TableClassMap>>& levelOf(MappingModel& model, TableClassMap* map) {
+    return map->parent ? map->parent->children : model.maps;
+}
+
+// Puts a child map's cursor on the first of its records read under its parent's
+// current record, then does the same for the child's own children.
+void positionChild(TableClassMap& child) {
+    const uint32_t parent = child.parent->records.cursor;
+    child.records.cursor = parent == kNoRecord ? kNoRecord : child.records.firstOf(parent);
+    for (auto& grandchild : child.children) positionChild(*grandchild);
+}
+
+// Before the cursor of `map` moves on: the children of it and of each of its next
+// siblings are put on the records of their parent's current record.
+void positionDescendants(MappingModel& model, TableClassMap* map) {
+    auto& level = levelOf(model, map);
+    size_t i = 0;
+    while (i < level.size() && level[i].get() != map) ++i;
+    for (; i < level.size(); ++i)
+        for (auto& child : level[i]->children) positionChild(*child);
+}
+
+// A top-level map whose records are the document element: a start path of one step.
+bool recordsAreDocumentElement(const TableClassMap& map) {
+    const char* path = cstr(map.startPath);
+    if (!path) return true;
+    if (*path == '/') ++path;
+    return std::strchr(path, '/') == nullptr;
+}
+
+}  // namespace
+
+const XMLCh* xmldataEncoding() { return g_xmldataEncoding.get(); }
+
+}  // namespace qv
+
+extern "C" {
+
+QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTableName,
+                                char fieldMark, char valueMark, char subvalueMark,
+                                char nullMark, int mode) {
+    if (!qv::initXmlRuntime()) return nullptr;
+    return qv::guardMap<QvDataset>(nullptr, [&]() -> QvDataset {
+        const QvHostEncoding* encoding = qv::hostEncoding();
+        auto ds = std::make_unique<QvDataset_>(qv::hostInputEncoding(encoding),
+                                               qv::hostOutputEncoding(encoding));
+        ds->mode = mode;
+        if (mode != XML_CREATE && input) {
+            QvHandle_* docHandle = qv::documentHandleOf(input);
+            ds->document = docHandle ? docHandle->document : nullptr;
+            ds->readingStart = input->isDocument ? input->document : input->node;
+        }
+        if (!qv::loadMapping(ds->model, mapping, ds->mode, ds->toHost)) {
+            ds->status = -1;
+            return nullptr;  // the loader has reported why
+        }
+        if (mode != XML_CREATE) qv::rememberXmldataEncoding(input);
+        ds->marks.set(fieldMark, valueMark, subvalueMark, nullMark);
+        if (mode != QV_XMAP_READ) return ds.release();
+
+        qv::ReadSettings settings;
+        settings.marks = &ds->marks;
+        settings.buffer = &ds->work;
+        settings.toXml = &ds->toXml;
+        settings.toHost = &ds->toHost;
+        settings.xmldataEncoding = qv::xmldataEncoding();
+        qv::readDocument(ds->model, ds->readingStart, settings);
+        ds->document = nullptr;
+        ds->readingStart = nullptr;
+        if (rootTableName) *rootTableName = const_cast<char*>(qv::cstr(ds->model.root()->tableName));
+        return ds.release();
+    });
+}
+
+QVXML_API void QV_XMAPClose(QvDataset ds) {
+    qv::guardMap<int>(0, [&] {
+        delete ds;
+        return 0;
+    });
+}
+
+QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
+    return qv::guardMap<int>(-1, [&]() -> int {
+        if (ds->mode == XML_CREATE) {
+            qv::report(3012);
+            return -1;
+        }
+        qv::TableClassMap* map = qv::findMap(ds->model, table, true);
+        if (!map) {
+            qv::report(3013, table ? table : "");
+            return -1;
+        }
+        qv::RecordQueue& queue = map->records;
+        const uint32_t current = queue.cursor;
+        if (current == qv::kNoRecord) return QV_END_OF_TABLE;
+        *record = const_cast<char*>(queue.text(current));
+        if (!ds->model.cascade) {
+            queue.cursor = queue.next(current);
+            return 0;
+        }
+        qv::positionDescendants(ds->model, map);
+        queue.cursor = map->parent ? queue.nextOfParent(current) : queue.next(current);
+        return 0;
+    });
+}
+
+QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* record,
+                               int length) {
+    return qv::guardMap<int>(-1, [&]() -> int {
+        if (ds->mode == QV_XMAP_READ) {
+            qv::report(3011);
+            return -1;
+        }
+        if (!record) return 0;
+        qv::TableClassMap* map = qv::findMap(ds->model, table, true);
+        if (!map) {
+            qv::report(3013, table ? table : "");
+            return -1;
+        }
+        if (!map->parent && !map->records.empty() && qv::recordsAreDocumentElement(*map)) {
+            qv::report(3057);
+            return -1;
+        }
+        if (length <= 0) return 0;
+        // Arrival order under the parent map's last record.
+        const uint32_t parent =
+            map->parent ? map->parent->records.lastQueued() : qv::kNoRecord;
+        try {
+            map->records.append(record, static_cast<size_t>(length), parent);
+        } catch (const std::bad_alloc&) {
+            qv::report(3004);
+            return -1;
+        }
+        return 0;
+    });
+}
+
+QVXML_API int QV_XMAPSetOption(QvDataset ds, int option, int value) {
+    return qv::guardMap<int>(-1, [&]() -> int {
+        switch (option) {
+            case QV_XMAP_OPT_CASCADE: ds->model.cascade = value; return 0;
+            case QV_XMAP_OPT_EMPTYSTRING_ISNULL: ds->model.emptyStringIsNull = value; return 0;
+            case QV_XMAP_OPT_EXISTRECORD: ds->model.existRecordAction = value; return 0;
+            default: qv::report(3014); return -1;
+        }
+    });
+}
+
+}  // extern "C"

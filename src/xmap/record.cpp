@@ -1,0 +1,26 @@
+#include "xmap/record.h"
+
+#include "frame/host.h"
+
+namespace qv {
+
+const char* effectiveConversion(const char* columnCode, const char* dateFormat) {
+    if (!columnCode || !*columnCode) return nullptr;
+    if (columnCode[0] == 'D' && dateFormat && *dateFormat) return dateFormat;
+    return columnCode;
+}
+
+bool convertInPlace(std::string& text, size_t from, const char* code, int direction,
+                    std::string& scratch) {
+    // The host wants a NUL-terminated input; the buffer is reused for every field.
+    scratch.assign(text, from, std::string::npos);
+    char* output = nullptr;
+    int outputLength = 0;
+    int result = host().convert(scratch.c_str(), code, &output, &outputLength, direction);
+    text.resize(from);
+    if (result == -1) return false;
+    if (output && outputLength > 0) text.append(output, static_cast<size_t>(outputLength));
+    return true;
+}
+
+}  // namespace qv

@@ -1,0 +1,147 @@
+// The record layout (field alignment, null marks), the work buffer and the record
+// queue.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "read_fixture.h"
+#include "xmap/queue.h"
+#include "xmap/record.h"
+
+using namespace readtest;
+
+namespace {
+
+struct LayoutCase {
+    const char* name;
+    bool isNull;
+    const char* columns;
+    const char* xml;
+    Records expected;
+};
+
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+
+class Layouts : public ::testing::TestWithParam<LayoutCase> {};
+
+TEST_P(Layouts, record_text) {
+    installHost({{"T", "ID", 0, 0, ""}, {"T", "V", 3, 0, ""}, {"T", "W", 5, 0, ""}});
+    const LayoutCase& c = GetParam();
+    std::string map = std::string("<QVXMAP><OPTIONS>") +
+                      (c.isNull ? "<EmptyString IsNull='ON'/>" : "") +
+                      "</OPTIONS><TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/REC'>" +
+                      c.columns + "</TABLECLASSMAP></QVXMAP>";
+    Opened o(c.xml, map.c_str());
+    ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
+    EXPECT_EQ(o.read(), c.expected);
+}
+
+const char* kIdV = "<ColumnMap Column='V' Node='@v'/><ColumnMap Column='ID' Node='@id'/>";
+const char* kIdVW =
+    "<ColumnMap Column='W' Node='@w'/><ColumnMap Column='ID' Node='@id'/>"
+    "<ColumnMap Column='V' Node='@v'/>";
+
+INSTANTIATE_TEST_SUITE_P(
+    record, Layouts,
+    ::testing::Values(
+        LayoutCase{"gap_isnull_on", true, kIdV, "<R><REC id='1' v='x'/></R>", {"1|~|~|x"}},
+        LayoutCase{"gap_isnull_off", false, kIdV, "<R><REC id='1' v='x'/></R>", {"1|||x"}},
+        LayoutCase{"missing_id_isnull_on", true, kIdV, "<R><REC v='x'/></R>", {"~|~|~|x"}},
+        LayoutCase{"missing_id_isnull_off", false, kIdV, "<R><REC v='x'/></R>", {"|||x"}},
+        LayoutCase{"nothing_after_last_field", false, kIdVW, "<R><REC id='1' v='x'/></R>",
+                   {"1|||x||"}},
+        LayoutCase{"two_gaps_isnull_on", true, kIdVW, "<R><REC id='1' w='y'/></R>",
+                   {"1|~|~|~|~|y"}},
+        // An ID that is the only column and is empty makes a record of no bytes,
+        // which is not queued; the next one is.
+        LayoutCase{"empty_id_only_not_queued", false, "<ColumnMap Column='ID' Node='@id'/>",
+                   "<R><REC/><REC id=''/><REC id='2'/></R>", {"2"}}),
+    [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
+
+TEST(record, work_buffer_grows_and_is_cut_back_after_a_large_record) {
+    qv::WorkBuffer buffer;
+    EXPECT_GE(buffer.capacity(), qv::WorkBuffer::kInitial);
+    buffer.begin();
+    buffer.text().assign(qv::WorkBuffer::kCutBackAbove + 1, 'x');
+    buffer.begin();
+    EXPECT_EQ(buffer.size(), 0u);
+    EXPECT_LT(buffer.capacity(), qv::WorkBuffer::kCutBackAbove);
+    // Below the limit the allocation is kept for the next record.
+    buffer.text().assign(100000, 'x');
+    const size_t kept = buffer.capacity();
+    buffer.begin();
+    EXPECT_EQ(buffer.capacity(), kept);
+}
+
+// ---- Queue ------------------------------------------------------------------
+
+std::vector<std::string> chain(const qv::RecordQueue& q, uint32_t from, bool ofParent) {
+    std::vector<std::string> out;
+    for (uint32_t i = from; i != qv::kNoRecord; i = ofParent ? q.nextOfParent(i) : q.next(i))
+        out.emplace_back(q.text(i));
+    return out;
+}
+
+TEST(record, queue_finds_the_records_of_each_parent_in_arrival_order) {
+    qv::RecordQueue q;
+    q.append("r0", 2, qv::kNoRecord);  // read before any parent record
+    q.append("a1", 2, 0);
+    q.append("a2", 2, 0);
+    q.append("c1", 2, 2);
+    q.append("e1", 2, 4);
+    q.append("e2", 2, 4);
+    EXPECT_EQ(chain(q, q.first(), false), (Records{"r0", "a1", "a2", "c1", "e1", "e2"}));
+    EXPECT_EQ(chain(q, q.firstOf(0), true), (Records{"a1", "a2"}));
+    EXPECT_EQ(chain(q, q.firstOf(2), true), (Records{"c1"}));
+    EXPECT_EQ(chain(q, q.firstOf(4), true), (Records{"e1", "e2"}));
+    EXPECT_EQ(q.firstOf(1), qv::kNoRecord);
+    EXPECT_EQ(q.firstOf(3), qv::kNoRecord);
+    EXPECT_EQ(q.firstOf(9), qv::kNoRecord);
+}
+
+// A parent that goes back (a record put under an earlier parent record).
+TEST(record, queue_keeps_order_and_the_records_of_each_parent) {
+    qv::RecordQueue q;
+    EXPECT_TRUE(q.empty());
+    EXPECT_EQ(q.cursor, qv::kNoRecord);
+    q.append("a1", 2, 0);
+    q.append("a2", 2, 0);
+    q.append("c1", 2, 2);
+    q.append("a3", 2, 0);
+    EXPECT_EQ(q.cursor, q.first());
+    EXPECT_EQ(chain(q, q.first(), false), (Records{"a1", "a2", "c1", "a3"}));
+    EXPECT_EQ(chain(q, q.firstOf(0), true), (Records{"a1", "a2", "a3"}));
+    EXPECT_EQ(chain(q, q.firstOf(2), true), (Records{"c1"}));
+    EXPECT_EQ(q.firstOf(1), qv::kNoRecord);
+    EXPECT_EQ(q.firstOf(5000000), qv::kNoRecord);
+    EXPECT_EQ(q.lastQueued(), 3u);
+    EXPECT_EQ(q.textBytes(), 12u);
+}
+
+TEST(record, queue_insert_keeps_the_parent_chain_in_queue_order) {
+    qv::RecordQueue q;
+    uint32_t b = q.insertAfter(qv::kNoRecord, "b", 1, 7);  // into an empty queue
+    EXPECT_EQ(q.cursor, b);
+    q.append("d", 1, 7);
+    q.insertAfter(qv::kNoRecord, "a", 1, 7);  // front
+    q.insertAfter(b, "c", 1, 7);              // middle
+    q.insertAfter(b, "x", 1, 8);              // another parent between b and c
+    EXPECT_EQ(chain(q, q.first(), false), (Records{"a", "b", "x", "c", "d"}));
+    EXPECT_EQ(chain(q, q.firstOf(7), true), (Records{"a", "b", "c", "d"}));
+    EXPECT_EQ(chain(q, q.firstOf(8), true), (Records{"x"}));
+    q.append("e", 1, 7);
+    EXPECT_EQ(chain(q, q.firstOf(7), true), (Records{"a", "b", "c", "d", "e"}));
+}
+
+TEST(record, queued_texts_do_not_move) {
+    qv::RecordQueue q;
+    std::string large(100000, 'L');
+    const char* first = q.text(q.append("first", 5, qv::kNoRecord));
+    for (int i = 0; i < 20000; ++i) q.append("0123456789", 10, qv::kNoRecord);
+    q.append(large.data(), large.size(), qv::kNoRecord);
+    EXPECT_STREQ(first, "first");
+    EXPECT_EQ(std::string(q.text(q.lastQueued())), large);
+    EXPECT_EQ(q.size(), 20002u);
+}
+
+}  // namespace
