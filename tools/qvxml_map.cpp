@@ -10,9 +10,6 @@
 // the first table is followed by the records of its nested tables, indented.
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,25 +34,32 @@ std::string readable(const char* record) {
     return out;
 }
 
-// The map names of a mapping file, in file order (an extraction file has one
-// table, read by the empty name).
-std::vector<std::string> tableNames(const std::string& mappingPath) {
-    std::ifstream in(mappingPath, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string s = text.str();
+// The map names of a parsed mapping file whose document element is QVXMAP, in file
+// order, found with the navigation exports. An extraction file has one table, read
+// by the empty name.
+std::vector<std::string> tableNames(QvHandle mapping) {
     std::vector<std::string> names;
-    static const std::regex element("<TABLECLASSMAP\\b[^>]*>");
-    static const std::regex mapName("\\bMapName\\s*=\\s*[\"']([^\"']*)[\"']");
-    static const std::regex tableName("\\bTableName\\s*=\\s*[\"']([^\"']*)[\"']");
-    for (auto it = std::sregex_iterator(s.begin(), s.end(), element); it != std::sregex_iterator();
-         ++it) {
-        const std::string tag = it->str();
-        std::smatch m;
-        if (std::regex_search(tag, m, mapName) || std::regex_search(tag, m, tableName))
-            names.push_back(m[1]);
+    QvHandle root = QV_XDOMLocateNode(mapping, QV_DIR_CHILD, QV_CHILD_FIRST, QV_NODE_ELEMENT);
+    QvHandle node =
+        root ? QV_XDOMLocateNode(root, QV_DIR_CHILD, QV_CHILD_FIRST, QV_NODE_ELEMENT) : nullptr;
+    while (node) {
+        const char* element = QV_XDOMGetNodeName(node);
+        if (element && std::strcmp(element, "TABLECLASSMAP") == 0) {
+            for (const char* attribute : {"MapName", "TableName"}) {
+                QvHandle a = QV_XDOMGetAttribute(node, attribute);
+                const char* value = a ? QV_XDOMGetNodeValue(a) : nullptr;
+                if (value) names.emplace_back(value);
+                QV_XDOMClose(a);
+                if (value) break;
+            }
+        }
+        QvHandle next = QV_XDOMLocateNode(node, QV_DIR_NEXT_SIBLING, 0, QV_NODE_ELEMENT);
+        QV_XDOMClose(node);
+        node = next;
     }
-    if (names.empty()) names.push_back("");
+    QV_XDOMClose(root);
+    Q_XMLResetErrMsg();  // the last step finds no further sibling: expected, not an error
+    if (names.empty()) names.emplace_back();
     return names;
 }
 
@@ -110,7 +114,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", host.dictionaryError().c_str());
         status = 1;
     } else {
-        const std::vector<std::string> tables = tableNames(mappingPath);
+        const std::vector<std::string> tables = tableNames(map);
         if (cascade) {
             QV_XMAPSetOption(ds, QV_XMAP_OPT_CASCADE, 1);
             std::printf("%s (nested tables indented)\n", root ? root : "");
