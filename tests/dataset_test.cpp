@@ -8,6 +8,7 @@
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "read_fixture.h"
+#include "test_data.h"
 #include "host/reference_host.h"
 #include "xdom/handle.h"
 
@@ -234,30 +235,10 @@ TEST(dataset, reading_from_a_node_handle) {
 
 namespace {
 
-// The orders example: a namespace prefix, a DateFormat, a parent key that is a
-// multivalued column and a nested line table keyed into it, read through the
-// reference host with its usual marks.
-const char* kOrdersMapping = R"map(<QVXMAP>
-  <OPTIONS>
-    <NameSpace Prefix="o" URI="urn:orders"/>
-    <ExistRecord Action="Replace"/>
-    <DateFormat Format="XMLFormat"/>
-  </OPTIONS>
-  <TABLECLASSMAP MapName="ORDERS_MAP" TableName="ORDERS" StartNode="/o:ORDERS/o:ORDER">
-    <GenerateID Column="ID"/>
-    <ColumnMap Column="CUSTNO" Node="@cust"/>
-    <ColumnMap Column="LINE_IDS" Node="o:LINES/o:LINE,@id"/>
-    <TableMap MapName="LINES_MAP" Node="o:LINES/o:LINE"/>
-  </TABLECLASSMAP>
-  <TABLECLASSMAP MapName="LINES_MAP" TableName="ORDER_LINES" StartNode="o:LINES/o:LINE">
-    <GenerateID Column="ID"/>
-    <ColumnMap Column="QTY" Node="o:QTY"/>
-  </TABLECLASSMAP>
-  <RelatedTable>
-    <MapParentKey TableName="ORDERS" Column="LINE_IDS" KeyGenerate="NO"/>
-    <MapChildKey TableName="ORDER_LINES" Column="ORDER_LINE"/>
-  </RelatedTable>
-</QVXMAP>)map";
+// The orders example (tests/data/map/orders_example.xml): a namespace prefix, a
+// DateFormat, a parent key that is a multivalued column and a nested line table
+// keyed into it, read through the reference host with its usual marks.
+const std::string kOrdersMapping = qvtest::readData("map/orders_example.xml");
 
 const char* kOrdersXml = R"(<?xml version="1.0"?>
 <ORDERS xmlns="urn:orders">
@@ -287,7 +268,7 @@ TEST(dataset, orders_example_reads_end_to_end_through_the_reference_host) {
     OrdersHost h;
     Q_XMLResetErrMsg();
     QvHandle doc = QV_XDOMOpen(kOrdersXml, 1);
-    QvHandle map = QV_XDOMOpen(kOrdersMapping, 1);
+    QvHandle map = QV_XDOMOpen(kOrdersMapping.c_str(), 1);
     ASSERT_TRUE(doc && map);
     char* root = nullptr;
     QvDataset ds = openOrders(doc, map, &root);

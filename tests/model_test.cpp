@@ -1,6 +1,7 @@
 // The loaded model of complete mapping files: the worked examples, options,
 // binding, nesting and the lookups over the tree.
 #include "map_fixture.h"
+#include "test_data.h"
 
 #include <vector>
 
@@ -25,31 +26,10 @@ std::vector<std::string> declared(const TableClassMap& m) {
     return out;
 }
 
-const char* kOrdersExample = R"(
-<QVXMAP>
-  <OPTIONS>
-    <NameSpace Prefix="o" URI="urn:orders"/>
-    <ExistRecord Action="Replace"/>
-    <DateFormat Format="XMLFormat"/>
-  </OPTIONS>
-  <TABLECLASSMAP MapName="ORDERS_MAP" TableName="ORDERS" StartNode="/o:ORDERS/o:ORDER">
-    <GenerateID Column="ID"/>
-    <ColumnMap Column="CUSTNO" Node="@cust"/>
-    <ColumnMap Column="LINE_IDS" Node="o:LINES/o:LINE,@id"/>
-    <TableMap MapName="LINES_MAP" Node="o:LINES/o:LINE"/>
-  </TABLECLASSMAP>
-  <TABLECLASSMAP MapName="LINES_MAP" TableName="ORDER_LINES" StartNode="o:LINES/o:LINE">
-    <GenerateID Column="ID"/>
-    <ColumnMap Column="QTY" Node="o:QTY"/>
-  </TABLECLASSMAP>
-  <RelatedTable>
-    <MapParentKey TableName="ORDERS" Column="LINE_IDS" KeyGenerate="NO"/>
-    <MapChildKey TableName="ORDER_LINES" Column="ORDER_LINE"/>
-  </RelatedTable>
-</QVXMAP>)";
+
 
 TEST_F(Model, OrdersExample) {
-    maptest::Load r = load(kOrdersExample);
+    maptest::Load r = load(qvtest::readData("map/orders_example.xml"));
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_EQ(r.message, "");
     const qv::MappingModel& m = r.model;

@@ -1,14 +1,16 @@
-// A small host for the mapping tests: dictionaries declared by the test, a
-// conversion that shows which code it was given, readable marks, and helpers that
-// open a dataset over two texts and read whole tables.
+// The host of the reading tests: dictionaries declared by the test (kept by the
+// reference host), a conversion that shows which code it was given, readable marks,
+// and helpers that open a dataset over two texts and read whole tables.
 #pragma once
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "host/reference_host.h"
 #include "qvxml.h"
 
 namespace readtest {
@@ -27,35 +29,13 @@ struct DictColumn {
     std::string conversion;
 };
 
-inline std::vector<DictColumn>& dictionary() {
-    static std::vector<DictColumn> columns;
-    return columns;
+// The reference host serves the dictionaries; conversion, extraction and encoding
+// are this fixture's own, so that records show which code each value went through.
+inline qvhost::ReferenceHost& freshDictionaries() {
+    static std::unique_ptr<qvhost::ReferenceHost> host;
+    host = std::make_unique<qvhost::ReferenceHost>();
+    return *host;
 }
-
-inline void* dictOpen(const char* file) {
-    if (!file) return nullptr;
-    for (const DictColumn& c : dictionary())
-        if (c.table == file) return const_cast<char*>(c.table.c_str());
-    return nullptr;
-}
-
-inline int dictDescribe(void* dict, const char* column, int* multivalued, char** code,
-                        int* codeLength) {
-    *multivalued = 0;
-    *code = nullptr;
-    *codeLength = 0;
-    for (DictColumn& c : dictionary()) {
-        if (c.table != static_cast<const char*>(dict) || strcasecmp(c.column.c_str(), column) != 0)
-            continue;
-        *multivalued = c.multivalued;
-        *code = const_cast<char*>(c.conversion.c_str());
-        *codeLength = static_cast<int>(c.conversion.size());
-        return c.field;
-    }
-    return -2;
-}
-
-inline void dictClose(void*) {}
 
 // "REFUSE" fails; any other code gives "code(input)".
 inline int convert(const char* input, const char* code, char** output, int* length, int) {
@@ -80,9 +60,13 @@ inline const QvHostEncoding* encoding() {
     return &utf8;
 }
 
-inline void installHost(std::vector<DictColumn> columns) {
-    dictionary() = std::move(columns);
-    QV_XMLInitial(dictOpen, dictDescribe, dictClose, convert, extract, encoding);
+inline void installHost(const std::vector<DictColumn>& columns) {
+    qvhost::ReferenceHost& host = freshDictionaries();
+    for (const DictColumn& c : columns)
+        host.dictionary(c.table).addRaw({c.column, c.field, c.multivalued != 0, c.conversion, -1});
+    host.makeCurrent();
+    QV_XMLInitial(&qvhost::ReferenceHost::dictOpen, &qvhost::ReferenceHost::dictDescribe,
+                  &qvhost::ReferenceHost::dictClose, convert, extract, encoding);
 }
 
 // A dataset opened over a document text and a mapping text; closes everything.

@@ -6,10 +6,9 @@
 #include <string>
 
 #include "qvxml.h"
+#include "test_data.h"
 
 namespace qvtest {
-
-inline std::string dataPath(const std::string& name) { return std::string(QVXML_TEST_DATA) + "/" + name; }
 
 // Owns a handle for the length of a test.
 struct Handle {
