@@ -59,7 +59,8 @@ XPathContext& currentXPathContext(QvHandle_* h) {
 }
 
 xalanc::XalanNode* xalanNodeOf(XPathContext& context, QvHandle_* h) {
-    if (h->isDocument) return context.document;
+    // The document node itself is not in the wrapper's node map.
+    if (h->isDocument || h->node == documentHandleOf(h)->document) return context.document;
     return context.wrapper->mapNode(static_cast<const xercesc::DOMNode*>(h->node));
 }
 
