@@ -19,6 +19,8 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMImplementation.hpp>
 #include <xercesc/sax/AttributeList.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include "frame/errors.h"
@@ -108,6 +110,17 @@ private:
     std::string exceeded_;
 };
 
+// The parser of the stylesheet (and of documents it loads) prints its errors to
+// std::cerr unless given a handler: this one throws them to the transformer, which
+// turns them into its last error message.
+class ThrowingErrorHandler : public xercesc::ErrorHandler {
+public:
+    void warning(const xercesc::SAXParseException&) override {}
+    void error(const xercesc::SAXParseException& e) override { throw e; }
+    void fatalError(const xercesc::SAXParseException& e) override { throw e; }
+    void resetErrors() override {}
+};
+
 struct DocumentReleaser {
     void operator()(xercesc::DOMDocument* document) const { document->release(); }
 };
@@ -136,6 +149,8 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
     xalanc::XalanTransformer transformer(memory());
     transformer.setWarningStream(nullptr);
     transformer.setErrorStream(nullptr);
+    ThrowingErrorHandler parseErrors;
+    transformer.setErrorHandler(&parseErrors);
     TransformBudget budget;
     transformer.addTraceListener(&budget);
 
