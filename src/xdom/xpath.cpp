@@ -117,7 +117,8 @@ xalanc::XalanNode* firstInDocumentOrder(const xalanc::NodeRefListBase& nodes) {
     return first;
 }
 
-constexpr CatchPolicy kXPathPolicy{"XDOMLocate", 32, nullptr, true, false};
+constexpr CatchPolicy kLocatePolicy{"XDOMLocate", 32, nullptr, true, false};
+constexpr CatchPolicy kEvaluatePolicy{"XDOMEvaluate", 32, nullptr, true, false};
 
 }  // namespace
 }  // namespace qv
@@ -131,7 +132,7 @@ QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* names
         return nullptr;
     }
     const char* expression = *path ? path : ".";
-    return qv::guardDom<QvHandle>(qv::kXPathPolicy, nullptr, [&]() -> QvHandle {
+    return qv::guardDom<QvHandle>(qv::kLocatePolicy, nullptr, [&]() -> QvHandle {
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
         const xalanc::NodeRefListBase& nodes = query.result->nodeset();
@@ -154,7 +155,7 @@ QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
         return nullptr;
     }
     if (!*expression) expression = ".";
-    return qv::guardDom<const char*>(qv::kXPathPolicy, nullptr, [&]() -> const char* {
+    return qv::guardDom<const char*>(qv::kEvaluatePolicy, nullptr, [&]() -> const char* {
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
         return qv::setResultText(h, qv::toHostText(query.result->str().c_str()));

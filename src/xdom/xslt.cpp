@@ -4,7 +4,7 @@
 #include <string>
 
 #include <xalanc/Include/PlatformDefinitions.hpp>
-#include <xalanc/PlatformSupport/DOMStringPrintWriter.hpp>
+#include <xalanc/PlatformSupport/Writer.hpp>
 #include <xalanc/PlatformSupport/XSLException.hpp>
 #include <xalanc/XSLT/GenerateEvent.hpp>
 #include <xalanc/XSLT/TraceListener.hpp>
@@ -121,6 +121,31 @@ public:
     void resetErrors() override {}
 };
 
+// Collects the serialized result. Xalan's own string writer grows its buffer by
+// what each write adds, which turns a large result quadratic.
+class TextCollector : public xalanc::Writer {
+public:
+    std::u16string text;
+
+    void close() override {}
+    void flush() override {}
+    void write(const char* s, size_t offset, size_t length) override {
+        if (length == npos) length = std::char_traits<char>::length(s + offset);
+        text.append(s + offset, s + offset + length);
+    }
+    void write(const XMLCh* s, xalanc::XalanDOMString::size_type offset,
+               xalanc::XalanDOMString::size_type length) override {
+        if (length == xalanc::XalanDOMString::npos) length = xmlLength(s + offset);
+        text.append(s + offset, length);
+    }
+    void write(XMLCh c) override { text.push_back(c); }
+    void write(const xalanc::XalanDOMString& s, xalanc::XalanDOMString::size_type offset,
+               xalanc::XalanDOMString::size_type length) override {
+        if (length == xalanc::XalanDOMString::npos) length = s.length() - offset;
+        text.append(s.c_str() + offset, length);
+    }
+};
+
 struct DocumentReleaser {
     void operator()(xercesc::DOMDocument* document) const { document->release(); }
 };
@@ -162,8 +187,7 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
 
     std::unique_ptr<xercesc::DOMDocument, DocumentReleaser> resultDocument;
     std::unique_ptr<xalanc::FormatterToXercesDOM> formatter;
-    xalanc::XalanDOMString text(memory());
-    std::unique_ptr<xalanc::DOMStringPrintWriter> writer;
+    TextCollector text;
     std::unique_ptr<xalanc::XSLTResultTarget> target;
     if (resultKind == QV_RESULT_DOM) {
         resultDocument.reset(xercesc::DOMImplementation::getImplementation()->createDocument(
@@ -173,8 +197,7 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
         target = std::make_unique<xalanc::XSLTResultTarget>(memory());
         target->setFormatterListener(formatter.get());
     } else if (resultKind == QV_RESULT_TEXT) {
-        writer = std::make_unique<xalanc::DOMStringPrintWriter>(text);
-        target = std::make_unique<xalanc::XSLTResultTarget>(writer.get(), memory());
+        target = std::make_unique<xalanc::XSLTResultTarget>(&text, memory());
         target->setEncoding(xalanc::XalanDOMString("ISO-8859-1", memory()));
     } else {
         target = std::make_unique<xalanc::XSLTResultTarget>(outputFile, memory());
@@ -186,7 +209,7 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
     }
     if (resultKind == QV_RESULT_DOM) return makeDocumentHandle(resultDocument.release(), true);
     if (resultKind == QV_RESULT_TEXT)
-        return const_cast<char*>(setResultText(h, toHostText(text.c_str())));
+        return const_cast<char*>(setResultText(h, toHostText(text.text.c_str())));
     return const_cast<char*>(outputFile);
 }
 
