@@ -18,7 +18,6 @@ QvHandle_::~QvHandle_() {
     errorHandler.reset();
     parser.reset();  // frees the parsed tree
     encoding.reset();
-    rememberedMap.clear();
     if (ownsDocument && document) document->release();
 }
 

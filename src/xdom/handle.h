@@ -51,11 +51,8 @@ struct QvHandle_ {
 
     qv::XmlText encoding;                // document handles: the document's encoding
 
-    // Namespace maps of the XPath exports (document handles).
-    DOMElement* nsHolder = nullptr;      // "_TMP_NS_MAP_NODE_", owned by the document
-    std::string rememberedMap;           // last namespace map text applied
-    bool hasRememberedMap = false;
-    const void* rememberedNsElement = nullptr;  // XalanElement of the holder, owned by the view
+    // Xalan-C++ view of the tree and the namespace maps of the XPath exports
+    // (document handles; xpath_context.h).
     std::unique_ptr<qv::XPathContext, qv::XPathContextDeleter> xpath;
     // Structural edits since the document was opened; the XPath view remembers the
     // count it was built at and is rebuilt when they differ.

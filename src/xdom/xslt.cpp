@@ -1,0 +1,246 @@
+// XSLT transformation of a document handle's whole document: QV_XDOMTransform.
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include <xalanc/Include/PlatformDefinitions.hpp>
+#include <xalanc/PlatformSupport/Writer.hpp>
+#include <xalanc/PlatformSupport/XSLException.hpp>
+#include <xalanc/XSLT/GenerateEvent.hpp>
+#include <xalanc/XSLT/TraceListener.hpp>
+#include <xalanc/XSLT/TracerEvent.hpp>
+#include <xalanc/XSLT/StylesheetExecutionContext.hpp>
+#include <xalanc/XSLT/XSLTInputSource.hpp>
+#include <xalanc/XSLT/XSLTResultTarget.hpp>
+#include <xalanc/XalanTransformer/XalanParsedSource.hpp>
+#include <xalanc/XalanTransformer/XalanTransformer.hpp>
+#include <xalanc/XalanTransformer/XercesDOMParsedSource.hpp>
+#include <xalanc/XercesParserLiaison/FormatterToXercesDOM.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMImplementation.hpp>
+#include <xercesc/sax/AttributeList.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include "frame/errors.h"
+#include "frame/guard.h"
+#include "frame/limits.h"
+#include "frame/runtime.h"
+#include "xdom/handle.h"
+#include "xdom/transcode.h"
+#include "xdom/xpath_context.h"
+
+namespace qv {
+namespace {
+
+xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXercesMemMgr(); }
+
+// The source of a transformation: the document handle's own view, so that a
+// transformation costs no second view of the tree. The helper (DOM support and
+// parser liaison for documents the stylesheet loads) is made per transformation,
+// so what it loads goes with it.
+class ViewParsedSource : public xalanc::XalanParsedSource {
+public:
+    explicit ViewParsedSource(xalanc::XalanDocument* document)
+        : document_(document), uri_(memory()) {}
+
+    xalanc::XalanDocument* getDocument() const override { return document_; }
+    xalanc::XalanParsedSourceHelper* createHelper(xercesc::MemoryManager& manager) const override {
+        return xalanc::XercesDOMParsedSourceHelper::create(manager);
+    }
+    const xalanc::XalanDOMString& getURI() const override { return uri_; }
+
+private:
+    xalanc::XalanDocument* document_;
+    xalanc::XalanDOMString uri_;
+};
+
+// Thrown from inside the transformation when it goes over a budget; the
+// transformer catches it like its own errors and unwinds.
+class BudgetExceeded : public xalanc::XSLException {
+public:
+    explicit BudgetExceeded(const char* message)
+        : XSLException(xalanc::XalanDOMString(message, memory()), memory()) {}
+    const XMLCh* getType() const override { return u"BudgetExceeded"; }
+};
+
+// Counts the instructions a transformation executes, how deep its template calls
+// nest and the characters it emits, and stops it beyond the limits: a template
+// that calls itself forever would otherwise run until memory is exhausted.
+class TransformBudget : public xalanc::TraceListener {
+public:
+    void trace(const xalanc::TracerEvent& event) override {
+        step();
+        // Every template call, parameter and variable takes a frame entry that is
+        // kept until the call returns: the index measures the recursion.
+        if (event.m_executionContext.getCurrentStackFrameIndex() > limits::kMaxTransformDepth)
+            stop("its templates nest deeper than " + std::to_string(limits::kMaxTransformDepth) +
+                 " calls, parameters and variables (endless recursion?)");
+    }
+    void selected(const xalanc::SelectionEvent&) override { step(); }
+    void generated(const xalanc::GenerateEvent& event) override {
+        unsigned long size = event.m_length + event.m_name.length() + event.m_data.length();
+        if (event.m_pAtts) {
+            for (XMLSize_t i = 0; i < event.m_pAtts->getLength(); ++i)
+                size += xmlLength(event.m_pAtts->getName(i)) + xmlLength(event.m_pAtts->getValue(i));
+        }
+        output_ += size;
+        if (output_ > limits::kMaxTransformOutput)
+            stop("the result is longer than " + std::to_string(limits::kMaxTransformOutput) +
+                 " characters");
+    }
+
+    // The message when a budget stopped the transformation, else empty.
+    const std::string& exceeded() const { return exceeded_; }
+
+private:
+    void step() {
+        if (++steps_ > limits::kMaxTransformSteps)
+            stop("more than " + std::to_string(limits::kMaxTransformSteps) +
+                 " steps");
+    }
+    [[noreturn]] void stop(const std::string& what) {
+        exceeded_ = "transformation stopped: " + what;
+        throw BudgetExceeded(exceeded_.c_str());
+    }
+
+    unsigned long steps_ = 0;
+    unsigned long output_ = 0;
+    std::string exceeded_;
+};
+
+// The parser of the stylesheet (and of documents it loads) prints its errors to
+// std::cerr unless given a handler: this one throws them to the transformer, which
+// turns them into its last error message.
+class ThrowingErrorHandler : public xercesc::ErrorHandler {
+public:
+    void warning(const xercesc::SAXParseException&) override {}
+    void error(const xercesc::SAXParseException& e) override { throw e; }
+    void fatalError(const xercesc::SAXParseException& e) override { throw e; }
+    void resetErrors() override {}
+};
+
+// Collects the serialized result. Xalan's own string writer grows its buffer by
+// what each write adds, which turns a large result quadratic.
+class TextCollector : public xalanc::Writer {
+public:
+    std::u16string text;
+
+    void close() override {}
+    void flush() override {}
+    void write(const char* s, size_t offset, size_t length) override {
+        if (length == npos) length = std::char_traits<char>::length(s + offset);
+        text.append(s + offset, s + offset + length);
+    }
+    void write(const XMLCh* s, xalanc::XalanDOMString::size_type offset,
+               xalanc::XalanDOMString::size_type length) override {
+        if (length == xalanc::XalanDOMString::npos) length = xmlLength(s + offset);
+        text.append(s + offset, length);
+    }
+    void write(XMLCh c) override { text.push_back(c); }
+    void write(const xalanc::XalanDOMString& s, xalanc::XalanDOMString::size_type offset,
+               xalanc::XalanDOMString::size_type length) override {
+        if (length == xalanc::XalanDOMString::npos) length = s.length() - offset;
+        text.append(s.c_str() + offset, length);
+    }
+};
+
+struct DocumentReleaser {
+    void operator()(xercesc::DOMDocument* document) const { document->release(); }
+};
+
+// Reports 16 with the transformer's message (or the budget's, when it stopped it).
+void reportTransformError(const xalanc::XalanTransformer& transformer,
+                          const TransformBudget& budget) {
+    const char* message = transformer.getLastError();
+    if (!budget.exceeded().empty()) message = budget.exceeded().c_str();
+    reportDom(16, message && *message ? message : "no detailed message");
+}
+
+void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, bool stylesheetIsText,
+                int resultKind, const char* outputFile) {
+    ViewParsedSource source(context.document);
+
+    std::istringstream stylesheetText;
+    std::unique_ptr<xalanc::XSLTInputSource> stylesheetSource;
+    if (stylesheetIsText) {
+        stylesheetText.str(stylesheet);
+        stylesheetSource = std::make_unique<xalanc::XSLTInputSource>(&stylesheetText, memory());
+    } else {
+        stylesheetSource = std::make_unique<xalanc::XSLTInputSource>(stylesheet, memory());
+    }
+
+    xalanc::XalanTransformer transformer(memory());
+    transformer.setWarningStream(nullptr);
+    transformer.setErrorStream(nullptr);
+    ThrowingErrorHandler parseErrors;
+    transformer.setErrorHandler(&parseErrors);
+    TransformBudget budget;
+    transformer.addTraceListener(&budget);
+
+    const xalanc::XalanCompiledStylesheet* compiled = nullptr;
+    if (transformer.compileStylesheet(*stylesheetSource, compiled) != 0) {
+        reportTransformError(transformer, budget);
+        return nullptr;
+    }
+
+    std::unique_ptr<xercesc::DOMDocument, DocumentReleaser> resultDocument;
+    std::unique_ptr<xalanc::FormatterToXercesDOM> formatter;
+    TextCollector text;
+    std::unique_ptr<xalanc::XSLTResultTarget> target;
+    if (resultKind == QV_RESULT_DOM) {
+        resultDocument.reset(xercesc::DOMImplementation::getImplementation()->createDocument(
+            xercesc::XMLPlatformUtils::fgMemoryManager));
+        formatter = std::make_unique<xalanc::FormatterToXercesDOM>(resultDocument.get(), nullptr,
+                                                                   memory());
+        target = std::make_unique<xalanc::XSLTResultTarget>(memory());
+        target->setFormatterListener(formatter.get());
+    } else if (resultKind == QV_RESULT_TEXT) {
+        target = std::make_unique<xalanc::XSLTResultTarget>(&text, memory());
+        target->setEncoding(xalanc::XalanDOMString("ISO-8859-1", memory()));
+    } else {
+        target = std::make_unique<xalanc::XSLTResultTarget>(outputFile, memory());
+    }
+
+    if (transformer.transform(source, compiled, *target) != 0) {
+        reportTransformError(transformer, budget);
+        return nullptr;
+    }
+    if (resultKind == QV_RESULT_DOM) return makeDocumentHandle(resultDocument.release(), true);
+    if (resultKind == QV_RESULT_TEXT)
+        return const_cast<char*>(setResultText(h, toHostText(text.text.c_str())));
+    return const_cast<char*>(outputFile);
+}
+
+}  // namespace
+}  // namespace qv
+
+extern "C" {
+
+QVXML_API void* QV_XDOMTransform(QvHandle h, const char* stylesheet, int stylesheetIsText,
+                                 int resultKind, const char* outputFile) {
+    qv::setDomStatus(0);
+    // The start-up reports its own failure (17).
+    if (!qv::initXmlRuntime()) {
+        qv::setDomStatus(17);
+        return nullptr;
+    }
+    qv::XPathContext* context = nullptr;
+    try {
+        context = &qv::currentXPathContext(h);
+    } catch (...) {
+        qv::reportDom(17);
+        return nullptr;
+    }
+    if (!qv::initXsltRuntime()) {
+        qv::setDomStatus(17);
+        return nullptr;
+    }
+    return qv::guardDom<void*>({"XDOMTransform", 16, "no detailed message"}, nullptr, [&] {
+        return qv::transform(h, *context, stylesheet, stylesheetIsText != 0, resultKind,
+                             outputFile);
+    });
+}
+
+}  // extern "C"

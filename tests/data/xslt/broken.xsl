@@ -1,0 +1,6 @@
+<?xml version="1.0"?>
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+  <xsl:template match="/">
+    <xsl:value-of select="count(/r/[)"/>
+  </xsl:template>
+</xsl:stylesheet>

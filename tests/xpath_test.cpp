@@ -1,0 +1,319 @@
+// XPath location and evaluation: QV_XDOMLocate, QV_XDOMEvaluate.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMImplementation.hpp>
+#include <xercesc/dom/DOMProcessingInstruction.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include "frame/limits.h"
+#include "qvxml.h"
+#include "xdom/handle.h"
+
+namespace {
+
+struct Closer {
+    void operator()(QvHandle h) const { QV_XDOMClose(h); }
+};
+using Handle = std::unique_ptr<QvHandle_, Closer>;
+
+Handle open(const char* text) {
+    Handle h(QV_XDOMOpen(text, 1));
+    EXPECT_NE(h, nullptr) << Q_XMLGetErrMsg();
+    return h;
+}
+
+std::string str(const char* text) { return text ? text : "(null)"; }
+
+class XPath : public ::testing::Test {
+protected:
+    void SetUp() override { Q_XMLResetErrMsg(); }
+};
+
+const char kItems[] =
+    "<r><item id='1'>one</item><item id='2'>two</item><other/><item id='3'>three</item></r>";
+
+// ---- QV_XDOMLocate -----------------------------------------------------------
+
+struct LocateCase {
+    const char* path;
+    int nodeType;
+    const char* check;  // expression evaluated on the located node
+    const char* expect;
+};
+
+TEST_F(XPath, LocateSelectsTheFirstNodeInDocumentOrder) {
+    Handle doc = open(kItems);
+    const LocateCase cases[] = {
+        {"", 9, "count(/r/item)", "3"},                      // "." : the document node
+        {"/r/item", 1, "string(@id)", "1"},                  // several matches: the first
+        {"//item[@id > 1]", 1, "string(@id)", "2"},
+        {"/r/item[3]/preceding-sibling::item", 1, "string(@id)", "1"},  // reverse axis
+        {"(//item | /r)", 1, "name()", "r"},                 // union in document order
+        {"/r/item[2]/@id", 2, "string(.)", "2"},
+        {"/r/item[2]/text()", 3, "string(.)", "two"},
+    };
+    for (const LocateCase& c : cases) {
+        SCOPED_TRACE(c.path);
+        Handle node(QV_XDOMLocate(doc.get(), c.path, nullptr));
+        ASSERT_NE(node, nullptr) << Q_XMLGetErrMsg();
+        EXPECT_EQ(QV_XDOMIsDoc(node.get()), 0);  // a node handle even for the document
+        EXPECT_EQ(node->node->getNodeType(), c.nodeType);
+        EXPECT_EQ(str(QV_XDOMEvaluate(node.get(), c.check, nullptr)), c.expect);
+        EXPECT_EQ(Q_XMLGetDOMStatus(), 0);
+    }
+}
+
+TEST_F(XPath, LocateFailures) {
+    Handle doc = open(kItems);
+    struct {
+        const char* path;
+        int code;
+        const char* message;  // prefix of the message text
+    } cases[] = {
+        {"/r/none", 10, "The location path '/r/none' was not found.\n"},
+        {"/r/item[@id='9']", 10, "The location path '/r/item[@id='9']' was not found.\n"},
+        {"/r/[", 31, "XalanXPathException - The token '[' was unexpected."},
+        {"p:item", 31, "XalanXPathException - The prefix 'p' is not declared."},
+        {"count(/r)", 31, "XalanXPathException - "},  // a number is not a node-set
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        Q_XMLResetErrMsg();
+        EXPECT_EQ(QV_XDOMLocate(doc.get(), c.path, nullptr), nullptr);
+        EXPECT_EQ(Q_XMLGetDOMStatus(), c.code);
+        EXPECT_EQ(Q_XMLGetErrCode(), c.code);
+        EXPECT_EQ(std::string(Q_XMLGetErrMsg()).rfind(c.message, 0), 0u) << Q_XMLGetErrMsg();
+    }
+    // A later success clears the DOM status.
+    Handle node(QV_XDOMLocate(doc.get(), "/r", nullptr));
+    EXPECT_NE(node, nullptr);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 0);
+}
+
+// ---- QV_XDOMEvaluate ---------------------------------------------------------
+
+TEST_F(XPath, EvaluateGivesTheStringValue) {
+    Handle doc = open(kItems);
+    const std::pair<const char*, const char*> cases[] = {
+        {"/r/item", "one"},                  // node-set: the first node's string value
+        {"/r/none", ""},                     // empty node-set: empty text, not null
+        {"//item/@id", "1"},
+        {"", "onetwothree"},                 // "." on the document
+        {"concat('a', \"b\")", "ab"},
+        {"count(//item)", "3"},              // integers without a point
+        {"2.0", "2"},
+        {"-7", "-7"},
+        {"1 div 4", "0.25"},
+        {"0 div 0", "NaN"},
+        {"1 div 0", "Infinity"},
+        {"-1 div 0", "-Infinity"},
+        {"count(//item) > 2", "true"},
+        {"boolean(/r/none)", "false"},
+        {"sum(//item/@id)", "6"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), c.first, nullptr)), c.second);
+        EXPECT_EQ(Q_XMLGetDOMStatus(), 0) << Q_XMLGetErrMsg();
+    }
+}
+
+TEST_F(XPath, EvaluateIsRelativeToTheNodeOfTheHandle) {
+    Handle doc = open(kItems);
+    Handle second(QV_XDOMLocate(doc.get(), "/r/item[2]", nullptr));
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(str(QV_XDOMEvaluate(second.get(), "", nullptr)), "two");
+    EXPECT_EQ(str(QV_XDOMEvaluate(second.get(), "following-sibling::item/@id", nullptr)), "3");
+    EXPECT_EQ(str(QV_XDOMEvaluate(second.get(), "count(/r/item)", nullptr)), "3");
+    // The text is held per handle: the node handle's result leaves the document's.
+    const char* onDoc = QV_XDOMEvaluate(doc.get(), "string(/r/item[1])", nullptr);
+    const char* onNode = QV_XDOMEvaluate(second.get(), "string(@id)", nullptr);
+    EXPECT_STREQ(onDoc, "one");
+    EXPECT_STREQ(onNode, "2");
+}
+
+// ---- Namespace maps ----------------------------------------------------------
+
+const char kSpaces[] =
+    "<r xmlns:p='urn:p'><p:i>x</p:i><q:i xmlns:q='urn:q'>y</q:i><i>z</i></r>";
+
+struct MapStep {
+    const char* map;
+    const char* expression;
+    const char* expect;  // "(null)" when the call fails
+    int status;
+};
+
+TEST_F(XPath, NamespaceMaps) {
+    // Steps on one document, in order: maps accumulate per document.
+    const MapStep steps[] = {
+        {nullptr, "string(/r/p:i)", "x", 0},                 // the document element's prefixes
+        {"", "string(/r/p:i)", "x", 0},
+        {"", "string(//q:i)", "(null)", 31},                  // q is declared below the root
+        {"xmlns:a=urn:q", "string(//a:i)", "y", 0},
+        {"xmlns:b=urn:p", "concat(//a:i, //b:i)", "yx", 0},   // a still declared
+        {"xmlns:b=urn:p", "string(//b:i)", "x", 0},           // remembered text reused
+        {"xmlns:a=urn:p", "string(//a:i)", "x", 0},           // overwritten by name
+        {"  xmlns:c=urn:q   xmlns:d=urn:p  ", "concat(//c:i, //d:i)", "yx", 0},
+        {"xmlns:e=urn:q=v", "count(//e:i)", "0", 0},          // value runs to the blank
+        {"a", "count(/r)", "1", 35},                          // bad map: still evaluated
+        {"a", "count(/r)", "1", 35},                          // and reported again
+        {"xmlns:f=urn:q a", "string(//f:i)", "(null)", 31},   // 35, then no prefixes at all
+        {"xmlns:z=urn:z", "string(//f:i)", "y", 0},           // f was declared before "a"
+        {"xmlns:g urn=x", "count(/r)", "1", 35},              // "=" beyond the next blank
+        {"foo=urn:x", "count(/r)", "1", 34},                  // not a declaration name
+        {"xmlns:=urn:x", "count(/r)", "1", 34},
+    };
+    Handle doc = open(kSpaces);
+    for (const MapStep& s : steps) {
+        SCOPED_TRACE(std::string(s.map ? s.map : "(null)") + " | " + s.expression);
+        Q_XMLResetErrMsg();
+        EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), s.expression, s.map)), s.expect);
+        EXPECT_EQ(Q_XMLGetDOMStatus(), s.status) << Q_XMLGetErrMsg();
+    }
+}
+
+TEST_F(XPath, BadMapMessageNamesTheWholeText) {
+    Handle doc = open(kSpaces);
+    EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), "1", "xmlns:a=urn:x bad")), "1");
+    EXPECT_STREQ(Q_XMLGetErrMsg(), "Bad namespace map:'xmlns:a=urn:x bad'\n");
+    EXPECT_EQ(Q_XMLGetErrCode(), 35);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 35);
+}
+
+TEST_F(XPath, MapEntriesLongerThan4095Bytes) {
+    Handle doc = open("<r/>");
+    std::string uri = "urn:" + std::string(6000, 'u');
+    std::string prefix(5000, 'p');
+    std::string map = "xmlns:" + prefix + "=" + uri;
+    std::string expression = "namespace-uri(/" + prefix + ":x) = ''";
+    EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), expression.c_str(), map.c_str())), "true");
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 0) << Q_XMLGetErrMsg();
+
+    Handle spaced = open(("<r><x xmlns='" + uri + "'/></r>").c_str());
+    map = "xmlns:p=" + uri;
+    EXPECT_EQ(str(QV_XDOMEvaluate(spaced.get(), "count(/r/p:x)", map.c_str())), "1");
+}
+
+TEST_F(XPath, EmptyMapWithoutDocumentElement) {
+    Handle started = open("<r/>");  // the XML runtime, as any handle implies
+    xercesc::DOMDocument* empty =
+        xercesc::DOMImplementation::getImplementation()->createDocument(
+            xercesc::XMLPlatformUtils::fgMemoryManager);
+    Handle doc(qv::makeDocumentHandle(empty, true));
+    EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), "1 + 1", "")), "2");
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 36);
+    EXPECT_STREQ(Q_XMLGetErrMsg(), "No DOCUMENT_NODE type node exists in the DOM tree.\n");
+}
+
+// ---- The view of the document ------------------------------------------------
+
+TEST_F(XPath, FirstDocumentLevelProcessingInstructionIsDetached) {
+    Handle doc = open("<?first a?><!--c--><?second b?><r><?inner c?></r>");
+    EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), "name(/processing-instruction())", nullptr)),
+              "second");
+    EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), "count(//processing-instruction())", nullptr)), "2");
+    ASSERT_NE(doc->detachedPI, nullptr);
+    EXPECT_EQ(std::u16string(doc->detachedPI->getNodeName()), u"first");
+    ASSERT_NE(doc->detachedNext, nullptr);  // written back before the comment
+    EXPECT_EQ(doc->detachedNext->getNodeType(), xercesc::DOMNode::COMMENT_NODE);
+    // Only once per document.
+    EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), "name(/processing-instruction())", nullptr)),
+              "second");
+}
+
+TEST_F(XPath, ViewIsBuiltOnceAndRebuiltAfterAnEdit) {
+    Handle doc = open(kItems);
+    EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), "count(//item)", nullptr)), "3");
+    const void* view = doc->xpath.get();
+    EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), "count(//item)", "xmlns:a=urn:a")), "3");
+
+    // An edit made through the tree, announced as the editing exports do.
+    xercesc::DOMElement* added = doc->document->createElement(u"item");
+    added->setAttribute(u"id", u"4");
+    doc->document->getDocumentElement()->appendChild(added);
+    qv::markChanged(doc.get());
+    EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), "count(//item)", nullptr)), "4");
+    EXPECT_EQ(doc->xpath.get(), view);  // same context, new view
+
+    // The new node as context node; the namespace map survived the rebuild.
+    Handle node(qv::makeNodeHandle(doc.get(), added));
+    EXPECT_EQ(str(QV_XDOMEvaluate(node.get(), "string(preceding-sibling::item[1]/@id)",
+                                  "xmlns:a=urn:a")),
+              "3");
+}
+
+TEST_F(XPath, NodeOutsideTheTree) {
+    Handle doc = open(kItems);
+    xercesc::DOMElement* loose = doc->document->createElement(u"loose");
+    Handle node(qv::makeNodeHandle(doc.get(), loose));
+    EXPECT_EQ(QV_XDOMEvaluate(node.get(), "name()", nullptr), nullptr);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 32);
+    EXPECT_STREQ(Q_XMLGetErrMsg(), "XPath Exception: no details\n");
+}
+
+// ---- Hostile and faulty expressions ------------------------------------------
+
+TEST_F(XPath, ErrorsAreReportedNotPrinted) {
+    Handle doc = open(kItems);
+    const char* faulty[] = {"/r/[", "foo()", "p:x", "count(1)", "'open", "/r/item[",
+                            "$undefined", "//item[", "1 +"};
+    for (const char* expression : faulty) {
+        SCOPED_TRACE(expression);
+        testing::internal::CaptureStderr();
+        testing::internal::CaptureStdout();
+        QV_XDOMEvaluate(doc.get(), expression, nullptr);
+        QV_XDOMLocate(doc.get(), expression, nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    }
+}
+
+TEST_F(XPath, HostileExpressionsAreRefused) {
+    Handle doc = open(kItems);
+    const size_t nest = qv::limits::kMaxExpressionNesting;
+    struct {
+        std::string expression;
+        const char* result;  // "(null)" when refused
+    } cases[] = {
+        {std::string(100000, '(') + "1" + std::string(100000, ')'), "(null)"},
+        {std::string(nest + 1, '(') + "1" + std::string(nest + 1, ')'), "(null)"},
+        {std::string(nest, '(') + "1" + std::string(nest, ')'), "1"},
+        {"string('" + std::string(nest + 5, '(') + "')", nullptr},  // inside a literal
+        {"1" + [] { std::string s; for (int i = 0; i < 100000; ++i) s += "+1"; return s; }(),
+         "(null)"},
+        {std::string(100000, '-') + "1", "(null)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expression.substr(0, 40));
+        Q_XMLResetErrMsg();
+        const char* result = QV_XDOMEvaluate(doc.get(), c.expression.c_str(), nullptr);
+        if (c.result && std::string(c.result) == "(null)") {
+            EXPECT_EQ(result, nullptr);
+            EXPECT_EQ(Q_XMLGetDOMStatus(), 31);
+            EXPECT_EQ(std::string(Q_XMLGetErrMsg()).rfind("XalanXPathException - The expression ", 0),
+                      0u) << Q_XMLGetErrMsg();
+        } else if (c.result) {
+            EXPECT_EQ(str(result), c.result);
+        } else {
+            EXPECT_NE(result, nullptr) << Q_XMLGetErrMsg();
+        }
+    }
+}
+
+TEST_F(XPath, ResultTextIsReplacedByTheNextCall) {
+    Handle doc = open(kItems);
+    const char* first = QV_XDOMEvaluate(doc.get(), "string(//item[1])", nullptr);
+    EXPECT_STREQ(first, "one");
+    const char* second = QV_XDOMEvaluate(doc.get(), "string(//item[3])", nullptr);
+    EXPECT_STREQ(second, "three");
+    // A failing call leaves the previous text in place.
+    EXPECT_EQ(QV_XDOMEvaluate(doc.get(), "/r/[", nullptr), nullptr);
+    EXPECT_STREQ(second, "three");
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+// XSLT transformation: QV_XDOMTransform.
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+
+#include "qvxml.h"
+#include "xdom/handle.h"
+
+namespace {
+
+struct Closer {
+    void operator()(QvHandle h) const { QV_XDOMClose(h); }
+};
+using Handle = std::unique_ptr<QvHandle_, Closer>;
+
+Handle open(const char* text) {
+    Handle h(QV_XDOMOpen(text, 1));
+    EXPECT_NE(h, nullptr) << Q_XMLGetErrMsg();
+    return h;
+}
+
+std::string data(const char* name) { return std::string(QVXML_TEST_DATA) + "/xslt/" + name; }
+
+std::string str(const void* text) { return text ? static_cast<const char*>(text) : "(null)"; }
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::string textStylesheet(const std::string& body) {
+    return "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+           "<xsl:output method='text'/>" + body + "</xsl:stylesheet>";
+}
+
+const char kDoc[] = "<r><item id='1'>one</item><item id='2'>two</item></r>";
+
+const char kIdentityText[] =
+    "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+    "<xsl:output method='xml'/>"
+    "<xsl:template match='@*|node()'><xsl:copy><xsl:apply-templates select='@*|node()'/>"
+    "</xsl:copy></xsl:template></xsl:stylesheet>";
+
+class Xslt : public ::testing::Test {
+protected:
+    void SetUp() override { Q_XMLResetErrMsg(); }
+};
+
+TEST_F(Xslt, TextResultFromStylesheetText) {
+    Handle doc = open(kDoc);
+    std::string text = str(QV_XDOMTransform(doc.get(), kIdentityText, 1, QV_RESULT_TEXT, nullptr));
+    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", 0), 0u) << text;
+    EXPECT_TRUE(contains(text, "<r><item id=\"1\">one</item><item id=\"2\">two</item></r>")) << text;
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 0);
+    EXPECT_STREQ(Q_XMLGetErrMsg(), "");
+}
+
+TEST_F(Xslt, DomResultFromStylesheetFile) {
+    Handle doc = open(kDoc);
+    std::string identity = data("identity.xsl");
+    Handle result(static_cast<QvHandle>(
+        QV_XDOMTransform(doc.get(), identity.c_str(), 0, QV_RESULT_DOM, nullptr)));
+    ASSERT_NE(result, nullptr) << Q_XMLGetErrMsg();
+    EXPECT_EQ(QV_XDOMIsDoc(result.get()), 1);
+    EXPECT_NE(result->document, doc->document);
+    for (const char* expression : {"count(//item)", "string(/r/item[2]/@id)", "string(/r)"}) {
+        std::string expected = str(QV_XDOMEvaluate(doc.get(), expression, nullptr));
+        EXPECT_EQ(str(QV_XDOMEvaluate(result.get(), expression, nullptr)), expected);
+    }
+    result.reset();  // releases the result document, not the source
+    EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), "count(//item)", nullptr)), "2");
+}
+
+TEST_F(Xslt, FileResultReturnsThePointerPassed) {
+    Handle doc = open(kDoc);
+    std::string out = ::testing::TempDir() + "qvxml_xslt_out.xml";
+    std::remove(out.c_str());
+    const char* outputFile = out.c_str();
+    EXPECT_EQ(QV_XDOMTransform(doc.get(), kIdentityText, 1, QV_RESULT_FILE, outputFile),
+              outputFile);
+    std::ifstream in(out);
+    std::stringstream written;
+    written << in.rdbuf();
+    EXPECT_TRUE(contains(written.str(), "<item id=\"2\">two</item>")) << written.str();
+    std::remove(out.c_str());
+}
+
+TEST_F(Xslt, FailuresReport16) {
+    Handle doc = open(kDoc);
+    std::string broken = data("broken.xsl");
+    std::string missing = data("no-such-stylesheet.xsl");
+    struct {
+        std::string stylesheet;
+        int isText;
+        int kind;
+        const char* part;  // in the message
+    } cases[] = {
+        {broken, 0, QV_RESULT_TEXT, "DOM transform error: "},
+        {missing, 0, QV_RESULT_TEXT, "DOM transform error: "},
+        {"<xsl:stylesheet", 1, QV_RESULT_TEXT, "DOM transform error: "},
+        {textStylesheet("<xsl:template match='/'><xsl:value-of select='nope()'/></xsl:template>"),
+         1, QV_RESULT_TEXT, "DOM transform error: "},
+        {textStylesheet("<xsl:template match='/'><xsl:message terminate='yes'>stop"
+                        "</xsl:message></xsl:template>"),
+         1, QV_RESULT_TEXT, "DOM transform error: "},
+        // A document has one element at the top.
+        {"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+         "<xsl:template match='/'><a/><b/></xsl:template></xsl:stylesheet>",
+         1, QV_RESULT_DOM, "XalanDOMException"},
+        {data("endless.xsl"), 0, QV_RESULT_TEXT, "transformation stopped: its templates nest deeper"},
+        {data("endless.xsl"), 0, QV_RESULT_DOM, "transformation stopped: its templates nest deeper"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stylesheet.substr(0, 120));
+        Q_XMLResetErrMsg();
+        testing::internal::CaptureStderr();
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(QV_XDOMTransform(doc.get(), c.stylesheet.c_str(), c.isText, c.kind, nullptr),
+                  nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(Q_XMLGetDOMStatus(), 16);
+        EXPECT_EQ(Q_XMLGetErrCode(), 16);
+        std::string message = Q_XMLGetErrMsg();
+        EXPECT_EQ(message.rfind("DOM transform error: ", 0), 0u) << message;
+        EXPECT_TRUE(contains(message, c.part)) << message;
+    }
+    // The handle is still usable after every failure.
+    EXPECT_EQ(str(QV_XDOMTransform(doc.get(), textStylesheet(
+        "<xsl:template match='/'><xsl:value-of select='count(//item)'/></xsl:template>").c_str(),
+        1, QV_RESULT_TEXT, nullptr)), "2");
+}
+
+TEST_F(Xslt, MessagesAreNotPrinted) {
+    Handle doc = open(kDoc);
+    std::string stylesheet = textStylesheet(
+        "<xsl:template match='/'><xsl:message>note</xsl:message>ok</xsl:template>");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(str(QV_XDOMTransform(doc.get(), stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr)),
+              "ok");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(Xslt, NodeHandleTransformsTheWholeDocument) {
+    Handle doc = open(kDoc);
+    Handle item(QV_XDOMLocate(doc.get(), "/r/item[2]", nullptr));
+    ASSERT_NE(item, nullptr);
+    std::string stylesheet = textStylesheet(
+        "<xsl:template match='/'><xsl:for-each select='//item'><xsl:value-of select='.'/>"
+        "</xsl:for-each></xsl:template>");
+    const char* text = static_cast<const char*>(
+        QV_XDOMTransform(item.get(), stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr));
+    EXPECT_EQ(str(text), "onetwo");
+    EXPECT_EQ(text, item->resultText.get());  // held by the handle passed
+}
+
+TEST_F(Xslt, TwoTextTransformsOnOneHandle) {
+    Handle doc = open(kDoc);
+    std::string first = textStylesheet("<xsl:template match='/'>first</xsl:template>");
+    std::string second = textStylesheet("<xsl:template match='/'></xsl:template>");
+    EXPECT_EQ(str(QV_XDOMTransform(doc.get(), first.c_str(), 1, QV_RESULT_TEXT, nullptr)), "first");
+    EXPECT_EQ(str(QV_XDOMTransform(doc.get(), second.c_str(), 1, QV_RESULT_TEXT, nullptr)), "");
+    EXPECT_STREQ(doc->resultText.get(), "");
+}
+
+TEST_F(Xslt, SourceIsTheCurrentTreeWithoutTheDetachedInstruction) {
+    Handle doc = open("<?style x?><r><item/></r>");
+    std::string count = textStylesheet(
+        "<xsl:template match='/'><xsl:value-of select='count(//item)'/>"
+        "<xsl:value-of select='count(/processing-instruction())'/></xsl:template>");
+    EXPECT_EQ(str(QV_XDOMTransform(doc.get(), count.c_str(), 1, QV_RESULT_TEXT, nullptr)), "10");
+    doc->document->getDocumentElement()->appendChild(doc->document->createElement(u"item"));
+    qv::markChanged(doc.get());
+    EXPECT_EQ(str(QV_XDOMTransform(doc.get(), count.c_str(), 1, QV_RESULT_TEXT, nullptr)), "20");
+}
+
+}  // namespace
