@@ -136,6 +136,44 @@ TEST_F(XPath, EvaluateIsRelativeToTheNodeOfTheHandle) {
     EXPECT_STREQ(onNode, "2");
 }
 
+// Node handles made without XPath (navigation) are context nodes too, wherever they
+// stand: after whitespace, comments and instructions, under a doctype, after the
+// document-level instruction the view sets aside, and on attributes and text.
+TEST_F(XPath, NodeHandlesFromNavigationAreContextNodes) {
+    Handle doc = open(
+        "<?first a?><!DOCTYPE r [<!ELEMENT r ANY><!ELEMENT a ANY><!ELEMENT b ANY><!ELEMENT c ANY>"
+        "<!ATTLIST a k CDATA #IMPLIED><!ATTLIST c k CDATA #IMPLIED>]><!-- c --><?second b?>\n"
+        "<r>\n  <a k='1'>x</a>\n  <!-- c --><?p q?>\n  <b><c k='2'>y</c><c k='3'>z</c></b>\n</r>");
+    ASSERT_EQ(str(QV_XDOMEvaluate(doc.get(), "count(//c)", nullptr)), "2");  // builds the view
+
+    struct Step {
+        std::vector<int> children;  // element children to follow from the document element
+        bool attribute;
+        const char* expression;
+        const char* expect;
+    };
+    const Step steps[] = {
+        {{}, false, "name()", "r"},
+        {{2}, false, "name(*[1])", "c"},
+        {{2, 2}, false, "string(@k)", "3"},
+        {{2, 2}, false, "count(preceding-sibling::c)", "1"},
+        {{2, 2}, true, "concat(name(), '=', .)", "k=3"},
+        {{1}, true, "name(..)", "a"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.expression);
+        Handle node(QV_XDOMLocateNode(doc.get(), QV_DIR_CHILD, QV_CHILD_FIRST, QV_NODE_ELEMENT));
+        for (int n : step.children)
+            node.reset(QV_XDOMLocateNode(node.get(), QV_DIR_CHILD, n, QV_NODE_ELEMENT));
+        if (step.attribute) node.reset(QV_XDOMGetAttribute(node.get(), "k"));
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(str(QV_XDOMEvaluate(node.get(), step.expression, nullptr)), step.expect);
+    }
+    Handle text(QV_XDOMLocate(doc.get(), "/r/b/c[1]/text()", nullptr));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(str(QV_XDOMEvaluate(text.get(), "concat(., ../@k)", nullptr)), "y2");
+}
+
 // ---- Namespace maps ----------------------------------------------------------
 
 const char kSpaces[] =
