@@ -38,7 +38,8 @@ bench: deps
 
 # libFuzzer builds of fuzz/*_fuzz.cpp (clang, with ASan+UBSan), e.g.
 #   build-fuzz/fuzz/parse_fuzz -max_total_time=60 fuzz/corpus/parse_fuzz
-fuzz: deps
+fuzz:
+	@scripts/install-deps clang libclang-rt-14-dev
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DQVXML_FUZZ=ON \
 	  -DQVXML_SANITIZE=ON -DQVXML_TESTS=OFF -DQVXML_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build build-fuzz -j $(JOBS)
