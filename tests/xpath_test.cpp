@@ -174,6 +174,43 @@ TEST_F(XPath, NodeHandlesFromNavigationAreContextNodes) {
     EXPECT_EQ(str(QV_XDOMEvaluate(text.get(), "concat(., ../@k)", nullptr)), "y2");
 }
 
+// Located nodes are the Xerces nodes they stand for, whatever the view orders
+// differently (namespace declarations before other attributes) or keeps apart
+// (comments, instructions, CDATA sections); each is again a context node.
+TEST_F(XPath, LocatedNodesAreTheirXercesNodes) {
+    Handle doc = open(
+        "<!-- top --><r a='1' xmlns:p='urn:p' b='2'><!--c-->"
+        "<?pi d?><![CDATA[t]]><p:x p:k='v' xmlns:q='urn:q' q:m='w'/>tail</r>");
+    struct Case {
+        const char* path;
+        int nodeType;
+        const char16_t* name;
+        const char* check;
+        const char* expect;
+    };
+    const Case cases[] = {
+        {"/r/@b", 2, u"b", "concat(name(), .)", "b2"},
+        {"/r/@a", 2, u"a", "concat(name(), .)", "a1"},
+        {"/r/p:x/@q:m", 2, u"q:m", "concat(local-name(), .)", "mw"},
+        {"/r/p:x/@p:k", 2, u"p:k", "string(.)", "v"},
+        {"/r/comment()", 8, u"#comment", "string(.)", "c"},
+        {"/comment()", 8, u"#comment", "string(.)", " top "},
+        {"/r/processing-instruction()", 7, u"pi", "string(.)", "d"},
+        {"/r/text()", 4, u"#cdata-section", "string(following-sibling::*[1]/@p:k)", "v"},
+        {"/r/text()[2]", 3, u"#text", "string(.)", "tail"},
+        {"/r/p:x", 1, u"p:x", "count(@*)", "2"},
+    };
+    const char map[] = "xmlns:p=urn:p xmlns:q=urn:q";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        Handle node(QV_XDOMLocate(doc.get(), c.path, map));
+        ASSERT_NE(node, nullptr) << Q_XMLGetErrMsg();
+        EXPECT_EQ(node->node->getNodeType(), c.nodeType);
+        EXPECT_EQ(std::u16string(node->node->getNodeName()), c.name);
+        EXPECT_EQ(str(QV_XDOMEvaluate(node.get(), c.check, map)), c.expect);
+    }
+}
+
 // ---- Namespace maps ----------------------------------------------------------
 
 const char kSpaces[] =

@@ -10,7 +10,6 @@
 #include <xalanc/XPath/XPathParserException.hpp>
 #include <xalanc/XPath/XPathProcessorImpl.hpp>
 #include <xalanc/XalanDOM/XalanNode.hpp>
-#include <xalanc/XercesParserLiaison/XercesDocumentWrapper.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "frame/errors.h"
@@ -141,7 +140,7 @@ QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* names
             return nullptr;
         }
         const xercesc::DOMNode* node =
-            query.context->wrapper->mapNode(qv::firstInDocumentOrder(nodes));
+            qv::xercesNodeOf(*query.context, qv::firstInDocumentOrder(nodes));
         if (!node) return nullptr;
         return qv::makeNodeHandle(h, const_cast<xercesc::DOMNode*>(node));
     });

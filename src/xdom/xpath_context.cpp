@@ -1,51 +1,356 @@
 #include "xdom/xpath_context.h"
 
 #include <cstddef>
+#include <type_traits>
 #include <vector>
 
-#include <xalanc/XalanDOM/XalanDocument.hpp>
-#include <xalanc/XercesParserLiaison/XercesDocumentWrapper.hpp>
+#include <xalanc/XalanDOM/XalanNamedNodeMap.hpp>
+#include <xalanc/XalanSourceTree/XalanSourceTreeComment.hpp>
+#include <xalanc/XalanSourceTree/XalanSourceTreeDocument.hpp>
+#include <xalanc/XalanSourceTree/XalanSourceTreeElement.hpp>
+#include <xalanc/XalanSourceTree/XalanSourceTreeHelper.hpp>
+#include <xalanc/XalanSourceTree/XalanSourceTreeProcessingInstruction.hpp>
+#include <xalanc/XalanSourceTree/XalanSourceTreeText.hpp>
+#include <xercesc/dom/DOMAttr.hpp>
+#include <xercesc/dom/DOMCharacterData.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/DOMNode.hpp>
+#include <xercesc/dom/DOMProcessingInstruction.hpp>
+#include <xercesc/sax2/Attributes.hpp>
+#include <xercesc/util/XMLString.hpp>
 
 namespace qv {
 namespace {
 
+using xercesc::DOMNode;
+using xalanc::XalanNode;
+using xalanc::XalanSourceTreeDocument;
+using xalanc::XalanSourceTreeElement;
+
 xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXercesMemMgr(); }
+
+const XMLCh kEmpty[] = {0};
+const XMLCh kCdata[] = u"CDATA";
+const XMLCh kId[] = u"ID";
+
+const XMLCh* orEmpty(const XMLCh* s) { return s ? s : kEmpty; }
+
+bool isNamespaceDeclaration(const XMLCh* qname) {
+    return xercesc::XMLString::equals(qname, u"xmlns") ||
+           xercesc::XMLString::startsWith(qname, u"xmlns:");
+}
 
 // Takes the first processing instruction at document level out of the tree; the
 // document handle keeps it and its next sibling so that writing puts it back.
 void detachFirstProcessingInstruction(QvHandle_* doc) {
-    for (xercesc::DOMNode* child = doc->document->getFirstChild(); child;
-         child = child->getNextSibling()) {
-        if (child->getNodeType() != xercesc::DOMNode::PROCESSING_INSTRUCTION_NODE) continue;
+    for (DOMNode* child = doc->document->getFirstChild(); child; child = child->getNextSibling()) {
+        if (child->getNodeType() != DOMNode::PROCESSING_INSTRUCTION_NODE) continue;
         doc->detachedNext = child->getNextSibling();
         doc->detachedPI = doc->document->removeChild(child);
         return;
     }
 }
 
+// Whether a Xerces node has a node in the view: the view keeps elements, text
+// (CDATA sections as text), comments and processing instructions, child for child.
+// Document types and entity references have none.
+bool inView(const DOMNode* node) {
+    switch (node->getNodeType()) {
+        case DOMNode::ELEMENT_NODE:
+        case DOMNode::COMMENT_NODE:
+        case DOMNode::PROCESSING_INSTRUCTION_NODE:
+            return true;
+        case DOMNode::TEXT_NODE:
+        case DOMNode::CDATA_SECTION_NODE: {
+            const DOMNode* parent = node->getParentNode();
+            return parent && parent->getNodeType() == DOMNode::ELEMENT_NODE;
+        }
+        default:
+            return false;
+    }
+}
+
+// An element's attributes as the source tree's builder takes them, namespace
+// declarations first: the builder creates them in that order, so the view's
+// attribute i stands for attrs[i].
+class ElementAttributes : public xercesc::Attributes {
+public:
+    explicit ElementAttributes(const DOMNode* element) {
+        const xercesc::DOMNamedNodeMap* map = element->getAttributes();
+        XMLSize_t n = map ? map->getLength() : 0;
+        attrs.reserve(n);
+        for (int pass = 0; pass < 2; ++pass) {
+            for (XMLSize_t i = 0; i < n; ++i) {
+                auto* attr = static_cast<const xercesc::DOMAttr*>(map->item(i));
+                if (isNamespaceDeclaration(attr->getName()) == (pass == 0)) attrs.push_back(attr);
+            }
+        }
+    }
+
+    std::vector<const xercesc::DOMAttr*> attrs;
+
+    XMLSize_t getLength() const override { return attrs.size(); }
+    const XMLCh* getURI(const XMLSize_t i) const override {
+        return orEmpty(attrs[i]->getNamespaceURI());
+    }
+    const XMLCh* getLocalName(const XMLSize_t i) const override {
+        const XMLCh* local = attrs[i]->getLocalName();
+        return local ? local : attrs[i]->getName();
+    }
+    const XMLCh* getQName(const XMLSize_t i) const override { return attrs[i]->getName(); }
+    const XMLCh* getType(const XMLSize_t i) const override {
+        return attrs[i]->isId() ? kId : kCdata;
+    }
+    const XMLCh* getValue(const XMLSize_t i) const override {
+        return orEmpty(attrs[i]->getValue());
+    }
+
+    bool getIndex(const XMLCh* const uri, const XMLCh* const local,
+                  XMLSize_t& index) const override {
+        for (index = 0; index < attrs.size(); ++index)
+            if (xercesc::XMLString::equals(getURI(index), orEmpty(uri)) &&
+                xercesc::XMLString::equals(getLocalName(index), local))
+                return true;
+        return false;
+    }
+    int getIndex(const XMLCh* const uri, const XMLCh* const local) const override {
+        XMLSize_t index;
+        return getIndex(uri, local, index) ? static_cast<int>(index) : -1;
+    }
+    bool getIndex(const XMLCh* const qname, XMLSize_t& index) const override {
+        for (index = 0; index < attrs.size(); ++index)
+            if (xercesc::XMLString::equals(getQName(index), qname)) return true;
+        return false;
+    }
+    int getIndex(const XMLCh* const qname) const override {
+        XMLSize_t index;
+        return getIndex(qname, index) ? static_cast<int>(index) : -1;
+    }
+    const XMLCh* getType(const XMLCh* const uri, const XMLCh* const local) const override {
+        XMLSize_t index;
+        return getIndex(uri, local, index) ? getType(index) : nullptr;
+    }
+    const XMLCh* getType(const XMLCh* const qname) const override {
+        XMLSize_t index;
+        return getIndex(qname, index) ? getType(index) : nullptr;
+    }
+    const XMLCh* getValue(const XMLCh* const uri, const XMLCh* const local) const override {
+        XMLSize_t index;
+        return getIndex(uri, local, index) ? getValue(index) : nullptr;
+    }
+    const XMLCh* getValue(const XMLCh* const qname) const override {
+        XMLSize_t index;
+        return getIndex(qname, index) ? getValue(index) : nullptr;
+    }
+};
+
+// The smallest of a few primes at or above n, for the string pools' buckets.
+std::size_t bucketsFor(std::size_t n) {
+    for (std::size_t prime : {101UL, 997UL, 10007UL, 100003UL})
+        if (prime >= n) return prime;
+    return 1000003UL;
+}
+
+// Copies a Xerces tree into a source tree, recording the Xerces node of every
+// view node by the view node's index.
+class ViewBuilder {
+public:
+    ViewBuilder(XalanSourceTreeDocument& tree, std::vector<const DOMNode*>& xercesNodes)
+        : tree_(tree), xercesNodes_(xercesNodes) {}
+
+    void build(const xercesc::DOMDocument* document) {
+        record(&tree_, document);
+        for (const DOMNode* child = document->getFirstChild(); child;
+             child = child->getNextSibling()) {
+            XalanNode* last = nullptr;
+            XalanNode* view = add(child, nullptr, last);
+            if (view && child->getNodeType() == DOMNode::ELEMENT_NODE)
+                addDescendants(child, static_cast<XalanSourceTreeElement*>(view));
+        }
+    }
+
+private:
+    struct Level {
+        const DOMNode* next;
+        XalanSourceTreeElement* parent;
+        XalanNode* last;
+    };
+
+    // Iterative, so that a deep tree cannot exhaust the stack.
+    void addDescendants(const DOMNode* element, XalanSourceTreeElement* view) {
+        std::vector<Level> levels{{element->getFirstChild(), view, nullptr}};
+        while (!levels.empty()) {
+            Level& level = levels.back();
+            if (!level.next) {
+                levels.pop_back();
+                continue;
+            }
+            const DOMNode* node = level.next;
+            level.next = node->getNextSibling();
+            XalanNode* added = add(node, level.parent, level.last);
+            if (added && node->getNodeType() == DOMNode::ELEMENT_NODE && node->getFirstChild())
+                levels.push_back(
+                    {node->getFirstChild(), static_cast<XalanSourceTreeElement*>(added), nullptr});
+        }
+    }
+
+    void record(const XalanNode* view, const DOMNode* node) {
+        std::size_t index = view->getIndex();
+        if (index >= xercesNodes_.size()) xercesNodes_.resize(index + 1, nullptr);
+        xercesNodes_[index] = node;
+    }
+
+    // Links a new node as the last child of parent (the document when null).
+    template <class Child>
+    void link(XalanSourceTreeElement* parent, XalanNode*& last, Child* child) {
+        if constexpr (!std::is_same_v<Child, xalanc::XalanSourceTreeText>) {
+            if (!parent) {
+                tree_.appendChildNode(child);
+                last = child;
+                return;
+            }
+        }
+        if (!last) {
+            parent->appendChildNode(child);
+        } else {
+            xalanc::XalanSourceTreeHelper::appendSibling(last, child);
+            child->setParent(parent);
+        }
+        last = child;
+    }
+
+    // The view node of one Xerces node, linked under parent; null when the node
+    // has none (inView).
+    XalanNode* add(const DOMNode* node, XalanSourceTreeElement* parent, XalanNode*& last) {
+        switch (node->getNodeType()) {
+            case DOMNode::ELEMENT_NODE: {
+                ElementAttributes attributes(node);
+                const XMLCh* local = node->getLocalName();
+                XalanSourceTreeElement* element = tree_.createElementNode(
+                    orEmpty(node->getNamespaceURI()), local ? local : node->getNodeName(),
+                    node->getNodeName(), attributes, parent);
+                link(parent, last, element);
+                record(element, node);
+                if (const xalanc::XalanNamedNodeMap* map = element->getAttributes()) {
+                    for (xalanc::XalanSize_t i = 0; i < map->getLength() && i < attributes.attrs.size(); ++i)
+                        record(map->item(i), attributes.attrs[i]);
+                }
+                return element;
+            }
+            case DOMNode::TEXT_NODE:
+            case DOMNode::CDATA_SECTION_NODE: {
+                if (!parent) return nullptr;  // never at document level in a Xerces tree
+                auto* data = static_cast<const xercesc::DOMCharacterData*>(node);
+                auto* text = tree_.createTextNode(orEmpty(data->getData()), data->getLength(), parent);
+                link(parent, last, text);
+                record(text, node);
+                return text;
+            }
+            case DOMNode::COMMENT_NODE: {
+                auto* data = static_cast<const xercesc::DOMCharacterData*>(node);
+                auto* comment =
+                    tree_.createCommentNode(orEmpty(data->getData()), data->getLength(), parent);
+                link(parent, last, comment);
+                record(comment, node);
+                return comment;
+            }
+            case DOMNode::PROCESSING_INSTRUCTION_NODE: {
+                auto* pi = static_cast<const xercesc::DOMProcessingInstruction*>(node);
+                auto* view = tree_.createProcessingInstructionNode(orEmpty(pi->getTarget()),
+                                                                   orEmpty(pi->getData()), parent);
+                link(parent, last, view);
+                record(view, node);
+                return view;
+            }
+            default:
+                return nullptr;
+        }
+    }
+
+    XalanSourceTreeDocument& tree_;
+    std::vector<const DOMNode*>& xercesNodes_;
+};
+
+// Attribute values, comments and whitespace text are pooled (text is not): the
+// pools' bucket counts follow the number of such nodes.
+std::size_t pooledNodesOf(const xercesc::DOMDocument* document) {
+    std::size_t count = 0;
+    const DOMNode* node = document;
+    while (node) {
+        if (node->getNodeType() == DOMNode::ELEMENT_NODE) {
+            const xercesc::DOMNamedNodeMap* map = node->getAttributes();
+            count += 1 + (map ? map->getLength() : 0);
+        } else {
+            ++count;
+        }
+        if (const DOMNode* child = node->getFirstChild()) {
+            node = child;
+            continue;
+        }
+        while (node && !node->getNextSibling()) node = node->getParentNode();
+        if (node) node = node->getNextSibling();
+    }
+    return count;
+}
+
 void buildView(XPathContext& context, QvHandle_* doc) {
-    context.wrapper = nullptr;
     context.document = nullptr;
+    context.xercesNodes.clear();
+    context.tree.reset();
     context.support.reset();
     context.liaison.reset();
 
-    auto liaison = std::make_unique<xalanc::XercesParserLiaison>(memory());
-    auto support = std::make_unique<xalanc::XercesDOMSupport>(*liaison);
-    // Not thread-safe, wrapper built, no Xerces-to-Xalan node map: the map's hash of
-    // a node pointer keeps only a few bits, so filling it for every node of a large
-    // document costs time that grows with the square of the nodes. Node handles
-    // find their view node by position instead (xalanNodeOf).
-    xalanc::XalanDocument* document = liaison->createDocument(doc->document, false, true, false);
-    context.wrapper = liaison->mapDocumentToWrapper(document);
-    context.document = document;
+    auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(memory());
+    auto support = std::make_unique<xalanc::XalanSourceTreeDOMSupport>(*liaison);
+
+    std::size_t nodes = pooledNodesOf(doc->document);
+    using Tree = XalanSourceTreeDocument;
+    std::unique_ptr<Tree, XalanSourceTreeDocumentDeleter> tree(new Tree(
+        memory(), false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
+        Tree::eDefaultNamesStringPoolBucketSize, Tree::eDefaultValuesStringPoolBlockSize,
+        bucketsFor(nodes / 4), Tree::eDefaultValuesStringPoolBucketSize));
+    std::vector<const DOMNode*> xercesNodes;
+    xercesNodes.reserve(nodes + 2);
+    ViewBuilder(*tree, xercesNodes).build(doc->document);
+
+    context.document = tree.get();
+    context.tree = std::move(tree);
+    context.xercesNodes = std::move(xercesNodes);
     context.liaison = std::move(liaison);
     context.support = std::move(support);
     context.builtAt = doc->changeCount;
 }
 
+// The view node of a Xerces node other than an attribute: its position among the
+// siblings that have view nodes, under each ancestor, followed down the view.
+// Costs the siblings before it on its path.
+XalanNode* viewNodeOf(XPathContext& context, const DOMNode* node,
+                      const xercesc::DOMDocument* document) {
+    std::vector<std::size_t> positions;
+    const DOMNode* top = node;
+    for (; top->getParentNode(); top = top->getParentNode()) {
+        if (!inView(top)) return nullptr;
+        std::size_t before = 0;
+        for (const DOMNode* s = top->getPreviousSibling(); s; s = s->getPreviousSibling())
+            if (inView(s)) ++before;
+        positions.push_back(before);
+    }
+    if (top != document) return nullptr;  // created, never inserted
+    XalanNode* view = context.document;
+    for (auto it = positions.rbegin(); it != positions.rend() && view; ++it) {
+        view = view->getFirstChild();
+        for (std::size_t k = 0; k < *it && view; ++k) view = view->getNextSibling();
+    }
+    return view;
+}
+
 }  // namespace
+
+void XalanSourceTreeDocumentDeleter::operator()(xalanc::XalanSourceTreeDocument* document) const {
+    delete document;
+}
 
 XPathContext::XPathContext() = default;
 XPathContext::~XPathContext() = default;
@@ -64,30 +369,26 @@ XPathContext& currentXPathContext(QvHandle_* h) {
 }
 
 xalanc::XalanNode* xalanNodeOf(XPathContext& context, QvHandle_* h) {
-    const xercesc::DOMNode* node = h->node;
+    const DOMNode* node = h->node;
     const xercesc::DOMDocument* document = documentHandleOf(h)->document;
     if (h->isDocument || node == document) return context.document;
-    // Attributes are always in the wrapper's own map.
-    if (node->getNodeType() == xercesc::DOMNode::ATTRIBUTE_NODE) return context.wrapper->mapNode(node);
+    if (node->getNodeType() != DOMNode::ATTRIBUTE_NODE) return viewNodeOf(context, node, document);
 
-    // Any other node: its position under each ancestor, followed down the view, which
-    // mirrors the tree child for child. Costs the siblings before it on its path.
-    std::vector<std::size_t> positions;
-    const xercesc::DOMNode* top = node;
-    for (; top->getParentNode(); top = top->getParentNode()) {
-        std::size_t before = 0;
-        for (const xercesc::DOMNode* s = top->getPreviousSibling(); s; s = s->getPreviousSibling())
-            ++before;
-        positions.push_back(before);
-    }
-    // A node outside the tree has no view node; the wrapper reports it.
-    if (top != document) return context.wrapper->mapNode(node);
-    xalanc::XalanNode* view = context.document;
-    for (auto it = positions.rbegin(); it != positions.rend() && view; ++it) {
-        view = view->getFirstChild();
-        for (std::size_t k = 0; k < *it && view; ++k) view = view->getNextSibling();
-    }
-    return view;
+    // An attribute: among the view attributes of its element, the one standing for it.
+    const DOMNode* owner = static_cast<const xercesc::DOMAttr*>(node)->getOwnerElement();
+    XalanNode* element = owner ? viewNodeOf(context, owner, document) : nullptr;
+    const xalanc::XalanNamedNodeMap* map = element ? element->getAttributes() : nullptr;
+    if (!map) return nullptr;
+    for (xalanc::XalanSize_t i = 0; i < map->getLength(); ++i)
+        if (xercesNodeOf(context, map->item(i)) == node) return map->item(i);
+    return nullptr;
+}
+
+const xercesc::DOMNode* xercesNodeOf(const XPathContext& context, const xalanc::XalanNode* node) {
+    if (!node) return nullptr;
+    if (node != context.document && node->getOwnerDocument() != context.document) return nullptr;
+    std::size_t index = node->getIndex();
+    return index < context.xercesNodes.size() ? context.xercesNodes[index] : nullptr;
 }
 
 }  // namespace qv

@@ -1,16 +1,18 @@
 // The Xalan-C++ view of a document handle's tree, shared by XPath and XSLT.
 //
-// The view is built in full (every node wrapped and mapped) because a lazily
-// mapped view makes each XPath step rescan the tree. A full view does not see
-// later edits, so it remembers the document's change count it was built at and
-// is rebuilt on the next use after an edit.
+// The view is a Xalan source tree copied from the Xerces tree: its nodes hold
+// their names and values, so queries read them without the per-call string
+// interning a wrapper over the Xerces nodes does. The copy does not see later
+// edits, so it remembers the document's change count it was built at and is
+// rebuilt on the next use after an edit.
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include <xalanc/Include/PlatformDefinitions.hpp>
-#include <xalanc/XercesParserLiaison/XercesDOMSupport.hpp>
-#include <xalanc/XercesParserLiaison/XercesParserLiaison.hpp>
+#include <xalanc/XalanSourceTree/XalanSourceTreeDOMSupport.hpp>
+#include <xalanc/XalanSourceTree/XalanSourceTreeParserLiaison.hpp>
 
 #include "xdom/handle.h"
 #include "xdom/namespace_map.h"
@@ -18,21 +20,28 @@
 namespace XALAN_CPP_NAMESPACE {
 class XalanDocument;
 class XalanNode;
-class XercesDocumentWrapper;
+class XalanSourceTreeDocument;
 }
 
 namespace qv {
+
+struct XalanSourceTreeDocumentDeleter {
+    void operator()(xalanc::XalanSourceTreeDocument* document) const;
+};
 
 struct XPathContext {
     XPathContext();
     ~XPathContext();
 
-    // The view; the support refers to the liaison, which owns the Xalan document
-    // and its wrapper. Members are destroyed in reverse order: support first.
-    std::unique_ptr<xalanc::XercesParserLiaison> liaison;
-    std::unique_ptr<xalanc::XercesDOMSupport> support;
-    xalanc::XalanDocument* document = nullptr;
-    xalanc::XercesDocumentWrapper* wrapper = nullptr;
+    // The support refers to the liaison (which serves documents a stylesheet
+    // loads); the view document is ours. Members are destroyed in reverse order.
+    std::unique_ptr<xalanc::XalanSourceTreeParserLiaison> liaison;
+    std::unique_ptr<xalanc::XalanSourceTreeDOMSupport> support;
+    std::unique_ptr<xalanc::XalanSourceTreeDocument, XalanSourceTreeDocumentDeleter> tree;
+    xalanc::XalanDocument* document = nullptr;  // the tree, as a plain document
+    // The Xerces node of each view node, by the view node's index (document order,
+    // attributes included); null where the view has no Xerces counterpart.
+    std::vector<const xercesc::DOMNode*> xercesNodes;
     unsigned long builtAt = 0;  // the document handle's change count at the build
 
     // Namespace maps outlive rebuilds of the view: they belong to the document.
@@ -47,5 +56,8 @@ XPathContext& currentXPathContext(QvHandle_* h);
 // The Xalan node standing for the node of h: the Xalan document for a document
 // handle. Null when the node is not part of the document's tree.
 xalanc::XalanNode* xalanNodeOf(XPathContext& context, QvHandle_* h);
+
+// The Xerces node a view node stands for; null when it has none.
+const xercesc::DOMNode* xercesNodeOf(const XPathContext& context, const xalanc::XalanNode* node);
 
 }  // namespace qv

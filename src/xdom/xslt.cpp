@@ -14,7 +14,7 @@
 #include <xalanc/XSLT/XSLTResultTarget.hpp>
 #include <xalanc/XalanTransformer/XalanParsedSource.hpp>
 #include <xalanc/XalanTransformer/XalanTransformer.hpp>
-#include <xalanc/XalanTransformer/XercesDOMParsedSource.hpp>
+#include <xalanc/XalanTransformer/XalanDefaultParsedSource.hpp>
 #include <xalanc/XercesParserLiaison/FormatterToXercesDOM.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMImplementation.hpp>
@@ -42,17 +42,18 @@ xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXerces
 // so what it loads goes with it.
 class ViewParsedSource : public xalanc::XalanParsedSource {
 public:
-    explicit ViewParsedSource(xalanc::XalanDocument* document)
-        : document_(document), uri_(memory()) {}
+    ViewParsedSource(xalanc::XalanDocument* document, const xalanc::XalanSourceTreeDOMSupport& support)
+        : document_(document), support_(support), uri_(memory()) {}
 
     xalanc::XalanDocument* getDocument() const override { return document_; }
     xalanc::XalanParsedSourceHelper* createHelper(xercesc::MemoryManager& manager) const override {
-        return xalanc::XercesDOMParsedSourceHelper::create(manager);
+        return xalanc::XalanDefaultParsedSourceHelper::create(support_, manager);
     }
     const xalanc::XalanDOMString& getURI() const override { return uri_; }
 
 private:
     xalanc::XalanDocument* document_;
+    const xalanc::XalanSourceTreeDOMSupport& support_;
     xalanc::XalanDOMString uri_;
 };
 
@@ -160,7 +161,7 @@ void reportTransformError(const xalanc::XalanTransformer& transformer,
 
 void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, bool stylesheetIsText,
                 int resultKind, const char* outputFile) {
-    ViewParsedSource source(context.document);
+    ViewParsedSource source(context.document, *context.support);
 
     std::istringstream stylesheetText;
     std::unique_ptr<xalanc::XSLTInputSource> stylesheetSource;
