@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <xercesc/dom/DOM.hpp>
 
 #include "qvxml.h"
@@ -18,7 +19,12 @@ struct CloseHandle {
 };
 using Handle = std::unique_ptr<QvHandle_, CloseHandle>;
 
-inline Handle open(const char* text) { return Handle(QV_XDOMOpen(text, 1)); }
+// Parses text held in memory; the test fails when it does not parse.
+inline Handle open(const char* text) {
+    Handle h(QV_XDOMOpen(text, 1));
+    EXPECT_NE(h, nullptr) << Q_XMLGetErrMsg();
+    return h;
+}
 
 inline std::string str(const XMLCh* text) { return text ? qv::localText(text) : std::string("<null>"); }
 inline std::string str(const char* text) { return text ? std::string(text) : std::string("<null>"); }

@@ -11,20 +11,13 @@
 
 #include "frame/limits.h"
 #include "qvxml.h"
+#include "dom_test_support.h"
 #include "xdom/handle.h"
 
 namespace {
 
-struct Closer {
-    void operator()(QvHandle h) const { QV_XDOMClose(h); }
-};
-using Handle = std::unique_ptr<QvHandle_, Closer>;
-
-Handle open(const char* text) {
-    Handle h(QV_XDOMOpen(text, 1));
-    EXPECT_NE(h, nullptr) << Q_XMLGetErrMsg();
-    return h;
-}
+using qvtest::Handle;
+using qvtest::open;
 
 std::string str(const char* text) { return text ? text : "(null)"; }
 
