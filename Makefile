@@ -1,6 +1,7 @@
 # The two commands of README.md: `make demo` and `make test`.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
@@ -32,9 +33,9 @@ test: build build-asan
 	  ctest --output-on-failure -j $(JOBS)
 
 bench: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DQVXML_BENCH=ON $(CMAKE_ARGS)
-	cmake --build $(BUILD) -j $(JOBS)
-	scripts/bench $(BUILD)
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQVXML_BENCH=ON -DQVXML_TESTS=OFF $(CMAKE_ARGS)
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	scripts/bench $(BENCH_BUILD)
 
 # libFuzzer builds of fuzz/*_fuzz.cpp (clang, with ASan+UBSan), e.g.
 #   build-fuzz/fuzz/parse_fuzz -max_total_time=60 fuzz/corpus/parse_fuzz
@@ -48,4 +49,4 @@ install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) build-fuzz
