@@ -128,6 +128,62 @@ TEST_F(Xslt, FailuresReport16) {
         1, QV_RESULT_TEXT, nullptr)), "2");
 }
 
+// Shapes that Xalan builds or runs recursively are refused before it sees them:
+// 100,000 nested parentheses in a select crashed the process, 20,000 nested
+// elements ran for minutes.
+TEST_F(Xslt, HostileStylesheetsAreRefused) {
+    Handle doc = open(kDoc);
+    auto nested = [](const std::string& open, const std::string& close, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i) s += open;
+        for (int i = 0; i < n; ++i) s += close;
+        return s;
+    };
+    const std::string deep(100000, '(');
+    const std::string parens = deep + "1" + std::string(100000, ')');
+    const std::string stylesheetFile = "hostile_stylesheet.xsl";
+    const std::string fileText =
+        textStylesheet("<xsl:template match='/'>" + nested("<e>", "</e>", 20000) + "</xsl:template>");
+    {
+        std::ofstream out(stylesheetFile);
+        out << fileText;
+    }
+    const struct {
+        std::string stylesheet;
+        int isText;
+        const char* part;
+    } cases[] = {
+        {textStylesheet("<xsl:template match='/'><xsl:value-of select='" + parens + "'/></xsl:template>"),
+         1, "stylesheet refused: The expression is longer than"},
+        {textStylesheet("<xsl:template match='/'><xsl:value-of select='" +
+                        std::string(1500, '(') + "1" + std::string(1500, ')') + "'/></xsl:template>"),
+         1, "stylesheet refused: The expression nests parentheses and brackets deeper than 1000"},
+        {textStylesheet("<xsl:template match='/'><e a='{" + std::string(1500, '(') + "1" +
+                        std::string(1500, ')') + "}'/></xsl:template>"),
+         1, "stylesheet refused: The expression nests parentheses and brackets deeper than 1000"},
+        {textStylesheet("<xsl:template match='/'>" +
+                        nested("<xsl:if test='1'>", "</xsl:if>", 100000) + "</xsl:template>"),
+         1, "stylesheet refused: elements are nested deeper than 1000 levels"},
+        {stylesheetFile, 0, "stylesheet refused: elements are nested deeper than 1000 levels"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.part);
+        Q_XMLResetErrMsg();
+        EXPECT_EQ(QV_XDOMTransform(doc.get(), c.stylesheet.c_str(), c.isText, QV_RESULT_TEXT, nullptr),
+                  nullptr);
+        EXPECT_EQ(Q_XMLGetDOMStatus(), 16);
+        std::string message = Q_XMLGetErrMsg();
+        EXPECT_EQ(message.rfind("DOM transform error: stylesheet refused: ", 0), 0u) << message;
+        EXPECT_TRUE(contains(message, c.part)) << message;
+    }
+    std::remove(stylesheetFile.c_str());
+    // Nesting that real stylesheets use stays well inside the bound.
+    EXPECT_EQ(str(QV_XDOMTransform(doc.get(), textStylesheet(
+        "<xsl:template match='/'>" + nested("<xsl:if test='1'>", "</xsl:if>", 900) +
+        "</xsl:template>").c_str(), 1, QV_RESULT_TEXT, nullptr)), "");
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 0) << Q_XMLGetErrMsg();
+}
+
 TEST_F(Xslt, MessagesAreNotPrinted) {
     Handle doc = open(kDoc);
     std::string stylesheet = textStylesheet(

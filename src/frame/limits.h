@@ -23,6 +23,7 @@ constexpr std::size_t kParseMemoryWindowPerByte = 8;
 // XPath and XSLT
 constexpr std::size_t kMaxExpressionNesting = 1000;    // parentheses / brackets in one expression
 constexpr std::size_t kMaxExpressionLength = 10000;    // characters of one expression (long operator chains recurse)
+constexpr std::size_t kMaxStylesheetDepth = 1000;       // element nesting of a stylesheet
 constexpr unsigned long kMaxTransformSteps = 100000000;  // instructions executed by one transformation
 constexpr int kMaxTransformDepth = 200000;               // template calls, parameters and variables in force at once
 constexpr unsigned long kMaxTransformOutput = 1UL << 28; // characters of markup and text one transformation emits

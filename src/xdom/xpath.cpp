@@ -16,6 +16,7 @@
 #include "frame/guard.h"
 #include "frame/limits.h"
 #include "frame/runtime.h"
+#include "xdom/expression_limits.h"
 #include "xdom/handle.h"
 #include "xdom/transcode.h"
 #include "xdom/xpath_context.h"
@@ -41,38 +42,11 @@ public:
     }
 };
 
-// Deepest nesting of parentheses and brackets outside string literals.
-size_t nestingOf(const XMLCh* s) {
-    size_t depth = 0, deepest = 0;
-    XMLCh quote = 0;
-    for (; *s; ++s) {
-        XMLCh c = *s;
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == u'\'' || c == u'"') {
-            quote = c;
-        } else if (c == u'(' || c == u'[') {
-            if (++depth > deepest) deepest = depth;
-        } else if ((c == u')' || c == u']') && depth > 0) {
-            --depth;
-        }
-    }
-    return deepest;
-}
-
-// Xalan parses and evaluates nested groups and chains of operators recursively:
-// a hostile expression could exhaust the stack. Reports 31 beyond the limits.
+// Reports 31 for an expression Xalan could not survive.
 bool withinLimits(const XMLCh* expression) {
-    std::string message;
-    if (xmlLength(expression) > limits::kMaxExpressionLength)
-        message = "The expression is longer than " +
-                  std::to_string(limits::kMaxExpressionLength) + " characters.";
-    else if (nestingOf(expression) > limits::kMaxExpressionNesting)
-        message = "The expression nests parentheses and brackets deeper than " +
-                  std::to_string(limits::kMaxExpressionNesting) + " levels.";
-    else
-        return true;
-    reportDom(31, "XalanXPathException", message.c_str());
+    const std::string problem = expressionProblem(expression);
+    if (problem.empty()) return true;
+    reportDom(31, "XalanXPathException", problem.c_str());
     return false;
 }
 

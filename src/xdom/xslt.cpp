@@ -29,6 +29,7 @@
 #include "frame/runtime.h"
 #include "xdom/handle.h"
 #include "xdom/transcode.h"
+#include "xdom/stylesheet_check.h"
 #include "xdom/xpath_context.h"
 
 namespace qv {
@@ -161,6 +162,11 @@ void reportTransformError(const xalanc::XalanTransformer& transformer,
 
 void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, bool stylesheetIsText,
                 int resultKind, const char* outputFile) {
+    const std::string problem = stylesheetProblem(stylesheet, stylesheetIsText);
+    if (!problem.empty()) {
+        reportDom(16, problem.c_str());
+        return nullptr;
+    }
     ViewParsedSource source(context.document, *context.support);
 
     std::istringstream stylesheetText;
