@@ -82,6 +82,18 @@ TEST_F(Xslt, FileResultReturnsThePointerPassed) {
     std::remove(out.c_str());
 }
 
+// A stylesheet whose variables double a string: a few steps, gigabytes of text.
+std::string doublingStylesheet(int doublings) {
+    std::string body = "<xsl:template match='/'><xsl:variable name='v0' select=\"'xxxxxxxx'\"/>";
+    for (int i = 1; i <= doublings; ++i) {
+        const std::string previous = "$v" + std::to_string(i - 1);
+        body += "<xsl:variable name='v" + std::to_string(i) + "' select='concat(" + previous + "," +
+                previous + ")'/>";
+    }
+    return textStylesheet(body + "<xsl:value-of select='string-length($v" +
+                          std::to_string(doublings) + ")'/></xsl:template>");
+}
+
 TEST_F(Xslt, FailuresReport16) {
     Handle doc = open(kDoc);
     std::string broken = data("broken.xsl");
@@ -106,6 +118,7 @@ TEST_F(Xslt, FailuresReport16) {
          1, QV_RESULT_DOM, "XalanDOMException"},
         {data("endless.xsl"), 0, QV_RESULT_TEXT, "transformation stopped: its templates nest deeper"},
         {data("endless.xsl"), 0, QV_RESULT_DOM, "transformation stopped: its templates nest deeper"},
+        {doublingStylesheet(40), 1, QV_RESULT_TEXT, "transformation stopped: it holds more than 1024 MiB"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stylesheet.substr(0, 120));

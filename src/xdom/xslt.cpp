@@ -1,4 +1,6 @@
 // XSLT transformation of a document handle's whole document: QV_XDOMTransform.
+#include <cstddef>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -21,6 +23,7 @@
 #include <xercesc/sax/AttributeList.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include "frame/errors.h"
@@ -67,11 +70,42 @@ public:
     const XMLCh* getType() const override { return u"BudgetExceeded"; }
 };
 
+// The transformer's memory manager: counts what the transformation holds (its
+// variables, result tree fragments, keys and the compiled stylesheet), so that the
+// budget below can stop a stylesheet that doubles a string in a few steps. It never
+// refuses an allocation itself: Xalan does not always survive a failing one.
+class TransformMemory : public xercesc::MemoryManager {
+public:
+    std::size_t held() const { return held_; }
+
+    xercesc::MemoryManager* getExceptionMemoryManager() override { return &memory(); }
+    void* allocate(XMLSize_t size) override {
+        void* block = std::malloc(size + kHeader);
+        if (!block) throw xercesc::OutOfMemoryException();
+        *static_cast<std::size_t*>(block) = size;
+        held_ += size;
+        return static_cast<char*>(block) + kHeader;
+    }
+    void deallocate(void* p) override {
+        if (!p) return;
+        void* block = static_cast<char*>(p) - kHeader;
+        held_ -= *static_cast<std::size_t*>(block);
+        std::free(block);
+    }
+
+private:
+    static constexpr std::size_t kHeader = alignof(std::max_align_t);
+    std::size_t held_ = 0;
+};
+
 // Counts the instructions a transformation executes, how deep its template calls
-// nest and the characters it emits, and stops it beyond the limits: a template
-// that calls itself forever would otherwise run until memory is exhausted.
+// nest, the characters it emits and the memory it holds, and stops it beyond the
+// limits: a template that calls itself forever would otherwise run until memory
+// is exhausted.
 class TransformBudget : public xalanc::TraceListener {
 public:
+    explicit TransformBudget(const TransformMemory& memory) : memory_(memory) {}
+
     void trace(const xalanc::TracerEvent& event) override {
         step();
         // Every template call, parameter and variable takes a frame entry that is
@@ -101,12 +135,16 @@ private:
         if (++steps_ > limits::kMaxTransformSteps)
             stop("more than " + std::to_string(limits::kMaxTransformSteps) +
                  " steps");
+        if (memory_.held() > limits::kMaxTransformMemory)
+            stop("it holds more than " + std::to_string(limits::kMaxTransformMemory >> 20) +
+                 " MiB");
     }
     [[noreturn]] void stop(const std::string& what) {
         exceeded_ = "transformation stopped: " + what;
         throw BudgetExceeded(exceeded_.c_str());
     }
 
+    const TransformMemory& memory_;
     unsigned long steps_ = 0;
     unsigned long output_ = 0;
     std::string exceeded_;
@@ -178,12 +216,13 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
         stylesheetSource = std::make_unique<xalanc::XSLTInputSource>(stylesheet, memory());
     }
 
-    xalanc::XalanTransformer transformer(memory());
+    TransformMemory transformMemory;  // outlives the transformer
+    xalanc::XalanTransformer transformer(transformMemory);
     transformer.setWarningStream(nullptr);
     transformer.setErrorStream(nullptr);
     ThrowingErrorHandler parseErrors;
     transformer.setErrorHandler(&parseErrors);
-    TransformBudget budget;
+    TransformBudget budget(transformMemory);
     transformer.addTraceListener(&budget);
 
     const xalanc::XalanCompiledStylesheet* compiled = nullptr;
