@@ -131,6 +131,8 @@ QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
     return qv::guardDom<const char*>(qv::kEvaluatePolicy, nullptr, [&]() -> const char* {
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
+        if (query.result->getType() == xalanc::XObject::eTypeNumber)
+            return qv::setResultText(h, qv::toHostText(qv::numberText(query.result->num()).c_str()));
         return qv::setResultText(h, qv::toHostText(query.result->str().c_str()));
     });
 }
