@@ -25,9 +25,6 @@ namespace {
 struct ReleaseDocument {
     void operator()(DOMDocument* d) const { d->release(); }
 };
-struct ReleaseTranscoded {
-    void operator()(XMLCh* s) const { XMLString::release(&s); }
-};
 
 // The encoding name of the settings record: a field of fixed width that a host may
 // fill to the last byte without a terminator.
@@ -107,7 +104,7 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
         std::string encoding = qv::recordEncodingName(settings);
         if (!encoding.empty()) {
             // The record's encoding name is in the local code page.
-            std::unique_ptr<XMLCh, qv::ReleaseTranscoded> name(XMLString::transcode(encoding.c_str()));
+            qv::XmlText name = qv::fromLocalText(encoding.c_str());
             qv::setDeclaredEncoding(document.get(), name.get());
         }
         document->setXmlStandalone(settings->standalone != 0);

@@ -135,9 +135,8 @@ InputSource* GuardedParser::resolveEntity(XMLResourceIdentifier* id) {
 void GuardedParser::fail(const std::string& message) {
     if (ErrorHandler* handler = getErrorHandler()) {
         if (const Locator* locator = getScanner()->getLocator()) {
-            XMLCh* text = XMLString::transcode(message.c_str());
-            SAXParseException e(text, *locator, XMLPlatformUtils::fgMemoryManager);
-            XMLString::release(&text);
+            XmlText text = fromLocalText(message.c_str());
+            SAXParseException e(text.get(), *locator, XMLPlatformUtils::fgMemoryManager);
             handler->fatalError(e);
         }
     }

@@ -144,11 +144,7 @@ void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLC
         char outName[sizeof settings->outEncoding + 1] = {};
         std::memcpy(outName, settings->outEncoding, sizeof settings->outEncoding);
         if (outName[0]) {
-            XMLCh* name = XMLString::transcode(outName);
-            size_t n = XMLString::stringLen(name);
-            outEncoding.reset(new XMLCh[n + 1]);
-            XMLString::copyString(outEncoding.get(), name);
-            XMLString::release(&name);
+            outEncoding = fromLocalText(outName);
             output->setEncoding(outEncoding.get());
         } else if (encoding && *encoding) {
             output->setEncoding(encoding);

@@ -210,6 +210,8 @@ HostText toHostText(const XMLCh* text) {
     return g_out->toHost(text);
 }
 
+XmlText fromLocalText(const char* text) { return adoptXml(XMLString::transcode(text)); }
+
 std::string localText(const XMLCh* text) {
     if (!text) return std::string();
     char* local = XMLString::transcode(text);

@@ -60,6 +60,8 @@ HostText toHostText(const XMLCh* text);
 
 // Local code page text, for messages of the error state ("" for null).
 std::string localText(const XMLCh* text);
+// UTF-16 of local code page text (names in the settings record, our own messages).
+XmlText fromLocalText(const char* text);
 
 // Length of a UTF-16 string (0 for null).
 size_t xmlLength(const XMLCh* text);
