@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz_input.h"
 #include "host/reference_host.h"
 #include "qvxml.h"
 
@@ -24,11 +25,7 @@ qvhost::ReferenceHost& host() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string text(reinterpret_cast<const char*>(data), size);
-    text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
-    const size_t cut = text.find("\n----\n");
-    const std::string mapping = text.substr(0, cut);
-    const std::string document = cut == std::string::npos ? "<ORDERS/>" : text.substr(cut + 6);
+    const auto [mapping, document] = fuzzinput::split(fuzzinput::text(data, size), "<ORDERS/>");
 
     host().install();
     QvHandle map = QV_XDOMOpen(mapping.c_str(), 1);

@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz_input.h"
 #include "qvxml.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string text(reinterpret_cast<const char*>(data), size);
-    text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
+    const std::string text = fuzzinput::text(data, size);
     if (QvHandle h = QV_XDOMOpen(text.c_str(), 1)) {
         QV_XDOMWrite(h, nullptr, nullptr);
         QV_XDOMClose(h);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz_input.h"
 #include "qvxml.h"
 
 namespace {
@@ -19,11 +20,7 @@ QvHandle document() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string text(reinterpret_cast<const char*>(data), size);
-    text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
-    const size_t cut = text.find("\n----\n");
-    const std::string expression = text.substr(0, cut);
-    const std::string map = cut == std::string::npos ? "" : text.substr(cut + 6);
+    const auto [expression, map] = fuzzinput::split(fuzzinput::text(data, size), "");
 
     QvHandle doc = document();
     QV_XDOMEvaluate(doc, expression.c_str(), map.c_str());
