@@ -214,6 +214,7 @@ TEST(dataset, reading_from_a_node_handle) {
     std::string map = abcMapping("");
     QvHandle doc = QV_XDOMOpen("<X><R><A id='in'/></R></X>", 1);
     ASSERT_TRUE(doc);
+    qv::requireDom(doc);
     QvHandle node = qv::makeNodeHandle(doc, doc->document->getDocumentElement());
     QvHandle mh = QV_XDOMOpen(map.c_str(), 1);
     char* root = nullptr;

@@ -164,6 +164,8 @@ TEST_F(Parse, DocumentsAreIndependent) {
     Handle second(QV_XDOMOpen("<second>2</second>", 1));
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second.h, nullptr);
+    qv::requireDom(first);
+    qv::requireDom(second.h);
     EXPECT_NE(first->parser.get(), second.h->parser.get());
     EXPECT_EQ(QV_XDOMClose(first), 0);
     const char* text = QV_XDOMWrite(second, nullptr, nullptr);
@@ -176,6 +178,7 @@ TEST_F(Parse, ClosingHandles) {
     EXPECT_EQ(QV_XDOMCloseHandle(nullptr), 0);
     Handle doc(QV_XDOMOpen("<r><a/></r>", 1));
     ASSERT_NE(doc.h, nullptr);
+    qv::requireDom(doc.h);
     DOMNode* a = doc.h->document->getDocumentElement()->getFirstChild();
     QvHandle node = qv::makeNodeHandle(doc.h, a);
     EXPECT_EQ(QV_XDOMIsDoc(node), 0);
@@ -189,6 +192,7 @@ TEST_F(Parse, AdjacentTextIsMerged) {
     const std::string path = dataPath("merged_text.xml");
     Handle h(QV_XDOMOpen(path.c_str(), 0));
     ASSERT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
+    qv::requireDom(h.h);
     DOMNode* r = h.h->document->getDocumentElement();
     ASSERT_NE(r->getFirstChild(), nullptr);
     EXPECT_EQ(r->getFirstChild()->getNextSibling(), nullptr);

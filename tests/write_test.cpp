@@ -52,6 +52,7 @@ std::string readBack(const char* xml, const char* name) {
     Handle h(QV_XDOMOpen(xml, 1));
     if (!h.h) return "(parse failed: " + std::string(Q_XMLGetErrMsg()) + ")";
     qv::XmlText tag = qv::toXmlText(name);
+    qv::requireDom(h.h);
     return qv::localText(
         h.h->document->getElementsByTagName(tag.get())->item(0)->getTextContent());
 }
@@ -153,6 +154,7 @@ TEST_F(Write, UnknownOrUnterminatedOutputEncoding) {
 TEST_F(Write, NodeHandleWritesItsSubtree) {
     Handle doc(QV_XDOMOpen("<?xml version='1.0' encoding='ISO-8859-1'?><r><item a='1'>caf\xe9</item><x/></r>", 1));
     ASSERT_NE(doc.h, nullptr) << Q_XMLGetErrMsg();
+    qv::requireDom(doc.h);
     DOMNode* item = doc.h->document->getDocumentElement()->getFirstChild();
     Handle node(qv::makeNodeHandle(doc.h, item));
     const char* text = QV_XDOMWrite(node, nullptr, nullptr);
@@ -207,6 +209,7 @@ TEST_F(Write, AnUnresetErrorMakesTheWriteFail) {
 TEST_F(Write, NoEncodingAnywhereIsCode14) {
     Handle doc(QV_XDOMOpen("<r><a/></r>", 1));
     ASSERT_NE(doc.h, nullptr);
+    qv::requireDom(doc.h);
     doc.h->encoding.reset();
     Handle node(qv::makeNodeHandle(doc.h, doc.h->document->getDocumentElement()));
     for (QvHandle h : {doc.h, node.h}) {
@@ -221,6 +224,7 @@ TEST_F(Write, DetachedProcessingInstructionIsWrittenInItsPlace) {
     const std::string path = dataPath("stylesheet_pi.xml");
     Handle h(QV_XDOMOpen(path.c_str(), 0));
     ASSERT_NE(h.h, nullptr);
+    qv::requireDom(h.h);
     xercesc::DOMDocument* doc = h.h->document;
     const std::string original = QV_XDOMWrite(h, nullptr, nullptr);
     // What the XPath view does when it is built: the first PI leaves the tree.
@@ -262,6 +266,7 @@ TEST_F(Write, CdataHoldingTheEndMarkerReadsBackTheSame) {
         SCOPED_TRACE(content);
         Handle h(QV_XDOMOpen("<r><c/></r>", 1));
         ASSERT_NE(h.h, nullptr);
+        qv::requireDom(h.h);
         xercesc::DOMDocument* doc = h.h->document;
         qv::XmlText data = qv::toXmlText(content);
         DOMNode* section = doc->getDocumentElement()->getFirstChild()->appendChild(
@@ -291,6 +296,7 @@ TEST_F(Write, CdataHoldingTheEndMarkerReadsBackTheSame) {
 TEST_F(Write, CdataEndMarkerWithoutSplitIsRefused) {
     Handle h(QV_XDOMOpen("<r><![CDATA[ok]]></r>", 1));
     ASSERT_NE(h.h, nullptr);
+    qv::requireDom(h.h);
     DOMNode* section = h.h->document->getDocumentElement()->getFirstChild();
     qv::XmlText data = qv::toXmlText("x]]>y");
     section->setNodeValue(data.get());
@@ -305,6 +311,7 @@ TEST_F(Write, CdataEndMarkerWithoutSplitIsRefused) {
 TEST_F(Write, SerializerForMappedValues) {
     Handle h(QV_XDOMOpen("<r><v a='1'>t<![CDATA[x<y]]></v></r>", 1));
     ASSERT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
+    qv::requireDom(h.h);
     DOMNode* v = h.h->document->getDocumentElement()->getFirstChild();
     std::string text;
     qv::XmlText utf8 = qv::toXmlText("UTF-8");

@@ -117,6 +117,7 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
 QVXML_API QvHandle QV_XDOMCreateNode(QvHandle h, const char* name, const char* value, int type) {
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMCreateNode", 99, "XDOMCreateNode"}, nullptr, [&]() -> QvHandle {
+        qv::requireDom(h);
         DOMDocument* document = qv::owningDocument(h);
         if (!document) {
             qv::reportDom(8);

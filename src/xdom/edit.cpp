@@ -84,6 +84,7 @@ extern "C" {
 QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMClone", 99, "XDOMClone"}, nullptr, [&]() -> QvHandle {
+        qv::requireDom(h);
         DOMNode* copy;
         {
             QvHandle_* doc = qv::documentHandleOf(h);
@@ -114,6 +115,8 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
 QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMImportNode", 99, "XDOMImportNode"}, nullptr, [&]() -> QvHandle {
+        qv::requireDom(target);
+        qv::requireDom(node);
         DOMDocument* document = qv::owningDocument(target);
         if (!document) {
             qv::reportDom(8);
@@ -127,15 +130,25 @@ QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
 }
 
 QVXML_API int QV_XDOMAppend(QvHandle reference, QvHandle node) {
-    return qv::guardStatus({"XDOMAppend", 20}, [&] { qv::attachBeside(reference, node, true); });
+    return qv::guardStatus({"XDOMAppend", 20}, [&] {
+        qv::requireDom(reference);
+        qv::requireDom(node);
+        qv::attachBeside(reference, node, true);
+    });
 }
 
 QVXML_API int QV_XDOMInsert(QvHandle reference, QvHandle node) {
-    return qv::guardStatus({"XDOMInsert", 21}, [&] { qv::attachBeside(reference, node, false); });
+    return qv::guardStatus({"XDOMInsert", 21}, [&] {
+        qv::requireDom(reference);
+        qv::requireDom(node);
+        qv::attachBeside(reference, node, false);
+    });
 }
 
 QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
     return qv::guardStatus({"XDOMAddChild", 22}, [&] {
+        qv::requireDom(parent);
+        qv::requireDom(child);
         DOMNode* r = parent->node;
         DOMNode* n = child->node;
         if (qv::isAttribute(n)) {
@@ -150,6 +163,8 @@ QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
 
 QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
     return qv::guardStatus({"XDOMReplace", 23}, [&] {
+        qv::requireDom(oldNode);
+        qv::requireDom(newNode);
         DOMNode* r = oldNode->node;
         DOMNode* n = newNode->node;
         const bool rAttribute = qv::isAttribute(r);
@@ -171,6 +186,7 @@ QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
 QVXML_API QvHandle QV_XDOMRemove(QvHandle h, const char* attributeName) {
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMRemove", 24}, nullptr, [&]() -> QvHandle {
+        qv::requireDom(h);
         DOMNode* node = h->node;
         if (attributeName && *attributeName) {
             if (!qv::isElement(node)) {

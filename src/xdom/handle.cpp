@@ -5,6 +5,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "frame/parse_error_handler.h"
+#include "xdom/compact_document.h"
 #include "xdom/xpath_context.h"
 
 using namespace xercesc;
@@ -17,6 +18,7 @@ QvHandle_::~QvHandle_() {
     xpath.reset();  // the view refers to the tree: it goes first
     errorHandler.reset();
     parser.reset();  // frees the parsed tree
+    compact.reset();
     encoding.reset();
     if (ownsDocument && document) document->release();
 }

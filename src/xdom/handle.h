@@ -20,6 +20,7 @@ XERCES_CPP_NAMESPACE_END
 namespace qv {
 
 class ParseErrorHandler;
+struct CompactDocument;
 
 // Xalan-C++ view of a document, built on the first XPath or XSLT use (xpath.cpp).
 struct XPathContext;
@@ -40,8 +41,14 @@ struct QvHandle_ {
     QvHandle_& operator=(const QvHandle_&) = delete;
 
     int parseStatus = 0;                 // document handles: code of a failed parse
+    // Null while a parsed document is held in its compact form (see `compact`).
     DOMDocument* document = nullptr;     // document handles only
     DOMNode* node = nullptr;             // the document as a node, or the node stood for
+
+    // A parsed document handle starts with the compact form only; the DOM is built
+    // from it by requireDom() on the first export that needs the DOM, which then
+    // drops it. Reading into records works on either form.
+    std::unique_ptr<qv::CompactDocument> compact;
 
     // The first document-level processing instruction, taken out of the tree when
     // the XPath context is built; QV_XDOMWrite puts it back before `detachedNext`
@@ -80,6 +87,12 @@ QvHandle_* makeDocumentHandle(XERCES_CPP_NAMESPACE::DOMDocument* document, bool 
 
 // A node handle for `node` under the document handle of `from`.
 QvHandle_* makeNodeHandle(QvHandle_* from, XERCES_CPP_NAMESPACE::DOMNode* node);
+
+// Makes sure the document of h exists as a DOM: a document still in its compact form
+// is parsed again from its kept bytes, with the same parser, and from then on is
+// that DOM. Every export that uses the DOM of a handle calls this first. Throws when
+// the document can no longer be parsed (after reporting why).
+void requireDom(QvHandle_* h);
 
 // The document handle of any handle.
 inline QvHandle_* documentHandleOf(QvHandle_* h) {

@@ -123,6 +123,7 @@ extern "C" {
 QVXML_API QvHandle QV_XDOMLocateNode(QvHandle h, int direction, int childIndex, int nodeType) {
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMLocateNode", 99, "XDOMLocateNode"}, nullptr, [&]() -> QvHandle {
+        qv::requireDom(h);
         DOMNode* found = qv::locate(h->node, direction, childIndex, nodeType);
         if (!found) {
             qv::reportDom(12);

@@ -34,13 +34,17 @@ extern "C" {
 QVXML_API const char* QV_XDOMGetNodeName(QvHandle h) {
     qv::setDomStatus(0);
     return qv::guardDom<const char*>({"XDOMGetNodeName", 99, "XDOMGetNodeName"}, nullptr,
-                                     [&] { return qv::handBack(h, h->node->getNodeName()); });
+                                     [&] {
+        qv::requireDom(h);
+        return qv::handBack(h, h->node->getNodeName());
+    });
 }
 
 QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
     qv::setDomStatus(0);
     return qv::guardDom<const char*>({"XDOMGetNodeValue", 99, "XDOMGetNodeValue"}, nullptr,
                                      [&]() -> const char* {
+        qv::requireDom(h);
         const char* text = qv::handBack(h, h->node->getNodeValue());
         if (!text) qv::reportDom(28);
         return text;
@@ -50,13 +54,17 @@ QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
 QVXML_API int QV_XDOMGetNodeType(QvHandle h) {
     qv::setDomStatus(0);
     return qv::guardDom<int>({"XDOMGetNodeType", 99, "XDOMGetNodeType"}, 0,
-                             [&] { return static_cast<int>(h->node->getNodeType()); });
+                             [&] {
+        qv::requireDom(h);
+        return static_cast<int>(h->node->getNodeType());
+    });
 }
 
 QVXML_API QvHandle QV_XDOMGetOwnerDocument(QvHandle h) {
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMGetOwnerDocument", 99, "XDOMGetOwnerDocument"}, nullptr,
                                   [&]() -> QvHandle {
+        qv::requireDom(h);
         DOMDocument* document = qv::owningDocument(h);
         if (!document) {
             qv::reportDom(36);
@@ -70,6 +78,7 @@ QVXML_API QvHandle QV_XDOMGetAttribute(QvHandle h, const char* attributeName) {
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMGetAttribute", 99, "XDOMGetAttribute"}, nullptr,
                                   [&]() -> QvHandle {
+        qv::requireDom(h);
         if (!attributeName || !*attributeName) {
             qv::reportDom(26);
             return nullptr;
@@ -95,6 +104,7 @@ QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
     qv::setDomStatus(0);
     return qv::guardDom<const char*>({"XDOMGetUserData", 99, "XDOMGetUserData"}, nullptr,
                                      [&]() -> const char* {
+        qv::requireDom(h);
         DOMNode* node = h->node;
         const auto* data = static_cast<const char*>(node->getUserData(node->getNodeName()));
         if (!data) {
@@ -110,6 +120,7 @@ QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
 
 QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
     return qv::guardStatus({"XDOMSetNodeValue", 99, "XDOMSetNodeValue"}, [&] {
+        qv::requireDom(h);
         qv::XmlText text = qv::toXmlText(value);
         h->node->setNodeValue(text.get());
         // Nodes without a value (elements, documents) ignore the call.
@@ -119,6 +130,7 @@ QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
 
 QVXML_API int QV_XDOMSetUserData(QvHandle h, const char* data) {
     return qv::guardStatus({"XDOMSetUserData", 99, "XDOMSetUserData"}, [&] {
+        qv::requireDom(h);
         DOMNode* node = h->node;
         node->setUserData(node->getNodeName(), const_cast<char*>(data), nullptr);
     });

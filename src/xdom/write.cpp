@@ -14,6 +14,7 @@ QVXML_API const char* QV_XDOMWrite(QvHandle h, const QvDocSettings* settings,
     qv::setDomStatus(0);
     return qv::guardDom<const char*>({"XDOMWrite", 4002, "Unexpected failure while writing the XML text"},
                                      nullptr, [&]() -> const char* {
+        qv::requireDom(h);
         QvHandle_* doc = qv::documentHandleOf(h);
         const XMLCh* encoding = h->encoding.get();
         if ((!encoding || !*encoding) && !h->isDocument && doc) encoding = doc->encoding.get();

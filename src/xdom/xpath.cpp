@@ -106,6 +106,7 @@ QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* names
     }
     const char* expression = *path ? path : ".";
     return qv::guardDom<QvHandle>(qv::kLocatePolicy, nullptr, [&]() -> QvHandle {
+        qv::requireDom(h);
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
         const xalanc::NodeRefListBase& nodes = query.result->nodeset();
@@ -129,6 +130,7 @@ QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
     }
     if (!*expression) expression = ".";
     return qv::guardDom<const char*>(qv::kEvaluatePolicy, nullptr, [&]() -> const char* {
+        qv::requireDom(h);
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
         if (query.result->getType() == xalanc::XObject::eTypeNumber)

@@ -274,6 +274,7 @@ QVXML_API void* QV_XDOMTransform(QvHandle h, const char* stylesheet, int stylesh
     }
     qv::XPathContext* context = nullptr;
     try {
+        qv::requireDom(h);
         context = &qv::currentXPathContext(h);
     } catch (...) {
         qv::reportDom(17);

@@ -85,6 +85,7 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
                                                qv::hostOutputEncoding(encoding));
         ds->mode = mode;
         if (mode != XML_CREATE && input) {
+            qv::requireDom(input);
             QvHandle_* docHandle = qv::documentHandleOf(input);
             ds->document = docHandle ? docHandle->document : nullptr;
             ds->readingStart = input->isDocument ? input->document : input->node;

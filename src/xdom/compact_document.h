@@ -1,0 +1,22 @@
+// A parsed document held in its compact form: the compact tree and the document's
+// bytes, from which the Xerces DOM is built on first need (see requireDom).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include <xercesc/util/XercesDefs.hpp>
+
+#include "xdom/compact_tree.h"
+#include "xdom/transcode.h"
+
+namespace qv {
+
+struct CompactDocument {
+    CompactTree tree;
+    std::unique_ptr<XMLByte[]> bytes;  // the document as it was read
+    std::size_t size = 0;
+    XmlText systemId;                  // the name the parser knew the document by
+};
+
+}  // namespace qv

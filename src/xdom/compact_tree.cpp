@@ -1,0 +1,180 @@
+#include "xdom/compact_tree.h"
+
+#include <xercesc/dom/DOMNamedNodeMap.hpp>
+#include <xercesc/dom/DOMNode.hpp>
+#include <xercesc/framework/XMLAttr.hpp>
+#include <xercesc/framework/XMLElementDecl.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+using namespace xercesc;
+
+namespace qv {
+namespace {
+
+using Index = CompactTree::Index;
+
+template <class T>
+std::size_t capacityBytes(const std::vector<T>& v) {
+    return v.capacity() * sizeof(T);
+}
+
+const XMLCh kXmlns[] = u"xmlns";
+
+}  // namespace
+
+std::size_t CompactTree::bytes() const {
+    std::size_t n = capacityBytes(elements_) + capacityBytes(attributes_) +
+                    capacityBytes(names_) + capacityBytes(arena_);
+    for (const Name& name : names_) n += (name.local.capacity() + name.uri.capacity()) * 2;
+    return n;
+}
+
+CompactTreeBuilder::CompactTreeBuilder(CompactTree& tree) : tree_(tree) {
+    tree_.elements_.emplace_back();  // the document node
+    open_.push_back(CompactTree::kDocument);
+    lastChild_.push_back(CompactTree::kNone);
+    pendingText_.emplace_back();
+    pendingHasText_.push_back(false);
+}
+
+Index CompactTreeBuilder::intern(const XMLCh* uri, const XMLCh* local, std::size_t localLength) {
+    key_.clear();
+    if (uri) key_.append(reinterpret_cast<const char16_t*>(uri));
+    key_.push_back(u'\0');  // no name or URI holds a NUL
+    key_.append(reinterpret_cast<const char16_t*>(local), localLength);
+    auto found = names_.find(key_);
+    if (found != names_.end()) return found->second;
+    const auto index = static_cast<Index>(tree_.names_.size());
+    CompactTree::Name name;
+    name.local.assign(reinterpret_cast<const char16_t*>(local), localLength);
+    if (uri) name.uri.assign(reinterpret_cast<const char16_t*>(uri));
+    tree_.names_.push_back(std::move(name));
+    names_.emplace(key_, index);
+    return index;
+}
+
+CompactTree::Slice CompactTreeBuilder::store(const XMLCh* text, std::size_t length) {
+    std::vector<XMLCh>& arena = tree_.arena_;
+    if (length >= CompactTree::kNone - arena.size()) throw TooLarge{};
+    CompactTree::Slice slice;
+    slice.begin = static_cast<Index>(arena.size());
+    slice.length = static_cast<Index>(length);
+    arena.insert(arena.end(), text, text + length);
+    return slice;
+}
+
+// The DOM keeps an element's attributes sorted by qualified name: one that has the
+// namespace URI and local name of an attribute already there takes its place, any
+// other goes where a binary search of the qualified names puts it (in front of an
+// equal name). The same steps give the same order here.
+void CompactTreeBuilder::addAttribute(const XMLCh* qname, const XMLCh* uri, const XMLCh* local,
+                                      const XMLCh* value) {
+    for (PendingAttribute& a : pendingAttributes_) {
+        if (XMLString::equals(a.uri, uri) && XMLString::equals(a.local, local)) {
+            a = {qname, uri, local, value};
+            return;
+        }
+    }
+    int first = 0;
+    int last = static_cast<int>(pendingAttributes_.size()) - 1;
+    int i = 0;
+    while (first <= last) {
+        i = (first + last) / 2;
+        const int test = XMLString::compareString(qname, pendingAttributes_[i].qname);
+        if (test == 0) break;
+        if (test < 0)
+            last = i - 1;
+        else
+            first = i + 1;
+    }
+    if (first > last && first > i) i = first;
+    pendingAttributes_.insert(pendingAttributes_.begin() + i, {qname, uri, local, value});
+}
+
+void CompactTreeBuilder::startElement(const XMLScanner& scanner, const XMLElementDecl& decl,
+                                      unsigned int uriId, const RefVectorOf<XMLAttr>& attrs,
+                                      XMLSize_t attrCount, const DOMNamedNodeMap* defaults) {
+    std::vector<CompactTree::Element>& elements = tree_.elements_;
+    if (elements.size() >= CompactTree::kNone - 1 ||
+        tree_.attributes_.size() + attrCount >= CompactTree::kNone)
+        throw TooLarge{};
+    const auto e = static_cast<Index>(elements.size());
+    const Index parent = open_.back();
+    const unsigned int empty = scanner.getEmptyNamespaceId();
+    CompactTree::Element element;
+    element.parent = parent;
+    const XMLCh* local = decl.getBaseName();
+    element.name = intern(uriId != empty ? scanner.getURIText(uriId) : nullptr, local,
+                          XMLString::stringLen(local));
+    element.attributes = static_cast<Index>(tree_.attributes_.size());
+    elements.push_back(element);
+    if (lastChild_.back() == CompactTree::kNone)
+        elements[parent].firstChild = e;
+    else
+        elements[lastChild_.back()].nextSibling = e;
+    lastChild_.back() = e;
+
+    pendingAttributes_.clear();
+    if (defaults) {
+        const XMLSize_t n = defaults->getLength();
+        for (XMLSize_t i = 0; i < n; ++i) {
+            const DOMNode* a = defaults->item(i);
+            pendingAttributes_.push_back(
+                {a->getNodeName(), a->getNamespaceURI(), a->getLocalName(), a->getNodeValue()});
+        }
+    }
+    for (XMLSize_t i = 0; i < attrCount; ++i) {
+        const XMLAttr* a = attrs.elementAt(i);
+        unsigned int id = a->getURIId();
+        if (XMLString::equals(a->getName(), kXmlns)) id = scanner.getXMLNSNamespaceId();
+        addAttribute(a->getQName(), id != empty ? scanner.getURIText(id) : nullptr, a->getName(),
+                     a->getValue());
+    }
+    for (const PendingAttribute& a : pendingAttributes_) {
+        CompactTree::Attribute attribute;
+        attribute.name = intern(a.uri, a.local, XMLString::stringLen(a.local));
+        attribute.value = store(a.value, XMLString::stringLen(a.value));
+        tree_.attributes_.push_back(attribute);
+    }
+
+    open_.push_back(e);
+    lastChild_.push_back(CompactTree::kNone);
+    const std::size_t depth = open_.size() - 1;
+    if (pendingText_.size() <= depth) {
+        pendingText_.emplace_back();
+        pendingHasText_.push_back(false);
+    }
+    pendingText_[depth].clear();
+    pendingHasText_[depth] = false;
+}
+
+void CompactTreeBuilder::endElement() {
+    if (open_.size() <= 1) return;
+    const std::size_t depth = open_.size() - 1;
+    CompactTree::Element& element = tree_.elements_[open_.back()];
+    if (pendingHasText_[depth]) {
+        const std::u16string& text = pendingText_[depth];
+        element.hasText = true;
+        element.text = store(reinterpret_cast<const XMLCh*>(text.data()), text.size());
+    }
+    open_.pop_back();
+    lastChild_.pop_back();
+}
+
+void CompactTreeBuilder::characters(const XMLCh* chars, XMLSize_t length) {
+    if (open_.size() <= 1) return;
+    const std::size_t depth = open_.size() - 1;
+    pendingText_[depth].append(reinterpret_cast<const char16_t*>(chars), length);
+    pendingHasText_[depth] = true;
+}
+
+void CompactTreeBuilder::finish() {
+    tree_.elements_.shrink_to_fit();
+    tree_.attributes_.shrink_to_fit();
+    tree_.arena_.shrink_to_fit();
+    names_.clear();
+    pendingText_.clear();
+}
+
+}  // namespace qv
