@@ -15,6 +15,7 @@
 #include "frame/runtime.h"
 #include "xdom/handle.h"
 #include "xmap/loader.h"
+#include "xmap/paths.h"
 #include "xmap/reader.h"
 
 namespace qv {
@@ -94,6 +95,7 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
             ds->status = -1;
             return nullptr;  // the loader has reported why
         }
+        qv::compilePaths(ds->model, ds->toXml);
         if (mode != XML_CREATE) qv::rememberXmldataEncoding(input);
         ds->marks.set(fieldMark, valueMark, subvalueMark, nullMark);
         if (mode != QV_XMAP_READ) return ds.release();
@@ -101,7 +103,6 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
         qv::ReadSettings settings;
         settings.marks = &ds->marks;
         settings.buffer = &ds->work;
-        settings.toXml = &ds->toXml;
         settings.toHost = &ds->toHost;
         settings.xmldataEncoding = qv::xmldataEncoding();
         qv::readDocument(ds->model, ds->readingStart, settings);
