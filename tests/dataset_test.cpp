@@ -16,6 +16,11 @@ using namespace readtest;
 
 namespace {
 
+// Every test that reads records runs over both forms of the input document.
+class DatasetForms : public BothForms {};
+INSTANTIATE_TEST_SUITE_P(dataset, DatasetForms, ::testing::Values(Form::Compact, Form::Dom),
+                         paramName);
+
 // Three nested tables A > B > C, keyed only by nesting.
 void installAbc() {
     installHost({{"TA", "ID", 0, 0, ""},
@@ -41,7 +46,7 @@ const char* kAbcXml =
     "<R><A id='a1'><B id='b1'><C id='c1'/><C id='c2'/></B><B id='b2'><C id='c3'/></B></A>"
     "<A id='a2'/><A id='a3'><B id='b3'/></A></R>";
 
-TEST(dataset, cascade_hands_out_the_children_of_the_record_last_read) {
+TEST_P(DatasetForms, cascade_hands_out_the_children_of_the_record_last_read) {
     installAbc();
     std::string map = abcMapping("<Cascade/>");
     Opened o(kAbcXml, map.c_str());
@@ -63,7 +68,7 @@ TEST(dataset, cascade_hands_out_the_children_of_the_record_last_read) {
     EXPECT_EQ(o.next("TA"), "<end>");
 }
 
-TEST(dataset, cascade_repositions_the_grandchildren_with_the_parent) {
+TEST_P(DatasetForms, cascade_repositions_the_grandchildren_with_the_parent) {
     installAbc();
     std::string map = abcMapping("<Cascade/>");
     Opened o(kAbcXml, map.c_str());
@@ -74,7 +79,7 @@ TEST(dataset, cascade_repositions_the_grandchildren_with_the_parent) {
     EXPECT_EQ(o.read("TB"), (Records{"b1", "b2"}));
 }
 
-TEST(dataset, without_cascade_every_table_reads_its_whole_queue) {
+TEST_P(DatasetForms, without_cascade_every_table_reads_its_whole_queue) {
     installAbc();
     std::string map = abcMapping("<Cascade/>");
     Opened o(kAbcXml, map.c_str());
@@ -86,7 +91,7 @@ TEST(dataset, without_cascade_every_table_reads_its_whole_queue) {
     EXPECT_EQ(o.read("TA"), (Records{"a2", "a3"}));
 }
 
-TEST(dataset, read_next_finds_tables_by_map_or_table_name) {
+TEST_P(DatasetForms, read_next_finds_tables_by_map_or_table_name) {
     installAbc();
     std::string map = abcMapping("");
     Opened o(kAbcXml, map.c_str());
@@ -104,7 +109,7 @@ TEST(dataset, read_next_finds_tables_by_map_or_table_name) {
               std::string::npos);
 }
 
-TEST(dataset, a_name_matches_the_first_map_depth_first) {
+TEST_P(DatasetForms, a_name_matches_the_first_map_depth_first) {
     // Map "TB" comes before table "TB" depth first: the map named so wins.
     installHost({{"TA", "ID", 0, 0, ""}, {"TB", "ID", 0, 0, ""}});
     Opened o("<R><A id='a'/><B id='b'/></R>", R"(<QVXMAP>
@@ -155,7 +160,7 @@ TEST(dataset, create_mode_writes_and_refuses_reads) {
     QV_XMAPClose(nullptr);
 }
 
-TEST(dataset, one_document_element_per_top_level_table) {
+TEST_P(DatasetForms, one_document_element_per_top_level_table) {
     installHost({{"T", "ID", 0, 0, ""}});
     const char* map = R"(<QVXMAP><TABLECLASSMAP MapName="M" TableName="T" StartNode="/REC">
         <ColumnMap Column="ID" Node="@id"/></TABLECLASSMAP></QVXMAP>)";
@@ -166,7 +171,7 @@ TEST(dataset, one_document_element_per_top_level_table) {
     EXPECT_EQ(Q_XMLGetErrCode(), 3057);
 }
 
-TEST(dataset, read_mode_refuses_writes_before_anything_else) {
+TEST_P(DatasetForms, read_mode_refuses_writes_before_anything_else) {
     installAbc();
     std::string map = abcMapping("");
     Opened o(kAbcXml, map.c_str());
@@ -175,7 +180,7 @@ TEST(dataset, read_mode_refuses_writes_before_anything_else) {
     EXPECT_EQ(Q_XMLGetErrCode(), 3011);
 }
 
-TEST(dataset, other_modes_read_nothing_and_allow_both_directions) {
+TEST_P(DatasetForms, other_modes_read_nothing_and_allow_both_directions) {
     installAbc();
     std::string map = abcMapping("");
     Opened o(kAbcXml, map.c_str(), 5);
@@ -186,7 +191,7 @@ TEST(dataset, other_modes_read_nothing_and_allow_both_directions) {
     EXPECT_EQ(o.read("TA"), (Records{"w1"}));
 }
 
-TEST(dataset, extraction_file_reads_at_open_then_allows_writes) {
+TEST_P(DatasetForms, extraction_file_reads_at_open_then_allows_writes) {
     installHost({{"ORDERS", "ID", 0, 0, ""}, {"ORDERS", "CUSTNO", 1, 0, ""}});
     Opened o("<ORDERS xmlns='urn:o'><ORDER id='1' cust='c1'/><ORDER id='2'/></ORDERS>",
              R"(<QVXML_extraction>
@@ -265,10 +270,11 @@ QvDataset openOrders(QvHandle doc, QvHandle map, char** root) {
     return QV_XMAPOpen(doc, map, root, '\xFE', '\xFD', '\xFC', '\x7F', QV_XMAP_READ);
 }
 
-TEST(dataset, orders_example_reads_end_to_end_through_the_reference_host) {
+TEST_P(DatasetForms, orders_example_reads_end_to_end_through_the_reference_host) {
     OrdersHost h;
     Q_XMLResetErrMsg();
     QvHandle doc = QV_XDOMOpen(kOrdersXml, 1);
+    takeForm(doc);
     QvHandle map = QV_XDOMOpen(kOrdersMapping.c_str(), 1);
     ASSERT_TRUE(doc && map);
     char* root = nullptr;
@@ -288,7 +294,7 @@ TEST(dataset, orders_example_reads_end_to_end_through_the_reference_host) {
     QV_XMAPClose(ds);
 }
 
-TEST(dataset, orders_example_with_a_date_and_cascade) {
+TEST_P(DatasetForms, orders_example_with_a_date_and_cascade) {
     OrdersHost h;
     std::string mapping = kOrdersMapping;
     mapping.replace(mapping.find("<ColumnMap Column=\"CUSTNO\""), 0,
@@ -296,6 +302,7 @@ TEST(dataset, orders_example_with_a_date_and_cascade) {
     mapping.replace(mapping.find("</OPTIONS>"), 0, "<Cascade/><EmptyString IsNull=\"ON\"/>");
     Q_XMLResetErrMsg();
     QvHandle doc = QV_XDOMOpen(kOrdersXml, 1);
+    takeForm(doc);
     QvHandle map = QV_XDOMOpen(mapping.c_str(), 1);
     char* root = nullptr;
     QvDataset ds = openOrders(doc, map, &root);
@@ -326,12 +333,13 @@ TEST(dataset, orders_example_with_a_date_and_cascade) {
 namespace {
 
 // The example files of tests/data/read (used by qvxml_map) read as they should.
-TEST(dataset, example_files_read_with_dictionary_files) {
+TEST_P(DatasetForms, example_files_read_with_dictionary_files) {
     qvhost::ReferenceHost host;
     host.setDictionaryDirectory(QVXML_TEST_DATA "/read");
     host.install();
     Q_XMLResetErrMsg();
     QvHandle doc = QV_XDOMOpen(QVXML_TEST_DATA "/read/orders.xml", 0);
+    takeForm(doc);
     QvHandle map = QV_XDOMOpen(QVXML_TEST_DATA "/read/orders_map.xml", 0);
     ASSERT_TRUE(doc && map) << Q_XMLGetErrMsg();
     char* root = nullptr;
@@ -352,7 +360,7 @@ TEST(dataset, example_files_read_with_dictionary_files) {
 
 namespace {
 
-TEST(dataset, cascade_positions_every_child_table_of_the_record_read) {
+TEST_P(DatasetForms, cascade_positions_every_child_table_of_the_record_read) {
     installHost({{"TA", "ID", 0, 0, ""}, {"TB", "ID", 0, 0, ""}, {"TC", "ID", 0, 0, ""}});
     Opened o("<R><A id='a1'><B id='b1'/><C id='c1'/><B id='b2'/></A><A id='a2'><C id='c2'/></A></R>",
              R"(<QVXMAP><OPTIONS><Cascade/></OPTIONS>

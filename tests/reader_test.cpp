@@ -44,14 +44,19 @@ struct ReadCase {
 
 void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
-class ReadCases : public ::testing::TestWithParam<ReadCase> {};
+class ReadCases : public ::testing::TestWithParam<std::tuple<ReadCase, Form>> {
+protected:
+    void SetUp() override { currentForm() = std::get<1>(GetParam()); }
+    void TearDown() override { currentForm() = Form::Compact; }
+};
 
 TEST_P(ReadCases, records) {
     installTableT();
-    const ReadCase& c = GetParam();
+    const ReadCase& c = std::get<0>(GetParam());
     std::string map = mapping(c.options, c.start, c.columns);
     Opened o(c.xml, map.c_str());
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
+    EXPECT_EQ(o.readCompact, currentForm() == Form::Compact);
     EXPECT_STREQ(o.rootTable, "T");
     EXPECT_EQ(o.read(), c.expected);
     EXPECT_EQ(Q_XMLGetErrCode(), 0) << Q_XMLGetErrMsg();
@@ -62,7 +67,7 @@ const char* kIsNull = "<EmptyString IsNull='ON'/>";
 
 INSTANTIATE_TEST_SUITE_P(
     reader, ReadCases,
-    ::testing::Values(
+    ::testing::Combine(::testing::Values(
         // Record elements under every occurrence of the inner steps.
         ReadCase{"first_occurrence_empty", "", "/R/G/REC", kId,
                  "<R><G/><G><REC id='1'/></G></R>", {"1"}},
@@ -147,7 +152,13 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"refused_field_left_out", kIsNull, "/R/REC",
                  kId + column("REF", "@x") + column("C", "@c"),
                  "<R><REC id='1' c='c'/></R>", {"1|~|~|c|~|~|~|"}}),
-    [](const ::testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
+                       ::testing::Values(Form::Compact, Form::Dom)),
+    [](const ::testing::TestParamInfo<std::tuple<ReadCase, Form>>& info) {
+        return std::string(std::get<0>(info.param).name) + "_" + formName(std::get<1>(info.param));
+    });
+
+class ReadForms : public BothForms {};
+INSTANTIATE_TEST_SUITE_P(reader, ReadForms, ::testing::Values(Form::Compact, Form::Dom), paramName);
 
 // ---- Nested tables -------------------------------------------------------------
 
@@ -170,7 +181,7 @@ const char* kNestedMapping = R"(<QVXMAP>
   </RelatedTable>
 </QVXMAP>)";
 
-TEST(reader, nested_table_keyed_into_multivalued_parent_key) {
+TEST_P(ReadForms, nested_table_keyed_into_multivalued_parent_key) {
     installHost({{"ORDERS", "ID", 0, 0, ""},
                  {"ORDERS", "LINE_IDS", 1, 1, ""},
                  {"ORDER_LINES", "ID", 0, 0, ""},
@@ -187,7 +198,7 @@ TEST(reader, nested_table_keyed_into_multivalued_parent_key) {
     EXPECT_EQ(o.read("lines_map"), (Records{"0|a1|1", "1|a2|", "2|c1|3"}));
 }
 
-TEST(reader, generated_keys_link_child_records_to_their_parent) {
+TEST_P(ReadForms, generated_keys_link_child_records_to_their_parent) {
     installHost({{"P", "ID", 0, 0, ""},
                  {"P", "PK", 1, 0, ""},
                  {"P", "NAME", 2, 0, ""},
@@ -215,7 +226,7 @@ TEST(reader, generated_keys_link_child_records_to_their_parent) {
 
 // ---- Large input ---------------------------------------------------------------
 
-TEST(reader, record_of_ten_megabytes) {
+TEST_P(ReadForms, record_of_ten_megabytes) {
     installTableT();
     std::string big(10 * 1024 * 1024, 'x');
     std::string xml = "<R><REC id='1'><A>" + big + "</A></REC><REC id='2'><A>s</A></REC></R>";
@@ -232,7 +243,7 @@ TEST(reader, record_of_ten_megabytes) {
 
 // ---- xmldata() -------------------------------------------------------------------
 
-TEST(reader, xmldata_is_markup_in_the_documents_encoding) {
+TEST_P(ReadForms, xmldata_is_markup_in_the_documents_encoding) {
     installTableT();
     std::string map = mapping("", "/R/REC",
                               kId + column("A", "X") + column("B", "X/xmldata()") +
