@@ -4,18 +4,19 @@
 
 #include <cstddef>
 #include <memory>
+#include <vector>
 
 #include <xercesc/util/XercesDefs.hpp>
 
 #include "xdom/compact_tree.h"
+#include "xdom/huge_pages.h"
 #include "xdom/transcode.h"
 
 namespace qv {
 
 struct CompactDocument {
     CompactTree tree;
-    std::unique_ptr<XMLByte[]> bytes;  // the document as it was read
-    std::size_t size = 0;
+    std::vector<XMLByte, HugePageAllocator<XMLByte>> bytes;  // the document as it was read
     XmlText systemId;                  // the name the parser knew the document by
 };
 

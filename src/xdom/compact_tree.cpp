@@ -7,6 +7,9 @@
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include <cstdint>
+#include <string_view>
+
 using namespace xercesc;
 
 namespace qv {
@@ -14,9 +17,9 @@ namespace {
 
 using Index = CompactTree::Index;
 
-template <class T>
-std::size_t capacityBytes(const std::vector<T>& v) {
-    return v.capacity() * sizeof(T);
+template <class V>
+std::size_t capacityBytes(const V& v) {
+    return v.capacity() * sizeof(typename V::value_type);
 }
 
 const XMLCh kXmlns[] = u"xmlns";
@@ -30,7 +33,13 @@ std::size_t CompactTree::bytes() const {
     return n;
 }
 
-CompactTreeBuilder::CompactTreeBuilder(CompactTree& tree) : tree_(tree) {
+// Room is reserved for what a document of this size usually holds, so that the
+// arrays are not copied as they grow; capacity never touched is never paged in.
+CompactTreeBuilder::CompactTreeBuilder(CompactTree& tree, std::size_t sizeHint) : tree_(tree) {
+    tree_.elements_.reserve(sizeHint / 16 + 16);
+    tree_.attributes_.reserve(sizeHint / 32 + 16);
+    tree_.arena_.reserve(sizeHint + 16);
+    nameTable_.resize(64);
     tree_.elements_.emplace_back();  // the document node
     open_.push_back(CompactTree::kDocument);
     lastChild_.push_back(CompactTree::kNone);
@@ -39,23 +48,44 @@ CompactTreeBuilder::CompactTreeBuilder(CompactTree& tree) : tree_(tree) {
 }
 
 Index CompactTreeBuilder::intern(const XMLCh* uri, const XMLCh* local, std::size_t localLength) {
-    key_.clear();
-    if (uri) key_.append(reinterpret_cast<const char16_t*>(uri));
-    key_.push_back(u'\0');  // no name or URI holds a NUL
-    key_.append(reinterpret_cast<const char16_t*>(local), localLength);
-    auto found = names_.find(key_);
-    if (found != names_.end()) return found->second;
+    if (uri && !*uri) uri = nullptr;  // no namespace, however it is spelt
+    std::size_t hash = reinterpret_cast<std::uintptr_t>(uri) * 0x9E3779B97F4A7C15ull;
+    for (std::size_t i = 0; i < localLength; ++i) hash = (hash ^ local[i]) * 0x100000001B3ull;
+    const std::u16string_view name(reinterpret_cast<const char16_t*>(local), localLength);
+    std::size_t mask = nameTable_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        NameSlot& slot = nameTable_[i];
+        if (slot.name == CompactTree::kNone) break;
+        if (slot.uri == uri && tree_.names_[slot.name].local == name) return slot.name;
+    }
     const auto index = static_cast<Index>(tree_.names_.size());
-    CompactTree::Name name;
-    name.local.assign(reinterpret_cast<const char16_t*>(local), localLength);
-    if (uri) name.uri.assign(reinterpret_cast<const char16_t*>(uri));
-    tree_.names_.push_back(std::move(name));
-    names_.emplace(key_, index);
+    CompactTree::Name entry;
+    entry.local.assign(name);
+    if (uri) entry.uri.assign(reinterpret_cast<const char16_t*>(uri));
+    tree_.names_.push_back(std::move(entry));
+    if (++namesHeld_ * 2 > nameTable_.size()) {
+        // Rehash into a table twice the size.
+        std::vector<NameSlot> old(nameTable_.size() * 2);
+        old.swap(nameTable_);
+        mask = nameTable_.size() - 1;
+        for (const NameSlot& s : old) {
+            if (s.name == CompactTree::kNone) continue;
+            const std::u16string& l = tree_.names_[s.name].local;
+            std::size_t h = reinterpret_cast<std::uintptr_t>(s.uri) * 0x9E3779B97F4A7C15ull;
+            for (char16_t c : l) h = (h ^ c) * 0x100000001B3ull;
+            std::size_t j = h & mask;
+            while (nameTable_[j].name != CompactTree::kNone) j = (j + 1) & mask;
+            nameTable_[j] = s;
+        }
+    }
+    std::size_t j = hash & mask;
+    while (nameTable_[j].name != CompactTree::kNone) j = (j + 1) & mask;
+    nameTable_[j] = {index, uri};
     return index;
 }
 
 CompactTree::Slice CompactTreeBuilder::store(const XMLCh* text, std::size_t length) {
-    std::vector<XMLCh>& arena = tree_.arena_;
+    auto& arena = tree_.arena_;
     if (length >= CompactTree::kNone - arena.size()) throw TooLarge{};
     CompactTree::Slice slice;
     slice.begin = static_cast<Index>(arena.size());
@@ -95,7 +125,7 @@ void CompactTreeBuilder::addAttribute(const XMLCh* qname, const XMLCh* uri, cons
 void CompactTreeBuilder::startElement(const XMLScanner& scanner, const XMLElementDecl& decl,
                                       unsigned int uriId, const RefVectorOf<XMLAttr>& attrs,
                                       XMLSize_t attrCount, const DOMNamedNodeMap* defaults) {
-    std::vector<CompactTree::Element>& elements = tree_.elements_;
+    auto& elements = tree_.elements_;
     if (elements.size() >= CompactTree::kNone - 1 ||
         tree_.attributes_.size() + attrCount >= CompactTree::kNone)
         throw TooLarge{};
@@ -170,10 +200,7 @@ void CompactTreeBuilder::characters(const XMLCh* chars, XMLSize_t length) {
 }
 
 void CompactTreeBuilder::finish() {
-    tree_.elements_.shrink_to_fit();
-    tree_.attributes_.shrink_to_fit();
-    tree_.arena_.shrink_to_fit();
-    names_.clear();
+    nameTable_.clear();
     pendingText_.clear();
 }
 

@@ -15,11 +15,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include <xercesc/util/XercesDefs.hpp>
 #include <xercesc/util/RefVectorOf.hpp>
+
+#include "xdom/huge_pages.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMNamedNodeMap;
@@ -80,10 +81,12 @@ public:
 private:
     friend class CompactTreeBuilder;
 
-    std::vector<Element> elements_;
-    std::vector<Attribute> attributes_;
+    template <class T>
+    using Array = std::vector<T, HugePageAllocator<T>>;
+    Array<Element> elements_;
+    Array<Attribute> attributes_;
     std::vector<Name> names_;
-    std::vector<XMLCh> arena_;
+    Array<XMLCh> arena_;
 };
 
 // Builds a CompactTree from the events of the scanner, the same events the DOM
@@ -96,7 +99,8 @@ public:
     // Thrown when the document holds more than the tree's 32-bit indices can count.
     struct TooLarge {};
 
-    explicit CompactTreeBuilder(CompactTree& tree);
+    // `sizeHint`: the document's size in bytes, to reserve room once.
+    CompactTreeBuilder(CompactTree& tree, std::size_t sizeHint);
 
     // `defaults`: the attributes the document type declares for this element, as the
     // DOM parser keeps them (null without a document type or declared defaults).
@@ -107,7 +111,7 @@ public:
     void endElement();
     // Text or CDATA content; outside the document element it is not kept.
     void characters(const XMLCh* chars, XMLSize_t length);
-    // The tree is complete: gives unused capacity back.
+    // The tree is complete.
     void finish();
 
 private:
@@ -123,9 +127,14 @@ private:
     // Direct text of each open element, gathered until it ends (reused buffers).
     std::vector<std::u16string> pendingText_;
     std::vector<bool> pendingHasText_;
-    // Names interned so far: URI, a separator, local name.
-    std::unordered_map<std::u16string, CompactTree::Index> names_;
-    std::u16string key_;
+    // Names interned so far, by URI (its text pointer, which the scanner keeps for the
+    // whole parse) and local name: an open-addressing table of name indices.
+    struct NameSlot {
+        CompactTree::Index name = CompactTree::kNone;
+        const XMLCh* uri = nullptr;
+    };
+    std::vector<NameSlot> nameTable_;
+    std::size_t namesHeld_ = 0;
     // Attribute order and qualified names of the element being started.
     struct PendingAttribute {
         const XMLCh* qname;  // valid while the start tag is delivered

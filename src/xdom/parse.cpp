@@ -58,24 +58,20 @@ void readWhole(InputSource& input, CompactDocument& keep) {
     std::unique_ptr<BinInputStream> stream = openReadable(input);
     XMLByte first[1];
     std::size_t size = stream->readBytes(first, sizeof first);
-    std::size_t capacity =
-        static_cast<std::size_t>(static_cast<BinFileInputStream*>(stream.get())->getSize()) + 1;
-    if (capacity < 2) capacity = 2;
-    std::unique_ptr<XMLByte[]> bytes(new XMLByte[capacity]);
-    std::memcpy(bytes.get(), first, size);
+    auto& bytes = keep.bytes;
+    bytes.reserve(
+        static_cast<std::size_t>(static_cast<BinFileInputStream*>(stream.get())->getSize()) + 1);
+    bytes.assign(first, first + size);
     while (size != 0) {
-        if (size == capacity) {  // the file grew while being read
-            std::unique_ptr<XMLByte[]> larger(new XMLByte[capacity * 2]);
-            std::memcpy(larger.get(), bytes.get(), size);
-            bytes = std::move(larger);
-            capacity *= 2;
-        }
-        const XMLSize_t n = stream->readBytes(bytes.get() + size, capacity - size);
-        if (n == 0) break;
+        // Whatever the size said, read until the end (the file may have grown).
+        if (bytes.size() == bytes.capacity()) bytes.reserve(bytes.capacity() * 2);
+        const std::size_t capacity = bytes.capacity();
+        bytes.resize(capacity);
+        const XMLSize_t n = stream->readBytes(bytes.data() + size, capacity - size);
         size += n;
+        bytes.resize(size);
+        if (n == 0) break;
     }
-    keep.bytes = std::move(bytes);
-    keep.size = size;
     const XMLCh* id = input.getSystemId();
     const size_t n = xmlLength(id);
     keep.systemId.reset(new XMLCh[n + 1]);
@@ -85,10 +81,10 @@ void readWhole(InputSource& input, CompactDocument& keep) {
 // The kept bytes as an input source, under the name the document was first read by.
 std::unique_ptr<InputSource> keptInput(const CompactDocument& keep) {
     if (keep.systemId)
-        return std::make_unique<MemBufInputSource>(keep.bytes.get(), keep.size,
+        return std::make_unique<MemBufInputSource>(keep.bytes.data(), keep.bytes.size(),
                                                    keep.systemId.get(), false);
-    return std::make_unique<MemBufInputSource>(keep.bytes.get(), keep.size, kMemoryBufferId,
-                                               false);
+    return std::make_unique<MemBufInputSource>(keep.bytes.data(), keep.bytes.size(),
+                                               kMemoryBufferId, false);
 }
 
 // The source as the caller gave it; `keep` (compact form) receives its bytes.
@@ -99,9 +95,8 @@ std::unique_ptr<InputSource> makeInput(const char* source, bool inMemory,
         if (!keep)
             return std::make_unique<MemBufInputSource>(reinterpret_cast<const XMLByte*>(source),
                                                        size, kMemoryBufferId, false);
-        keep->bytes.reset(new XMLByte[size ? size : 1]);
-        std::memcpy(keep->bytes.get(), source, size);
-        keep->size = size;
+        const auto* bytes = reinterpret_cast<const XMLByte*>(source);
+        keep->bytes.assign(bytes, bytes + size);
         return keptInput(*keep);
     }
     XmlText name = toXmlText(source);
@@ -111,7 +106,7 @@ std::unique_ptr<InputSource> makeInput(const char* source, bool inMemory,
         return file;
     }
     readWhole(*file, *keep);
-    size = keep->size;
+    size = keep->bytes.size();
     return keptInput(*keep);
 }
 
@@ -153,7 +148,7 @@ int parseKept(QvHandle_* h) {
     auto parser = makeParser(*handler, nullptr, nullptr);
     int status;
     try {
-        status = runParse(*parser, *handler, *keptInput(*h->compact), h->compact->size);
+        status = runParse(*parser, *handler, *keptInput(*h->compact), h->compact->bytes.size());
     } catch (const ParseLimitExceeded&) {
         status = handler->lastError() ? handler->lastError() : 30;
     }
@@ -173,18 +168,19 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
     auto parser = makeParser(*h->errorHandler, noNamespaceSchema, schemaLocations);
     std::unique_ptr<CompactDocument> compact;
     std::unique_ptr<CompactTreeBuilder> builder;
-    if (form == Form::Compact) {
+    if (form == Form::Compact)
         compact = std::make_unique<CompactDocument>();
-        builder = std::make_unique<CompactTreeBuilder>(compact->tree);
-        parser->buildCompact(builder.get());
-    } else if (form == Form::None) {
+    else if (form == Form::None)
         parser->scanOnly();
-    }
 
     bool tooLarge = false;
     try {
         std::size_t size = 0;
         std::unique_ptr<InputSource> input = makeInput(source, inMemory, compact.get(), size);
+        if (compact) {
+            builder = std::make_unique<CompactTreeBuilder>(compact->tree, size);
+            parser->buildCompact(builder.get());
+        }
         h->parseStatus = runParse(*parser, *h->errorHandler, *input, size);
     } catch (const ParseLimitExceeded&) {
         h->parseStatus = h->errorHandler->lastError() ? h->errorHandler->lastError() : 30;
