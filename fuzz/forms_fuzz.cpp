@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!dom || !compact->compact) std::abort();
     (void)status;
     qv::requireDom(dom);
-    const std::string compactPicture = formdump::picture(compact->compact->tree);
+    const std::string compactPicture = formdump::picture(*compact->compact->tree);
     const std::string domPicture =
         formdump::picture(static_cast<const xercesc::DOMNode*>(dom->document));
     if (compactPicture != domPicture) differ("what the walk sees", compactPicture, domPicture);

@@ -24,7 +24,7 @@ class CompactForm : public XdomTest {};
 std::pair<std::string, std::string> bothPictures(QvHandle h) {
     EXPECT_TRUE(h->compact);
     if (!h->compact) return {};
-    std::string compact = formdump::picture(h->compact->tree);
+    std::string compact = formdump::picture(*h->compact->tree);
     qv::requireDom(h);
     EXPECT_FALSE(h->compact);  // the DOM is the document from now on
     return {compact, formdump::picture(static_cast<const xercesc::DOMNode*>(h->document))};
@@ -89,7 +89,7 @@ TEST_F(CompactForm, FileInOtherEncodingsAndItsName) {
     }
     Handle h(QV_XDOMOpen(path.c_str(), 0));
     ASSERT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
-    EXPECT_EQ(formdump::picture(h.h->compact->tree), "(r{} a{}=\"\\u00e9\" text[\\u00fc])");
+    EXPECT_EQ(formdump::picture(*h.h->compact->tree), "(r{} a{}=\"\\u00e9\" text[\\u00fc])");
     std::remove(path.c_str());  // the DOM comes from the bytes kept at open
     auto [compact, dom] = bothPictures(h);
     EXPECT_EQ(compact, dom);

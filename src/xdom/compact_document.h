@@ -15,7 +15,9 @@
 namespace qv {
 
 struct CompactDocument {
-    CompactTree tree;
+    // Null once the DOM is being built: the tree is let go first, so that the two
+    // are never held at once.
+    std::unique_ptr<CompactTree> tree = std::make_unique<CompactTree>();
     std::vector<XMLByte, HugePageAllocator<XMLByte>> bytes;  // the document as it was read
     XmlText systemId;                  // the name the parser knew the document by
 };

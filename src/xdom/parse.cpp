@@ -144,6 +144,7 @@ void adoptDom(QvHandle_* h, std::unique_ptr<GuardedParser> parser) {
 // The DOM of the kept bytes of h's compact form, parsed into h as at open. Returns
 // the parse status.
 int parseKept(QvHandle_* h) {
+    h->compact->tree.reset();
     auto handler = std::make_unique<ParseErrorHandler>();
     auto parser = makeParser(*handler, nullptr, nullptr);
     int status;
@@ -178,7 +179,7 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
         std::size_t size = 0;
         std::unique_ptr<InputSource> input = makeInput(source, inMemory, compact.get(), size);
         if (compact) {
-            builder = std::make_unique<CompactTreeBuilder>(compact->tree, size);
+            builder = std::make_unique<CompactTreeBuilder>(*compact->tree, size);
             parser->buildCompact(builder.get());
         }
         h->parseStatus = runParse(*parser, *h->errorHandler, *input, size);

@@ -107,12 +107,12 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
         settings.xmldataEncoding = qv::xmldataEncoding();
         // A document still in its compact form is read as it is, unless a column
         // asks for markup: that is written from the DOM.
-        if (input && input->compact && qv::readsMarkup(ds->model)) {
+        if (input && input->compact && (!input->compact->tree || qv::readsMarkup(ds->model))) {
             qv::requireDom(input);
             ds->readingStart = input->document;
         }
         if (input && input->compact)
-            qv::readDocument(ds->model, input->compact->tree, settings);
+            qv::readDocument(ds->model, *input->compact->tree, settings);
         else
             qv::readDocument(ds->model, ds->readingStart, settings);
         ds->document = nullptr;
