@@ -381,3 +381,44 @@ TEST_P(DatasetForms, cascade_positions_every_child_table_of_the_record_read) {
 }
 
 }  // namespace
+
+namespace {
+
+// A host that maps, uses DOM exports on the same handle, then maps again: the second
+// dataset reads the DOM the first use built, and the records are the same.
+TEST(dataset, mapping_before_and_after_the_dom_is_built) {
+    installAbc();
+    const std::string mapping = abcMapping("");
+    QvHandle doc = QV_XDOMOpen(kAbcXml, 1);
+    QvHandle map = QV_XDOMOpen(mapping.c_str(), 1);
+    ASSERT_TRUE(doc && map) << Q_XMLGetErrMsg();
+    auto readAll = [&] {
+        char* root = nullptr;
+        QvDataset ds = QV_XMAPOpen(doc, map, &root, '|', ']', '}', '~', QV_XMAP_READ);
+        EXPECT_TRUE(ds) << Q_XMLGetErrMsg();
+        Records out;
+        char* record = nullptr;
+        for (const char* table : {"TA", "TB", "TC"})
+            while (ds && QV_XMAPReadNext(ds, table, &record) == 0) out.emplace_back(record);
+        QV_XMAPClose(ds);
+        return out;
+    };
+    const Records before = readAll();
+    EXPECT_TRUE(doc->compact);
+    QvHandle b = QV_XDOMLocate(doc, "/R/A/B[2]", nullptr);
+    ASSERT_TRUE(b) << Q_XMLGetErrMsg();
+    EXPECT_STREQ(QV_XDOMGetNodeName(b), "B");
+    EXPECT_FALSE(doc->compact);
+    EXPECT_EQ(readAll(), before);
+    EXPECT_EQ(before, (Records{"a1", "a2", "a3", "b1", "b2", "b3", "c1", "c2", "c3"}));
+    // An edit made through the DOM is what the next mapping reads.
+    QvHandle removed = QV_XDOMRemove(b, "");
+    ASSERT_TRUE(removed) << Q_XMLGetErrMsg();
+    EXPECT_EQ(readAll(), (Records{"a1", "a2", "a3", "b1", "b3", "c1", "c2"}));
+    QV_XDOMClose(removed);
+    QV_XDOMClose(b);
+    QV_XDOMClose(map);
+    QV_XDOMClose(doc);
+}
+
+}  // namespace
