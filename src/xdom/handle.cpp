@@ -66,11 +66,13 @@ ReattachedPI::~ReattachedPI() {
     }
 }
 
-void takeEncoding(QvHandle_* h) {
+void takeEncoding(QvHandle_* h) { takeEncoding(h, h->document); }
+
+void takeEncoding(QvHandle_* h, const DOMDocument* from) {
     const XMLCh* name = nullptr;
-    if (h->document) {
-        name = h->document->getInputEncoding();
-        if (!name || !*name) name = h->document->getXmlEncoding();
+    if (from) {
+        name = from->getInputEncoding();
+        if (!name || !*name) name = from->getXmlEncoding();
     }
     static const XMLCh kUtf8[] = u"utf-8";
     if (!name || !*name) name = kUtf8;

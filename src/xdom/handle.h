@@ -125,8 +125,9 @@ private:
     XERCES_CPP_NAMESPACE::DOMNode* pi_ = nullptr;
 };
 
-// Sets the handle's encoding from its document: the actual encoding, else the
-// declared one, else "utf-8".
+// Sets the handle's encoding from its document (or from `from`): the actual encoding,
+// else the declared one, else "utf-8".
 void takeEncoding(QvHandle_* h);
+void takeEncoding(QvHandle_* h, const XERCES_CPP_NAMESPACE::DOMDocument* from);
 
 }  // namespace qv

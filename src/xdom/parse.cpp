@@ -25,10 +25,9 @@ namespace {
 
 constexpr char kMemoryBufferId[] = "QVXMLMemoryBufferID";
 
-// What a parse makes of a document.
+// What a parse at open makes of a document (the DOM comes later: parseKept).
 enum class Form {
-    Dom,      // the Xerces DOM
-    Compact,  // the compact tree, keeping the document's bytes for a DOM later
+    Compact,  // the compact tree, keeping the document's bytes
     None,     // nothing: validation
 };
 
@@ -171,7 +170,7 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
     std::unique_ptr<CompactTreeBuilder> builder;
     if (form == Form::Compact)
         compact = std::make_unique<CompactDocument>();
-    else if (form == Form::None)
+    else
         parser->scanOnly();
 
     bool tooLarge = false;
@@ -196,16 +195,10 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
         h->errorHandler.reset();
         return;
     }
-    if (form == Form::Dom) {
-        adoptDom(h, std::move(parser));
-        return;
-    }
-    // The compact form: the scan leaves the encoding facts on the parser's document.
+    // The scan leaves the encoding facts on the parser's (otherwise empty) document.
     builder->finish();
     builder.reset();
-    h->document = parser->getDocument();
-    takeEncoding(h);
-    h->document = nullptr;
+    takeEncoding(h, parser->getDocument());
     parser.reset();
     h->errorHandler.reset();
     h->compact = std::move(compact);
