@@ -41,7 +41,7 @@ public:
     DomView(bool ignoreNamespaces, const HostTranscoder& toHost)
         : ignoreNamespaces_(ignoreNamespaces), toHost_(toHost) {}
 
-    static Node none() { return nullptr; }
+    static constexpr Node none() { return nullptr; }
     Node parent(Node n) const { return n->getParentNode(); }
 
     Node firstElement(Node n) const {
@@ -109,7 +109,7 @@ public:
     CompactView(const CompactTree& tree, bool ignoreNamespaces, const HostTranscoder& toHost)
         : tree_(tree), ignoreNamespaces_(ignoreNamespaces), toHost_(toHost) {}
 
-    static Node none() { return CompactTree::kNone; }
+    static constexpr Node none() { return CompactTree::kNone; }
     Node parent(Node n) const { return tree_.element(n).parent; }
     Node firstElement(Node n) const { return tree_.element(n).firstChild; }
     Node nextElement(Node n) const { return tree_.element(n).nextSibling; }

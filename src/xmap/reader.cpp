@@ -1,10 +1,8 @@
 #include "xmap/reader.h"
 
 #include <charconv>
-#include <cstring>
 #include <new>
 #include <string>
-#include <strings.h>
 #include <vector>
 
 #include "frame/errors.h"
