@@ -134,9 +134,18 @@ void CompactTreeBuilder::startElement(const XMLScanner& scanner, const XMLElemen
     const unsigned int empty = scanner.getEmptyNamespaceId();
     CompactTree::Element element;
     element.parent = parent;
+    // The URI id stands for one URI for the whole parse; the local name is compared
+    // as well, so a declaration reused for another name cannot mislead the cache.
     const XMLCh* local = decl.getBaseName();
-    element.name = intern(uriId != empty ? scanner.getURIText(uriId) : nullptr, local,
-                          XMLString::stringLen(local));
+    ElementSlot& cached =
+        elementNames_[(reinterpret_cast<std::uintptr_t>(&decl) / sizeof(void*) + uriId) % 64];
+    if (cached.decl != &decl || cached.uriId != uriId ||
+        tree_.names_[cached.name].local.compare(reinterpret_cast<const char16_t*>(local)) != 0) {
+        cached = {&decl, uriId,
+                  intern(uriId != empty ? scanner.getURIText(uriId) : nullptr, local,
+                         XMLString::stringLen(local))};
+    }
+    element.name = cached.name;
     element.attributes = static_cast<Index>(tree_.attributes_.size());
     elements.push_back(element);
     if (lastChild_.back() == CompactTree::kNone)

@@ -135,6 +135,14 @@ private:
     };
     std::vector<NameSlot> nameTable_;
     std::size_t namesHeld_ = 0;
+    // Element names by the scanner's declaration and URI id, which stay the same for
+    // every element of a name: most elements skip the table.
+    struct ElementSlot {
+        const void* decl = nullptr;
+        unsigned int uriId = 0;
+        CompactTree::Index name = CompactTree::kNone;
+    };
+    ElementSlot elementNames_[64];
     // Attribute order and qualified names of the element being started.
     struct PendingAttribute {
         const XMLCh* qname;  // valid while the start tag is delivered
