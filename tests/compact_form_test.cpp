@@ -12,6 +12,7 @@
 #include <xercesc/dom/DOMDocument.hpp>
 
 #include "form_dump.h"
+#include "read_fixture.h"
 #include "xdom/compact_document.h"
 #include "xdom/handle.h"
 #include "xdom_support.h"
@@ -192,6 +193,47 @@ TEST_F(CompactForm, ValidationScansAndOpeningKeepsTheStatuses) {
     EXPECT_EQ(Q_XMLGetDOMStatus(), 29);
     EXPECT_EQ(std::string(Q_XMLGetErrMsg()), validateLines);
     EXPECT_NE(validateLines.find("QVXMLMemoryBufferID"), std::string::npos) << validateLines;
+}
+
+}  // namespace
+
+namespace {
+
+// The DOM is parsed again at first use, and an external DTD is read again then. If it
+// no longer fits the document, that export fails with the parser's lines and its
+// own code, and so does every later use of the document, mapping included.
+TEST_F(CompactForm, ADomThatCannotBeBuiltAnyMoreFailsEveryUse) {
+    const std::string dir = testing::TempDir();
+    const std::string dtd = dir + "compact_form_changing.dtd";
+    const std::string xml = dir + "compact_form_changing.xml";
+    auto write = [](const std::string& path, const char* text) {
+        std::ofstream(path, std::ios::binary) << text;
+    };
+    write(dtd, "<!ELEMENT r (a)><!ELEMENT a (#PCDATA)>");
+    write(xml, "<!DOCTYPE r SYSTEM 'compact_form_changing.dtd'><r><a>x</a></r>");
+    Handle h(QV_XDOMOpen(xml.c_str(), 0));
+    ASSERT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
+    write(dtd, "<!ELEMENT r EMPTY><!ELEMENT a (#PCDATA)>");
+
+    EXPECT_EQ(QV_XDOMGetNodeName(h), nullptr);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 99);
+    EXPECT_EQ(linesStartingWith("Error at file"), 1) << Q_XMLGetErrMsg();
+    Q_XMLResetErrMsg();
+    EXPECT_EQ(QV_XDOMGetNodeType(h), 0);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 99);
+
+    const char* mapping =
+        "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/r/a'>"
+        "<ColumnMap Column='ID' Node='text()'/></TABLECLASSMAP></QVXMAP>";
+    readtest::installHost({{"T", "ID", 0, 0, ""}});
+    Handle map(QV_XDOMOpen(mapping, 1));
+    ASSERT_NE(map.h, nullptr);
+    Q_XMLResetErrMsg();
+    char* root = nullptr;
+    EXPECT_EQ(QV_XMAPOpen(h, map, &root, '|', ']', '}', '~', QV_XMAP_READ), nullptr);
+    EXPECT_NE(Q_XMLGetErrCode(), 0);
+    std::remove(dtd.c_str());
+    std::remove(xml.c_str());
 }
 
 }  // namespace
