@@ -135,6 +135,34 @@ INSTANTIATE_TEST_SUITE_P(
                  "/R/REC", kId, "<R xmlns='urn:d'><REC id='1'/></R>", {}},
         ReadCase{"unprefixed_step_matches_no_namespace", "", "/R/REC", kId,
                  "<R xmlns=''><REC id='1'/></R>", {"1"}},
+        // What a document may hold around and inside record elements.
+        ReadCase{"entities_in_text_and_attributes", "", "/R/REC", kId + column("A", "text()") + column("B", "@v"),
+                 "<!DOCTYPE R [<!ELEMENT R ANY><!ELEMENT REC ANY><!ELEMENT i ANY>"
+                 "<!ATTLIST REC id CDATA #REQUIRED v CDATA #IMPLIED>"
+                 "<!ENTITY e 'one<i>x</i>two'><!ENTITY none ''>]>"
+                 "<R><REC id='1' v='&#65;&amp;'>a&e;b&none;c</REC>&e;<REC id='2'>&none;</REC></R>",
+                 {"1|aonetwobc|A&", "2||"}},
+        ReadCase{"declared_default_attributes", kIsNull, "/R/REC", kId + column("A", "@d"),
+                 "<!DOCTYPE R [<!ELEMENT R ANY><!ELEMENT REC ANY>"
+                 "<!ATTLIST REC id CDATA #IMPLIED d CDATA 'dflt'>]>"
+                 "<R><REC id='1'/><REC id='2' d='own'/><REC d=''/></R>",
+                 {"1|dflt", "2|own", "~|"}},
+        ReadCase{"comments_and_instructions_between_records", "", "/R/REC", kId + column("A", "text()"),
+                 "<R><!--c--><REC id='1'>a<!--x-->b<?p d?>c</REC><?p?><!--c--><REC id='2'/></R>",
+                 {"1|abc", "2|"}},
+        ReadCase{"whitespace_only_text_is_a_value", kIsNull, "/R/REC", kId + column("A", "text()"),
+                 "<R>\n  <REC id='1'>  </REC>\n  <REC id='2'>\n    <X/>\n  </REC></R>",
+                 {"1|  ", "2|\n    \n  "}},
+        ReadCase{"namespaces_redeclared_and_prefixed_attributes",
+                 "<NameSpace Prefix='p' URI='urn:p'/>", "/R/p:REC",
+                 column("ID", "@p:id") + column("A", "@id") + column("B", "p:N"),
+                 "<R xmlns:p='urn:p'><p:REC p:id='1' id='u'><p:N>n1</p:N></p:REC>"
+                 "<q:REC xmlns:q='urn:p' q:id='2'><N xmlns='urn:p'>n2</N></q:REC>"
+                 "<p:REC xmlns:p='urn:other' p:id='no'/></R>",
+                 {"1|u|n1", "2||n2"}},
+        ReadCase{"iso_8859_1_document", "", "/R/REC", kId + column("A", "text()"),
+                 "<?xml version='1.0' encoding='ISO-8859-1'?><R><REC id='\xe9'>caf\xe9</REC></R>",
+                 {"\xc3\xa9|caf\xc3\xa9"}},
         ReadCase{"ignore_namespace_matches_any", "<IgnoreNameSpace/>", "/R/REC",
                  kId + column("A", "N"),
                  "<R xmlns='urn:d'><REC id='1'><N xmlns='urn:e'>n</N></REC>"
