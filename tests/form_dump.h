@@ -122,7 +122,7 @@ inline std::string picture(const qv::CompactTree& tree) {
             put(out, tree.text(attribute.value), attribute.value.length);
             out += "\"";
         }
-        if (e.hasText) {
+        if (e.hasText()) {
             out += " text[";
             put(out, tree.text(e.text), e.text.length);
             out += "]";

@@ -194,7 +194,6 @@ void CompactTreeBuilder::endElement() {
     CompactTree::Element& element = tree_.elements_[open_.back()];
     if (pendingHasText_[depth]) {
         const std::u16string& text = pendingText_[depth];
-        element.hasText = true;
         element.text = store(reinterpret_cast<const XMLCh*>(text.data()), text.size());
     }
     open_.pop_back();

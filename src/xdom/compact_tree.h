@@ -55,14 +55,18 @@ public:
         Index firstChild = kNone;   // first child element
         Index nextSibling = kNone;  // next sibling element
         Index attributes = 0;       // first attribute; they run to the next element's
-        Slice text;                 // direct text
-        bool hasText = false;       // has a text or CDATA child, even an empty one
+        // Direct text; begin is kNone when there is no text or CDATA child at all
+        // (an empty CDATA section is a child: its text is empty, not missing).
+        Slice text{kNone, 0};
+
+        bool hasText() const { return text.begin != kNone; }
     };
 
     struct Attribute {
         Index name = 0;
         Slice value;
     };
+    static_assert(sizeof(Element) == 28 && sizeof(Attribute) == 12, "kept small: millions of them");
 
     const Element& element(Index i) const { return elements_[i]; }
     const Name& name(Index i) const { return names_[i]; }

@@ -120,7 +120,7 @@ public:
 
     bool elementText(Node n, std::string& out) const {
         const CompactTree::Element& e = tree_.element(n);
-        if (!e.hasText) return false;
+        if (!e.hasText()) return false;
         toHost_.appendHost(out, tree_.text(e.text), e.text.length);
         return true;
     }
