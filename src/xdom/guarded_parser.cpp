@@ -8,7 +8,6 @@
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/impl/DOMDocumentTypeImpl.hpp>
 #include <xercesc/framework/XMLAttr.hpp>
-#include <xercesc/framework/XMLBuffer.hpp>
 #include <xercesc/framework/XMLElementDecl.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
@@ -33,20 +32,22 @@ std::u16string text16(const XMLCh* s) {
 // The attributes a DTD declares with a value for elements of this qualified name, as
 // the DOM parser keeps them on its document type: every element of that name starts
 // with them.
+// `qname` is scratch space.
 const DOMNamedNodeMap* declaredDefaults(DOMDocument* document, const XMLScanner& scanner,
                                         const XMLElementDecl& decl, unsigned int uriId,
-                                        const XMLCh* prefix) {
+                                        const XMLCh* prefix, std::u16string& qname) {
     // Only the parser's own document type keeps the element definitions.
     const auto* doctype =
         dynamic_cast<const DOMDocumentTypeImpl*>(document ? document->getDoctype() : nullptr);
     if (!doctype) return nullptr;
-    XMLBuffer qname(64, XMLPlatformUtils::fgMemoryManager);
+    qname.clear();
     if (uriId != scanner.getEmptyNamespaceId() && prefix && *prefix) {
-        qname.append(prefix);
-        qname.append(chColon);
+        qname += reinterpret_cast<const char16_t*>(prefix);
+        qname += u':';
     }
-    qname.append(decl.getBaseName());
-    const DOMNode* definition = doctype->getElements()->getNamedItem(qname.getRawBuffer());
+    qname += reinterpret_cast<const char16_t*>(decl.getBaseName());
+    const DOMNode* definition =
+        doctype->getElements()->getNamedItem(reinterpret_cast<const XMLCh*>(qname.c_str()));
     return definition ? definition->getAttributes() : nullptr;
 }
 
@@ -116,7 +117,7 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
     if (builder_)
         builder_->startElement(
             *getScanner(), elemDecl, urlId, attrList, attrCount,
-            declaredDefaults(getDocument(), *getScanner(), elemDecl, urlId, elemPrefix));
+            declaredDefaults(getDocument(), *getScanner(), elemDecl, urlId, elemPrefix, qname_));
     if (isEmpty) endElement(elemDecl, urlId, isRoot, elemPrefix);
 }
 

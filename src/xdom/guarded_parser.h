@@ -95,6 +95,7 @@ private:
     std::set<std::u16string> externalGeneralEntities_;  // their system ids
     bool scanOnly_ = false;                 // no DOM content is built
     CompactTreeBuilder* builder_ = nullptr;  // receives the content when scanning only
+    std::u16string qname_;                   // scratch for an element's qualified name
 };
 
 }  // namespace qv
