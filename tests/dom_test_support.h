@@ -10,7 +10,7 @@
 
 #include "qvxml.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 namespace qvtest {
 

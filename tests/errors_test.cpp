@@ -66,7 +66,7 @@ TEST_F(ErrorState, AccumulatesUntilReset) {
 }
 
 TEST_F(ErrorState, ResetLeavesDomStatus) {
-    qv::reportDom(12);
+    qv::reportDom(qv::Error::NoSuchNode);
     EXPECT_EQ(Q_XMLGetDOMStatus(), 12);
     EXPECT_EQ(Q_XMLResetErrMsg(), 0);
     EXPECT_STREQ(Q_XMLGetErrMsg(), "");

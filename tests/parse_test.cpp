@@ -9,7 +9,7 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xdom_support.h"
 
 using namespace qvtest;

@@ -10,7 +10,7 @@
 
 #include "frame/limits.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xdom_support.h"
 
 using namespace qvtest;

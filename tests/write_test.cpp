@@ -18,7 +18,7 @@
 #include "frame/errors.h"
 #include "xdom/handle.h"
 #include "xdom/serialize.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xdom_support.h"
 
 using namespace qvtest;
@@ -195,7 +195,7 @@ TEST_F(Write, UnwritablePathIsAnXmlException) {
 TEST_F(Write, AnUnresetErrorMakesTheWriteFail) {
     Handle h(QV_XDOMOpen("<r/>", 1));
     ASSERT_NE(h.h, nullptr);
-    qv::report(12);
+    qv::report(qv::Error::NoSuchNode);
     EXPECT_EQ(QV_XDOMWrite(h, nullptr, nullptr), nullptr);
     EXPECT_EQ(Q_XMLGetDOMStatus(), 12);
     EXPECT_EQ(h.h->resultText.get(), nullptr);

@@ -11,10 +11,9 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
-#include "frame/runtime.h"
+#include "frame/boundary.h"
 #include "xdom/handle.h"
-#include "xdom/node_access.h"
+#include "xdom/owning_document.h"
 #include "xdom/qname.h"
 
 using namespace xercesc;
@@ -92,13 +91,14 @@ DOMNode* makeNode(DOMDocument* document, const QvHandle_* h, const char* name, c
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) return nullptr;
-    return qv::guardDom<QvHandle>({"XDOMCreateRoot", 2}, nullptr, [&]() -> QvHandle {
+    const auto options = qv::domExport("XDOMCreateRoot")
+                             .starts(qv::Runtime::Xml)
+                             .fallsBackTo(qv::Error::CreateDocumentFailed);
+    return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
         std::unique_ptr<DOMDocument, qv::ReleaseDocument> document(
             DOMImplementation::getImplementation()->createDocument(XMLPlatformUtils::fgMemoryManager));
         if (!document) {
-            qv::reportDom(2);
+            qv::reportDom(qv::Error::CreateDocumentFailed);
             return nullptr;
         }
         std::string encoding = qv::recordEncodingName(settings);
@@ -115,15 +115,14 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
 }
 
 QVXML_API QvHandle QV_XDOMCreateNode(QvHandle h, const char* name, const char* value, int type) {
-    qv::setDomStatus(0);
-    return qv::guardDom<QvHandle>({"XDOMCreateNode", 99, "XDOMCreateNode"}, nullptr, [&]() -> QvHandle {
+    return qv::callExport<QvHandle>(qv::domExport("XDOMCreateNode"), nullptr, [&]() -> QvHandle {
         DOMDocument* document = qv::owningDocument(h);
         if (!document) {
-            qv::reportDom(8);
+            qv::reportDom(qv::Error::DocumentRequired);
             return nullptr;
         }
         if (type < QV_NODE_ELEMENT || type > QV_NODE_XML_DECLARATION) {
-            qv::reportDom(9, type);
+            qv::reportDom(qv::Error::InvalidNodeType, type);
             return nullptr;
         }
         if (type == QV_NODE_XML_DECLARATION) {

@@ -4,8 +4,7 @@
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/util/XMLString.hpp>
 
-#include "frame/parse_error_handler.h"
-#include "xdom/xpath_context.h"
+#include "xdom/parse_error_handler.h"
 
 using namespace xercesc;
 

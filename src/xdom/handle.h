@@ -8,7 +8,7 @@
 #include <xercesc/util/XercesDefs.hpp>
 
 #include "qvxml.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMDocument;

@@ -9,8 +9,8 @@
 #include <xercesc/util/XMLChar.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
-#include "xdom/transcode.h"
+#include "frame/boundary.h"
+#include "frame/transcode.h"
 
 namespace qv {
 namespace {
@@ -65,12 +65,12 @@ bool apply(DeclaredNamespaces& declared, const char* text) {
         const char* end = blank ? blank : p + std::strlen(p);
         const char* eq = static_cast<const char*>(std::memchr(p, '=', end - p));
         if (!eq) {
-            reportDom(35, text);
+            reportDom(Error::BadNamespaceMap, text);
             return false;
         }
         std::u16string name = toU16(p, eq - p);
         if (!isDeclarationName(name)) {
-            reportDom(34);
+            reportDom(Error::XalanNoDetails);
             return false;
         }
         declared.declare(name, toU16(eq + 1, end - eq - 1));
@@ -111,7 +111,7 @@ std::unique_ptr<xalanc::PrefixResolver> prefixResolverFor(NamespaceMaps& maps,
     if (!text || !*text) {
         const xalanc::XalanElement* root = document.getDocumentElement();
         if (!root) {
-            reportDom(36);
+            reportDom(Error::NoDocumentNode);
             return resolvesNothing();
         }
         return std::make_unique<xalanc::ElementPrefixResolverProxy>(root, memory());
@@ -125,7 +125,9 @@ std::unique_ptr<xalanc::PrefixResolver> prefixResolverFor(NamespaceMaps& maps,
     try {
         applied = apply(maps.declared, text);
     } catch (...) {
-        setDomStatus(reportCaught({"XDOMLocate", 34, nullptr, false, true}));
+        setDomStatus(reportCaught(domExport("XDOMLocate")
+                                      .fallsBackTo(Error::XalanNoDetails)
+                                      .reportsXalanDomExceptions()));
     }
     if (!applied) return resolvesNothing();
     maps.rememberedValid = true;

@@ -10,10 +10,9 @@
 #include <xercesc/util/XMLExceptMsgs.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
-#include "frame/parse_error_handler.h"
-#include "frame/runtime.h"
+#include "frame/boundary.h"
 #include "xdom/guarded_parser.h"
+#include "xdom/parse_error_handler.h"
 #include "xdom/handle.h"
 
 using namespace xercesc;
@@ -22,6 +21,9 @@ namespace qv {
 namespace {
 
 constexpr char kMemoryBufferId[] = "QVXMLMemoryBufferID";
+
+constexpr ExportOptions kParseOptions =
+    domExport("XDOMParse").starts(Runtime::Xml).fallsBackTo(Error::ParseDomError);
 
 // A document file must open and read. Xerces-C++ 3 only reports a fatal error for a
 // file it cannot open; the exception of the earlier series (2000-range status, row
@@ -57,9 +59,9 @@ int parseSource(GuardedParser& parser, ParseErrorHandler& handler, const char* s
         parser.liftMemoryBudget();
         return handler.lastError();
     } catch (const ParseLimitExceeded&) {
-        return handler.lastError() ? handler.lastError() : 30;
+        return handler.lastError() ? handler.lastError() : codeOf(Error::ParseFatalError);
     } catch (...) {
-        return reportCaught({"XDOMParse", 1});
+        return reportCaught(kParseOptions);
     }
 }
 
@@ -93,12 +95,7 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    return qv::guardDom<QvHandle>({"XDOMParse", 1}, nullptr, [&]() -> QvHandle {
+    return qv::callExport<QvHandle>(qv::kParseOptions, nullptr, [&]() -> QvHandle {
         std::unique_ptr<QvHandle_> h(new QvHandle_);
         h->isDocument = true;
         h->docHandle = h.get();
@@ -113,18 +110,12 @@ QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
 
 QVXML_API int QV_XDOMValidate(const char* source, int inMemory, const char* noNamespaceSchema,
                               const char* schemaLocations) {
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return 17;
-    }
-    return qv::guardDom<int>({"XDOMParse", 1}, 1, [&]() -> int {
+    return qv::callStatusExport(qv::kParseOptions, [&] {
         QvHandle_ h;
         h.isDocument = true;
         h.docHandle = &h;
         qv::parseInto(&h, source, inMemory != 0, noNamespaceSchema, schemaLocations);
         if (h.parseStatus != 0) qv::setDomStatus(h.parseStatus);
-        return qv::domStatus();
     });
 }
 

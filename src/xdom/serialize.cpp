@@ -23,10 +23,10 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "xdom/cdata_split.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 using namespace xercesc;
 
@@ -184,15 +184,15 @@ bool serializeNode(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext,
         write(node, detachedPI, detachedNext, encoding, settings, fileName, text);
         return true;
     } catch (const WriterGaveUp& e) {
-        report(4002, ("XDOMWrite: the XML text could not be written" +
+        report(Error::Failure, ("XDOMWrite: the XML text could not be written" +
                       (e.message.empty() ? std::string() : ": " + e.message))
                          .c_str());
     } catch (const OutOfMemoryException&) {
-        report(4002, "OutOfMemoryException: not enough memory to write the XML text");
+        report(Error::Failure, "OutOfMemoryException: not enough memory to write the XML text");
     } catch (const std::bad_alloc&) {
-        report(4002, "OutOfMemoryException: not enough memory to write the XML text");
+        report(Error::Failure, "OutOfMemoryException: not enough memory to write the XML text");
     } catch (...) {
-        reportCaught({"XDOMWrite", 4002, "Unexpected failure while writing the XML text"});
+        reportCaught(kWriteOptions);
     }
     if (text) {
         text->clear();

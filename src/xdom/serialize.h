@@ -5,6 +5,7 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
+#include "frame/boundary.h"
 #include "qvxml.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
@@ -12,6 +13,10 @@ class DOMNode;
 XERCES_CPP_NAMESPACE_END
 
 namespace qv {
+
+// How QV_XDOMWrite and the writer report what they catch.
+constexpr ExportOptions kWriteOptions = domExport("XDOMWrite").fallsBackTo(
+    Error::Failure, "Unexpected failure while writing the XML text");
 
 // Writes `node` (with a document's detached processing instruction, if any, put back
 // in its place for the write). encoding: used when settings are absent or name no

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "xdom/handle.h"
 #include "xdom/serialize.h"
 
@@ -11,14 +11,12 @@ extern "C" {
 
 QVXML_API const char* QV_XDOMWrite(QvHandle h, const QvDocSettings* settings,
                                    const char* fileName) {
-    qv::setDomStatus(0);
-    return qv::guardDom<const char*>({"XDOMWrite", 4002, "Unexpected failure while writing the XML text"},
-                                     nullptr, [&]() -> const char* {
+    return qv::callExport<const char*>(qv::kWriteOptions, nullptr, [&]() -> const char* {
         QvHandle_* doc = qv::documentHandleOf(h);
         const XMLCh* encoding = h->encoding.get();
         if ((!encoding || !*encoding) && !h->isDocument && doc) encoding = doc->encoding.get();
         if (!encoding || !*encoding) {
-            qv::reportDom(14);
+            qv::reportDom(qv::Error::NoEncoding);
             return nullptr;
         }
         std::string text;

@@ -13,12 +13,11 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "frame/limits.h"
-#include "frame/runtime.h"
 #include "xdom/expression_limits.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xdom/xpath_context.h"
 
 namespace qv {
@@ -46,7 +45,7 @@ public:
 bool withinLimits(const XMLCh* expression) {
     const std::string problem = expressionProblem(expression);
     if (problem.empty()) return true;
-    reportDom(31, "XalanXPathException", problem.c_str());
+    reportDom(Error::XPathFailed, "XalanXPathException", problem.c_str());
     return false;
 }
 
@@ -62,7 +61,7 @@ struct Query {
         context = &currentXPathContext(h);
         xalanc::XalanNode* contextNode = xalanNodeOf(*context, h);
         if (!contextNode) {  // a node outside the tree (created, never inserted)
-            reportDom(32);
+            reportDom(Error::XPathNoDetails);
             return false;
         }
         std::unique_ptr<xalanc::PrefixResolver> prefixes =
@@ -90,8 +89,13 @@ xalanc::XalanNode* firstInDocumentOrder(const xalanc::NodeRefListBase& nodes) {
     return first;
 }
 
-constexpr CatchPolicy kLocatePolicy{"XDOMLocate", 32, nullptr, true, false};
-constexpr CatchPolicy kEvaluatePolicy{"XDOMEvaluate", 32, nullptr, true, false};
+// A query starts the XPath runtime; Xalan's own exceptions are told by their type.
+constexpr ExportOptions queryExport(const char* name) {
+    return domExport(name)
+        .starts(Runtime::Xml)
+        .fallsBackTo(Error::XPathNoDetails)
+        .reportsXPathExceptions();
+}
 
 }  // namespace
 }  // namespace qv
@@ -99,18 +103,13 @@ constexpr CatchPolicy kEvaluatePolicy{"XDOMEvaluate", 32, nullptr, true, false};
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* namespaceMap) {
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    const char* expression = *path ? path : ".";
-    return qv::guardDom<QvHandle>(qv::kLocatePolicy, nullptr, [&]() -> QvHandle {
+    return qv::callExport<QvHandle>(qv::queryExport("XDOMLocate"), nullptr, [&]() -> QvHandle {
+        const char* expression = *path ? path : ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
         const xalanc::NodeRefListBase& nodes = query.result->nodeset();
         if (nodes.getLength() == 0) {
-            qv::reportDom(10, expression);
+            qv::reportDom(qv::Error::PathNotFound, expression);
             return nullptr;
         }
         const xercesc::DOMNode* node =
@@ -122,13 +121,8 @@ QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* names
 
 QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
                                       const char* namespaceMap) {
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    if (!*expression) expression = ".";
-    return qv::guardDom<const char*>(qv::kEvaluatePolicy, nullptr, [&]() -> const char* {
+    return qv::callExport<const char*>(qv::queryExport("XDOMEvaluate"), nullptr, [&]() -> const char* {
+        if (!*expression) expression = ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
         if (query.result->getType() == xalanc::XObject::eTypeNumber)

@@ -27,11 +27,10 @@
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "frame/limits.h"
-#include "frame/runtime.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xdom/stylesheet_check.h"
 #include "xdom/xpath_context.h"
 
@@ -195,14 +194,25 @@ void reportTransformError(const xalanc::XalanTransformer& transformer,
                           const TransformBudget& budget) {
     const char* message = transformer.getLastError();
     if (!budget.exceeded().empty()) message = budget.exceeded().c_str();
-    reportDom(16, message && *message ? message : "no detailed message");
+    reportDom(Error::TransformFailed, message && *message ? message : "no detailed message");
+}
+
+// The document's view, the transformation's source. A view that cannot be built
+// fails as a start-up does (17), not as a transformation.
+XPathContext* sourceView(QvHandle_* h) {
+    try {
+        return &currentXPathContext(h);
+    } catch (...) {
+        reportDom(Error::RuntimeStartFailed);
+        return nullptr;
+    }
 }
 
 void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, bool stylesheetIsText,
                 int resultKind, const char* outputFile) {
     const std::string problem = stylesheetProblem(stylesheet, stylesheetIsText);
     if (!problem.empty()) {
-        reportDom(16, problem.c_str());
+        reportDom(Error::TransformFailed, problem.c_str());
         return nullptr;
     }
     ViewParsedSource source(context.document, *context.support);
@@ -266,24 +276,12 @@ extern "C" {
 
 QVXML_API void* QV_XDOMTransform(QvHandle h, const char* stylesheet, int stylesheetIsText,
                                  int resultKind, const char* outputFile) {
-    qv::setDomStatus(0);
-    // The start-up reports its own failure (17).
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    qv::XPathContext* context = nullptr;
-    try {
-        context = &qv::currentXPathContext(h);
-    } catch (...) {
-        qv::reportDom(17);
-        return nullptr;
-    }
-    if (!qv::initXsltRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    return qv::guardDom<void*>({"XDOMTransform", 16, "no detailed message"}, nullptr, [&] {
+    const auto options = qv::domExport("XDOMTransform")
+                             .starts(qv::Runtime::Xslt)
+                             .fallsBackTo(qv::Error::TransformFailed, "no detailed message");
+    return qv::callExport<void*>(options, nullptr, [&]() -> void* {
+        qv::XPathContext* context = qv::sourceView(h);
+        if (!context) return nullptr;
         return qv::transform(h, *context, stylesheet, stylesheetIsText != 0, resultKind,
                              outputFile);
     });

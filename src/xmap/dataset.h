@@ -3,7 +3,7 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xmap/model.h"
 #include "xmap/record.h"
 

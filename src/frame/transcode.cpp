@@ -1,4 +1,4 @@
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 #include <cstring>
 #include <strings.h>
