@@ -269,10 +269,10 @@ TEST_F(XPath, MapEntriesLongerThan4095Bytes) {
 
 TEST_F(XPath, EmptyMapWithoutDocumentElement) {
     Handle started = open("<r/>");  // the XML runtime, as any handle implies
-    xercesc::DOMDocument* empty =
+    qv::XercesPtr<xercesc::DOMDocument> empty(
         xercesc::DOMImplementation::getImplementation()->createDocument(
-            xercesc::XMLPlatformUtils::fgMemoryManager);
-    Handle doc(qv::makeDocumentHandle(empty, true));
+            xercesc::XMLPlatformUtils::fgMemoryManager));
+    Handle doc(qv::makeDocumentHandle(std::move(empty)));
     EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), "1 + 1", "")), "2");
     EXPECT_EQ(Q_XMLGetDOMStatus(), 36);
     EXPECT_STREQ(Q_XMLGetErrMsg(), "No DOCUMENT_NODE type node exists in the DOM tree.\n");

@@ -164,8 +164,14 @@ int domStatus();
 
 // One row of the message table: a code and its printf format.
 struct MessageRow {
-    int code;
+    Error code;
     const char* format;
+};
+
+// One row of the DOM exception table: a DOM exception code and its text.
+struct DomExceptionRow {
+    int code;
+    const char* text;
 };
 
 // Looks a key up in the message table / the DOM exception table; nullptr if absent.

@@ -21,10 +21,6 @@ using namespace xercesc;
 namespace qv {
 namespace {
 
-struct ReleaseDocument {
-    void operator()(DOMDocument* d) const { d->release(); }
-};
-
 // The encoding name of the settings record: a field of fixed width that a host may
 // fill to the last byte without a terminator.
 std::string recordEncodingName(const QvDocSettings* settings) {
@@ -95,7 +91,7 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
                              .starts(qv::Runtime::Xml)
                              .fallsBackTo(qv::Error::CreateDocumentFailed);
     return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
-        std::unique_ptr<DOMDocument, qv::ReleaseDocument> document(
+        qv::XercesPtr<DOMDocument> document(
             DOMImplementation::getImplementation()->createDocument(XMLPlatformUtils::fgMemoryManager));
         if (!document) {
             qv::reportDom(qv::Error::CreateDocumentFailed);
@@ -108,9 +104,7 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
             qv::setDeclaredEncoding(document.get(), name.get());
         }
         document->setXmlStandalone(settings->standalone != 0);
-        QvHandle h = qv::makeDocumentHandle(document.get(), true);
-        document.release();
-        return h;
+        return qv::makeDocumentHandle(std::move(document));
     });
 }
 

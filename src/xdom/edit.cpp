@@ -95,15 +95,10 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
         }
         if (copy->getNodeType() == DOMNode::DOCUMENT_NODE) {
             // An independent document: its handle owns it and releases it when closed.
-            auto* document = static_cast<DOMDocument*>(copy);
-            try {
-                QvHandle copyHandle = qv::makeDocumentHandle(document, true);
-                copyHandle->documentMemory = qv::documentHandleOf(h)->documentMemory;
-                return copyHandle;
-            } catch (...) {
-                document->release();
-                throw;
-            }
+            QvHandle copyHandle =
+                qv::makeDocumentHandle(qv::XercesPtr<DOMDocument>(static_cast<DOMDocument*>(copy)));
+            copyHandle->documentMemory = qv::documentHandleOf(h)->documentMemory;
+            return copyHandle;
         }
         qv::markChanged(h);
         return qv::makeNodeHandle(h, copy);

@@ -17,20 +17,20 @@ QvHandle_::~QvHandle_() {
     errorHandler.reset();
     parser.reset();  // frees the parsed tree
     encoding.reset();
-    if (ownsDocument && document) document->release();
+    ownedDocument.reset();
 }
 
 namespace qv {
 
-QvHandle_* makeDocumentHandle(DOMDocument* document, bool owns) {
-    auto* h = new QvHandle_;
+QvHandle_* makeDocumentHandle(XercesPtr<DOMDocument> document) {
+    auto h = std::make_unique<QvHandle_>();
     h->isDocument = true;
-    h->docHandle = h;
-    h->document = document;
-    h->node = document;
-    h->ownsDocument = owns;
-    takeEncoding(h);
-    return h;
+    h->docHandle = h.get();
+    h->document = document.get();
+    h->node = h->document;
+    h->ownedDocument = std::move(document);
+    takeEncoding(h.get());
+    return h.release();
 }
 
 QvHandle_* makeNodeHandle(QvHandle_* from, DOMNode* node) {
@@ -71,9 +71,7 @@ void takeEncoding(QvHandle_* h) {
     }
     static const XMLCh kUtf8[] = u"utf-8";
     if (!name || !*name) name = kUtf8;
-    size_t n = XMLString::stringLen(name);
-    h->encoding.reset(new XMLCh[n + 1]);
-    XMLString::copyString(h->encoding.get(), name);
+    h->encoding = copyXml(name);
 }
 
 }  // namespace qv

@@ -7,8 +7,9 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
-#include "qvxml.h"
 #include "frame/transcode.h"
+#include "frame/xerces_ptr.h"
+#include "qvxml.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMDocument;
@@ -39,7 +40,6 @@ struct QvHandle_ {
     QvHandle_(const QvHandle_&) = delete;
     QvHandle_& operator=(const QvHandle_&) = delete;
 
-    int parseStatus = 0;                 // document handles: code of a failed parse
     DOMDocument* document = nullptr;     // document handles only
     DOMNode* node = nullptr;             // the document as a node, or the node stood for
 
@@ -59,7 +59,6 @@ struct QvHandle_ {
     unsigned long changeCount = 0;
 
     bool isDocument = false;
-    bool ownsDocument = false;           // released with the handle
     QvHandle_* docHandle = nullptr;      // itself for a document handle
 
     qv::HostText resultText;             // last text handed to the host through this handle
@@ -70,13 +69,16 @@ struct QvHandle_ {
 
     std::unique_ptr<qv::ParseErrorHandler> errorHandler;         // parsed documents only
     std::unique_ptr<XERCES_CPP_NAMESPACE::XercesDOMParser> parser;  // owns the parsed tree
+    // Owns every other document (built, cloned, transformed): released with the handle.
+    qv::XercesPtr<DOMDocument> ownedDocument;
 };
 
 namespace qv {
 
-// A document handle over an existing document (not parsed): built, cloned,
-// transformed or mapped documents. `owns`: the handle releases the document.
-QvHandle_* makeDocumentHandle(XERCES_CPP_NAMESPACE::DOMDocument* document, bool owns);
+// A document handle that owns a document not parsed by it: built, cloned,
+// transformed or mapped documents. The document is released if the handle cannot
+// be made.
+QvHandle_* makeDocumentHandle(XercesPtr<XERCES_CPP_NAMESPACE::DOMDocument> document);
 
 // A node handle for `node` under the document handle of `from`.
 QvHandle_* makeNodeHandle(QvHandle_* from, XERCES_CPP_NAMESPACE::DOMNode* node);

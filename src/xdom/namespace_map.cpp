@@ -11,11 +11,11 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "frame/transcode.h"
+#include "xdom/xalan_memory.h"
 
 namespace qv {
 namespace {
 
-xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXercesMemMgr(); }
 
 const std::u16string kXmlns = u"xmlns";
 
@@ -50,7 +50,7 @@ private:
 };
 
 std::unique_ptr<xalanc::PrefixResolver> resolvesNothing() {
-    return std::make_unique<xalanc::ElementPrefixResolverProxy>(nullptr, memory());
+    return std::make_unique<xalanc::ElementPrefixResolverProxy>(nullptr, xalanMemory());
 }
 
 // Applies every entry of the map text to the table. Entries are separated by
@@ -80,13 +80,13 @@ bool apply(DeclaredNamespaces& declared, const char* text) {
 
 }  // namespace
 
-DeclaredNamespaces::DeclaredNamespaces() : noUri_(memory()) {}
+DeclaredNamespaces::DeclaredNamespaces() : noUri_(xalanMemory()) {}
 DeclaredNamespaces::~DeclaredNamespaces() = default;
 
 void DeclaredNamespaces::declare(const std::u16string& name, const std::u16string& uri) {
     auto it = byName_.find(name);
     if (it == byName_.end())
-        it = byName_.emplace(name, xalanc::XalanDOMString(memory())).first;
+        it = byName_.emplace(name, xalanc::XalanDOMString(xalanMemory())).first;
     it->second.assign(uri.c_str(), uri.size());
 }
 
@@ -114,7 +114,7 @@ std::unique_ptr<xalanc::PrefixResolver> prefixResolverFor(NamespaceMaps& maps,
             reportDom(Error::NoDocumentNode);
             return resolvesNothing();
         }
-        return std::make_unique<xalanc::ElementPrefixResolverProxy>(root, memory());
+        return std::make_unique<xalanc::ElementPrefixResolverProxy>(root, xalanMemory());
     }
     if (maps.rememberedValid && maps.rememberedText == text)
         return std::make_unique<Borrowed>(maps.declared);

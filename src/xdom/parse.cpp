@@ -66,20 +66,20 @@ int parseSource(GuardedParser& parser, ParseErrorHandler& handler, const char* s
 }
 
 // The common step of Open and Validate: on success the handle holds the tree.
-void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNamespaceSchema,
+// Returns the parse status (0: parsed).
+int parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNamespaceSchema,
                const char* schemaLocations) {
-    h->parseStatus = 0;
     h->errorHandler = std::make_unique<ParseErrorHandler>();
     auto parser = std::make_unique<GuardedParser>(noNamespaceSchema || schemaLocations);
     parser->setErrorHandler(h->errorHandler.get());
     if (noNamespaceSchema) parser->setExternalNoNamespaceSchemaLocation(noNamespaceSchema);
     if (schemaLocations) parser->setExternalSchemaLocation(schemaLocations);
 
-    h->parseStatus = parseSource(*parser, *h->errorHandler, source, inMemory);
-    if (h->parseStatus != 0) {
+    const int status = parseSource(*parser, *h->errorHandler, source, inMemory);
+    if (status != 0) {
         parser.reset();  // with whatever tree was built
         h->errorHandler.reset();
-        return;
+        return status;
     }
     h->documentMemory = parser->sharedMemory();
     h->parser = std::move(parser);
@@ -87,6 +87,7 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
     h->node = h->document;
     h->document->normalize();
     takeEncoding(h);
+    return 0;
 }
 
 }  // namespace
@@ -99,9 +100,9 @@ QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
         std::unique_ptr<QvHandle_> h(new QvHandle_);
         h->isDocument = true;
         h->docHandle = h.get();
-        qv::parseInto(h.get(), source, inMemory != 0, nullptr, nullptr);
-        if (h->parseStatus != 0) {
-            qv::setDomStatus(h->parseStatus);
+        const int status = qv::parseInto(h.get(), source, inMemory != 0, nullptr, nullptr);
+        if (status != 0) {
+            qv::setDomStatus(status);
             return nullptr;
         }
         return h.release();
@@ -114,8 +115,9 @@ QVXML_API int QV_XDOMValidate(const char* source, int inMemory, const char* noNa
         QvHandle_ h;
         h.isDocument = true;
         h.docHandle = &h;
-        qv::parseInto(&h, source, inMemory != 0, noNamespaceSchema, schemaLocations);
-        if (h.parseStatus != 0) qv::setDomStatus(h.parseStatus);
+        const int status =
+            qv::parseInto(&h, source, inMemory != 0, noNamespaceSchema, schemaLocations);
+        if (status != 0) qv::setDomStatus(status);
     });
 }
 

@@ -24,6 +24,7 @@
 
 #include "frame/errors.h"
 #include "frame/boundary.h"
+#include "frame/xerces_ptr.h"
 #include "xdom/cdata_split.h"
 #include "xdom/handle.h"
 #include "frame/transcode.h"
@@ -66,13 +67,6 @@ public:
 private:
     std::string& out_;
 };
-
-template <class T>
-struct XercesRelease {
-    void operator()(T* p) const { p->release(); }
-};
-template <class T>
-using Released = std::unique_ptr<T, XercesRelease<T>>;
 
 struct Feature {
     const XMLCh* name;
@@ -129,8 +123,8 @@ void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLC
     static const XMLCh kLS[] = {chLatin_L, chLatin_S, chNull};
     auto* impl = static_cast<DOMImplementationLS*>(
         DOMImplementationRegistry::getDOMImplementation(kLS));
-    Released<DOMLSSerializer> writer(impl->createLSSerializer(XMLPlatformUtils::fgMemoryManager));
-    Released<DOMLSOutput> output(impl->createLSOutput(XMLPlatformUtils::fgMemoryManager));
+    XercesPtr<DOMLSSerializer> writer(impl->createLSSerializer(XMLPlatformUtils::fgMemoryManager));
+    XercesPtr<DOMLSOutput> output(impl->createLSOutput(XMLPlatformUtils::fgMemoryManager));
     WriterErrorHandler errorHandler;
     DOMConfiguration* config = writer->getDomConfig();
     config->setParameter(XMLUni::fgDOMErrorHandler, static_cast<DOMErrorHandler*>(&errorHandler));

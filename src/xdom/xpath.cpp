@@ -19,25 +19,25 @@
 #include "xdom/handle.h"
 #include "frame/transcode.h"
 #include "xdom/xpath_context.h"
+#include "xdom/xalan_memory.h"
 
 namespace qv {
 namespace {
 
-xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXercesMemMgr(); }
 
 // Xalan's default construction context prints every syntax error to std::cerr
 // before throwing; a library must not write to the host's streams.
 class SilentConstructionContext : public xalanc::XPathConstructionContextDefault {
 public:
-    SilentConstructionContext() : XPathConstructionContextDefault(memory()) {}
+    SilentConstructionContext() : XPathConstructionContextDefault(xalanMemory()) {}
 
     void problem(eSource, eClassification classification, const xalanc::XalanDOMString& msg,
                  const xalanc::Locator* locator, const xalanc::XalanNode*) override {
-        if (classification == eError) throw xalanc::XPathParserException(msg, memory(), locator);
+        if (classification == eError) throw xalanc::XPathParserException(msg, xalanMemory(), locator);
     }
     void problem(eSource, eClassification classification, const xalanc::XalanDOMString& msg,
                  const xalanc::XalanNode*) override {
-        if (classification == eError) throw xalanc::XPathParserException(msg, memory());
+        if (classification == eError) throw xalanc::XPathParserException(msg, xalanMemory());
     }
 };
 
@@ -69,10 +69,10 @@ struct Query {
 
         XmlText text = toXmlText(expression);
         if (!withinLimits(text.get())) return false;
-        xalanc::XPath xpath(memory());
+        xalanc::XPath xpath(xalanMemory());
         SilentConstructionContext construction;
-        xalanc::XPathProcessorImpl parser(memory());
-        parser.initXPath(xpath, construction, xalanc::XalanDOMString(text.get(), memory()),
+        xalanc::XPathProcessorImpl parser(xalanMemory());
+        parser.initXPath(xpath, construction, xalanc::XalanDOMString(text.get(), xalanMemory()),
                          *prefixes);
         result = evaluator.evaluate(*context->support, contextNode, xpath, *prefixes);
         return !result.null();

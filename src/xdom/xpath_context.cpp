@@ -21,6 +21,8 @@
 #include <xercesc/sax2/Attributes.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "xdom/xalan_memory.h"
+
 namespace qv {
 namespace {
 
@@ -29,7 +31,6 @@ using xalanc::XalanNode;
 using xalanc::XalanSourceTreeDocument;
 using xalanc::XalanSourceTreeElement;
 
-xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXercesMemMgr(); }
 
 const XMLCh kEmpty[] = {0};
 const XMLCh kCdata[] = u"CDATA";
@@ -302,13 +303,13 @@ void buildView(XPathContext& context, QvHandle_* doc) {
     context.support.reset();
     context.liaison.reset();
 
-    auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(memory());
+    auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(xalanMemory());
     auto support = std::make_unique<xalanc::XalanSourceTreeDOMSupport>(*liaison);
 
     std::size_t nodes = pooledNodesOf(doc->document);
     using Tree = XalanSourceTreeDocument;
     std::unique_ptr<Tree, XalanSourceTreeDocumentDeleter> tree(new Tree(
-        memory(), false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
+        xalanMemory(), false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
         Tree::eDefaultNamesStringPoolBucketSize, Tree::eDefaultValuesStringPoolBlockSize,
         bucketsFor(nodes / 4), Tree::eDefaultValuesStringPoolBucketSize));
     std::vector<const DOMNode*> xercesNodes;

@@ -24,15 +24,7 @@ namespace {
 XmlText g_xmldataEncoding;
 
 void rememberXmldataEncoding(const QvHandle_* input) {
-    const XMLCh* name = input && input->isDocument ? input->encoding.get() : nullptr;
-    if (!name) {
-        g_xmldataEncoding.reset();
-        return;
-    }
-    const size_t n = xmlLength(name);
-    XmlText copy(new XMLCh[n + 1]);
-    std::memcpy(copy.get(), name, (n + 1) * sizeof(XMLCh));
-    g_xmldataEncoding = std::move(copy);
+    g_xmldataEncoding = copyXml(input && input->isDocument ? input->encoding.get() : nullptr);
 }
 
 // The maps on the same level as `map`, itself included.
@@ -88,10 +80,8 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
             ds->document = docHandle ? docHandle->document : nullptr;
             ds->readingStart = input->isDocument ? input->document : input->node;
         }
-        if (!qv::loadMapping(ds->model, mapping, ds->mode, ds->toHost)) {
-            ds->status = -1;
+        if (!qv::loadMapping(ds->model, mapping, ds->mode, ds->toHost))
             return nullptr;  // the loader has reported why
-        }
         if (mode != XML_CREATE) qv::rememberXmldataEncoding(input);
         ds->marks.set(fieldMark, valueMark, subvalueMark, nullMark);
         if (mode != QV_XMAP_READ) return ds.release();

@@ -63,10 +63,6 @@ bool sameUri(const XMLCh* a, const XMLCh* b) {
     return b && XMLString::equals(a, b);
 }
 
-bool equalsAsciiNoCase(const char* a, size_t n, const char* b) {
-    return std::strlen(b) == n && strncasecmp(a, b, n) == 0;
-}
-
 class Reader {
 public:
     Reader(MappingModel& model, const ReadSettings& settings)
@@ -115,9 +111,9 @@ private:
             const bool last = !slash;
             Step step;
             if (last && use == PathUse::Value) {
-                if (equalsAsciiNoCase(p, n, "text()"))
+                if (equalsNoCase(std::string_view(p, n), "text()"))
                     step.kind = Step::Text;
-                else if (equalsAsciiNoCase(p, n, "xmldata()"))
+                else if (equalsNoCase(std::string_view(p, n), "xmldata()"))
                     step.kind = Step::XmlData;
                 else if (n > 0 && p[0] == '@')
                     step = nameStep(p + 1, n - 1, Step::Attribute);
