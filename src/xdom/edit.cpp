@@ -11,6 +11,7 @@
 #include "xdom/handle.h"
 #include "xdom/owning_document.h"
 #include "xdom/qname.h"
+#include "xdom/set_aside_pi.h"
 
 using namespace xercesc;
 
@@ -85,8 +86,7 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
     return qv::callExport<QvHandle>(qv::domExport("XDOMClone"), nullptr, [&]() -> QvHandle {
         DOMNode* copy;
         {
-            QvHandle_* doc = qv::documentHandleOf(h);
-            qv::ReattachedPI whole(h->node, doc->detachedPI, doc->detachedNext);
+            qv::ReattachedPI whole(qv::documentHandleOf(h), h->node);
             copy = h->node->cloneNode(deep != 0);
         }
         if (!copy) {

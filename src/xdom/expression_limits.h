@@ -22,8 +22,4 @@ std::size_t longestNumberOf(const XMLCh* expression);
 // with a numeric literal of more than limits::kMaxNumberDigits integer digits.
 std::string expressionProblem(const XMLCh* expression);
 
-// The XPath string form of a number, as Xalan writes it, also for numbers Xalan
-// itself cannot format.
-std::u16string numberText(double value);
-
 }  // namespace qv

@@ -45,24 +45,6 @@ const char* setResultText(QvHandle_* h, HostText text) {
     return h->resultText.get();
 }
 
-ReattachedPI::ReattachedPI(DOMNode* written, DOMNode* pi, DOMNode* next) {
-    if (!pi || !written || written->getNodeType() != DOMNode::DOCUMENT_NODE) return;
-    if (pi->getParentNode()) return;  // already in a tree: nothing to do
-    if (next && next->getParentNode() != written) next = nullptr;
-    written->insertBefore(pi, next);
-    parent_ = written;
-    pi_ = pi;
-}
-
-ReattachedPI::~ReattachedPI() {
-    if (!parent_) return;
-    try {
-        parent_->removeChild(pi_);
-    } catch (...) {
-        // it was inserted a moment ago: removing it cannot fail
-    }
-}
-
 void takeEncoding(QvHandle_* h) {
     const XMLCh* name = nullptr;
     if (h->document) {

@@ -43,12 +43,6 @@ struct QvHandle_ {
     DOMDocument* document = nullptr;     // document handles only
     DOMNode* node = nullptr;             // the document as a node, or the node stood for
 
-    // The first document-level processing instruction, taken out of the tree when
-    // the XPath context is built; QV_XDOMWrite puts it back before `detachedNext`
-    // (null: at the end) for the length of a write. Owned by the document.
-    DOMNode* detachedPI = nullptr;
-    DOMNode* detachedNext = nullptr;
-
     qv::XmlText encoding;                // document handles: the document's encoding
 
     // Xalan-C++ view of the tree and the namespace maps of the XPath exports
@@ -96,23 +90,6 @@ const char* setResultText(QvHandle_* h, HostText text);
 inline void markChanged(QvHandle_* h) {
     if (QvHandle_* doc = documentHandleOf(h)) ++doc->changeCount;
 }
-
-// Puts a document's detached processing instruction back in its place for as long
-// as it lives (a write or a copy of the whole document): before `next`, or at the end
-// when next is null or no longer a child. Does nothing unless `written` is the
-// document node and the instruction is out of the tree.
-class ReattachedPI {
-public:
-    ReattachedPI(XERCES_CPP_NAMESPACE::DOMNode* written, XERCES_CPP_NAMESPACE::DOMNode* pi,
-                 XERCES_CPP_NAMESPACE::DOMNode* next);
-    ~ReattachedPI();
-    ReattachedPI(const ReattachedPI&) = delete;
-    ReattachedPI& operator=(const ReattachedPI&) = delete;
-
-private:
-    XERCES_CPP_NAMESPACE::DOMNode* parent_ = nullptr;
-    XERCES_CPP_NAMESPACE::DOMNode* pi_ = nullptr;
-};
 
 // Sets the handle's encoding from its document: the actual encoding, else the
 // declared one, else "utf-8".

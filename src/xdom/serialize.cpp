@@ -118,7 +118,7 @@ bool flag(const QvDocSettings* settings, size_t offset) {
 }
 
 // The body of a write; throws what Xerces-C++ throws.
-void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLCh* encoding,
+void write(DOMNode* node, const XMLCh* encoding,
            const QvDocSettings* settings, const char* fileName, std::string* text) {
     static const XMLCh kLS[] = {chLatin_L, chLatin_S, chNull};
     auto* impl = static_cast<DOMImplementationLS*>(
@@ -159,7 +159,6 @@ void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLC
         target = std::make_unique<StringFormatTarget>(*text);
     output->setByteStream(target.get());
 
-    ReattachedPI pi(node, detachedPI, detachedNext);
     CdataSplit split(node, splitCdata);
     for (DOMNode* n : split.nodesToWrite())
         if (!writer->write(n, output.get())) throw WriterGaveUp{errorHandler.lastFatal()};
@@ -168,14 +167,13 @@ void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLC
 
 }  // namespace
 
-bool serializeNode(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext,
-                   const XMLCh* encoding, const QvDocSettings* settings, const char* fileName,
-                   std::string* text) {
+bool serializeNode(DOMNode* node, const XMLCh* encoding, const QvDocSettings* settings,
+                   const char* fileName, std::string* text) {
     std::string scratch;
     if (!fileName && !text) text = &scratch;
     if (text) text->clear();
     try {
-        write(node, detachedPI, detachedNext, encoding, settings, fileName, text);
+        write(node, encoding, settings, fileName, text);
         return true;
     } catch (const WriterGaveUp& e) {
         report(Error::Failure, ("XDOMWrite: the XML text could not be written" +

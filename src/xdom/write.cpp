@@ -6,6 +6,7 @@
 #include "frame/boundary.h"
 #include "xdom/handle.h"
 #include "xdom/serialize.h"
+#include "xdom/set_aside_pi.h"
 
 extern "C" {
 
@@ -20,9 +21,11 @@ QVXML_API const char* QV_XDOMWrite(QvHandle h, const QvDocSettings* settings,
             return nullptr;
         }
         std::string text;
-        qv::serializeNode(h->node, h->isDocument ? h->detachedPI : nullptr,
-                          h->isDocument ? h->detachedNext : nullptr, encoding, settings,
-                          fileName, fileName ? nullptr : &text);
+        {
+            // Only a document handle's write brings back what its view set aside.
+            qv::ReattachedPI whole(h->isDocument ? h : nullptr, h->node);
+            qv::serializeNode(h->node, encoding, settings, fileName, fileName ? nullptr : &text);
+        }
         // A code left in the error state, this write's or an earlier unreset one,
         // makes the write fail.
         qv::setDomStatus(Q_XMLGetErrCode());

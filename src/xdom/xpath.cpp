@@ -17,6 +17,7 @@
 #include "frame/limits.h"
 #include "xdom/expression_limits.h"
 #include "xdom/handle.h"
+#include "xdom/number_text.h"
 #include "frame/transcode.h"
 #include "xdom/xpath_context.h"
 #include "xdom/xalan_memory.h"

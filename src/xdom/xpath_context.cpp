@@ -43,17 +43,6 @@ bool isNamespaceDeclaration(const XMLCh* qname) {
            xercesc::XMLString::startsWith(qname, u"xmlns:");
 }
 
-// Takes the first processing instruction at document level out of the tree; the
-// document handle keeps it and its next sibling so that writing puts it back.
-void detachFirstProcessingInstruction(QvHandle_* doc) {
-    for (DOMNode* child = doc->document->getFirstChild(); child; child = child->getNextSibling()) {
-        if (child->getNodeType() != DOMNode::PROCESSING_INSTRUCTION_NODE) continue;
-        doc->detachedNext = child->getNextSibling();
-        doc->detachedPI = doc->document->removeChild(child);
-        return;
-    }
-}
-
 // Whether a Xerces node has a node in the view: the view keeps elements, text
 // (CDATA sections as text), comments and processing instructions, child for child.
 // Document types and entity references have none.
@@ -360,10 +349,7 @@ void XPathContextDeleter::operator()(XPathContext* context) const { delete conte
 
 XPathContext& currentXPathContext(QvHandle_* h) {
     QvHandle_* doc = documentHandleOf(h);
-    if (!doc->xpath) {
-        doc->xpath.reset(new XPathContext);
-        detachFirstProcessingInstruction(doc);
-    }
+    setAsideFirstPI(doc);
     XPathContext& context = *doc->xpath;
     if (!context.document || context.builtAt != doc->changeCount) buildView(context, doc);
     return context;

@@ -288,7 +288,7 @@ private:
             case Step::Text: return elementText(node, out);
             case Step::XmlData: {
                 std::string markup;
-                if (!serializeNode(node, nullptr, nullptr, settings_.xmldataEncoding, nullptr,
+                if (!serializeNode(node, settings_.xmldataEncoding, nullptr,
                                    nullptr, &markup))
                     return false;
                 out += markup;
