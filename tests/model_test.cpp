@@ -1,5 +1,6 @@
 // The loaded model of complete mapping files: the worked examples, options,
 // binding, nesting and the lookups over the tree.
+#include "case_name.h"
 #include "map_fixture.h"
 #include "test_data.h"
 
@@ -132,12 +133,7 @@ TEST_P(KeyPaths, Derived) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, KeyPaths, ::testing::ValuesIn(kShapes),
-                         [](const ::testing::TestParamInfo<KeyShape>& info) {
-                             std::string n;
-                             for (const char* p = info.param.name; *p; ++p)
-                                 n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return n;
-                         });
+                         qvtest::caseName<KeyShape>);
 
 TEST_F(Model, ExtractionExample) {
     maptest::Load r = load(R"(
