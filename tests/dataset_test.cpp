@@ -41,10 +41,21 @@ const char* kAbcXml =
     "<R><A id='a1'><B id='b1'><C id='c1'/><C id='c2'/></B><B id='b2'><C id='c3'/></B></A>"
     "<A id='a2'/><A id='a3'><B id='b3'/></A></R>";
 
+// The A > B > C tables installed, and kAbcXml opened through their mapping with
+// `options`, in `mode`.
+struct AbcDataset : Opened {
+    explicit AbcDataset(const char* options, int mode = QV_XMAP_READ)
+        : Opened(installed(), abcMapping(options).c_str(), mode) {}
+
+private:
+    static const char* installed() {
+        installAbc();
+        return kAbcXml;
+    }
+};
+
 TEST(Dataset, CascadeHandsOutTheChildrenOfTheRecordLastRead) {
-    installAbc();
-    std::string map = abcMapping("<Cascade/>");
-    Opened o(kAbcXml, map.c_str());
+    AbcDataset o("<Cascade/>");
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
     EXPECT_EQ(o.next("TA"), "a1");
     EXPECT_EQ(o.next("TB"), "b1");
@@ -64,9 +75,7 @@ TEST(Dataset, CascadeHandsOutTheChildrenOfTheRecordLastRead) {
 }
 
 TEST(Dataset, CascadeRepositionsTheGrandchildrenWithTheParent) {
-    installAbc();
-    std::string map = abcMapping("<Cascade/>");
-    Opened o(kAbcXml, map.c_str());
+    AbcDataset o("<Cascade/>");
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
     EXPECT_EQ(o.next("TA"), "a1");
     // Reading A positioned B on b1 and C on b1's children.
@@ -75,9 +84,7 @@ TEST(Dataset, CascadeRepositionsTheGrandchildrenWithTheParent) {
 }
 
 TEST(Dataset, WithoutCascadeEveryTableReadsItsWholeQueue) {
-    installAbc();
-    std::string map = abcMapping("<Cascade/>");
-    Opened o(kAbcXml, map.c_str());
+    AbcDataset o("<Cascade/>");
     ASSERT_TRUE(o.ds);
     EXPECT_EQ(QV_XMAPSetOption(o.ds, QV_XMAP_OPT_CASCADE, 0), 0);
     EXPECT_EQ(o.next("TA"), "a1");
@@ -87,9 +94,7 @@ TEST(Dataset, WithoutCascadeEveryTableReadsItsWholeQueue) {
 }
 
 TEST(Dataset, ReadNextFindsTablesByMapOrTableName) {
-    installAbc();
-    std::string map = abcMapping("");
-    Opened o(kAbcXml, map.c_str());
+    AbcDataset o("");
     ASSERT_TRUE(o.ds);
     EXPECT_STREQ(o.rootTable, "TA");
     EXPECT_EQ(o.next(nullptr), "a1");
@@ -117,9 +122,7 @@ TEST(Dataset, ANameMatchesTheFirstMapDepthFirst) {
 }
 
 TEST(Dataset, SetOption) {
-    installAbc();
-    std::string map = abcMapping("");
-    Opened o(kAbcXml, map.c_str());
+    AbcDataset o("");
     ASSERT_TRUE(o.ds);
     EXPECT_EQ(QV_XMAPSetOption(o.ds, QV_XMAP_OPT_EMPTYSTRING_ISNULL, 1), 0);
     EXPECT_EQ(QV_XMAPSetOption(o.ds, QV_XMAP_OPT_EXISTRECORD, 7), 0);
@@ -167,18 +170,14 @@ TEST(Dataset, OneDocumentElementPerTopLevelTable) {
 }
 
 TEST(Dataset, ReadModeRefusesWritesBeforeAnythingElse) {
-    installAbc();
-    std::string map = abcMapping("");
-    Opened o(kAbcXml, map.c_str());
+    AbcDataset o("");
     ASSERT_TRUE(o.ds);
     EXPECT_EQ(QV_XMAPWriteNext(o.ds, "TA", nullptr, 0), -1);
     EXPECT_EQ(Q_XMLGetErrCode(), 3011);
 }
 
 TEST(Dataset, OtherModesReadNothingAndAllowBothDirections) {
-    installAbc();
-    std::string map = abcMapping("");
-    Opened o(kAbcXml, map.c_str(), 5);
+    AbcDataset o("", 5);
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
     EXPECT_EQ(o.rootTable, nullptr);
     EXPECT_EQ(o.next("TA"), "<end>");
