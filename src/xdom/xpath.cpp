@@ -104,7 +104,8 @@ constexpr ExportOptions queryExport(const char* name) {
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* namespaceMap) {
-    return qv::callExport<QvHandle>(qv::queryExport("XDOMLocate"), nullptr, [&]() -> QvHandle {
+    const auto options = qv::queryExport("XDOMLocate");
+    return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
         const char* expression = *path ? path : ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
@@ -122,12 +123,14 @@ QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* names
 
 QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
                                       const char* namespaceMap) {
-    return qv::callExport<const char*>(qv::queryExport("XDOMEvaluate"), nullptr, [&]() -> const char* {
+    const auto options = qv::queryExport("XDOMEvaluate");
+    return qv::callExport<const char*>(options, nullptr, [&]() -> const char* {
         if (!*expression) expression = ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
         if (query.result->getType() == xalanc::XObject::eTypeNumber)
-            return qv::setResultText(h, qv::toHostText(qv::numberText(query.result->num()).c_str()));
+            return qv::setResultText(
+                h, qv::toHostText(qv::numberText(query.result->num()).c_str()));
         return qv::setResultText(h, qv::toHostText(query.result->str().c_str()));
     });
 }

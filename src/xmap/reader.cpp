@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <strings.h>
 #include <vector>
 
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
