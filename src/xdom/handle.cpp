@@ -4,6 +4,7 @@
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "frame/boundary.h"
 #include "xdom/parse_error_handler.h"
 
 using namespace xercesc;
@@ -60,16 +61,24 @@ void takeEncoding(QvHandle_* h) {
 
 extern "C" {
 
+// Closing and asking a handle's kind leave the DOM status as it was.
 QVXML_API int QV_XDOMClose(QvHandle h) {
-    delete h;
-    return 0;
+    return qv::callExport<int>(qv::domExport("XDOMClose").leavesDomStatus(), 0, [&] {
+        delete h;
+        return 0;
+    });
 }
 
 QVXML_API int QV_XDOMCloseHandle(QvHandle h) {
-    delete h;
-    return 0;
+    return qv::callExport<int>(qv::domExport("XDOMCloseHandle").leavesDomStatus(), 0, [&] {
+        delete h;
+        return 0;
+    });
 }
 
-QVXML_API int QV_XDOMIsDoc(QvHandle h) { return h->isDocument ? 1 : 0; }
+QVXML_API int QV_XDOMIsDoc(QvHandle h) {
+    return qv::callExport<int>(qv::domExport("XDOMIsDoc").leavesDomStatus(), 0,
+                               [&] { return h->isDocument ? 1 : 0; });
+}
 
 }  // extern "C"
