@@ -31,8 +31,8 @@
 #include "orders_gen.h"
 #include "qvxml.h"
 #include "xdom/guarded_parser.h"
-#include "frame/parse_error_handler.h"
-#include "xdom/transcode.h"
+#include "xdom/parse_error_handler.h"
+#include "frame/transcode.h"
 
 using bench::inChild;
 using bench::peakKb;

@@ -15,7 +15,7 @@
 #include "read_fixture.h"
 #include "xdom/compact_document.h"
 #include "xdom/handle.h"
-#include "xdom_support.h"
+#include "dom_test_support.h"
 
 using namespace qvtest;
 
@@ -76,7 +76,7 @@ TEST_F(CompactForm, HoldsWhatTheDomHolds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Handle h(QV_XDOMOpen(c.xml, 1));
-        ASSERT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
+        ASSERT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
         auto [compact, dom] = bothPictures(h);
         EXPECT_EQ(compact, dom);
     }
@@ -85,8 +85,8 @@ TEST_F(CompactForm, HoldsWhatTheDomHolds) {
         return std::string(c.name) == "DTD default and fixed attributes";
     });
     Handle h(QV_XDOMOpen(defaults->xml, 1));
-    ASSERT_NE(h.h, nullptr);
-    EXPECT_EQ(formdump::picture(*h.h->compact->tree),
+    ASSERT_NE(h.get(), nullptr);
+    EXPECT_EQ(formdump::picture(*h.get()->compact->tree),
               "(r{}(e{} a{}=\"1\" d{}=\"dv\" f{}=\"fv\" z{}=\"zv\")"
               "(e{} b{}=\"2\" d{}=\"given\" f{}=\"fv\" z{}=\"zv\"))");
 }
@@ -100,13 +100,13 @@ TEST_F(CompactForm, FileInOtherEncodingsAndItsName) {
         for (char16_t c : text) out.put(static_cast<char>(c & 0xFF)).put(static_cast<char>(c >> 8));
     }
     Handle h(QV_XDOMOpen(path.c_str(), 0));
-    ASSERT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
-    EXPECT_EQ(formdump::picture(*h.h->compact->tree), "(r{} a{}=\"\\u00e9\" text[\\u00fc])");
+    ASSERT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
+    EXPECT_EQ(formdump::picture(*h.get()->compact->tree), "(r{} a{}=\"\\u00e9\" text[\\u00fc])");
     std::remove(path.c_str());  // the DOM comes from the bytes kept at open
     auto [compact, dom] = bothPictures(h);
     EXPECT_EQ(compact, dom);
     EXPECT_STREQ(QV_XDOMGetNodeName(h), "#document");
-    EXPECT_EQ(qv::localText(h.h->encoding.get()), "UTF-16 (LE)");
+    EXPECT_EQ(qv::localText(h.get()->encoding.get()), "UTF-16 (LE)");
 }
 
 // Each export that needs the DOM builds it on a handle fresh from QV_XDOMOpen and
@@ -144,7 +144,7 @@ TEST_F(CompactForm, EveryDomExportBuildsTheDom) {
     for (const auto& [name, call] : exports) {
         SCOPED_TRACE(name);
         Handle built(QV_XDOMOpen(xml, 1));
-        ASSERT_NE(built.h, nullptr);
+        ASSERT_NE(built.get(), nullptr);
         qv::requireDom(built);
         Q_XMLResetErrMsg();
         const std::string expected = call(built);
@@ -153,17 +153,17 @@ TEST_F(CompactForm, EveryDomExportBuildsTheDom) {
 
         Q_XMLResetErrMsg();
         Handle fresh(QV_XDOMOpen(xml, 1));
-        ASSERT_NE(fresh.h, nullptr);
-        ASSERT_TRUE(fresh.h->compact);
+        ASSERT_NE(fresh.get(), nullptr);
+        ASSERT_TRUE(fresh.get()->compact);
         EXPECT_EQ(call(fresh), expected);
         EXPECT_EQ(Q_XMLGetDOMStatus(), expectedStatus);
         EXPECT_EQ(std::string(Q_XMLGetErrMsg()), expectedMessage);
-        EXPECT_FALSE(fresh.h->compact);
+        EXPECT_FALSE(fresh.get()->compact);
     }
     // Closing and telling kinds apart need no DOM.
     Handle fresh(QV_XDOMOpen(xml, 1));
     EXPECT_EQ(QV_XDOMIsDoc(fresh), 1);
-    EXPECT_TRUE(fresh.h->compact);
+    EXPECT_TRUE(fresh.get()->compact);
 }
 
 // Editing after open: both handles of an import or append get their DOM.
@@ -172,7 +172,7 @@ TEST_F(CompactForm, TwoHandleExportsBuildBothDoms) {
     Handle source(QV_XDOMOpen("<s><x>1</x></s>", 1));
     QvHandle x = QV_XDOMLocate(source, "/s", nullptr);
     ASSERT_NE(x, nullptr) << Q_XMLGetErrMsg();
-    ASSERT_TRUE(target.h->compact);
+    ASSERT_TRUE(target.get()->compact);
     QvHandle copy = QV_XDOMImportNode(target, x, 1);
     ASSERT_NE(copy, nullptr) << Q_XMLGetErrMsg();
     QvHandle root = QV_XDOMLocate(target, "/t", nullptr);
@@ -212,7 +212,7 @@ TEST_F(CompactForm, ADomThatCannotBeBuiltAnyMoreFailsEveryUse) {
     write(dtd, "<!ELEMENT r (a)><!ELEMENT a (#PCDATA)>");
     write(xml, "<!DOCTYPE r SYSTEM 'compact_form_changing.dtd'><r><a>x</a></r>");
     Handle h(QV_XDOMOpen(xml.c_str(), 0));
-    ASSERT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
+    ASSERT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
     write(dtd, "<!ELEMENT r EMPTY><!ELEMENT a (#PCDATA)>");
 
     EXPECT_EQ(QV_XDOMGetNodeName(h), nullptr);
@@ -227,7 +227,7 @@ TEST_F(CompactForm, ADomThatCannotBeBuiltAnyMoreFailsEveryUse) {
         "<ColumnMap Column='ID' Node='text()'/></TABLECLASSMAP></QVXMAP>";
     readtest::installHost({{"T", "ID", 0, 0, ""}});
     Handle map(QV_XDOMOpen(mapping, 1));
-    ASSERT_NE(map.h, nullptr);
+    ASSERT_NE(map.get(), nullptr);
     Q_XMLResetErrMsg();
     char* root = nullptr;
     EXPECT_EQ(QV_XMAPOpen(h, map, &root, '|', ']', '}', '~', QV_XMAP_READ), nullptr);

@@ -18,7 +18,7 @@ namespace {
 
 // Every test that reads records runs over both forms of the input document.
 class DatasetForms : public BothForms {};
-INSTANTIATE_TEST_SUITE_P(dataset, DatasetForms, ::testing::Values(Form::Compact, Form::Dom),
+INSTANTIATE_TEST_SUITE_P(Dataset, DatasetForms, ::testing::Values(Form::Compact, Form::Dom),
                          paramName);
 
 // Three nested tables A > B > C, keyed only by nesting.
@@ -46,10 +46,21 @@ const char* kAbcXml =
     "<R><A id='a1'><B id='b1'><C id='c1'/><C id='c2'/></B><B id='b2'><C id='c3'/></B></A>"
     "<A id='a2'/><A id='a3'><B id='b3'/></A></R>";
 
-TEST_P(DatasetForms, cascade_hands_out_the_children_of_the_record_last_read) {
-    installAbc();
-    std::string map = abcMapping("<Cascade/>");
-    Opened o(kAbcXml, map.c_str());
+// The A > B > C tables installed, and kAbcXml opened through their mapping with
+// `options`, in `mode`.
+struct AbcDataset : Opened {
+    explicit AbcDataset(const char* options, int mode = QV_XMAP_READ)
+        : Opened(installed(), abcMapping(options).c_str(), mode) {}
+
+private:
+    static const char* installed() {
+        installAbc();
+        return kAbcXml;
+    }
+};
+
+TEST_P(DatasetForms, CascadeHandsOutTheChildrenOfTheRecordLastRead) {
+    AbcDataset o("<Cascade/>");
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
     EXPECT_EQ(o.next("TA"), "a1");
     EXPECT_EQ(o.next("TB"), "b1");
@@ -68,10 +79,8 @@ TEST_P(DatasetForms, cascade_hands_out_the_children_of_the_record_last_read) {
     EXPECT_EQ(o.next("TA"), "<end>");
 }
 
-TEST_P(DatasetForms, cascade_repositions_the_grandchildren_with_the_parent) {
-    installAbc();
-    std::string map = abcMapping("<Cascade/>");
-    Opened o(kAbcXml, map.c_str());
+TEST_P(DatasetForms, CascadeRepositionsTheGrandchildrenWithTheParent) {
+    AbcDataset o("<Cascade/>");
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
     EXPECT_EQ(o.next("TA"), "a1");
     // Reading A positioned B on b1 and C on b1's children.
@@ -79,10 +88,8 @@ TEST_P(DatasetForms, cascade_repositions_the_grandchildren_with_the_parent) {
     EXPECT_EQ(o.read("TB"), (Records{"b1", "b2"}));
 }
 
-TEST_P(DatasetForms, without_cascade_every_table_reads_its_whole_queue) {
-    installAbc();
-    std::string map = abcMapping("<Cascade/>");
-    Opened o(kAbcXml, map.c_str());
+TEST_P(DatasetForms, WithoutCascadeEveryTableReadsItsWholeQueue) {
+    AbcDataset o("<Cascade/>");
     ASSERT_TRUE(o.ds);
     EXPECT_EQ(QV_XMAPSetOption(o.ds, QV_XMAP_OPT_CASCADE, 0), 0);
     EXPECT_EQ(o.next("TA"), "a1");
@@ -91,10 +98,8 @@ TEST_P(DatasetForms, without_cascade_every_table_reads_its_whole_queue) {
     EXPECT_EQ(o.read("TA"), (Records{"a2", "a3"}));
 }
 
-TEST_P(DatasetForms, read_next_finds_tables_by_map_or_table_name) {
-    installAbc();
-    std::string map = abcMapping("");
-    Opened o(kAbcXml, map.c_str());
+TEST_P(DatasetForms, ReadNextFindsTablesByMapOrTableName) {
+    AbcDataset o("");
     ASSERT_TRUE(o.ds);
     EXPECT_STREQ(o.rootTable, "TA");
     EXPECT_EQ(o.next(nullptr), "a1");
@@ -109,7 +114,7 @@ TEST_P(DatasetForms, read_next_finds_tables_by_map_or_table_name) {
               std::string::npos);
 }
 
-TEST_P(DatasetForms, a_name_matches_the_first_map_depth_first) {
+TEST_P(DatasetForms, ANameMatchesTheFirstMapDepthFirst) {
     // Map "TB" comes before table "TB" depth first: the map named so wins.
     installHost({{"TA", "ID", 0, 0, ""}, {"TB", "ID", 0, 0, ""}});
     Opened o("<R><A id='a'/><B id='b'/></R>", R"(<QVXMAP>
@@ -121,10 +126,8 @@ TEST_P(DatasetForms, a_name_matches_the_first_map_depth_first) {
     EXPECT_EQ(o.read("x"), (Records{"b"}));
 }
 
-TEST(dataset, set_option) {
-    installAbc();
-    std::string map = abcMapping("");
-    Opened o(kAbcXml, map.c_str());
+TEST(Dataset, SetOption) {
+    AbcDataset o("");
     ASSERT_TRUE(o.ds);
     EXPECT_EQ(QV_XMAPSetOption(o.ds, QV_XMAP_OPT_EMPTYSTRING_ISNULL, 1), 0);
     EXPECT_EQ(QV_XMAPSetOption(o.ds, QV_XMAP_OPT_EXISTRECORD, 7), 0);
@@ -136,7 +139,7 @@ TEST(dataset, set_option) {
     EXPECT_EQ(o.read("TC"), (Records{"c1", "c2", "c3"}));
 }
 
-TEST(dataset, create_mode_writes_and_refuses_reads) {
+TEST(Dataset, CreateModeWritesAndRefusesReads) {
     installAbc();
     std::string map = abcMapping("");
     char* root = const_cast<char*>("untouched");
@@ -160,7 +163,7 @@ TEST(dataset, create_mode_writes_and_refuses_reads) {
     QV_XMAPClose(nullptr);
 }
 
-TEST_P(DatasetForms, one_document_element_per_top_level_table) {
+TEST_P(DatasetForms, OneDocumentElementPerTopLevelTable) {
     installHost({{"T", "ID", 0, 0, ""}});
     const char* map = R"(<QVXMAP><TABLECLASSMAP MapName="M" TableName="T" StartNode="/REC">
         <ColumnMap Column="ID" Node="@id"/></TABLECLASSMAP></QVXMAP>)";
@@ -171,19 +174,15 @@ TEST_P(DatasetForms, one_document_element_per_top_level_table) {
     EXPECT_EQ(Q_XMLGetErrCode(), 3057);
 }
 
-TEST_P(DatasetForms, read_mode_refuses_writes_before_anything_else) {
-    installAbc();
-    std::string map = abcMapping("");
-    Opened o(kAbcXml, map.c_str());
+TEST_P(DatasetForms, ReadModeRefusesWritesBeforeAnythingElse) {
+    AbcDataset o("");
     ASSERT_TRUE(o.ds);
     EXPECT_EQ(QV_XMAPWriteNext(o.ds, "TA", nullptr, 0), -1);
     EXPECT_EQ(Q_XMLGetErrCode(), 3011);
 }
 
-TEST_P(DatasetForms, other_modes_read_nothing_and_allow_both_directions) {
-    installAbc();
-    std::string map = abcMapping("");
-    Opened o(kAbcXml, map.c_str(), 5);
+TEST_P(DatasetForms, OtherModesReadNothingAndAllowBothDirections) {
+    AbcDataset o("", 5);
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
     EXPECT_EQ(o.rootTable, nullptr);
     EXPECT_EQ(o.next("TA"), "<end>");
@@ -191,7 +190,7 @@ TEST_P(DatasetForms, other_modes_read_nothing_and_allow_both_directions) {
     EXPECT_EQ(o.read("TA"), (Records{"w1"}));
 }
 
-TEST_P(DatasetForms, extraction_file_reads_at_open_then_allows_writes) {
+TEST_P(DatasetForms, ExtractionFileReadsAtOpenThenAllowsWrites) {
     installHost({{"ORDERS", "ID", 0, 0, ""}, {"ORDERS", "CUSTNO", 1, 0, ""}});
     Opened o("<ORDERS xmlns='urn:o'><ORDER id='1' cust='c1'/><ORDER id='2'/></ORDERS>",
              R"(<QVXML_extraction>
@@ -207,14 +206,14 @@ TEST_P(DatasetForms, extraction_file_reads_at_open_then_allows_writes) {
     EXPECT_EQ(o.next(), "<end>");
 }
 
-TEST(dataset, a_failed_load_returns_null) {
+TEST(Dataset, AFailedLoadReturnsNull) {
     installAbc();
     Opened o(kAbcXml, "<QVXMAP><OPTIONS><Bogus/></OPTIONS></QVXMAP>");
     EXPECT_EQ(o.ds, nullptr);
     EXPECT_EQ(Q_XMLGetErrCode(), 3026);
 }
 
-TEST(dataset, reading_from_a_node_handle) {
+TEST(Dataset, ReadingFromANodeHandle) {
     installAbc();
     std::string map = abcMapping("");
     QvHandle doc = QV_XDOMOpen("<X><R><A id='in'/></R></X>", 1);
@@ -270,7 +269,7 @@ QvDataset openOrders(QvHandle doc, QvHandle map, char** root) {
     return QV_XMAPOpen(doc, map, root, '\xFE', '\xFD', '\xFC', '\x7F', QV_XMAP_READ);
 }
 
-TEST_P(DatasetForms, orders_example_reads_end_to_end_through_the_reference_host) {
+TEST_P(DatasetForms, OrdersExampleReadsEndToEndThroughTheReferenceHost) {
     OrdersHost h;
     Q_XMLResetErrMsg();
     QvHandle doc = QV_XDOMOpen(kOrdersXml, 1);
@@ -294,7 +293,7 @@ TEST_P(DatasetForms, orders_example_reads_end_to_end_through_the_reference_host)
     QV_XMAPClose(ds);
 }
 
-TEST_P(DatasetForms, orders_example_with_a_date_and_cascade) {
+TEST_P(DatasetForms, OrdersExampleWithADateAndCascade) {
     OrdersHost h;
     std::string mapping = kOrdersMapping;
     mapping.replace(mapping.find("<ColumnMap Column=\"CUSTNO\""), 0,
@@ -333,7 +332,7 @@ TEST_P(DatasetForms, orders_example_with_a_date_and_cascade) {
 namespace {
 
 // The example files of tests/data/read (used by qvxml_map) read as they should.
-TEST_P(DatasetForms, example_files_read_with_dictionary_files) {
+TEST_P(DatasetForms, ExampleFilesReadWithDictionaryFiles) {
     qvhost::ReferenceHost host;
     host.setDictionaryDirectory(QVXML_TEST_DATA "/read");
     host.install();
@@ -360,7 +359,7 @@ TEST_P(DatasetForms, example_files_read_with_dictionary_files) {
 
 namespace {
 
-TEST_P(DatasetForms, cascade_positions_every_child_table_of_the_record_read) {
+TEST_P(DatasetForms, CascadePositionsEveryChildTableOfTheRecordRead) {
     installHost({{"TA", "ID", 0, 0, ""}, {"TB", "ID", 0, 0, ""}, {"TC", "ID", 0, 0, ""}});
     Opened o("<R><A id='a1'><B id='b1'/><C id='c1'/><B id='b2'/></A><A id='a2'><C id='c2'/></A></R>",
              R"(<QVXMAP><OPTIONS><Cascade/></OPTIONS>
@@ -386,7 +385,7 @@ namespace {
 
 // A host that maps, uses DOM exports on the same handle, then maps again: the second
 // dataset reads the DOM the first use built, and the records are the same.
-TEST(dataset, mapping_before_and_after_the_dom_is_built) {
+TEST(Dataset, MappingBeforeAndAfterTheDomIsBuilt) {
     installAbc();
     const std::string mapping = abcMapping("");
     QvHandle doc = QV_XDOMOpen(kAbcXml, 1);

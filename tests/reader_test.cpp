@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
 #include "read_fixture.h"
 
 using namespace readtest;
@@ -50,7 +51,7 @@ protected:
     void TearDown() override { currentForm() = Form::Compact; }
 };
 
-TEST_P(ReadCases, records) {
+TEST_P(ReadCases, Records) {
     installTableT();
     const ReadCase& c = std::get<0>(GetParam());
     std::string map = mapping(c.options, c.start, c.columns);
@@ -66,7 +67,7 @@ const std::string kId = column("ID", "@id");
 const char* kIsNull = "<EmptyString IsNull='ON'/>";
 
 INSTANTIATE_TEST_SUITE_P(
-    reader, ReadCases,
+    Reader, ReadCases,
     ::testing::Combine(::testing::Values(
         // Record elements under every occurrence of the inner steps.
         ReadCase{"first_occurrence_empty", "", "/R/G/REC", kId,
@@ -182,11 +183,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "<R><REC id='1' c='c'/></R>", {"1|~|~|c|~|~|~|"}}),
                        ::testing::Values(Form::Compact, Form::Dom)),
     [](const ::testing::TestParamInfo<std::tuple<ReadCase, Form>>& info) {
-        return std::string(std::get<0>(info.param).name) + "_" + formName(std::get<1>(info.param));
+        const ::testing::TestParamInfo<ReadCase> one(std::get<0>(info.param), info.index);
+        return qvtest::caseName(one) + "_" + formName(std::get<1>(info.param));
     });
 
 class ReadForms : public BothForms {};
-INSTANTIATE_TEST_SUITE_P(reader, ReadForms, ::testing::Values(Form::Compact, Form::Dom), paramName);
+INSTANTIATE_TEST_SUITE_P(Reader, ReadForms, ::testing::Values(Form::Compact, Form::Dom), paramName);
 
 // ---- Nested tables -------------------------------------------------------------
 
@@ -209,7 +211,7 @@ const char* kNestedMapping = R"(<QVXMAP>
   </RelatedTable>
 </QVXMAP>)";
 
-TEST_P(ReadForms, nested_table_keyed_into_multivalued_parent_key) {
+TEST_P(ReadForms, NestedTableKeyedIntoMultivaluedParentKey) {
     installHost({{"ORDERS", "ID", 0, 0, ""},
                  {"ORDERS", "LINE_IDS", 1, 1, ""},
                  {"ORDER_LINES", "ID", 0, 0, ""},
@@ -226,7 +228,7 @@ TEST_P(ReadForms, nested_table_keyed_into_multivalued_parent_key) {
     EXPECT_EQ(o.read("lines_map"), (Records{"0|a1|1", "1|a2|", "2|c1|3"}));
 }
 
-TEST_P(ReadForms, generated_keys_link_child_records_to_their_parent) {
+TEST_P(ReadForms, GeneratedKeysLinkChildRecordsToTheirParent) {
     installHost({{"P", "ID", 0, 0, ""},
                  {"P", "PK", 1, 0, ""},
                  {"P", "NAME", 2, 0, ""},
@@ -254,7 +256,7 @@ TEST_P(ReadForms, generated_keys_link_child_records_to_their_parent) {
 
 // ---- Large input ---------------------------------------------------------------
 
-TEST_P(ReadForms, record_of_ten_megabytes) {
+TEST_P(ReadForms, RecordOfTenMegabytes) {
     installTableT();
     std::string big(10 * 1024 * 1024, 'x');
     std::string xml = "<R><REC id='1'><A>" + big + "</A></REC><REC id='2'><A>s</A></REC></R>";
@@ -271,7 +273,7 @@ TEST_P(ReadForms, record_of_ten_megabytes) {
 
 // ---- xmldata() -------------------------------------------------------------------
 
-TEST_P(ReadForms, xmldata_is_markup_in_the_documents_encoding) {
+TEST_P(ReadForms, XmldataIsMarkupInTheDocumentsEncoding) {
     installTableT();
     std::string map = mapping("", "/R/REC",
                               kId + column("A", "X") + column("B", "X/xmldata()") +

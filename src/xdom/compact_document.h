@@ -10,7 +10,7 @@
 
 #include "xdom/compact_tree.h"
 #include "xdom/huge_pages.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 namespace qv {
 

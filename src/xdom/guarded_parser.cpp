@@ -17,8 +17,8 @@
 #include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
 #include "frame/limits.h"
+#include "frame/transcode.h"
 #include "xdom/compact_tree.h"
-#include "xdom/transcode.h"
 
 using namespace xercesc;
 

@@ -10,13 +10,12 @@
 #include <xercesc/util/RuntimeException.hpp>
 #include <xercesc/util/XMLExceptMsgs.hpp>
 
+#include "frame/boundary.h"
 #include "frame/errors.h"
-#include "frame/guard.h"
-#include "frame/parse_error_handler.h"
-#include "frame/runtime.h"
 #include "xdom/compact_document.h"
 #include "xdom/guarded_parser.h"
 #include "xdom/handle.h"
+#include "xdom/parse_error_handler.h"
 
 using namespace xercesc;
 
@@ -24,6 +23,9 @@ namespace qv {
 namespace {
 
 constexpr char kMemoryBufferId[] = "QVXMLMemoryBufferID";
+
+constexpr ExportOptions kParseOptions =
+    domExport("XDOMParse").starts(Runtime::Xml).fallsBackTo(Error::ParseDomError);
 
 // What a parse at open makes of a document (the DOM comes later: parseKept).
 enum class Form {
@@ -150,7 +152,7 @@ int parseKept(QvHandle_* h) {
     try {
         status = runParse(*parser, *handler, *keptInput(*h->compact), h->compact->bytes.size());
     } catch (const ParseLimitExceeded&) {
-        status = handler->lastError() ? handler->lastError() : 30;
+        status = handler->lastError() ? handler->lastError() : codeOf(Error::ParseFatalError);
     }
     if (status != 0) return status;
     h->errorHandler = std::move(handler);
@@ -160,10 +162,10 @@ int parseKept(QvHandle_* h) {
 }
 
 // The common step of Open and Validate: on success the handle holds the document in
-// the form asked for.
-void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNamespaceSchema,
-               const char* schemaLocations, Form form) {
-    h->parseStatus = 0;
+// the form asked for. Returns the parse status (0: parsed).
+int parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNamespaceSchema,
+              const char* schemaLocations, Form form) {
+    int status = 0;
     h->errorHandler = std::make_unique<ParseErrorHandler>();
     auto parser = makeParser(*h->errorHandler, noNamespaceSchema, schemaLocations);
     std::unique_ptr<CompactDocument> compact;
@@ -181,19 +183,20 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
             builder = std::make_unique<CompactTreeBuilder>(*compact->tree, size);
             parser->buildCompact(builder.get());
         }
-        h->parseStatus = runParse(*parser, *h->errorHandler, *input, size);
+        status = runParse(*parser, *h->errorHandler, *input, size);
     } catch (const ParseLimitExceeded&) {
-        h->parseStatus = h->errorHandler->lastError() ? h->errorHandler->lastError() : 30;
+        status = h->errorHandler->lastError() ? h->errorHandler->lastError()
+                                              : codeOf(Error::ParseFatalError);
     } catch (const CompactTreeBuilder::TooLarge&) {
-        h->parseStatus = h->errorHandler->lastError();
-        tooLarge = h->parseStatus == 0;
+        status = h->errorHandler->lastError();
+        tooLarge = status == 0;
     } catch (...) {
-        h->parseStatus = reportCaught({"XDOMParse", 1});
+        status = reportCaught(kParseOptions);
     }
-    if (h->parseStatus != 0 || form == Form::None) {
+    if (status != 0 || form == Form::None) {
         parser.reset();  // with whatever tree was built
         h->errorHandler.reset();
-        return;
+        return status;
     }
     // The scan leaves the encoding facts on the parser's (otherwise empty) document.
     builder->finish();
@@ -202,10 +205,8 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
     parser.reset();
     h->errorHandler.reset();
     h->compact = std::move(compact);
-    if (tooLarge) {
-        // More than the compact tree can index: the document is held as a DOM.
-        h->parseStatus = parseKept(h);
-    }
+    // More than the compact tree can index: the document is held as a DOM.
+    return tooLarge ? parseKept(h) : 0;
 }
 
 }  // namespace
@@ -225,18 +226,14 @@ void requireDom(QvHandle_* h) {
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    return qv::guardDom<QvHandle>({"XDOMParse", 1}, nullptr, [&]() -> QvHandle {
+    return qv::callExport<QvHandle>(qv::kParseOptions, nullptr, [&]() -> QvHandle {
         std::unique_ptr<QvHandle_> h(new QvHandle_);
         h->isDocument = true;
         h->docHandle = h.get();
-        qv::parseInto(h.get(), source, inMemory != 0, nullptr, nullptr, qv::Form::Compact);
-        if (h->parseStatus != 0) {
-            qv::setDomStatus(h->parseStatus);
+        const int status =
+            qv::parseInto(h.get(), source, inMemory != 0, nullptr, nullptr, qv::Form::Compact);
+        if (status != 0) {
+            qv::setDomStatus(status);
             return nullptr;
         }
         return h.release();
@@ -245,19 +242,13 @@ QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
 
 QVXML_API int QV_XDOMValidate(const char* source, int inMemory, const char* noNamespaceSchema,
                               const char* schemaLocations) {
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return 17;
-    }
-    return qv::guardDom<int>({"XDOMParse", 1}, 1, [&]() -> int {
+    return qv::callStatusExport(qv::kParseOptions, [&] {
         QvHandle_ h;
         h.isDocument = true;
         h.docHandle = &h;
-        qv::parseInto(&h, source, inMemory != 0, noNamespaceSchema, schemaLocations,
-                      qv::Form::None);
-        if (h.parseStatus != 0) qv::setDomStatus(h.parseStatus);
-        return qv::domStatus();
+        const int status = qv::parseInto(&h, source, inMemory != 0, noNamespaceSchema,
+                                         schemaLocations, qv::Form::None);
+        if (status != 0) qv::setDomStatus(status);
     });
 }
 

@@ -22,7 +22,7 @@
 
 #include "xdom/compact_tree.h"
 #include "xdom/serialize.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xmap/compiled_path.h"
 
 namespace qv {
@@ -91,7 +91,7 @@ public:
 
     bool markup(Node n, const XMLCh* encoding, std::string& out) const {
         std::string text;
-        if (!serializeNode(n, nullptr, nullptr, encoding, nullptr, nullptr, &text)) return false;
+        if (!serializeNode(n, encoding, nullptr, nullptr, &text)) return false;
         out += text;
         return true;
     }

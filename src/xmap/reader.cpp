@@ -286,7 +286,7 @@ private:
                 } catch (const std::bad_alloc&) {
                     // One record too large for the memory left is lost, not the walk.
                     settings_.buffer->begin();
-                    report(3004);
+                    report(Error::OutOfMemory);
                 }
                 if (!t.children.empty()) readTables(t.children, node);
             }
