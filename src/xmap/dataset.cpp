@@ -1,5 +1,5 @@
 // The mapping dataset exports: QV_XMAPOpen, QV_XMAPClose, QV_XMAPReadNext,
-// QV_XMAPWriteNext, QV_XMAPSetOption.
+// QV_XMAPWriteNext, QV_XMAPSetOption (QV_XMAPGetInfo and QV_XMAPToDOM: output.cpp).
 #include "xmap/dataset.h"
 
 #include <cstring>
@@ -130,6 +130,7 @@ QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
             qv::report(3013, table ? table : "");
             return -1;
         }
+        if (ds->writing) ds->writing->settle();  // records written are read in queue order
         qv::RecordQueue& queue = map->records;
         const uint32_t current = queue.cursor;
         if (current == qv::kNoRecord) return QV_END_OF_TABLE;
@@ -162,16 +163,11 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
             return -1;
         }
         if (length <= 0) return 0;
-        // Arrival order under the parent map's last record.
-        const uint32_t parent =
-            map->parent ? map->parent->records.lastQueued() : qv::kNoRecord;
-        try {
-            map->records.append(record, static_cast<size_t>(length), parent);
-        } catch (const std::bad_alloc&) {
-            qv::report(3004);
-            return -1;
-        }
-        return 0;
+        if (!ds->writing) ds->writing = std::make_unique<qv::WriteQueues>(ds->model);
+        const size_t n = static_cast<size_t>(length);
+        const bool queued = ds->model.cascade ? ds->writing->queueInArrivalOrder(*map, record, n)
+                                              : ds->writing->queueByKeys(*map, record, n);
+        return queued ? 0 : -1;
     });
 }
 
