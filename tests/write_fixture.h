@@ -66,6 +66,7 @@ inline qvhost::ReferenceHost& installHost(const std::vector<DictColumn>& columns
 
 // The document of a handle as compact text without a declaration.
 inline std::string compact(QvHandle h) {
+    Q_XMLResetErrMsg();  // a code left in the error state would fail the write
     QvDocSettings out{};
     std::strcpy(out.lineEnd, "LF");
     const char* text = QV_XDOMWrite(h, &out, nullptr);
