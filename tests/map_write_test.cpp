@@ -388,6 +388,21 @@ TEST(ToDom, OneDocumentPerDatasetKeptAliveByItsHandles) {
     QV_XDOMClose(second);
 }
 
+// An extraction file read at open becomes mode 12: the records read and those
+// written after are built into a new document.
+TEST(ToDom, ExtractionFileReadAtOpenThenWritten) {
+    installHost({{"ORDERS", "ID", 0, 0, ""}, {"ORDERS", "CUSTNO", 1, 0, ""}});
+    Dataset d(R"(<QVXML_extraction>
+      <file_extraction start="/ORDERS/ORDER" dictionary="ORDERS" null="NULL" by_name="ON"/>
+      <field_extraction field="ID" path="@id"/>
+      <field_extraction field="CUSTNO" path="@cust"/>
+    </QVXML_extraction>)",
+              QV_XMAP_READ, "<ORDERS xmlns='urn:o'><ORDER id='1' cust='c1'/><ORDER id='2'/></ORDERS>");
+    EXPECT_EQ(d.write(nullptr, "3|c3"), 0);
+    EXPECT_EQ(d.xml(), "<ORDERS><ORDER cust=\"c1\" id=\"1\"/><ORDER id=\"2\"/>"
+                       "<ORDER cust=\"c3\" id=\"3\"/></ORDERS>");
+}
+
 // ---- Description -------------------------------------------------------------------
 
 TEST(GetInfo, DescribesMapsKeysAndActions) {

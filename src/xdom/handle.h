@@ -64,8 +64,9 @@ struct QvHandle_ {
 
     qv::HostText resultText;             // last text handed to the host through this handle
 
-    // The memory manager a parsed tree lives on. Documents cloned from the tree are
-    // made on the same manager, so their handles share it too.
+    // What the tree lives on, shared: the memory manager of a parsed tree (documents
+    // cloned from it are made on the same manager, so their handles share it too),
+    // or a document built by QV_XMAPToDOM, shared with its dataset.
     std::shared_ptr<void> documentMemory;
 
     std::unique_ptr<qv::ParseErrorHandler> errorHandler;         // parsed documents only

@@ -65,6 +65,20 @@ WriteQueues::WriteQueues(MappingModel& model) : model_(model) {
         tables_[seq]->orderCount = m.orderColumns.size();
         return true;
     });
+    // Records already queued (read at open from an extraction file) stand in
+    // arrival order: the queue is a sort only if they happen to be in key order.
+    for (auto& t : tables_) {
+        if (!t) continue;
+        const RecordQueue& q = t->map->records;
+        for (uint32_t i = 0; i < q.size(); ++i) {
+            takeKeys(*t, q.text(i));
+            if (i > 0 && compare(*t->map, i, i - 1) < 0) t->literal = true;
+        }
+        if (!q.empty() && !t->literal) {
+            t->first = q.first();
+            t->last = q.tail();
+        }
+    }
 }
 
 WriteQueues::~WriteQueues() = default;
@@ -103,6 +117,7 @@ void WriteQueues::dropKeys(Table& t, uint32_t index) {
 
 int WriteQueues::compare(const TableClassMap& map, uint32_t a, uint32_t b) const {
     const Table& t = table(map);
+    if (t.orderCount == 0) return 0;
     const OrderKey* ka = &t.keys[static_cast<std::size_t>(a) * t.orderCount];
     const OrderKey* kb = &t.keys[static_cast<std::size_t>(b) * t.orderCount];
     for (std::size_t i = 0; i < t.orderCount; ++i) {
