@@ -121,6 +121,48 @@ TEST(WriteRoundTrip, DetailsBelowTheKeyValueElementWriteBack) {
     }
 }
 
+// A key into subvalues: each child record goes into the s-th subvalue element of
+// the v-th value element its key was found in.
+TEST(WriteRoundTrip, ChildrenKeyedIntoSubvaluesWriteBackInReverse) {
+    installHost({{"ORD", "ID", 0, 0, ""},
+                 {"ORD", "PART_IDS", 1, 1, ""},
+                 {"PRT", "ID", 0, 0, ""},
+                 {"PRT", "PART", 1, 0, ""},
+                 {"PRT", "NOTE", 2, 0, ""}});
+    const std::string mapping = R"(<QVXMAP>
+  <TABLECLASSMAP MapName="O" TableName="ORD" StartNode="/ORDERS/ORDER">
+    <GenerateID Column="ID"/>
+    <ColumnMap Column="PART_IDS" Node="LINES/LINE,PARTS/PART,@id"/>
+    <TableMap MapName="P" Node="LINES/LINE/PARTS/PART"/>
+  </TABLECLASSMAP>
+  <TABLECLASSMAP MapName="P" TableName="PRT" StartNode="LINES/LINE/PARTS/PART">
+    <GenerateID Column="ID"/>
+    <ColumnMap Column="NOTE" Node="@note"/>
+  </TABLECLASSMAP>
+  <RelatedTable>
+    <MapParentKey TableName="ORD" Column="PART_IDS" KeyGenerate="NO"/>
+    <MapChildKey TableName="PRT" Column="PART"/>
+  </RelatedTable>
+</QVXMAP>)";
+    const char* const document =
+        "<ORDERS><ORDER><LINES>"
+        "<LINE><PARTS><PART id=\"a\" note=\"1\"/><PART id=\"b\" note=\"2\"/></PARTS></LINE>"
+        "<LINE><PARTS><PART id=\"c\" note=\"3\"/></PARTS></LINE>"
+        "</LINES></ORDER></ORDERS>";
+    Records orders, parts;
+    {
+        Dataset in(mapping, QV_XMAP_READ, document);
+        orders = in.read("ORD");
+        parts = in.read("PRT");
+    }
+    ASSERT_EQ(orders, (Records{"0|a}b]c"}));
+    ASSERT_EQ(parts, (Records{"0|a|1", "1|b|2", "2|c|3"}));
+    Dataset out(mapping);
+    out.writeAll("ORD", orders);
+    out.writeAll("PRT", Records(parts.rbegin(), parts.rend()));
+    EXPECT_EQ(out.xml(), document);
+}
+
 // ---- Queueing ----------------------------------------------------------------
 
 // One top-level table of repeating records ordered by SEQ.
@@ -160,6 +202,18 @@ TEST_F(Ordering, NumbersFirstThenBytesEqualKeysInArrivalOrder) {
         }
         EXPECT_EQ(names, c.order) << c.name << ": " << xml;
     }
+}
+
+// Records queued at the end with Cascade, out of key order, and then by their keys:
+// the ordered insert walks the queue as it stands.
+TEST_F(Ordering, OrderedInsertIntoAQueueCascadeLeftUnsorted) {
+    Dataset d(mapping);
+    QV_XMAPSetOption(d.ds, QV_XMAP_OPT_CASCADE, 1);
+    d.writeAll("T", {"|5|five", "|3|three"});
+    QV_XMAPSetOption(d.ds, QV_XMAP_OPT_CASCADE, 0);
+    d.writeAll("T", {"|4|four", "|9|nine"});
+    EXPECT_EQ(d.xml(), "<R><E n=\"four\" s=\"4\"/><E n=\"five\" s=\"5\"/><E n=\"three\" s=\"3\"/>"
+                       "<E n=\"nine\" s=\"9\"/></R>");
 }
 
 // Parent P (NO, CUST as keys), child C; grandparent G above P for the key
