@@ -7,6 +7,7 @@
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/dom/DOMText.hpp>
+#include <xercesc/dom/impl/DOMCasts.hpp>
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
@@ -66,6 +67,17 @@ private:
         return nullptr;
     }
 
+    // Appends a node made a moment ago. Below an element the checks of appendChild
+    // cannot fail (a new element or text, no ranges on a new document), so the node
+    // is linked in directly, as the parser does; the document node keeps its check
+    // of a single document element.
+    void append(DOMNode* parent, DOMNode* child) {
+        if (parent->getNodeType() == DOMNode::ELEMENT_NODE)
+            castToParentImpl(parent)->appendChildFast(child);
+        else
+            parent->appendChild(child);
+    }
+
     // The namespace declarations of the mapping, on the first element made: the
     // default namespace, and every prefix that some path uses.
     void declareNamespaces(DOMElement* element) {
@@ -89,7 +101,7 @@ private:
         try {
             DOMElement* element =
                 document_->createElementNS(step.uri ? step.uri.get() : u"", step.qualified.get());
-            parent->appendChild(element);
+            append(parent, element);
             if (!*settings_.namespacesWritten) declareNamespaces(element);
             return element;
         } catch (const DOMException&) {
@@ -185,7 +197,7 @@ private:
                 case Kind::Text:
                 case Kind::XmlData:
                     // "xmldata()" is written as text too: the value is not parsed.
-                    node->appendChild(document_->createTextNode(text.get()));
+                    append(node, document_->createTextNode(text.get()));
                     break;
                 case Kind::Attribute: {
                     if (node->getNodeType() != DOMNode::ELEMENT_NODE) break;
@@ -198,7 +210,7 @@ private:
                 }
                 default:
                     if (DOMNode* element = makeElement(node, last))
-                        element->appendChild(document_->createTextNode(text.get()));
+                        append(element, document_->createTextNode(text.get()));
                     break;
             }
         } catch (const DOMException&) {
