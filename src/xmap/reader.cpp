@@ -14,6 +14,7 @@
 #include "frame/errors.h"
 #include "xdom/serialize.h"
 #include "xdom/transcode.h"
+#include "xmap/step_match.h"
 
 using namespace xercesc;
 
@@ -40,18 +41,13 @@ struct TablePlan {
     std::vector<TablePlan> children;
 };
 
-bool sameUri(const XMLCh* a, const XMLCh* b) {
-    if (!a || !*a) return !b || !*b;
-    return b && XMLString::equals(a, b);
-}
-
 
 class Reader {
 public:
     Reader(MappingModel& model, const ReadSettings& settings)
         : model_(model),
           settings_(settings),
-          ignoreNamespaces_(model.ignoreNameSpace != 0),
+          match_(model.ignoreNameSpace != 0),
           emptyIsNull_(model.emptyStringIsNull != 0) {}
 
     void run(DOMNode* start) {
@@ -86,24 +82,9 @@ private:
 
     // ---- Name matching and moves ---------------------------------------------
 
-    bool matches(const DOMNode* node, const Step& step) const {
-        const XMLCh* local = node->getLocalName();
-        if (!local) local = node->getNodeName();  // a node made without namespaces
-        if (!XMLString::equals(local, step.local.get())) return false;
-        return ignoreNamespaces_ || sameUri(node->getNamespaceURI(), step.uri.get());
-    }
-
-    DOMNode* firstChild(DOMNode* node, const Step& step) const {
-        for (DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling())
-            if (c->getNodeType() == DOMNode::ELEMENT_NODE && matches(c, step)) return c;
-        return nullptr;
-    }
-
-    DOMNode* nextSibling(DOMNode* node, const Step& step) const {
-        for (DOMNode* c = node->getNextSibling(); c; c = c->getNextSibling())
-            if (c->getNodeType() == DOMNode::ELEMENT_NODE && matches(c, step)) return c;
-        return nullptr;
-    }
+    bool matches(const DOMNode* node, const Step& step) const { return match_.matches(node, step); }
+    DOMNode* firstChild(DOMNode* node, const Step& step) const { return match_.firstChild(node, step); }
+    DOMNode* nextSibling(DOMNode* node, const Step& step) const { return match_.nextSibling(node, step); }
 
     // One inner step from `node`; null when it leads nowhere.
     DOMNode* move(DOMNode* node, const Step& step) const {
@@ -344,7 +325,7 @@ private:
 
     MappingModel& model_;
     const ReadSettings& settings_;
-    const bool ignoreNamespaces_;
+    const StepMatcher match_;
     const bool emptyIsNull_;
     std::string scratch_;  // NUL-terminated input of the host's conversion
 };

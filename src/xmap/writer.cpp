@@ -8,11 +8,11 @@
 #include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/dom/DOMText.hpp>
 #include <xercesc/dom/impl/DOMCasts.hpp>
-#include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include "qvxml.h"
 #include "xdom/transcode.h"
+#include "xmap/step_match.h"
 
 using namespace xercesc;
 
@@ -21,18 +21,13 @@ namespace {
 
 using Kind = PathStep::Kind;
 
-bool sameUri(const XMLCh* a, const XMLCh* b) {
-    if (!a || !*a) return !b || !*b;
-    return b && XMLString::equals(a, b);
-}
-
 class Writer {
 public:
     Writer(MappingModel& model, DOMDocument* document, const WriteSettings& settings)
         : model_(model),
           document_(document),
           settings_(settings),
-          ignoreNamespaces_(model.ignoreNameSpace != 0),
+          match_(model.ignoreNameSpace != 0),
           emptyIsNull_(model.emptyStringIsNull != 0),
           dateFormat_(cstr(model.dateFormat)) {}
 
@@ -46,25 +41,12 @@ public:
 private:
     // ---- Elements ------------------------------------------------------------
 
-    bool matches(const DOMNode* node, const PathStep& step) const {
-        if (node->getNodeType() != DOMNode::ELEMENT_NODE) return false;
-        const XMLCh* local = node->getLocalName();
-        if (!local) local = node->getNodeName();
-        if (!XMLString::equals(local, step.local.get())) return false;
-        return ignoreNamespaces_ || sameUri(node->getNamespaceURI(), step.uri.get());
-    }
-
     DOMNode* firstChild(DOMNode* node, const PathStep& step) const {
-        for (DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling())
-            if (matches(c, step)) return c;
-        return nullptr;
+        return match_.firstChild(node, step);
     }
-
+    // The next same-named sibling; none when the path's last step names no element.
     DOMNode* nextSibling(DOMNode* node, const PathStep* step) const {
-        if (!step) return nullptr;
-        for (DOMNode* c = node->getNextSibling(); c; c = c->getNextSibling())
-            if (matches(c, *step)) return c;
-        return nullptr;
+        return step ? match_.nextSibling(node, *step) : nullptr;
     }
 
     // Appends a node made a moment ago. Below an element the checks of appendChild
@@ -115,7 +97,7 @@ private:
         if (n < 1) n = 1;
         DOMNode* last = nullptr;
         for (DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling()) {
-            if (!matches(c, step)) continue;
+            if (c->getNodeType() != DOMNode::ELEMENT_NODE || !match_.matches(c, step)) continue;
             last = c;
             if (--n == 0) return c;
         }
@@ -312,7 +294,7 @@ private:
     MappingModel& model_;
     DOMDocument* document_;
     const WriteSettings& settings_;
-    const bool ignoreNamespaces_;
+    const StepMatcher match_;
     const bool emptyIsNull_;
     const char* dateFormat_;
     std::string value_;    // the value being put, NUL-terminated
