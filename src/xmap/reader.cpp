@@ -9,7 +9,6 @@
 
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/DOMNode.hpp>
-#include <xercesc/util/XMLString.hpp>
 
 #include "frame/errors.h"
 #include "xdom/serialize.h"
