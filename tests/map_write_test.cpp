@@ -63,6 +63,15 @@ TEST_F(OrdersExample, LinesPushedInReverseLandInTheirOwnValueElements) {
     Records reversed(lines.rbegin(), lines.rend());
     out.writeAll("ORDER_LINES", reversed);
     EXPECT_EQ(out.xml(), kOrdersWritten);
+
+    // With Cascade each line goes under the order written last, at its key's value.
+    Dataset cascade(mapping);
+    QV_XMAPSetOption(cascade.ds, QV_XMAP_OPT_CASCADE, 1);
+    cascade.writeAll("ORDERS", {orders[0]});
+    cascade.writeAll("ORDER_LINES", {lines[1], lines[0]});
+    cascade.writeAll("ORDERS", {orders[1]});
+    cascade.writeAll("ORDER_LINES", {lines[2]});
+    EXPECT_EQ(cascade.xml(), kOrdersWritten);
 }
 
 // The depth example: detail records two levels below the multivalued key's element
