@@ -144,7 +144,7 @@ std::u16string u16(const XMLCh* text) { return text ? std::u16string(text) : u"<
 // The compiled form both roads follow: step kinds, local names, prefix URIs and
 // the last step read as a node or as a value.
 TEST_F(Paths, CompiledStepsResolvePrefixesAndLastStepKinds) {
-    ASSERT_TRUE(qv::initXmlRuntime());
+    ASSERT_TRUE(qv::startRuntime(qv::Runtime::Xml));
     qv::HostTranscoder toXml;
     using K = qv::PathStep::Kind;
     qv::CompiledPath value =

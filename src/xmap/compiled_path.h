@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 namespace qv {
 

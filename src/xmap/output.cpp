@@ -1,17 +1,14 @@
 // What a dataset gives beyond records: QV_XMAPGetInfo (the mapping description)
 // and QV_XMAPToDOM (the document built from the records written).
-#include <cstring>
 #include <memory>
 #include <string>
 
 #include <xercesc/dom/DOMDocument.hpp>
-#include <xercesc/dom/DOMImplementation.hpp>
-#include <xercesc/dom/impl/DOMDocumentImpl.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 
+#include "frame/boundary.h"
 #include "frame/errors.h"
-#include "frame/guard.h"
 #include "xdom/handle.h"
+#include "xdom/new_document.h"
 #include "xmap/dataset.h"
 #include "xmap/describe.h"
 #include "xmap/writer.h"
@@ -21,25 +18,11 @@ using namespace xercesc;
 namespace qv {
 namespace {
 
-// A new empty document with the declaration the settings record asks for:
-// version "1.0", the record's encoding name (local code page; empty: none) and
-// its standalone flag.
+// The output document: the settings record's declaration, version "1.0".
 std::shared_ptr<DOMDocument> newOutputDocument(const QvDocSettings* settings) {
-    std::shared_ptr<DOMDocument> document(
-        DOMImplementation::getImplementation()->createDocument(XMLPlatformUtils::fgMemoryManager),
-        [](DOMDocument* d) { d->release(); });
+    std::shared_ptr<DOMDocument> document = newDocument(settings);
     static const XMLCh kVersion[] = u"1.0";
-    document->setXmlVersion(kVersion);
-    if (settings) {
-        const std::string encoding(settings->docEncoding,
-                                   strnlen(settings->docEncoding, sizeof settings->docEncoding));
-        if (!encoding.empty()) {
-            XmlText name = fromLocalText(encoding.c_str());
-            if (auto* impl = dynamic_cast<DOMDocumentImpl*>(document.get()))
-                impl->setXmlEncoding(name.get());
-        }
-        document->setXmlStandalone(settings->standalone != 0);
-    }
+    if (document) document->setXmlVersion(kVersion);
     return document;
 }
 
@@ -49,7 +32,7 @@ std::shared_ptr<DOMDocument> newOutputDocument(const QvDocSettings* settings) {
 extern "C" {
 
 QVXML_API int QV_XMAPGetInfo(QvDataset ds, char** description) {
-    return qv::guardMap<int>(-1, [&]() -> int {
+    return qv::callExport<int>(qv::mapExport(), -1, [&]() -> int {
         if (!ds->description) {
             ds->work.begin();
             qv::describeMapping(ds->model, ds->marks, ds->work.text());
@@ -61,13 +44,18 @@ QVXML_API int QV_XMAPGetInfo(QvDataset ds, char** description) {
 }
 
 QVXML_API QvHandle QV_XMAPToDOM(QvDataset ds, const QvDocSettings* settings) {
-    return qv::guardMap<QvHandle>(nullptr, [&]() -> QvHandle {
+    const auto options = qv::mapExport().starts(qv::Runtime::Xml);
+    return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
         if (ds->mode == QV_XMAP_READ) {
-            qv::report(3058);
+            qv::report(qv::Error::ReadOnlyMapping);
             return nullptr;
         }
         if (!ds->document) {
             ds->output = qv::newOutputDocument(settings);
+            if (!ds->output) {
+                qv::report(qv::Error::OutOfMemory);
+                return nullptr;
+            }
             ds->document = ds->output.get();
             ds->namespacesWritten = false;
             if (ds->writing) ds->writing->settle();
@@ -78,11 +66,9 @@ QVXML_API QvHandle QV_XMAPToDOM(QvDataset ds, const QvDocSettings* settings) {
             // A failed build leaves the partial document with the dataset.
             if (!qv::buildDocument(ds->model, ds->document, write)) return nullptr;
         }
-        std::unique_ptr<QvHandle_> h(qv::makeDocumentHandle(ds->document, false));
         // The handle keeps the built document alive for as long as it lives; a
         // document taken from the input handle stays that handle's.
-        h->documentMemory = ds->output;
-        return h.release();
+        return qv::makeSharedDocumentHandle(ds->document, ds->output);
     });
 }
 

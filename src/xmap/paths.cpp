@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <strings.h>
 
 #include "frame/errors.h"
 
@@ -48,7 +47,7 @@ void removeBlanks(std::string& path) {
 bool checkPrefixes(std::string& path, MappingModel& model) {
     if (path.find(':') == std::string::npos) return true;
     if (model.ignoreNameSpace) {
-        report(3015);
+        report(Error::NamespaceWhileIgnored);
         return false;
     }
     std::size_t begin = 0;  // first byte of the current prefix
@@ -60,13 +59,13 @@ bool checkPrefixes(std::string& path, MappingModel& model) {
             std::string prefix = path.substr(begin, i - begin);
             begin = i + 1;
             if (prefix.empty()) {
-                report(3017, path.c_str());
+                report(Error::EmptyNamespace, path.c_str());
                 return false;
             }
             if (prefix[0] == '@') prefix.erase(0, 1);
             NameSpaceEntry* entry = findNamespace(model, prefix.c_str(), false);
             if (!entry) {
-                report(3018, prefix.c_str());
+                report(Error::UndefinedNamespace, prefix.c_str());
                 return false;
             }
             entry->referenced = true;
@@ -87,7 +86,7 @@ bool setColumnPath(MapColumn& column, std::string path, MappingModel& model,
 
     bool bad = false;
     if (c3 != std::string::npos && c3 + 1 < path.size()) {
-        report(3031);
+        report(Error::TooManyCommas);
         bad = true;
     } else {
         column.part1 = path.substr(0, c1);
@@ -99,12 +98,12 @@ bool setColumnPath(MapColumn& column, std::string path, MappingModel& model,
             if (c2 != std::string::npos && c2 + 1 < path.size()) column.part3 = path.substr(c2 + 1);
         }
         if ((endsLevel(column.part1) && column.part2) || (endsLevel(column.part2) && column.part3)) {
-            report(3030);
+            report(Error::TerminalStepNotLast);
             bad = true;
         }
     }
     if (bad) {
-        report(3029, path.c_str(), origin.attribute, origin.word,
+        report(Error::InvalidMapPath, path.c_str(), origin.attribute, origin.word,
                column.name ? column.name->c_str() : "");
         return false;
     }
@@ -119,11 +118,11 @@ bool normaliseStartPath(std::string& path, MappingModel& model) {
 bool normaliseExtractionStart(std::string& path, MappingModel& model) {
     if (!normaliseStartPath(path, model)) return false;
     if (path.empty() || path[0] != '/') {
-        report(3027);
+        report(Error::StartPathNotRooted);
         return false;
     }
     if (path.find('@') != std::string::npos) {
-        report(3028);
+        report(Error::AttributeInStartPath);
         return false;
     }
     return true;
@@ -152,7 +151,7 @@ bool deriveForMap(TableClassMap& map) {
             levels.multiPath = &*p->part1;
             levels.n = countSlashesAfter(*map.startPath, p->part1->size());
         } else if (!startsWith(*p->part1, *levels.multiPath)) {
-            report(3056, shown(map.tableName));
+            report(Error::ForeignKeyPathsDiffer, shown(map.tableName));
             return false;
         }
         k->kind = ColumnKind::ChildKeyMulti;
@@ -164,7 +163,7 @@ bool deriveForMap(TableClassMap& map) {
             levels.subPath = &*p->part2;
             levels.m = countSlashesAfter(*map.startPath, p->part1->size() + 1 + p->part2->size());
         } else if (!startsWith(*p->part2, *levels.subPath)) {
-            report(3056, shown(map.tableName));
+            report(Error::ForeignKeyPathsDiffer, shown(map.tableName));
             return false;
         }
         k->part2 = climb(levels.m, *p->part3);
@@ -183,10 +182,6 @@ bool deriveKeyPaths(MappingModel& model) {
 }
 
 namespace {
-
-bool isWord(const char* p, std::size_t n, const char* word) {
-    return std::strlen(word) == n && strncasecmp(p, word, n) == 0;
-}
 
 // An element or attribute name, optionally prefixed: local name, the prefix's
 // URI (exact match on the prefix; none when undeclared) and the name as written.
@@ -227,9 +222,9 @@ CompiledPath compilePath(const Text& text, PathUse use, const MappingModel& mode
         const bool last = !slash;
         PathStep step;
         if (last && use == PathUse::Value) {
-            if (isWord(p, n, "text()"))
+            if (equalsNoCase(std::string_view(p, n), "text()"))
                 step.kind = PathStep::Kind::Text;
-            else if (isWord(p, n, "xmldata()"))
+            else if (equalsNoCase(std::string_view(p, n), "xmldata()"))
                 step.kind = PathStep::Kind::XmlData;
             else if (n > 0 && p[0] == '@')
                 step = nameStep(p + 1, n - 1, PathStep::Kind::Attribute, model, toXml);

@@ -4,15 +4,14 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <strings.h>
 #include <vector>
 
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "frame/errors.h"
+#include "frame/transcode.h"
 #include "xdom/serialize.h"
-#include "xdom/transcode.h"
 #include "xmap/step_match.h"
 
 using namespace xercesc;
@@ -186,8 +185,7 @@ private:
             case Kind::Text: return elementText(node, out);
             case Kind::XmlData: {
                 std::string markup;
-                if (!serializeNode(node, nullptr, nullptr, settings_.xmldataEncoding, nullptr,
-                                   nullptr, &markup))
+                if (!serializeNode(node, settings_.xmldataEncoding, nullptr, nullptr, &markup))
                     return false;
                 out += markup;
                 return true;
@@ -315,7 +313,7 @@ private:
                 } catch (const std::bad_alloc&) {
                     // One record too large for the memory left is lost, not the walk.
                     settings_.buffer->begin();
-                    report(3004);
+                    report(Error::OutOfMemory);
                 }
                 if (!t.children.empty()) readTables(t.children, node);
             }

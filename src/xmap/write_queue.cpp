@@ -368,7 +368,7 @@ bool WriteQueues::queueInArrivalOrder(TableClassMap& map, const char* record,
         }
     } catch (const std::bad_alloc&) {
         if (map.records.size() == x) dropKeys(t, x);
-        report(3004);
+        report(Error::OutOfMemory);
         return false;
     }
     return true;
@@ -385,7 +385,7 @@ bool WriteQueues::queueByKeys(TableClassMap& map, const char* record, std::size_
         Position at{kNoRecord, 0, 0};
         if (map.parent && !findParent(map, copy_.c_str(), parent, at)) {
             dropKeys(t, x);
-            report(3052);
+            report(Error::ParentRecordMissing);
             return false;
         }
         store(t, copy_.data(), length, parent, true);
@@ -396,7 +396,7 @@ bool WriteQueues::queueByKeys(TableClassMap& map, const char* record, std::size_
         }
     } catch (const std::bad_alloc&) {
         if (map.records.size() == x) dropKeys(t, x);
-        report(3004);
+        report(Error::OutOfMemory);
         return false;
     }
     return true;

@@ -11,7 +11,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "qvxml.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xmap/step_match.h"
 
 using namespace xercesc;
