@@ -72,6 +72,7 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
     parser->setErrorHandler(h->errorHandler.get());
     if (noNamespaceSchema) parser->setExternalNoNamespaceSchemaLocation(noNamespaceSchema);
     if (schemaLocations) parser->setExternalSchemaLocation(schemaLocations);
+    parser->trustSchemaLocations(noNamespaceSchema, schemaLocations);
 
     h->parseStatus = parseSource(*parser, *h->errorHandler, source, inMemory);
     if (h->parseStatus != 0) {
