@@ -146,6 +146,8 @@ bool insideAllowed(const std::string& path) {
     return false;
 }
 
+const char kAbsoluteOutside[] = "absolute paths are read only inside the folders the host allows";
+
 ResourceDecision refuse(const char* why) {
     ResourceDecision d;
     d.refusal = why;
@@ -213,7 +215,7 @@ ResourceDecision decideResource(const std::string& reference, const std::string&
         absolute ? path : (folder.empty() ? std::string() : folder + "/" + path);
     // Decided on the name first, so that nothing outside is even looked at.
     if (!besideBase && (candidate.empty() || !insideAllowed(lexicalPath(candidate)))) {
-        if (absolute) return refuse("absolute paths are read only inside the folders the host allows");
+        if (absolute) return refuse(kAbsoluteOutside);
         if (hasParentStep(path)) return refuse("'..' leads out of the folder of the file that names it");
         return refuse("it is not named relative to a local folder that may be read");
     }
@@ -242,9 +244,15 @@ ResourceDecision decideWithin(const std::string& uri, const std::string& folder)
     } else if (!scheme.empty()) {
         return refuse("only local files are read, never the network");
     }
-    if (path.empty() || folder.empty() || folder == "/") return decideResource(path, "");
+    const bool confined = !folder.empty() && folder != "/";
+    if (path.empty() || (path[0] != '/' && !confined)) return refuse("it is not named relative to a local folder that may be read");
     const std::string lexical = lexicalPath(path[0] == '/' ? path : folder + "/" + path);
-    if (!inside(lexical, folder)) return decideResource(lexical, "");
+    if (!confined || !inside(lexical, folder)) {
+        ResourceDecision d = decideResource(lexical, "");
+        if (d.refusal == kAbsoluteOutside)
+            d.refusal = "it lies outside the folder of the stylesheet and the folders the host allows";
+        return d;
+    }
     // Inside the folder by its name: decided as a plain relative path from there.
     return decideResource(lexical.substr(folder.size() + 1), folder + "/-");
 }
