@@ -317,6 +317,16 @@ TEST_F(ExternalResources, StylesheetsNamingResourcesOutsideAreRefused) {
     for (int i = 0; i < 20000; ++i) deep += "<e>";
     for (int i = 0; i < 20000; ++i) deep += "</e>";
     folder.write("deep.xsl", stylesheet("<xsl:template match='/'>" + deep + "</xsl:template>"));
+    // Every level imports both stylesheets of the next: 2^13 reads for Xalan.
+    for (int level = 0; level <= 12; ++level) {
+        const std::string next = std::to_string(level + 1);
+        const std::string imports = level == 12 ? std::string() :
+            "<xsl:import href='a" + next + ".xsl'/><xsl:import href='b" + next + ".xsl'/>";
+        for (const char* name : {"a", "b"})
+            folder.write(name + std::to_string(level) + ".xsl",
+                         "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>" +
+                             imports + "</xsl:stylesheet>");
+    }
     const std::string bombStylesheet =
         bomb("xsl:stylesheet") + stylesheet("<xsl:template match='/'>&i;</xsl:template>");
     folder.write("bomb.xsl", bombStylesheet);
@@ -356,6 +366,8 @@ TEST_F(ExternalResources, StylesheetsNamingResourcesOutsideAreRefused) {
         {"included stylesheet nested 20,000 deep", stylesheet("<xsl:import href='deep.xsl'/>"), 1,
          "stylesheet refused: elements are nested deeper than 1000 levels"},
         {"included entity bomb", stylesheet("<xsl:include href='bomb.xsl'/>"), 1, "entity expansion"},
+        {"imports doubling at every level", stylesheet("<xsl:include href='a0.xsl'/>"), 1,
+         "stylesheet refused: it includes and imports more than 1000 stylesheets"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -408,6 +420,56 @@ TEST_F(ExternalResources, StylesheetsReadWhatLiesBesideThem) {
               "allowed folder")
         << message();
     EXPECT_EQ(listener.requests(), 0);
+}
+
+// The rule itself, on names alone and on a small tree of files.
+TEST(ResourcePolicy, Decisions) {
+    Folder folder;
+    const std::string base = folder.write("docs/doc.xml", "<r/>");
+    folder.write("docs/a b.dtd", "");
+    folder.write("docs/sub/m.ent", "");
+    folder.write("../outside/x.dtd", "");
+    fs::create_symlink(folder.path("docs/sub"), folder.path("docs/inner"));
+    fs::create_symlink(folder.path("../outside"), folder.path("docs/out"));
+    const std::string docs = folder.path("docs");
+    const std::string allowed = fs::canonical(allowedFolder()).string();
+    std::ofstream(allowedFolder() / "a b.dtd") << "";
+    struct Case {
+        std::string reference;
+        std::string base;
+        std::string path;  // the file read, or "" when refused
+        const char* why = "";
+    };
+    const Case cases[] = {
+        {"sub/m.ent", base, docs + "/sub/m.ent"},
+        {"./sub/m.ent", base, docs + "/sub/m.ent"},
+        {"inner/m.ent", base, docs + "/sub/m.ent"},  // a link that stays inside
+        {"file://" + docs + "/a%20b.dtd", base, "", "absolute paths are read only inside"},
+        {"file://" + allowed + "/a%20b.dtd", "", allowed + "/a b.dtd"},
+        {allowed + "/../" + fs::path(allowed).filename().string() + "/a b.dtd", "", allowed + "/a b.dtd"},
+        {"a b.dtd", base, docs + "/a b.dtd"},
+        {"file:sub/m.ent", base, docs + "/sub/m.ent"},
+        {"sub/../sub/m.ent", base, "", "'..' leads out"},
+        {"out/x.dtd", base, "", "a symbolic link leads out"},
+        {"sub", base, "", "it is not a regular file"},
+        {"HTTPS://example.org/x.dtd", base, "", "never the network"},
+        {"jar:file:/x!/y", base, "", "never the network"},
+        {"file://localhost" + folder.path("../outside/x.dtd"), base, "", "absolute paths"},
+        {"x.dtd", "http://example.org/doc.xml", "", "not named relative to a local folder"},
+        {"etc/passwd", "/QVXMLMemoryBufferID", "", "not named relative to a local folder"},
+        {"", base, "", "it names no file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reference);
+        qv::ResourceDecision d = qv::decideResource(c.reference, c.base);
+        EXPECT_EQ(d.path, c.path);
+        EXPECT_TRUE(contains(d.refusal, c.why)) << d.refusal;
+        EXPECT_EQ(d.refusal.empty(), !c.path.empty()) << d.refusal;
+    }
+    // Beside the document, not there: read as usual, which fails as usual.
+    qv::ResourceDecision missing = qv::decideResource("none.dtd", base);
+    EXPECT_TRUE(missing.missing);
+    EXPECT_TRUE(missing.refusal.empty());
 }
 
 }  // namespace
