@@ -111,10 +111,10 @@ std::size_t fileSize(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 ? static_cast<std::size_t>(info.st_size) : 0;
 }
 
+// Markup held by the caller, under the system id Xalan resolves relative names with.
 MemBufInputSource* markupSource(const std::string& markup, const XMLCh* systemId) {
-    auto* source = new MemBufInputSource(reinterpret_cast<const XMLByte*>(markup.data()),
-                                         markup.size(), systemId, false);
-    return source;
+    return new MemBufInputSource(reinterpret_cast<const XMLByte*>(markup.data()), markup.size(),
+                                 systemId, false);
 }
 
 // The parser liaison of a transformation: whatever Xalan reads by system id while
@@ -126,18 +126,21 @@ public:
 
     xalanc::XalanDocument* parseXMLStream(const InputSource& input,
                                           const xalanc::XalanDOMString& identifier) override {
-        std::unique_ptr<InputSource> safe = sources_.read(input);
+        const std::string markup = sources_.read(input);
+        std::unique_ptr<InputSource> safe(markupSource(markup, input.getSystemId()));
         return XalanSourceTreeParserLiaison::parseXMLStream(*safe, identifier);
     }
     void parseXMLStream(const InputSource& input, xercesc::DocumentHandler& handler,
                         const xalanc::XalanDOMString& identifier) override {
-        std::unique_ptr<InputSource> safe = sources_.read(input);
+        const std::string markup = sources_.read(input);
+        std::unique_ptr<InputSource> safe(markupSource(markup, input.getSystemId()));
         XalanSourceTreeParserLiaison::parseXMLStream(*safe, handler, identifier);
     }
     void parseXMLStream(const InputSource& input, xercesc::ContentHandler& handler,
                         const xalanc::XalanDOMString& identifier, xercesc::DTDHandler* dtd,
                         xercesc::LexicalHandler* lexical) override {
-        std::unique_ptr<InputSource> safe = sources_.read(input);
+        const std::string markup = sources_.read(input);
+        std::unique_ptr<InputSource> safe(markupSource(markup, input.getSystemId()));
         XalanSourceTreeParserLiaison::parseXMLStream(*safe, handler, identifier, dtd, lexical);
     }
 
@@ -248,7 +251,7 @@ InputSource* TransformSources::resolveEntity(const XMLCh*, const XMLCh* systemId
     return markupSource(found->second.markup, systemId);
 }
 
-std::unique_ptr<InputSource> TransformSources::read(const InputSource& request) {
+std::string TransformSources::read(const InputSource& request) {
     const XMLCh* systemId = request.getSystemId();
     if (!systemId || !*systemId) fail("a document to load has no name");
     const std::string reference = localText(systemId);
@@ -259,8 +262,7 @@ std::unique_ptr<InputSource> TransformSources::read(const InputSource& request) 
     ConfinedFileSource input(decision);
     GuardedRead document = readGuarded(input, fileSize(decision.path), false);
     if (!document.error.empty()) fail(document.error);
-    documents_.push_back(std::move(document.markup));
-    return std::unique_ptr<InputSource>(markupSource(documents_.back(), systemId));
+    return std::move(document.markup);
 }
 
 xalanc::XalanParsedSourceHelper* TransformSources::createHelper(

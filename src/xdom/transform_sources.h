@@ -13,7 +13,6 @@
 // the host allows.
 #pragma once
 
-#include <list>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -56,9 +55,10 @@ public:
     // While Xalan compiles: the included and imported stylesheets read by load().
     xercesc::InputSource* resolveEntity(const XMLCh* publicId, const XMLCh* systemId) override;
 
-    // A document Xalan would read by its system id (an absolute URI): read by the
-    // guarded parser, as plain markup. Throws after noting a refusal or a failure.
-    std::unique_ptr<xercesc::InputSource> read(const xercesc::InputSource& request);
+    // The plain markup of a document Xalan would read by its system id (an absolute
+    // URI), read by the guarded parser. Throws after noting a refusal or a failure;
+    // throws without noting one for a missing file.
+    std::string read(const xercesc::InputSource& request);
 
 private:
     struct Stylesheet;
@@ -67,7 +67,6 @@ private:
     [[noreturn]] void fail(const std::string& why);
 
     std::map<std::string, Stylesheet> stylesheets_;  // by real path
-    std::list<std::string> documents_;               // markup of document() targets
     std::string rootFolder_;  // confines document(): the stylesheet's folder
     std::string mainMarkup_;
     std::istringstream mainStream_;
