@@ -252,6 +252,9 @@ InputSource* TransformSources::resolveEntity(const XMLCh*, const XMLCh* systemId
 }
 
 std::string TransformSources::read(const InputSource& request) {
+    // The transformation has failed already: nothing more is read (Xalan asks again
+    // for a document it could not load).
+    if (!problem_.empty()) throw SAXException(problem_.c_str());
     const XMLCh* systemId = request.getSystemId();
     if (!systemId || !*systemId) fail("a document to load has no name");
     const std::string reference = localText(systemId);
