@@ -20,7 +20,7 @@
 #include <unistd.h>
 
 #include "xdom/resource_policy.h"
-#include "xdom_support.h"
+#include "dom_test_support.h"
 
 using namespace qvtest;
 namespace fs = std::filesystem;
@@ -222,7 +222,7 @@ TEST_F(ExternalResources, DocumentsNamingResourcesOutsideAreRefused) {
             } else {
                 Handle h(QV_XDOMOpen(c.source.c_str(), c.inMemory));
                 // Without a schema location no schema is processed: nothing to refuse.
-                EXPECT_EQ(h.h != nullptr, c.schemaHint) << message();
+                EXPECT_EQ(h.get() != nullptr, c.schemaHint) << message();
                 if (c.schemaHint) continue;
             }
             EXPECT_EQ(Q_XMLGetDOMStatus(), 30);
@@ -285,7 +285,7 @@ TEST_F(ExternalResources, DocumentsReadWhatLiesBesideThemAndInAllowedFolders) {
         SCOPED_TRACE(c.name);
         Q_XMLResetErrMsg();
         Handle h(QV_XDOMOpen(c.source.c_str(), c.inMemory));
-        ASSERT_NE(h.h, nullptr) << message();
+        ASSERT_NE(h.get(), nullptr) << message();
         EXPECT_STREQ(QV_XDOMEvaluate(h, c.expression, nullptr), c.expected);
     }
     // A schema the host names is read as given, and what it includes beside it.
@@ -297,7 +297,7 @@ TEST_F(ExternalResources, DocumentsReadWhatLiesBesideThemAndInAllowedFolders) {
 
 TEST_F(ExternalResources, StylesheetsNamingResourcesOutsideAreRefused) {
     Handle doc(QV_XDOMOpen("<r><n>1</n></r>", 1));
-    ASSERT_NE(doc.h, nullptr);
+    ASSERT_NE(doc.get(), nullptr);
     const std::string secret = folder.path("../outside/secret.txt");
     const std::string secretXml = folder.path("../outside/secret.xml");
     ::mkfifo(folder.path("pipe.xml").c_str(), 0600);
@@ -386,7 +386,7 @@ TEST_F(ExternalResources, StylesheetsNamingResourcesOutsideAreRefused) {
 
 TEST_F(ExternalResources, StylesheetsReadWhatLiesBesideThem) {
     Handle doc(QV_XDOMOpen("<r><n>1</n></r>", 1));
-    ASSERT_NE(doc.h, nullptr);
+    ASSERT_NE(doc.get(), nullptr);
     folder.write("sheets/data.xml", "<!DOCTYPE d [<!ENTITY who 'data beside'>]><d>&who;</d>");
     folder.write("sheets/common.xsl", stylesheet("<xsl:template name='common'>[common]</xsl:template>"));
     folder.write("sheets/sub/base.xsl",

@@ -12,8 +12,8 @@
 #include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
 #include "frame/limits.h"
+#include "frame/transcode.h"
 #include "xdom/resource_policy.h"
-#include "xdom/transcode.h"
 
 using namespace xercesc;
 

@@ -12,7 +12,7 @@
 
 #include <xercesc/util/BinInputStream.hpp>
 
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 using namespace xercesc;
 

@@ -25,7 +25,8 @@
 #include "xdom/plain_markup.h"
 #include "xdom/resource_policy.h"
 #include "xdom/stylesheet_check.h"
-#include "xdom/transcode.h"
+#include "xdom/xalan_memory.h"
+#include "frame/transcode.h"
 
 using namespace xercesc;
 
@@ -201,8 +202,7 @@ std::string TransformSources::load(const char* stylesheet, bool isText) {
 
     mainMarkup_ = std::move(main.markup);
     mainStream_.str(mainMarkup_);
-    main_ = std::make_unique<xalanc::XSLTInputSource>(&mainStream_,
-                                                      xalanc::XalanMemMgrs::getDefaultXercesMemMgr());
+    main_ = std::make_unique<xalanc::XSLTInputSource>(&mainStream_, xalanMemory());
     if (!isText) {
         XmlText id = fromLocalText(stylesheet);
         main_->setSystemId(id.get());
