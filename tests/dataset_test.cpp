@@ -188,6 +188,11 @@ TEST_P(DatasetForms, OtherModesReadNothingAndAllowBothDirections) {
     EXPECT_EQ(o.next("TA"), "<end>");
     EXPECT_EQ(QV_XMAPWriteNext(o.ds, "TA", "w1", 2), 0);
     EXPECT_EQ(o.read("TA"), (Records{"w1"}));
+    // The input document is kept and handed back, not a new one built.
+    QvHandle kept = QV_XMAPToDOM(o.ds, nullptr);
+    ASSERT_NE(kept, nullptr) << Q_XMLGetErrMsg();
+    EXPECT_EQ(kept->document, o.doc->document);
+    QV_XDOMClose(kept);
 }
 
 TEST_P(DatasetForms, ExtractionFileReadsAtOpenThenAllowsWrites) {

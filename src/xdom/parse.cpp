@@ -128,6 +128,7 @@ std::unique_ptr<GuardedParser> makeParser(ParseErrorHandler& handler,
     parser->setErrorHandler(&handler);
     if (noNamespaceSchema) parser->setExternalNoNamespaceSchemaLocation(noNamespaceSchema);
     if (schemaLocations) parser->setExternalSchemaLocation(schemaLocations);
+    parser->trustSchemaLocations(noNamespaceSchema, schemaLocations);
     return parser;
 }
 

@@ -1,5 +1,5 @@
 // The mapping dataset exports: QV_XMAPOpen, QV_XMAPClose, QV_XMAPReadNext,
-// QV_XMAPWriteNext, QV_XMAPSetOption.
+// QV_XMAPWriteNext, QV_XMAPSetOption (QV_XMAPGetInfo and QV_XMAPToDOM: output.cpp).
 #include "xmap/dataset.h"
 
 #include <cstring>
@@ -78,6 +78,9 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
                                                qv::hostOutputEncoding(encoding));
         ds->mode = mode;
         if (mode != XML_CREATE && input) {
+            // The other modes keep the input document and QV_XMAPToDOM hands it
+            // back: it is needed as a DOM.
+            if (mode != QV_XMAP_READ) qv::requireDom(input);
             QvHandle_* docHandle = qv::documentHandleOf(input);
             ds->document = docHandle ? docHandle->document : nullptr;
             ds->readingStart = input->isDocument ? input->document : input->node;
@@ -129,6 +132,7 @@ QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
             qv::report(qv::Error::NoSuchTableOrMap, table ? table : "");
             return -1;
         }
+        if (ds->writing) ds->writing->settle();  // records written are read in queue order
         qv::RecordQueue& queue = map->records;
         const uint32_t current = queue.cursor;
         if (current == qv::kNoRecord) return QV_END_OF_TABLE;
@@ -161,16 +165,11 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
             return -1;
         }
         if (length <= 0) return 0;
-        // Arrival order under the parent map's last record.
-        const uint32_t parent =
-            map->parent ? map->parent->records.lastQueued() : qv::kNoRecord;
-        try {
-            map->records.append(record, static_cast<size_t>(length), parent);
-        } catch (const std::bad_alloc&) {
-            qv::report(qv::Error::OutOfMemory);
-            return -1;
-        }
-        return 0;
+        if (!ds->writing) ds->writing = std::make_unique<qv::WriteQueues>(ds->model);
+        const size_t n = static_cast<size_t>(length);
+        const bool queued = ds->model.cascade ? ds->writing->queueInArrivalOrder(*map, record, n)
+                                              : ds->writing->queueByKeys(*map, record, n);
+        return queued ? 0 : -1;
     });
 }
 

@@ -24,14 +24,10 @@
 #include "xdom/serialize.h"
 #include "frame/transcode.h"
 #include "xmap/compiled_path.h"
+#include "xmap/step_match.h"
 
 namespace qv {
 
-// An absent URI and an empty one count as equal.
-inline bool sameUri(const XMLCh* a, const XMLCh* b) {
-    if (!a || !*a) return !b || !*b;
-    return b && XERCES_CPP_NAMESPACE::XMLString::equals(a, b);
-}
 
 class DomView {
 public:
@@ -39,7 +35,7 @@ public:
     using Node = DOMNode*;
 
     DomView(bool ignoreNamespaces, const HostTranscoder& toHost)
-        : ignoreNamespaces_(ignoreNamespaces), toHost_(toHost) {}
+        : match_(ignoreNamespaces), toHost_(toHost) {}
 
     static constexpr Node none() { return nullptr; }
     Node parent(Node n) const { return n->getParentNode(); }
@@ -56,12 +52,8 @@ public:
         return c;
     }
 
-    bool matches(const DOMNode* n, const PathStep& step) const {
-        const XMLCh* local = n->getLocalName();
-        if (!local) local = n->getNodeName();  // a node made without namespaces
-        if (!XERCES_CPP_NAMESPACE::XMLString::equals(local, step.local.get())) return false;
-        return ignoreNamespaces_ || sameUri(n->getNamespaceURI(), step.uri.get());
-    }
+    // The matcher the writing road uses too (step_match.h).
+    bool matches(const DOMNode* n, const PathStep& step) const { return match_.matches(n, step); }
 
     bool elementText(const DOMNode* n, std::string& out) const {
         bool found = false;
@@ -97,7 +89,7 @@ public:
     }
 
 private:
-    const bool ignoreNamespaces_;
+    const StepMatcher match_;
     const HostTranscoder& toHost_;
 };
 
@@ -144,8 +136,11 @@ private:
     bool namedBy(const CompactTree::Name& name, const PathStep& step) const {
         if (name.local.compare(reinterpret_cast<const char16_t*>(step.local.get())) != 0)
             return false;
-        return ignoreNamespaces_ ||
-               sameUri(reinterpret_cast<const XMLCh*>(name.uri.c_str()), step.uri.get());
+        // As the DOM's matcher: an absent URI and an empty one count as equal.
+        if (ignoreNamespaces_) return true;
+        const XMLCh* uri = step.uri.get();
+        if (!uri || !*uri) return name.uri.empty();
+        return name.uri.compare(reinterpret_cast<const char16_t*>(uri)) == 0;
     }
 
     const CompactTree& tree_;

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <strings.h>
 
 #include "frame/errors.h"
 
@@ -184,10 +183,6 @@ bool deriveKeyPaths(MappingModel& model) {
 
 namespace {
 
-bool isWord(const char* p, std::size_t n, const char* word) {
-    return std::strlen(word) == n && strncasecmp(p, word, n) == 0;
-}
-
 // An element or attribute name, optionally prefixed: local name, the prefix's
 // URI (exact match on the prefix; none when undeclared) and the name as written.
 PathStep nameStep(const char* text, std::size_t n, PathStep::Kind kind,
@@ -227,9 +222,9 @@ CompiledPath compilePath(const Text& text, PathUse use, const MappingModel& mode
         const bool last = !slash;
         PathStep step;
         if (last && use == PathUse::Value) {
-            if (isWord(p, n, "text()"))
+            if (equalsNoCase(std::string_view(p, n), "text()"))
                 step.kind = PathStep::Kind::Text;
-            else if (isWord(p, n, "xmldata()"))
+            else if (equalsNoCase(std::string_view(p, n), "xmldata()"))
                 step.kind = PathStep::Kind::XmlData;
             else if (n > 0 && p[0] == '@')
                 step = nameStep(p + 1, n - 1, PathStep::Kind::Attribute, model, toXml);
