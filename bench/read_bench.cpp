@@ -6,10 +6,6 @@
 //
 // Every measurement runs in a child process of its own, so each peak is that of one
 // job. Documents are written to /tmp and removed afterwards.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +16,7 @@
 #include <vector>
 
 #include "host/reference_host.h"
+#include "measure.h"
 #include "orders_gen.h"
 #include "qvxml.h"
 
@@ -35,33 +32,9 @@ struct Figures {
     size_t bytes = 0;    // their bytes, NUL included
 };
 
-double seconds(std::chrono::steady_clock::time_point from) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
-}
-
-long peakKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-Figures inChild(const std::function<Figures()>& job) {
-    int fd[2];
-    if (pipe(fd) != 0) return {};
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(fd[0]);
-        Figures f = job();
-        ssize_t written = write(fd[1], &f, sizeof f);
-        _exit(written == static_cast<ssize_t>(sizeof f) ? 0 : 1);
-    }
-    close(fd[1]);
-    Figures f{};
-    if (pid < 0 || read(fd[0], &f, sizeof f) != static_cast<ssize_t>(sizeof f)) f.ok = 0;
-    close(fd[0]);
-    if (pid > 0) waitpid(pid, nullptr, 0);
-    return f;
-}
+using bench::inChild;
+using bench::peakKb;
+using bench::seconds;
 
 // The parse of what a mapping job needs: the document (timed) and the mapping.
 Figures parseOnly(const std::string& path, bool namespaces) {
@@ -174,9 +147,9 @@ int main(int argc, char** argv) {
         const int reps = n < 1000000 ? 3 : 1;
         std::vector<Figures> parses, offs, ons;
         for (int r = 0; r < reps; ++r) {
-            parses.push_back(inChild([&] { return parseOnly(path, namespaces); }));
-            offs.push_back(inChild([&] { return mapAndRead(path, namespaces, false); }));
-            ons.push_back(inChild([&] { return mapAndRead(path, namespaces, true); }));
+            parses.push_back(inChild<Figures>([&] { return parseOnly(path, namespaces); }));
+            offs.push_back(inChild<Figures>([&] { return mapAndRead(path, namespaces, false); }));
+            ons.push_back(inChild<Figures>([&] { return mapAndRead(path, namespaces, true); }));
         }
         std::remove(path.c_str());
         row.parse = median(parses, &Figures::parse);

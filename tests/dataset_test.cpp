@@ -16,6 +16,11 @@ using namespace readtest;
 
 namespace {
 
+// Every test that reads records runs over both forms of the input document.
+class DatasetForms : public BothForms {};
+INSTANTIATE_TEST_SUITE_P(Dataset, DatasetForms, ::testing::Values(Form::Compact, Form::Dom),
+                         paramName);
+
 // Three nested tables A > B > C, keyed only by nesting.
 void installAbc() {
     installHost({{"TA", "ID", 0, 0, ""},
@@ -54,7 +59,7 @@ private:
     }
 };
 
-TEST(Dataset, CascadeHandsOutTheChildrenOfTheRecordLastRead) {
+TEST_P(DatasetForms, CascadeHandsOutTheChildrenOfTheRecordLastRead) {
     AbcDataset o("<Cascade/>");
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
     EXPECT_EQ(o.next("TA"), "a1");
@@ -74,7 +79,7 @@ TEST(Dataset, CascadeHandsOutTheChildrenOfTheRecordLastRead) {
     EXPECT_EQ(o.next("TA"), "<end>");
 }
 
-TEST(Dataset, CascadeRepositionsTheGrandchildrenWithTheParent) {
+TEST_P(DatasetForms, CascadeRepositionsTheGrandchildrenWithTheParent) {
     AbcDataset o("<Cascade/>");
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
     EXPECT_EQ(o.next("TA"), "a1");
@@ -83,7 +88,7 @@ TEST(Dataset, CascadeRepositionsTheGrandchildrenWithTheParent) {
     EXPECT_EQ(o.read("TB"), (Records{"b1", "b2"}));
 }
 
-TEST(Dataset, WithoutCascadeEveryTableReadsItsWholeQueue) {
+TEST_P(DatasetForms, WithoutCascadeEveryTableReadsItsWholeQueue) {
     AbcDataset o("<Cascade/>");
     ASSERT_TRUE(o.ds);
     EXPECT_EQ(QV_XMAPSetOption(o.ds, QV_XMAP_OPT_CASCADE, 0), 0);
@@ -93,7 +98,7 @@ TEST(Dataset, WithoutCascadeEveryTableReadsItsWholeQueue) {
     EXPECT_EQ(o.read("TA"), (Records{"a2", "a3"}));
 }
 
-TEST(Dataset, ReadNextFindsTablesByMapOrTableName) {
+TEST_P(DatasetForms, ReadNextFindsTablesByMapOrTableName) {
     AbcDataset o("");
     ASSERT_TRUE(o.ds);
     EXPECT_STREQ(o.rootTable, "TA");
@@ -109,7 +114,7 @@ TEST(Dataset, ReadNextFindsTablesByMapOrTableName) {
               std::string::npos);
 }
 
-TEST(Dataset, ANameMatchesTheFirstMapDepthFirst) {
+TEST_P(DatasetForms, ANameMatchesTheFirstMapDepthFirst) {
     // Map "TB" comes before table "TB" depth first: the map named so wins.
     installHost({{"TA", "ID", 0, 0, ""}, {"TB", "ID", 0, 0, ""}});
     Opened o("<R><A id='a'/><B id='b'/></R>", R"(<QVXMAP>
@@ -158,7 +163,7 @@ TEST(Dataset, CreateModeWritesAndRefusesReads) {
     QV_XMAPClose(nullptr);
 }
 
-TEST(Dataset, OneDocumentElementPerTopLevelTable) {
+TEST_P(DatasetForms, OneDocumentElementPerTopLevelTable) {
     installHost({{"T", "ID", 0, 0, ""}});
     const char* map = R"(<QVXMAP><TABLECLASSMAP MapName="M" TableName="T" StartNode="/REC">
         <ColumnMap Column="ID" Node="@id"/></TABLECLASSMAP></QVXMAP>)";
@@ -169,23 +174,28 @@ TEST(Dataset, OneDocumentElementPerTopLevelTable) {
     EXPECT_EQ(Q_XMLGetErrCode(), 3057);
 }
 
-TEST(Dataset, ReadModeRefusesWritesBeforeAnythingElse) {
+TEST_P(DatasetForms, ReadModeRefusesWritesBeforeAnythingElse) {
     AbcDataset o("");
     ASSERT_TRUE(o.ds);
     EXPECT_EQ(QV_XMAPWriteNext(o.ds, "TA", nullptr, 0), -1);
     EXPECT_EQ(Q_XMLGetErrCode(), 3011);
 }
 
-TEST(Dataset, OtherModesReadNothingAndAllowBothDirections) {
+TEST_P(DatasetForms, OtherModesReadNothingAndAllowBothDirections) {
     AbcDataset o("", 5);
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
     EXPECT_EQ(o.rootTable, nullptr);
     EXPECT_EQ(o.next("TA"), "<end>");
     EXPECT_EQ(QV_XMAPWriteNext(o.ds, "TA", "w1", 2), 0);
     EXPECT_EQ(o.read("TA"), (Records{"w1"}));
+    // The input document is kept and handed back, not a new one built.
+    QvHandle kept = QV_XMAPToDOM(o.ds, nullptr);
+    ASSERT_NE(kept, nullptr) << Q_XMLGetErrMsg();
+    EXPECT_EQ(kept->document, o.doc->document);
+    QV_XDOMClose(kept);
 }
 
-TEST(Dataset, ExtractionFileReadsAtOpenThenAllowsWrites) {
+TEST_P(DatasetForms, ExtractionFileReadsAtOpenThenAllowsWrites) {
     installHost({{"ORDERS", "ID", 0, 0, ""}, {"ORDERS", "CUSTNO", 1, 0, ""}});
     Opened o("<ORDERS xmlns='urn:o'><ORDER id='1' cust='c1'/><ORDER id='2'/></ORDERS>",
              R"(<QVXML_extraction>
@@ -213,6 +223,7 @@ TEST(Dataset, ReadingFromANodeHandle) {
     std::string map = abcMapping("");
     QvHandle doc = QV_XDOMOpen("<X><R><A id='in'/></R></X>", 1);
     ASSERT_TRUE(doc);
+    qv::requireDom(doc);
     QvHandle node = qv::makeNodeHandle(doc, doc->document->getDocumentElement());
     QvHandle mh = QV_XDOMOpen(map.c_str(), 1);
     char* root = nullptr;
@@ -263,10 +274,11 @@ QvDataset openOrders(QvHandle doc, QvHandle map, char** root) {
     return QV_XMAPOpen(doc, map, root, '\xFE', '\xFD', '\xFC', '\x7F', QV_XMAP_READ);
 }
 
-TEST(Dataset, OrdersExampleReadsEndToEndThroughTheReferenceHost) {
+TEST_P(DatasetForms, OrdersExampleReadsEndToEndThroughTheReferenceHost) {
     OrdersHost h;
     Q_XMLResetErrMsg();
     QvHandle doc = QV_XDOMOpen(kOrdersXml, 1);
+    takeForm(doc);
     QvHandle map = QV_XDOMOpen(kOrdersMapping.c_str(), 1);
     ASSERT_TRUE(doc && map);
     char* root = nullptr;
@@ -286,7 +298,7 @@ TEST(Dataset, OrdersExampleReadsEndToEndThroughTheReferenceHost) {
     QV_XMAPClose(ds);
 }
 
-TEST(Dataset, OrdersExampleWithADateAndCascade) {
+TEST_P(DatasetForms, OrdersExampleWithADateAndCascade) {
     OrdersHost h;
     std::string mapping = kOrdersMapping;
     mapping.replace(mapping.find("<ColumnMap Column=\"CUSTNO\""), 0,
@@ -294,6 +306,7 @@ TEST(Dataset, OrdersExampleWithADateAndCascade) {
     mapping.replace(mapping.find("</OPTIONS>"), 0, "<Cascade/><EmptyString IsNull=\"ON\"/>");
     Q_XMLResetErrMsg();
     QvHandle doc = QV_XDOMOpen(kOrdersXml, 1);
+    takeForm(doc);
     QvHandle map = QV_XDOMOpen(mapping.c_str(), 1);
     char* root = nullptr;
     QvDataset ds = openOrders(doc, map, &root);
@@ -324,12 +337,13 @@ TEST(Dataset, OrdersExampleWithADateAndCascade) {
 namespace {
 
 // The example files of tests/data/read (used by qvxml_map) read as they should.
-TEST(Dataset, ExampleFilesReadWithDictionaryFiles) {
+TEST_P(DatasetForms, ExampleFilesReadWithDictionaryFiles) {
     qvhost::ReferenceHost host;
     host.setDictionaryDirectory(QVXML_TEST_DATA "/read");
     host.install();
     Q_XMLResetErrMsg();
     QvHandle doc = QV_XDOMOpen(QVXML_TEST_DATA "/read/orders.xml", 0);
+    takeForm(doc);
     QvHandle map = QV_XDOMOpen(QVXML_TEST_DATA "/read/orders_map.xml", 0);
     ASSERT_TRUE(doc && map) << Q_XMLGetErrMsg();
     char* root = nullptr;
@@ -350,7 +364,7 @@ TEST(Dataset, ExampleFilesReadWithDictionaryFiles) {
 
 namespace {
 
-TEST(Dataset, CascadePositionsEveryChildTableOfTheRecordRead) {
+TEST_P(DatasetForms, CascadePositionsEveryChildTableOfTheRecordRead) {
     installHost({{"TA", "ID", 0, 0, ""}, {"TB", "ID", 0, 0, ""}, {"TC", "ID", 0, 0, ""}});
     Opened o("<R><A id='a1'><B id='b1'/><C id='c1'/><B id='b2'/></A><A id='a2'><C id='c2'/></A></R>",
              R"(<QVXMAP><OPTIONS><Cascade/></OPTIONS>
@@ -368,6 +382,47 @@ TEST(Dataset, CascadePositionsEveryChildTableOfTheRecordRead) {
     EXPECT_EQ(o.next("TA"), "a2");
     EXPECT_EQ(o.read("TB"), (Records{}));
     EXPECT_EQ(o.read("TC"), (Records{"c2"}));
+}
+
+}  // namespace
+
+namespace {
+
+// A host that maps, uses DOM exports on the same handle, then maps again: the second
+// dataset reads the DOM the first use built, and the records are the same.
+TEST(Dataset, MappingBeforeAndAfterTheDomIsBuilt) {
+    installAbc();
+    const std::string mapping = abcMapping("");
+    QvHandle doc = QV_XDOMOpen(kAbcXml, 1);
+    QvHandle map = QV_XDOMOpen(mapping.c_str(), 1);
+    ASSERT_TRUE(doc && map) << Q_XMLGetErrMsg();
+    auto readAll = [&] {
+        char* root = nullptr;
+        QvDataset ds = QV_XMAPOpen(doc, map, &root, '|', ']', '}', '~', QV_XMAP_READ);
+        EXPECT_TRUE(ds) << Q_XMLGetErrMsg();
+        Records out;
+        char* record = nullptr;
+        for (const char* table : {"TA", "TB", "TC"})
+            while (ds && QV_XMAPReadNext(ds, table, &record) == 0) out.emplace_back(record);
+        QV_XMAPClose(ds);
+        return out;
+    };
+    const Records before = readAll();
+    EXPECT_TRUE(doc->compact);
+    QvHandle b = QV_XDOMLocate(doc, "/R/A/B[2]", nullptr);
+    ASSERT_TRUE(b) << Q_XMLGetErrMsg();
+    EXPECT_STREQ(QV_XDOMGetNodeName(b), "B");
+    EXPECT_FALSE(doc->compact);
+    EXPECT_EQ(readAll(), before);
+    EXPECT_EQ(before, (Records{"a1", "a2", "a3", "b1", "b2", "b3", "c1", "c2", "c3"}));
+    // An edit made through the DOM is what the next mapping reads.
+    QvHandle removed = QV_XDOMRemove(b, "");
+    ASSERT_TRUE(removed) << Q_XMLGetErrMsg();
+    EXPECT_EQ(readAll(), (Records{"a1", "a2", "a3", "b1", "b3", "c1", "c2"}));
+    QV_XDOMClose(removed);
+    QV_XDOMClose(b);
+    QV_XDOMClose(map);
+    QV_XDOMClose(doc);
 }
 
 }  // namespace

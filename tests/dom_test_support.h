@@ -59,10 +59,13 @@ inline int linesStartingWith(const std::string& prefix) {
     return n;
 }
 
-// Parses text held in memory; the test fails when it does not parse.
+// Parses text held in memory; the test fails when it does not parse. The tests of
+// the DOM exports look at the tree itself, so it is built at once (every export
+// builds it on first need: compact_form_test.cpp).
 inline Handle open(const char* text) {
     Handle h(QV_XDOMOpen(text, 1));
     EXPECT_NE(h, nullptr) << Q_XMLGetErrMsg();
+    if (h) qv::requireDom(h.get());
     return h;
 }
 
@@ -98,7 +101,10 @@ inline std::string picture(const xercesc::DOMNode* node) {
             return out;
     }
 }
-inline std::string picture(const QvHandle_* h) { return picture(h->node); }
+inline std::string picture(QvHandle_* h) {
+    qv::requireDom(h);
+    return picture(h->node);
+}
 
 // Where a node is: child positions from its document ("/0/3"), "@name" for an
 // attribute, "#document" for the document, "detached:" before an unattached node's
@@ -120,6 +126,7 @@ inline std::string positionOf(const xercesc::DOMNode* node) {
 
 // A node handle for the node at a position written as positionOf writes it.
 inline Handle nodeAt(QvHandle doc, const std::string& position) {
+    qv::requireDom(doc);
     xercesc::DOMNode* node = doc->node;
     size_t i = 0;
     while (i < position.size()) {

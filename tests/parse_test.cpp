@@ -164,6 +164,8 @@ TEST_F(Parse, DocumentsAreIndependent) {
     Handle second(QV_XDOMOpen("<second>2</second>", 1));
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second.get(), nullptr);
+    qv::requireDom(first);
+    qv::requireDom(second.get());
     EXPECT_NE(first->parser.get(), second.get()->parser.get());
     EXPECT_EQ(QV_XDOMClose(first), 0);
     const char* text = QV_XDOMWrite(second, nullptr, nullptr);
@@ -176,6 +178,7 @@ TEST_F(Parse, ClosingHandles) {
     EXPECT_EQ(QV_XDOMCloseHandle(nullptr), 0);
     Handle doc(QV_XDOMOpen("<r><a/></r>", 1));
     ASSERT_NE(doc.get(), nullptr);
+    qv::requireDom(doc.get());
     DOMNode* a = doc.get()->document->getDocumentElement()->getFirstChild();
     QvHandle node = qv::makeNodeHandle(doc.get(), a);
     EXPECT_EQ(QV_XDOMIsDoc(node), 0);
@@ -189,6 +192,7 @@ TEST_F(Parse, AdjacentTextIsMerged) {
     const std::string path = dataPath("merged_text.xml");
     Handle h(QV_XDOMOpen(path.c_str(), 0));
     ASSERT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
+    qv::requireDom(h.get());
     DOMNode* r = h.get()->document->getDocumentElement();
     ASSERT_NE(r->getFirstChild(), nullptr);
     EXPECT_EQ(r->getFirstChild()->getNextSibling(), nullptr);

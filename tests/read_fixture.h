@@ -12,6 +12,7 @@
 
 #include "host/reference_host.h"
 #include "qvxml.h"
+#include "xdom/handle.h"
 
 namespace readtest {
 
@@ -69,19 +70,49 @@ inline void installHost(const std::vector<DictColumn>& columns) {
                   &qvhost::ReferenceHost::dictClose, convert, extract, encoding);
 }
 
+// The two forms a document is read from: as opened (the compact tree) or after an
+// export has needed its DOM. Every reading test runs over both and must give the
+// same records.
+enum class Form { Compact, Dom };
+
+inline Form& currentForm() {
+    static Form form = Form::Compact;
+    return form;
+}
+
+// Brings an opened document into the form under test.
+inline void takeForm(QvHandle doc) {
+    if (doc && currentForm() == Form::Dom) qv::requireDom(doc);
+}
+
+// A suite whose tests run once per form.
+class BothForms : public ::testing::TestWithParam<Form> {
+protected:
+    void SetUp() override { currentForm() = GetParam(); }
+    void TearDown() override { currentForm() = Form::Compact; }
+};
+
+inline std::string formName(Form form) { return form == Form::Dom ? "dom" : "compact"; }
+inline std::string paramName(const ::testing::TestParamInfo<Form>& info) {
+    return formName(info.param);
+}
+
 // A dataset opened over a document text and a mapping text; closes everything.
 struct Opened {
     QvHandle doc = nullptr;
     QvHandle map = nullptr;
     QvDataset ds = nullptr;
     char* rootTable = nullptr;
+    bool readCompact = false;  // the records came from the compact tree
 
     Opened(const char* xml, const char* mapping, int mode = QV_XMAP_READ) {
         Q_XMLResetErrMsg();
         if (xml) doc = QV_XDOMOpen(xml, 1);
+        takeForm(doc);
         map = QV_XDOMOpen(mapping, 1);
         EXPECT_TRUE(map) << Q_XMLGetErrMsg();
         ds = QV_XMAPOpen(doc, map, &rootTable, kField, kValue, kSubvalue, kNull, mode);
+        readCompact = doc && doc->compact;
     }
     ~Opened() {
         QV_XMAPClose(ds);

@@ -45,14 +45,19 @@ struct ReadCase {
 
 void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
-class ReadCases : public ::testing::TestWithParam<ReadCase> {};
+class ReadCases : public ::testing::TestWithParam<std::tuple<ReadCase, Form>> {
+protected:
+    void SetUp() override { currentForm() = std::get<1>(GetParam()); }
+    void TearDown() override { currentForm() = Form::Compact; }
+};
 
 TEST_P(ReadCases, Records) {
     installTableT();
-    const ReadCase& c = GetParam();
+    const ReadCase& c = std::get<0>(GetParam());
     std::string map = mapping(c.options, c.start, c.columns);
     Opened o(c.xml, map.c_str());
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
+    EXPECT_EQ(o.readCompact, currentForm() == Form::Compact);
     EXPECT_STREQ(o.rootTable, "T");
     EXPECT_EQ(o.read(), c.expected);
     EXPECT_EQ(Q_XMLGetErrCode(), 0) << Q_XMLGetErrMsg();
@@ -63,7 +68,7 @@ const char* kIsNull = "<EmptyString IsNull='ON'/>";
 
 INSTANTIATE_TEST_SUITE_P(
     Reader, ReadCases,
-    ::testing::Values(
+    ::testing::Combine(::testing::Values(
         // Record elements under every occurrence of the inner steps.
         ReadCase{"first_occurrence_empty", "", "/R/G/REC", kId,
                  "<R><G/><G><REC id='1'/></G></R>", {"1"}},
@@ -131,6 +136,34 @@ INSTANTIATE_TEST_SUITE_P(
                  "/R/REC", kId, "<R xmlns='urn:d'><REC id='1'/></R>", {}},
         ReadCase{"unprefixed_step_matches_no_namespace", "", "/R/REC", kId,
                  "<R xmlns=''><REC id='1'/></R>", {"1"}},
+        // What a document may hold around and inside record elements.
+        ReadCase{"entities_in_text_and_attributes", "", "/R/REC", kId + column("A", "text()") + column("B", "@v"),
+                 "<!DOCTYPE R [<!ELEMENT R ANY><!ELEMENT REC ANY><!ELEMENT i ANY>"
+                 "<!ATTLIST REC id CDATA #REQUIRED v CDATA #IMPLIED>"
+                 "<!ENTITY e 'one<i>x</i>two'><!ENTITY none ''>]>"
+                 "<R><REC id='1' v='&#65;&amp;'>a&e;b&none;c</REC>&e;<REC id='2'>&none;</REC></R>",
+                 {"1|aonetwobc|A&", "2||"}},
+        ReadCase{"declared_default_attributes", kIsNull, "/R/REC", kId + column("A", "@d"),
+                 "<!DOCTYPE R [<!ELEMENT R ANY><!ELEMENT REC ANY>"
+                 "<!ATTLIST REC id CDATA #IMPLIED d CDATA 'dflt'>]>"
+                 "<R><REC id='1'/><REC id='2' d='own'/><REC d=''/></R>",
+                 {"1|dflt", "2|own", "~|"}},
+        ReadCase{"comments_and_instructions_between_records", "", "/R/REC", kId + column("A", "text()"),
+                 "<R><!--c--><REC id='1'>a<!--x-->b<?p d?>c</REC><?p?><!--c--><REC id='2'/></R>",
+                 {"1|abc", "2|"}},
+        ReadCase{"whitespace_only_text_is_a_value", kIsNull, "/R/REC", kId + column("A", "text()"),
+                 "<R>\n  <REC id='1'>  </REC>\n  <REC id='2'>\n    <X/>\n  </REC></R>",
+                 {"1|  ", "2|\n    \n  "}},
+        ReadCase{"namespaces_redeclared_and_prefixed_attributes",
+                 "<NameSpace Prefix='p' URI='urn:p'/>", "/R/p:REC",
+                 column("ID", "@p:id") + column("A", "@id") + column("B", "p:N"),
+                 "<R xmlns:p='urn:p'><p:REC p:id='1' id='u'><p:N>n1</p:N></p:REC>"
+                 "<q:REC xmlns:q='urn:p' q:id='2'><N xmlns='urn:p'>n2</N></q:REC>"
+                 "<p:REC xmlns:p='urn:other' p:id='no'/></R>",
+                 {"1|u|n1", "2||n2"}},
+        ReadCase{"iso_8859_1_document", "", "/R/REC", kId + column("A", "text()"),
+                 "<?xml version='1.0' encoding='ISO-8859-1'?><R><REC id='\xe9'>caf\xe9</REC></R>",
+                 {"\xc3\xa9|caf\xc3\xa9"}},
         ReadCase{"ignore_namespace_matches_any", "<IgnoreNameSpace/>", "/R/REC",
                  kId + column("A", "N"),
                  "<R xmlns='urn:d'><REC id='1'><N xmlns='urn:e'>n</N></REC>"
@@ -148,7 +181,14 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"refused_field_left_out", kIsNull, "/R/REC",
                  kId + column("REF", "@x") + column("C", "@c"),
                  "<R><REC id='1' c='c'/></R>", {"1|~|~|c|~|~|~|"}}),
-    qvtest::caseName<ReadCase>);
+                       ::testing::Values(Form::Compact, Form::Dom)),
+    [](const ::testing::TestParamInfo<std::tuple<ReadCase, Form>>& info) {
+        const ::testing::TestParamInfo<ReadCase> one(std::get<0>(info.param), info.index);
+        return qvtest::caseName(one) + "_" + formName(std::get<1>(info.param));
+    });
+
+class ReadForms : public BothForms {};
+INSTANTIATE_TEST_SUITE_P(Reader, ReadForms, ::testing::Values(Form::Compact, Form::Dom), paramName);
 
 // ---- Nested tables -------------------------------------------------------------
 
@@ -171,7 +211,7 @@ const char* kNestedMapping = R"(<QVXMAP>
   </RelatedTable>
 </QVXMAP>)";
 
-TEST(Reader, NestedTableKeyedIntoMultivaluedParentKey) {
+TEST_P(ReadForms, NestedTableKeyedIntoMultivaluedParentKey) {
     installHost({{"ORDERS", "ID", 0, 0, ""},
                  {"ORDERS", "LINE_IDS", 1, 1, ""},
                  {"ORDER_LINES", "ID", 0, 0, ""},
@@ -188,7 +228,7 @@ TEST(Reader, NestedTableKeyedIntoMultivaluedParentKey) {
     EXPECT_EQ(o.read("lines_map"), (Records{"0|a1|1", "1|a2|", "2|c1|3"}));
 }
 
-TEST(Reader, GeneratedKeysLinkChildRecordsToTheirParent) {
+TEST_P(ReadForms, GeneratedKeysLinkChildRecordsToTheirParent) {
     installHost({{"P", "ID", 0, 0, ""},
                  {"P", "PK", 1, 0, ""},
                  {"P", "NAME", 2, 0, ""},
@@ -216,7 +256,7 @@ TEST(Reader, GeneratedKeysLinkChildRecordsToTheirParent) {
 
 // ---- Large input ---------------------------------------------------------------
 
-TEST(Reader, RecordOfTenMegabytes) {
+TEST_P(ReadForms, RecordOfTenMegabytes) {
     installTableT();
     std::string big(10 * 1024 * 1024, 'x');
     std::string xml = "<R><REC id='1'><A>" + big + "</A></REC><REC id='2'><A>s</A></REC></R>";
@@ -233,7 +273,7 @@ TEST(Reader, RecordOfTenMegabytes) {
 
 // ---- xmldata() -------------------------------------------------------------------
 
-TEST(Reader, XmldataIsMarkupInTheDocumentsEncoding) {
+TEST_P(ReadForms, XmldataIsMarkupInTheDocumentsEncoding) {
     installTableT();
     std::string map = mapping("", "/R/REC",
                               kId + column("A", "X") + column("B", "X/xmldata()") +

@@ -90,6 +90,7 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
 
 QVXML_API QvHandle QV_XDOMCreateNode(QvHandle h, const char* name, const char* value, int type) {
     return qv::callExport<QvHandle>(qv::domExport("XDOMCreateNode"), nullptr, [&]() -> QvHandle {
+        qv::requireDom(h);
         DOMDocument* document = qv::owningDocument(h);
         if (!document) {
             qv::reportDom(qv::Error::DocumentRequired);

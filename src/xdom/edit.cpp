@@ -84,6 +84,7 @@ extern "C" {
 
 QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
     return qv::callExport<QvHandle>(qv::domExport("XDOMClone"), nullptr, [&]() -> QvHandle {
+        qv::requireDom(h);
         DOMNode* copy;
         {
             qv::ReattachedPI whole(qv::documentHandleOf(h), h->node);
@@ -107,6 +108,8 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
 
 QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
     return qv::callExport<QvHandle>(qv::domExport("XDOMImportNode"), nullptr, [&]() -> QvHandle {
+        qv::requireDom(target);
+        qv::requireDom(node);
         DOMDocument* document = qv::owningDocument(target);
         if (!document) {
             qv::reportDom(qv::Error::DocumentRequired);
@@ -121,17 +124,27 @@ QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
 
 QVXML_API int QV_XDOMAppend(QvHandle reference, QvHandle node) {
     const auto options = qv::domExport("XDOMAppend").fallsBackTo(qv::Error::AppendFailed);
-    return qv::callStatusExport(options, [&] { qv::attachBeside(reference, node, true); });
+    return qv::callStatusExport(options, [&] {
+        qv::requireDom(reference);
+        qv::requireDom(node);
+        qv::attachBeside(reference, node, true);
+    });
 }
 
 QVXML_API int QV_XDOMInsert(QvHandle reference, QvHandle node) {
     const auto options = qv::domExport("XDOMInsert").fallsBackTo(qv::Error::InsertFailed);
-    return qv::callStatusExport(options, [&] { qv::attachBeside(reference, node, false); });
+    return qv::callStatusExport(options, [&] {
+        qv::requireDom(reference);
+        qv::requireDom(node);
+        qv::attachBeside(reference, node, false);
+    });
 }
 
 QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
     const auto options = qv::domExport("XDOMAddChild").fallsBackTo(qv::Error::AddChildFailed);
     return qv::callStatusExport(options, [&] {
+        qv::requireDom(parent);
+        qv::requireDom(child);
         DOMNode* r = parent->node;
         DOMNode* n = child->node;
         if (qv::isAttribute(n)) {
@@ -147,6 +160,8 @@ QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
 QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
     const auto options = qv::domExport("XDOMReplace").fallsBackTo(qv::Error::ReplaceFailed);
     return qv::callStatusExport(options, [&] {
+        qv::requireDom(oldNode);
+        qv::requireDom(newNode);
         DOMNode* r = oldNode->node;
         DOMNode* n = newNode->node;
         const bool rAttribute = qv::isAttribute(r);
@@ -168,6 +183,7 @@ QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
 QVXML_API QvHandle QV_XDOMRemove(QvHandle h, const char* attributeName) {
     const auto options = qv::domExport("XDOMRemove").fallsBackTo(qv::Error::RemoveFailed);
     return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
+        qv::requireDom(h);
         DOMNode* node = h->node;
         if (attributeName && *attributeName) {
             if (!qv::isElement(node)) {

@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <memory>
 
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMDocumentType.hpp>
+#include <xercesc/dom/DOMNamedNodeMap.hpp>
+#include <xercesc/dom/impl/DOMDocumentTypeImpl.hpp>
 #include <xercesc/framework/XMLAttr.hpp>
+#include <xercesc/framework/XMLElementDecl.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
@@ -13,6 +18,7 @@
 
 #include "frame/limits.h"
 #include "frame/transcode.h"
+#include "xdom/compact_tree.h"
 #include "xdom/resource_policy.h"
 
 using namespace xercesc;
@@ -22,6 +28,28 @@ namespace {
 
 std::u16string text16(const XMLCh* s) {
     return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : std::u16string();
+}
+
+// The attributes a DTD declares with a value for elements of this qualified name, as
+// the DOM parser keeps them on its document type: every element of that name starts
+// with them.
+// `qname` is scratch space.
+const DOMNamedNodeMap* declaredDefaults(DOMDocument* document, const XMLScanner& scanner,
+                                        const XMLElementDecl& decl, unsigned int uriId,
+                                        const XMLCh* prefix, std::u16string& qname) {
+    // Only the parser's own document type keeps the element definitions.
+    const auto* doctype =
+        dynamic_cast<const DOMDocumentTypeImpl*>(document ? document->getDoctype() : nullptr);
+    if (!doctype) return nullptr;
+    qname.clear();
+    if (uriId != scanner.getEmptyNamespaceId() && prefix && *prefix) {
+        qname += reinterpret_cast<const char16_t*>(prefix);
+        qname += u':';
+    }
+    qname += reinterpret_cast<const char16_t*>(decl.getBaseName());
+    const DOMNode* definition =
+        doctype->getElements()->getNamedItem(reinterpret_cast<const XMLCh*>(qname.c_str()));
+    return definition ? definition->getAttributes() : nullptr;
 }
 
 }  // namespace
@@ -83,37 +111,65 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
         if (attr->getSpecified()) count += XMLString::stringLen(attr->getValue());
     }
     produced(count);
-    XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty,
-                                  isRoot);
+    if (!scanOnly_) {
+        XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty,
+                                      isRoot);
+        return;
+    }
+    if (builder_)
+        builder_->startElement(
+            *getScanner(), elemDecl, urlId, attrList, attrCount,
+            declaredDefaults(getDocument(), *getScanner(), elemDecl, urlId, elemPrefix, qname_));
+    if (isEmpty) endElement(elemDecl, urlId, isRoot, elemPrefix);
 }
 
 void GuardedParser::endElement(const XMLElementDecl& elemDecl, const unsigned int urlId,
                                const bool isRoot, const XMLCh* const elemPrefix) {
     if (depth_ > 0) --depth_;
     memory_->checkpoint();
-    XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
+    if (!scanOnly_)
+        XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
+    else if (builder_)
+        builder_->endElement();
 }
 
 void GuardedParser::docCharacters(const XMLCh* const chars, const XMLSize_t length,
                                   const bool cdataSection) {
     produced(length);
-    XercesDOMParser::docCharacters(chars, length, cdataSection);
+    if (!scanOnly_)
+        XercesDOMParser::docCharacters(chars, length, cdataSection);
+    else if (builder_)
+        builder_->characters(chars, length);
 }
 
 void GuardedParser::ignorableWhitespace(const XMLCh* const chars, const XMLSize_t length,
                                         const bool cdataSection) {
     produced(length);
-    XercesDOMParser::ignorableWhitespace(chars, length, cdataSection);
+    if (!scanOnly_)
+        XercesDOMParser::ignorableWhitespace(chars, length, cdataSection);
+    else if (builder_ && getIncludeIgnorableWhitespace())
+        builder_->characters(chars, length);
 }
 
 void GuardedParser::docComment(const XMLCh* const comment) {
     produced(XMLString::stringLen(comment));
-    XercesDOMParser::docComment(comment);
+    if (!scanOnly_) XercesDOMParser::docComment(comment);
 }
 
 void GuardedParser::docPI(const XMLCh* const target, const XMLCh* const data) {
     produced(XMLString::stringLen(target) + XMLString::stringLen(data));
-    XercesDOMParser::docPI(target, data);
+    if (!scanOnly_) XercesDOMParser::docPI(target, data);
+}
+
+// Without entity reference nodes the DOM parser builds an entity's content under a
+// reference node and then moves it to the parent; the scan sees the same content in
+// place.
+void GuardedParser::startEntityReference(const XMLEntityDecl& entDecl) {
+    if (!scanOnly_) XercesDOMParser::startEntityReference(entDecl);
+}
+
+void GuardedParser::endEntityReference(const XMLEntityDecl& entDecl) {
+    if (!scanOnly_) XercesDOMParser::endEntityReference(entDecl);
 }
 
 void GuardedParser::entityDecl(const DTDEntityDecl& decl, const bool isPEDecl,

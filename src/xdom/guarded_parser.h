@@ -19,6 +19,8 @@
 
 namespace qv {
 
+class CompactTreeBuilder;
+
 // Thrown out of the scan after a bound was reached; the parser's error handler has
 // already reported the fatal error with its position.
 struct ParseLimitExceeded {};
@@ -39,6 +41,13 @@ public:
 
     // schema: XML Schema processing on (a schema location was given).
     explicit GuardedParser(bool schema);
+
+    // What a parse makes of the content: the Xerces DOM (the default), a compact
+    // tree, or nothing (validation). The scanner, its settings, bounds and error
+    // reports are the same for all three; only the document handler differs.
+    void buildDom() { scanOnly_ = false; builder_ = nullptr; }
+    void buildCompact(CompactTreeBuilder* builder) { scanOnly_ = true; builder_ = builder; }
+    void scanOnly() { scanOnly_ = true; builder_ = nullptr; }
 
     // Sets the bounds that depend on the document's size in bytes: the characters
     // entity expansion may add and the memory the parse may hold.
@@ -66,6 +75,8 @@ public:
                              const bool cdataSection) override;
     void docComment(const XMLCh* const comment) override;
     void docPI(const XMLCh* const target, const XMLCh* const data) override;
+    void startEntityReference(const XERCES_CPP_NAMESPACE::XMLEntityDecl& entDecl) override;
+    void endEntityReference(const XERCES_CPP_NAMESPACE::XMLEntityDecl& entDecl) override;
     void entityDecl(const XERCES_CPP_NAMESPACE::DTDEntityDecl& entityDecl, const bool isPEDecl,
                     const bool isIgnored) override;
     XERCES_CPP_NAMESPACE::InputSource* resolveEntity(
@@ -93,6 +104,9 @@ private:
     std::size_t budget_ = 0;     // most characters the document may deliver
     bool inContent_ = false;     // the root element has started
     std::set<std::u16string> externalGeneralEntities_;  // their system ids
+    bool scanOnly_ = false;                 // no DOM content is built
+    CompactTreeBuilder* builder_ = nullptr;  // receives the content when scanning only
+    std::u16string qname_;                   // scratch for an element's qualified name
     std::set<std::u16string> trustedSchemas_;
 };
 

@@ -5,6 +5,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "frame/boundary.h"
+#include "xdom/compact_document.h"
 #include "xdom/parse_error_handler.h"
 
 using namespace xercesc;
@@ -17,6 +18,7 @@ QvHandle_::~QvHandle_() {
     xpath.reset();  // the view refers to the tree: it goes first
     errorHandler.reset();
     parser.reset();  // frees the parsed tree
+    compact.reset();
     encoding.reset();
     ownedDocument.reset();
 }
@@ -57,11 +59,13 @@ const char* setResultText(QvHandle_* h, HostText text) {
     return h->resultText.get();
 }
 
-void takeEncoding(QvHandle_* h) {
+void takeEncoding(QvHandle_* h) { takeEncoding(h, h->document); }
+
+void takeEncoding(QvHandle_* h, const DOMDocument* from) {
     const XMLCh* name = nullptr;
-    if (h->document) {
-        name = h->document->getInputEncoding();
-        if (!name || !*name) name = h->document->getXmlEncoding();
+    if (from) {
+        name = from->getInputEncoding();
+        if (!name || !*name) name = from->getXmlEncoding();
     }
     static const XMLCh kUtf8[] = u"utf-8";
     if (!name || !*name) name = kUtf8;

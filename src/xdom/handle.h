@@ -21,6 +21,7 @@ XERCES_CPP_NAMESPACE_END
 namespace qv {
 
 class ParseErrorHandler;
+struct CompactDocument;
 
 // Xalan-C++ view of a document, built on the first XPath or XSLT use (xpath.cpp).
 struct XPathContext;
@@ -40,8 +41,14 @@ struct QvHandle_ {
     QvHandle_(const QvHandle_&) = delete;
     QvHandle_& operator=(const QvHandle_&) = delete;
 
+    // Null while a parsed document is held in its compact form (see `compact`).
     DOMDocument* document = nullptr;     // document handles only
     DOMNode* node = nullptr;             // the document as a node, or the node stood for
+
+    // A parsed document handle starts with the compact form only; the DOM is built
+    // from it by requireDom() on the first export that needs the DOM, which then
+    // drops it. Reading into records works on either form.
+    std::unique_ptr<qv::CompactDocument> compact;
 
     qv::XmlText encoding;                // document handles: the document's encoding
 
@@ -83,6 +90,12 @@ QvHandle_* makeSharedDocumentHandle(XERCES_CPP_NAMESPACE::DOMDocument* document,
 // A node handle for `node` under the document handle of `from`.
 QvHandle_* makeNodeHandle(QvHandle_* from, XERCES_CPP_NAMESPACE::DOMNode* node);
 
+// Makes sure the document of h exists as a DOM: a document still in its compact form
+// is parsed again from its kept bytes, with the same parser, and from then on is
+// that DOM. Every export that uses the DOM of a handle calls this first. Throws when
+// the document can no longer be parsed (after reporting why).
+void requireDom(QvHandle_* h);
+
 // The document handle of any handle.
 inline QvHandle_* documentHandleOf(QvHandle_* h) {
     while (h && !h->isDocument) h = h->docHandle;
@@ -97,8 +110,9 @@ inline void markChanged(QvHandle_* h) {
     if (QvHandle_* doc = documentHandleOf(h)) ++doc->changeCount;
 }
 
-// Sets the handle's encoding from its document: the actual encoding, else the
-// declared one, else "utf-8".
+// Sets the handle's encoding from its document (or from `from`): the actual encoding,
+// else the declared one, else "utf-8".
 void takeEncoding(QvHandle_* h);
+void takeEncoding(QvHandle_* h, const XERCES_CPP_NAMESPACE::DOMDocument* from);
 
 }  // namespace qv

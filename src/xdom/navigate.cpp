@@ -122,6 +122,7 @@ extern "C" {
 
 QVXML_API QvHandle QV_XDOMLocateNode(QvHandle h, int direction, int childIndex, int nodeType) {
     return qv::callExport<QvHandle>(qv::domExport("XDOMLocateNode"), nullptr, [&]() -> QvHandle {
+        qv::requireDom(h);
         DOMNode* found = qv::locate(h->node, direction, childIndex, nodeType);
         if (!found) {
             qv::reportDom(qv::Error::NoSuchNode);

@@ -1,9 +1,9 @@
 #include "xdom/parse_memory.h"
 
+#include "xdom/huge_pages.h"
+
 #include <cstdint>
 #include <cstdlib>
-
-#include <sys/mman.h>
 
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
@@ -28,33 +28,17 @@ constexpr std::size_t kHeader =
     (sizeof(ParseMemory::Block) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
     alignof(std::max_align_t);
 
-// Large blocks (the tree's heap blocks) are mapped on their own, aligned for
-// transparent huge pages: a large tree then takes hundreds rather than hundreds of
-// thousands of page faults, which is most of the time of building it.
-constexpr std::size_t kHugePage = std::size_t(2) << 20;
-constexpr std::size_t kMapFrom = std::size_t(1) << 20;
-
+// Large blocks (the tree's heap blocks) are mapped on their own (huge_pages.h).
 ParseMemory::Block* mapBlock(std::size_t bytes) {
-    const std::size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    auto start = reinterpret_cast<std::uintptr_t>(raw);
-    const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
-    if (aligned > start) munmap(raw, aligned - start);
-    const std::uintptr_t end = start + length + kHugePage;
-    if (end > aligned + length) munmap(reinterpret_cast<void*>(aligned + length), end - aligned - length);
-#ifdef MADV_HUGEPAGE
-    madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
-#endif
-    auto* block = reinterpret_cast<ParseMemory::Block*>(aligned);
-    block->mapped = length;
+    std::size_t length = 0;
+    auto* block = static_cast<ParseMemory::Block*>(mapHuge(bytes, length));
+    if (block) block->mapped = length;
     return block;
 }
 
 void freeBlock(ParseMemory::Block* block) {
     if (block->mapped)
-        munmap(block, block->mapped);
+        unmapHuge(block, block->mapped);
     else
         std::free(block);
 }

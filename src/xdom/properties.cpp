@@ -32,13 +32,16 @@ const char* handBack(QvHandle_* h, const XMLCh* text) {
 extern "C" {
 
 QVXML_API const char* QV_XDOMGetNodeName(QvHandle h) {
-    return qv::callExport<const char*>(qv::domExport("XDOMGetNodeName"), nullptr,
-                                     [&] { return qv::handBack(h, h->node->getNodeName()); });
+    return qv::callExport<const char*>(qv::domExport("XDOMGetNodeName"), nullptr, [&] {
+        qv::requireDom(h);
+        return qv::handBack(h, h->node->getNodeName());
+    });
 }
 
 QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
     return qv::callExport<const char*>(qv::domExport("XDOMGetNodeValue"), nullptr,
                                      [&]() -> const char* {
+        qv::requireDom(h);
         const char* text = qv::handBack(h, h->node->getNodeValue());
         if (!text) qv::reportDom(qv::Error::NoData);
         return text;
@@ -46,13 +49,16 @@ QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
 }
 
 QVXML_API int QV_XDOMGetNodeType(QvHandle h) {
-    return qv::callExport<int>(qv::domExport("XDOMGetNodeType"), 0,
-                             [&] { return static_cast<int>(h->node->getNodeType()); });
+    return qv::callExport<int>(qv::domExport("XDOMGetNodeType"), 0, [&] {
+        qv::requireDom(h);
+        return static_cast<int>(h->node->getNodeType());
+    });
 }
 
 QVXML_API QvHandle QV_XDOMGetOwnerDocument(QvHandle h) {
     return qv::callExport<QvHandle>(qv::domExport("XDOMGetOwnerDocument"), nullptr,
                                   [&]() -> QvHandle {
+        qv::requireDom(h);
         DOMDocument* document = qv::owningDocument(h);
         if (!document) {
             qv::reportDom(qv::Error::NoDocumentNode);
@@ -65,6 +71,7 @@ QVXML_API QvHandle QV_XDOMGetOwnerDocument(QvHandle h) {
 QVXML_API QvHandle QV_XDOMGetAttribute(QvHandle h, const char* attributeName) {
     return qv::callExport<QvHandle>(qv::domExport("XDOMGetAttribute"), nullptr,
                                   [&]() -> QvHandle {
+        qv::requireDom(h);
         if (!attributeName || !*attributeName) {
             qv::reportDom(qv::Error::InvalidAttributeName);
             return nullptr;
@@ -89,6 +96,7 @@ QVXML_API QvHandle QV_XDOMGetAttribute(QvHandle h, const char* attributeName) {
 QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
     return qv::callExport<const char*>(qv::domExport("XDOMGetUserData"), nullptr,
                                      [&]() -> const char* {
+        qv::requireDom(h);
         DOMNode* node = h->node;
         const auto* data = static_cast<const char*>(node->getUserData(node->getNodeName()));
         if (!data) {
@@ -104,6 +112,7 @@ QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
 
 QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
     return qv::callStatusExport(qv::domExport("XDOMSetNodeValue"), [&] {
+        qv::requireDom(h);
         qv::XmlText text = qv::toXmlText(value);
         h->node->setNodeValue(text.get());
         // Nodes without a value (elements, documents) ignore the call.
@@ -113,6 +122,7 @@ QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
 
 QVXML_API int QV_XDOMSetUserData(QvHandle h, const char* data) {
     return qv::callStatusExport(qv::domExport("XDOMSetUserData"), [&] {
+        qv::requireDom(h);
         DOMNode* node = h->node;
         node->setUserData(node->getNodeName(), const_cast<char*>(data), nullptr);
     });

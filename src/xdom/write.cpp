@@ -13,6 +13,7 @@ extern "C" {
 QVXML_API const char* QV_XDOMWrite(QvHandle h, const QvDocSettings* settings,
                                    const char* fileName) {
     return qv::callExport<const char*>(qv::kWriteOptions, nullptr, [&]() -> const char* {
+        qv::requireDom(h);
         QvHandle_* doc = qv::documentHandleOf(h);
         const XMLCh* encoding = h->encoding.get();
         if ((!encoding || !*encoding) && !h->isDocument && doc) encoding = doc->encoding.get();

@@ -106,6 +106,7 @@ extern "C" {
 QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* namespaceMap) {
     const auto options = qv::queryExport("XDOMLocate");
     return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
+        qv::requireDom(h);
         const char* expression = *path ? path : ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
@@ -125,6 +126,7 @@ QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
                                       const char* namespaceMap) {
     const auto options = qv::queryExport("XDOMEvaluate");
     return qv::callExport<const char*>(options, nullptr, [&]() -> const char* {
+        qv::requireDom(h);
         if (!*expression) expression = ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;

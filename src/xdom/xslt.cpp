@@ -272,6 +272,7 @@ QVXML_API void* QV_XDOMTransform(QvHandle h, const char* stylesheet, int stylesh
                              .starts(qv::Runtime::Xslt)
                              .fallsBackTo(qv::Error::TransformFailed, "no detailed message");
     return qv::callExport<void*>(options, nullptr, [&]() -> void* {
+        qv::requireDom(h);
         qv::XPathContext* context = qv::sourceView(h);
         if (!context) return nullptr;
         return qv::transform(h, *context, stylesheet, stylesheetIsText != 0, resultKind,

@@ -12,6 +12,7 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "frame/host.h"
+#include "xdom/compact_document.h"
 #include "xdom/handle.h"
 #include "xmap/loader.h"
 #include "xmap/paths.h"
@@ -77,6 +78,9 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
                                                qv::hostOutputEncoding(encoding));
         ds->mode = mode;
         if (mode != XML_CREATE && input) {
+            // The other modes keep the input document and QV_XMAPToDOM hands it
+            // back: it is needed as a DOM.
+            if (mode != QV_XMAP_READ) qv::requireDom(input);
             QvHandle_* docHandle = qv::documentHandleOf(input);
             ds->document = docHandle ? docHandle->document : nullptr;
             ds->readingStart = input->isDocument ? input->document : input->node;
@@ -93,7 +97,16 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
         settings.buffer = &ds->work;
         settings.toHost = &ds->toHost;
         settings.xmldataEncoding = qv::xmldataEncoding();
-        qv::readDocument(ds->model, ds->readingStart, settings);
+        // A document still in its compact form is read as it is, unless a column
+        // asks for markup: that is written from the DOM.
+        if (input && input->compact && (!input->compact->tree || qv::readsMarkup(ds->model))) {
+            qv::requireDom(input);
+            ds->readingStart = input->document;
+        }
+        if (input && input->compact)
+            qv::readDocument(ds->model, *input->compact->tree, settings);
+        else
+            qv::readDocument(ds->model, ds->readingStart, settings);
         ds->document = nullptr;
         ds->readingStart = nullptr;
         if (rootTableName) *rootTableName = const_cast<char*>(qv::cstr(ds->model.root()->tableName));

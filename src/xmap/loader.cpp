@@ -544,6 +544,7 @@ bool Loader::linkRelated(TableClassMap& parent, const RelatedTableLink& link) {
 
 bool loadMapping(MappingModel& model, QvHandle_* mappingHandle, int& mode,
                  const HostTranscoder& toHost) {
+    if (mappingHandle && mappingHandle->isDocument) requireDom(mappingHandle);  // read as a DOM
     if (!mappingHandle || !mappingHandle->isDocument || !mappingHandle->document) {
         report(Error::MappingNotADocument);
         model.clear();

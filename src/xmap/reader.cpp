@@ -1,20 +1,12 @@
 #include "xmap/reader.h"
 
 #include <charconv>
-#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
-#include <xercesc/dom/DOMNamedNodeMap.hpp>
-#include <xercesc/dom/DOMNode.hpp>
-
 #include "frame/errors.h"
-#include "frame/transcode.h"
-#include "xdom/serialize.h"
-#include "xmap/step_match.h"
-
-using namespace xercesc;
+#include "xmap/node_view.h"
 
 namespace qv {
 namespace {
@@ -30,40 +22,47 @@ struct ColumnPlan {
     int parts = 1;
 };
 
+template <class Node>
 struct TablePlan {
     TableClassMap* map = nullptr;
     const Path* start = nullptr;
     size_t iterateFrom = 0;   // inner steps from here on visit every occurrence
-    std::vector<DOMNode*> at;  // node reached at each step of the current record node
+    std::vector<Node> at;     // node reached at each step of the current record node
     std::vector<ColumnPlan> columns;  // field order
     std::vector<TablePlan> children;
 };
 
-
+// The walk, over either form of the document through its view (node_view.h).
+template <class View>
 class Reader {
 public:
-    Reader(MappingModel& model, const ReadSettings& settings)
+    using Node = typename View::Node;
+    using Plan = TablePlan<Node>;
+
+    Reader(MappingModel& model, const ReadSettings& settings, const View& view)
         : model_(model),
           settings_(settings),
-          match_(model.ignoreNameSpace != 0),
+          view_(view),
           emptyIsNull_(model.emptyStringIsNull != 0) {}
 
-    void run(DOMNode* start) {
-        std::vector<TablePlan> plans;
+    void run(Node start) {
+        std::vector<Plan> plans;
         for (auto& map : model_.maps) plans.push_back(plan(*map));
         readTables(plans, start);
     }
 
 private:
-    TablePlan plan(TableClassMap& map) const {
-        TablePlan t;
+    static constexpr Node none() { return View::none(); }
+
+    Plan plan(TableClassMap& map) const {
+        Plan t;
         t.map = &map;
         t.start = &map.start;
         // Name steps before a ".." are followed to their first match only: every
         // occurrence of them would lead back to the same nodes.
         for (size_t i = 0; i < t.start->steps.size(); ++i)
             if (t.start->steps[i].kind == Kind::Parent) t.iterateFrom = i + 1;
-        t.at.resize(t.start->steps.size());
+        t.at.resize(t.start->steps.size(), none());
         const char* dateFormat = cstr(model_.dateFormat);
         for (MapColumn* column : map.byField) {
             if (column->kind == ColumnKind::NestedMap) continue;
@@ -78,26 +77,34 @@ private:
         return t;
     }
 
-    // ---- Name matching and moves ---------------------------------------------
+    // ---- Moves ---------------------------------------------------------------
 
-    bool matches(const DOMNode* node, const Step& step) const { return match_.matches(node, step); }
-    DOMNode* firstChild(DOMNode* node, const Step& step) const { return match_.firstChild(node, step); }
-    DOMNode* nextSibling(DOMNode* node, const Step& step) const { return match_.nextSibling(node, step); }
+    Node firstChild(Node node, const Step& step) const {
+        for (Node c = view_.firstElement(node); c != none(); c = view_.nextElement(c))
+            if (view_.matches(c, step)) return c;
+        return none();
+    }
+
+    Node nextSibling(Node node, const Step& step) const {
+        for (Node c = view_.nextElement(node); c != none(); c = view_.nextElement(c))
+            if (view_.matches(c, step)) return c;
+        return none();
+    }
 
     // One inner step from `node`; null when it leads nowhere.
-    DOMNode* move(DOMNode* node, const Step& step) const {
+    Node move(Node node, const Step& step) const {
         switch (step.kind) {
             case Kind::Self: return node;
-            case Kind::Parent: return node->getParentNode();
+            case Kind::Parent: return view_.parent(node);
             default: return firstChild(node, step);
         }
     }
 
     // The first node a node path reaches, following the first match of each step.
-    DOMNode* firstNode(DOMNode* node, const Path& path) const {
-        if (!path.present) return nullptr;
+    Node firstNode(Node node, const Path& path) const {
+        if (!path.present) return none();
         for (const Step& step : path.steps)
-            if (!(node = move(node, step))) return nullptr;
+            if ((node = move(node, step)) == none()) return none();
         return node;
     }
 
@@ -106,94 +113,60 @@ private:
     // nodes under one occurrence of an inner step come those under its next
     // same-named sibling, and an occurrence without record nodes is passed over.
 
-    DOMNode* descend(TablePlan& t, size_t from, DOMNode* node) const {
+    Node descend(Plan& t, size_t from, Node node) const {
         const std::vector<Step>& steps = t.start->steps;
         for (;;) {
             size_t i = from;
             for (; i < steps.size(); ++i) {
-                if (!(node = move(node, steps[i]))) break;
+                if ((node = move(node, steps[i])) == none()) break;
                 t.at[i] = node;
             }
             if (i == steps.size()) return node;
-            if (!(node = backtrack(t, i, from))) return nullptr;
+            if ((node = backtrack(t, i, from)) == none()) return none();
         }
     }
 
     // Moves the deepest iterated step below `limit` to its next occurrence; sets
     // `resume` to the step after it. Null when every occurrence has been visited.
-    DOMNode* backtrack(TablePlan& t, size_t limit, size_t& resume) const {
+    Node backtrack(Plan& t, size_t limit, size_t& resume) const {
         const std::vector<Step>& steps = t.start->steps;
         for (size_t j = limit; j-- > t.iterateFrom;) {
             if (steps[j].kind != Kind::Element) continue;
-            if (DOMNode* sibling = nextSibling(t.at[j], steps[j])) {
+            const Node sibling = nextSibling(t.at[j], steps[j]);
+            if (sibling != none()) {
                 t.at[j] = sibling;
                 resume = j + 1;
                 return sibling;
             }
         }
-        return nullptr;
+        return none();
     }
 
-    DOMNode* firstRecord(TablePlan& t, DOMNode* context) const {
-        return descend(t, 0, context);
-    }
+    Node firstRecord(Plan& t, Node context) const { return descend(t, 0, context); }
 
-    DOMNode* nextRecord(TablePlan& t) const {
+    Node nextRecord(Plan& t) const {
         size_t resume = 0;
-        DOMNode* node = backtrack(t, t.start->steps.size(), resume);
-        return node ? descend(t, resume, node) : nullptr;
+        const Node node = backtrack(t, t.start->steps.size(), resume);
+        return node != none() ? descend(t, resume, node) : none();
     }
 
     // ---- Values --------------------------------------------------------------
 
-    // The direct text and CDATA children of a node, in host text; false if none.
-    bool elementText(const DOMNode* node, std::string& out) const {
-        bool found = false;
-        for (const DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling()) {
-            const short type = c->getNodeType();
-            if (type != DOMNode::TEXT_NODE && type != DOMNode::CDATA_SECTION_NODE) continue;
-            found = true;
-            const XMLCh* value = c->getNodeValue();
-            settings_.toHost->appendHost(out, value, xmlLength(value));
-        }
-        return found;
-    }
-
-    bool attribute(const DOMNode* node, const Step& step, std::string& out) const {
-        const DOMNamedNodeMap* attributes = node->getAttributes();
-        if (!attributes) return false;
-        const XMLSize_t count = attributes->getLength();
-        for (XMLSize_t i = 0; i < count; ++i) {
-            const DOMNode* a = attributes->item(i);
-            if (!matches(a, step)) continue;
-            const XMLCh* value = a->getNodeValue();
-            settings_.toHost->appendHost(out, value, xmlLength(value));
-            return true;
-        }
-        return false;
-    }
-
     // Appends the value a value path finds from `node`; false when it finds none.
-    bool valueAt(DOMNode* node, const Path& path, std::string& out) const {
+    bool valueAt(Node node, const Path& path, std::string& out) const {
         if (!path.present) return false;
         const std::vector<Step>& steps = path.steps;
         const size_t inner = steps.size() - 1;
         for (size_t i = 0; i < inner; ++i)
-            if (!(node = move(node, steps[i]))) return false;
+            if ((node = move(node, steps[i])) == none()) return false;
         const Step& last = steps.back();
         switch (last.kind) {
-            case Kind::Text: return elementText(node, out);
-            case Kind::XmlData: {
-                std::string markup;
-                if (!serializeNode(node, settings_.xmldataEncoding, nullptr, nullptr, &markup))
-                    return false;
-                out += markup;
-                return true;
-            }
-            case Kind::Attribute: return attribute(node, last, out);
+            case Kind::Text: return view_.elementText(node, out);
+            case Kind::XmlData: return view_.markup(node, settings_.xmldataEncoding, out);
+            case Kind::Attribute: return view_.attribute(node, last, out);
             case Kind::Element: {
-                DOMNode* child = firstChild(node, last);
-                return child && elementText(child, out);
+                const Node child = firstChild(node, last);
+                return child != none() && view_.elementText(child, out);
             }
             default: return false;
         }
@@ -202,33 +175,33 @@ private:
     // ---- Records -------------------------------------------------------------
 
     // The raw text of a regular column or a declared parent key column.
-    void assemble(const ColumnPlan& c, DOMNode* node, RecordWriter& w) const {
+    void assemble(const ColumnPlan& c, Node node, RecordWriter& w) const {
         std::string& out = w.text();
         if (c.parts == 1) {
             if (!valueAt(node, c.column->path1, out)) w.missing();
             return;
         }
-        DOMNode* multi = firstNode(node, c.column->path1);
-        if (!multi) {
+        Node multi = firstNode(node, c.column->path1);
+        if (multi == none()) {
             w.missing();
             return;
         }
         const Step* multiStep = c.column->path1.siblingStep();
         const Step* subStep = c.column->path2.siblingStep();
-        for (bool first = true; multi;
-             multi = multiStep ? nextSibling(multi, *multiStep) : nullptr, first = false) {
+        for (bool first = true; multi != none();
+             multi = multiStep ? nextSibling(multi, *multiStep) : none(), first = false) {
             if (!first) w.valueMark();
             if (c.parts == 2) {
                 if (!valueAt(multi, c.column->path2, out)) w.missing();
                 continue;
             }
-            DOMNode* sub = firstNode(multi, c.column->path2);
-            if (!sub) {
+            Node sub = firstNode(multi, c.column->path2);
+            if (sub == none()) {
                 w.missing();
                 continue;
             }
-            for (bool firstSub = true; sub;
-                 sub = subStep ? nextSibling(sub, *subStep) : nullptr, firstSub = false) {
+            for (bool firstSub = true; sub != none();
+                 sub = subStep ? nextSibling(sub, *subStep) : none(), firstSub = false) {
                 if (!firstSub) w.subvalueMark();
                 if (!valueAt(sub, c.column->path3, out)) w.missing();
             }
@@ -247,7 +220,7 @@ private:
         if (code) convertInPlace(out, from, code, QV_CONV_TO_RECORD, scratch_);
     }
 
-    void build(TablePlan& t, DOMNode* node) {
+    void build(Plan& t, Node node) {
         settings_.buffer->begin();
         RecordWriter w(*settings_.buffer, *settings_.marks, emptyIsNull_);
         std::string& out = w.text();
@@ -304,9 +277,9 @@ private:
         map.records.append(out.data(), out.size(), parent);
     }
 
-    void readTables(std::vector<TablePlan>& plans, DOMNode* context) {
-        for (TablePlan& t : plans) {
-            for (DOMNode* node = firstRecord(t, context); node; node = nextRecord(t)) {
+    void readTables(std::vector<Plan>& plans, Node context) {
+        for (Plan& t : plans) {
+            for (Node node = firstRecord(t, context); node != none(); node = nextRecord(t)) {
                 try {
                     build(t, node);
                     queue(*t.map);
@@ -322,16 +295,40 @@ private:
 
     MappingModel& model_;
     const ReadSettings& settings_;
-    const StepMatcher match_;
+    const View& view_;
     const bool emptyIsNull_;
     std::string scratch_;  // NUL-terminated input of the host's conversion
 };
 
 }  // namespace
 
-void readDocument(MappingModel& model, DOMNode* start, const ReadSettings& settings) {
+bool readsMarkup(const MappingModel& model) {
+    auto marks = [](const CompiledPath& path) {
+        return path.present && !path.steps.empty() &&
+               path.steps.back().kind == PathStep::Kind::XmlData;
+    };
+    std::vector<const TableClassMap*> maps;
+    for (const auto& map : model.maps) maps.push_back(map.get());
+    while (!maps.empty()) {
+        const TableClassMap* map = maps.back();
+        maps.pop_back();
+        for (const MapColumn* column : map->byField)
+            if (marks(column->path1) || marks(column->path2) || marks(column->path3)) return true;
+        for (const auto& child : map->children) maps.push_back(child.get());
+    }
+    return false;
+}
+
+void readDocument(MappingModel& model, xercesc::DOMNode* start, const ReadSettings& settings) {
     if (!start || !model.root()) return;
-    Reader(model, settings).run(start);
+    const DomView view(model.ignoreNameSpace != 0, *settings.toHost);
+    Reader<DomView>(model, settings, view).run(start);
+}
+
+void readDocument(MappingModel& model, const CompactTree& tree, const ReadSettings& settings) {
+    if (!model.root()) return;
+    const CompactView view(tree, model.ignoreNameSpace != 0, *settings.toHost);
+    Reader<CompactView>(model, settings, view).run(CompactTree::kDocument);
 }
 
 }  // namespace qv

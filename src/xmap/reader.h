@@ -14,6 +14,7 @@ XERCES_CPP_NAMESPACE_END
 
 namespace qv {
 
+class CompactTree;
 class HostTranscoder;
 
 // What the walk needs of the dataset.
@@ -31,5 +32,11 @@ struct ReadSettings {
 // memory is reported (3004) and passed over.
 void readDocument(MappingModel& model, XERCES_CPP_NAMESPACE::DOMNode* start,
                   const ReadSettings& settings);
+// The same walk over a document held in its compact form, from its document node.
+// Gives the records the DOM of the document would give, byte for byte.
+void readDocument(MappingModel& model, const CompactTree& tree, const ReadSettings& settings);
+
+// Whether some column reads "xmldata()": markup needs the document as a DOM.
+bool readsMarkup(const MappingModel& model);
 
 }  // namespace qv

@@ -1,0 +1,48 @@
+// What the benchmark programs measure with: wall time, the peak resident memory of
+// the process, and running one job in a child process of its own so that each peak
+// is that of the job alone.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <type_traits>
+
+namespace bench {
+
+inline double seconds(std::chrono::steady_clock::time_point from) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+inline long peakKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Runs job() in a child process and hands back what it returned (a plain struct);
+// a value-initialised one when the child failed.
+template <class Figures>
+Figures inChild(const std::function<Figures()>& job) {
+    static_assert(std::is_trivially_copyable<Figures>::value, "figures cross a pipe");
+    int fd[2];
+    if (pipe(fd) != 0) return {};
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fd[0]);
+        Figures f = job();
+        ssize_t written = write(fd[1], &f, sizeof f);
+        _exit(written == static_cast<ssize_t>(sizeof f) ? 0 : 1);
+    }
+    close(fd[1]);
+    Figures f{};
+    if (pid < 0 || read(fd[0], &f, sizeof f) != static_cast<ssize_t>(sizeof f)) f = Figures{};
+    close(fd[0]);
+    if (pid > 0) waitpid(pid, nullptr, 0);
+    return f;
+}
+
+}  // namespace bench

@@ -1,0 +1,25 @@
+// A parsed document held in its compact form: the compact tree and the document's
+// bytes, from which the Xerces DOM is built on first need (see requireDom).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include <xercesc/util/XercesDefs.hpp>
+
+#include "xdom/compact_tree.h"
+#include "xdom/huge_pages.h"
+#include "frame/transcode.h"
+
+namespace qv {
+
+struct CompactDocument {
+    // Null once the DOM is being built: the tree is let go first, so that the two
+    // are never held at once.
+    std::unique_ptr<CompactTree> tree = std::make_unique<CompactTree>();
+    std::vector<XMLByte, HugePageAllocator<XMLByte>> bytes;  // the document as it was read
+    XmlText systemId;                  // the name the parser knew the document by
+};
+
+}  // namespace qv

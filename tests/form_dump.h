@@ -1,0 +1,136 @@
+// A text picture of what the reading walk can see of a document (elements with their
+// names, attributes in order, direct text and whether there is any, child elements),
+// taken from either form. Both forms of one document must give the same picture.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <xercesc/dom/DOMNamedNodeMap.hpp>
+#include <xercesc/dom/DOMNode.hpp>
+
+#include "xdom/compact_tree.h"
+
+namespace formdump {
+
+inline void put(std::string& out, const XMLCh* text, size_t n) {
+    static const char kHex[] = "0123456789abcdef";
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned c = text[i];
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            out += static_cast<char>(c);
+        } else {
+            out += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(c >> shift) & 15];
+        }
+    }
+}
+
+inline void put(std::string& out, const XMLCh* text) {
+    size_t n = 0;
+    while (text && text[n]) ++n;
+    put(out, text, n);
+}
+
+inline void put(std::string& out, const std::u16string& text) {
+    put(out, reinterpret_cast<const XMLCh*>(text.data()), text.size());
+}
+
+// Depth-first, without recursion: documents may nest thousands of levels.
+inline std::string picture(const xercesc::DOMNode* document) {
+    using xercesc::DOMNode;
+    std::string out;
+    std::vector<std::pair<const DOMNode*, bool>> stack;  // node, closing
+    auto pushChildren = [&](const DOMNode* n) {
+        std::vector<const DOMNode*> kids;
+        for (const DOMNode* c = n->getFirstChild(); c; c = c->getNextSibling())
+            if (c->getNodeType() == DOMNode::ELEMENT_NODE) kids.push_back(c);
+        for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back({*it, false});
+    };
+    pushChildren(document);
+    while (!stack.empty()) {
+        auto [n, closing] = stack.back();
+        stack.pop_back();
+        if (closing) {
+            out += ")";
+            continue;
+        }
+        out += "(";
+        put(out, n->getLocalName() ? n->getLocalName() : n->getNodeName());
+        out += "{";
+        put(out, n->getNamespaceURI());
+        out += "}";
+        const xercesc::DOMNamedNodeMap* attributes = n->getAttributes();
+        for (XMLSize_t i = 0; attributes && i < attributes->getLength(); ++i) {
+            const DOMNode* a = attributes->item(i);
+            out += " ";
+            put(out, a->getLocalName() ? a->getLocalName() : a->getNodeName());
+            out += "{";
+            put(out, a->getNamespaceURI());
+            out += "}=\"";
+            put(out, a->getNodeValue());
+            out += "\"";
+        }
+        bool hasText = false;
+        std::string text;
+        for (const DOMNode* c = n->getFirstChild(); c; c = c->getNextSibling()) {
+            const short type = c->getNodeType();
+            if (type != DOMNode::TEXT_NODE && type != DOMNode::CDATA_SECTION_NODE) continue;
+            hasText = true;
+            put(text, c->getNodeValue());
+        }
+        if (hasText) out += " text[" + text + "]";
+        stack.push_back({n, true});
+        pushChildren(n);
+    }
+    return out;
+}
+
+inline std::string picture(const qv::CompactTree& tree) {
+    using Index = qv::CompactTree::Index;
+    std::string out;
+    std::vector<std::pair<Index, bool>> stack;
+    auto pushChildren = [&](Index n) {
+        std::vector<Index> kids;
+        for (Index c = tree.element(n).firstChild; c != qv::CompactTree::kNone;
+             c = tree.element(c).nextSibling)
+            kids.push_back(c);
+        for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back({*it, false});
+    };
+    pushChildren(qv::CompactTree::kDocument);
+    while (!stack.empty()) {
+        auto [n, closing] = stack.back();
+        stack.pop_back();
+        if (closing) {
+            out += ")";
+            continue;
+        }
+        const qv::CompactTree::Element& e = tree.element(n);
+        out += "(";
+        put(out, tree.name(e.name).local);
+        out += "{";
+        put(out, tree.name(e.name).uri);
+        out += "}";
+        for (Index a = tree.attributesBegin(n); a < tree.attributesEnd(n); ++a) {
+            const qv::CompactTree::Attribute& attribute = tree.attribute(a);
+            out += " ";
+            put(out, tree.name(attribute.name).local);
+            out += "{";
+            put(out, tree.name(attribute.name).uri);
+            out += "}=\"";
+            put(out, tree.text(attribute.value), attribute.value.length);
+            out += "\"";
+        }
+        if (e.hasText()) {
+            out += " text[";
+            put(out, tree.text(e.text), e.text.length);
+            out += "]";
+        }
+        stack.push_back({n, true});
+        pushChildren(n);
+    }
+    return out;
+}
+
+}  // namespace formdump
