@@ -2,7 +2,19 @@
 # Fails when libqvxml.so exports a name that is not in the interface list.
 # Names of the list that are not exported yet are listed, not failed.
 lib="$1"; list="$2"
+
+# Xalan-C++ functions the library replaces: exported so that the dynamic linker
+# binds libxalan's own calls to our definitions (cmake/qvxml.map says why each).
+overrides='
+_ZN11xalanc_1_1217NumberToDOMStringEdRNS_14XalanDOMStringE
+_ZN11xalanc_1_1215DOMStringHelper18NumberToCharactersEdRNS_17FormatterListenerEMS1_FvPKDsmE
+'
+
 exported=$(nm -D --defined-only "$lib" | awk '$2 ~ /^[TWVBDR]$/ {print $3}' | sort -u)
+for name in $overrides; do
+  printf '%s\n' "$exported" | grep -qxF "$name" || { echo "override not exported: $name"; exit 1; }
+done
+exported=$(printf '%s\n' "$exported" | grep -vxF -e "$(printf '%s' "$overrides" | sed '/^$/d')")
 extra=$(printf '%s\n' "$exported" | grep -vxF -f "$list")
 missing=$(grep -vxF -f /dev/stdin "$list" <<EOT
 $exported
@@ -13,4 +25,4 @@ if [ -n "$extra" ]; then
   printf 'exported but not in the interface: %s\n' $extra
   exit 1
 fi
-echo "exports: $(printf '%s\n' "$exported" | wc -l) names, all in the interface"
+echo "exports: $(printf '%s\n' "$exported" | wc -l) interface names and $(printf '%s' "$overrides" | grep -c .) overrides"

@@ -197,6 +197,26 @@ TEST_F(Xslt, HostileStylesheetsAreRefused) {
     EXPECT_EQ(Q_XMLGetDOMStatus(), 0) << Q_XMLGetErrMsg();
 }
 
+// Numbers of any size from document data come out of xsl:value-of, attribute
+// value templates and xsl:number-free string conversions in the XPath form.
+TEST_F(Xslt, LargeNumbersFromDataAreWrittenInTheXPathForm) {
+    const std::string googol = "1" + std::string(100, '0');
+    Handle doc = open(("<r><n>" + googol + "</n><n>-" + googol + "</n></r>").c_str());
+    const std::string stylesheet =
+        "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+        "<xsl:output method='xml' omit-xml-declaration='yes'/>"
+        "<xsl:template match='/'><o a='{/r/n[1] * 1}' b='{sum(/r/n) + /r/n[2] * 2}'>"
+        "<xsl:value-of select='/r/n[1] * 10'/>|<xsl:value-of select='/r/n[2] div 3'/>|"
+        "<xsl:value-of select='string(/r/n[1] * /r/n[1])'/>|<xsl:value-of select='-0'/>"
+        "</o></xsl:template></xsl:stylesheet>";
+    const std::string out =
+        str(QV_XDOMTransform(doc.get(), stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr));
+    EXPECT_EQ(out, "<o a=\"" + googol + "\" b=\"-2" + std::string(100, '0') + "\">" + googol +
+                       "0|-3333333333333333" + std::string(84, '0') + "|1" +
+                       std::string(200, '0') + "|0</o>")
+        << Q_XMLGetErrMsg();
+}
+
 TEST_F(Xslt, MessagesAreNotPrinted) {
     Handle doc = open(kDoc);
     std::string stylesheet = textStylesheet(

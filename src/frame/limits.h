@@ -23,10 +23,6 @@ constexpr std::size_t kParseMemoryWindowPerByte = 8;
 // XPath and XSLT
 constexpr std::size_t kMaxExpressionNesting = 1000;    // parentheses / brackets in one expression
 constexpr std::size_t kMaxExpressionLength = 10000;    // characters of one expression (long operator chains recurse)
-// Xalan formats a number of 100 or more integer digits into a fixed buffer, which
-// overflows: numeric literals are held below that, and results are formatted by us.
-constexpr std::size_t kMaxNumberDigits = 90;            // integer digits of a numeric literal
-constexpr double kLargestXalanFormattedNumber = 1e90;   // larger results are formatted here
 constexpr std::size_t kMaxStylesheetDepth = 1000;       // element nesting of a stylesheet
 constexpr unsigned long kMaxTransformSteps = 100000000;  // instructions executed by one transformation
 constexpr int kMaxTransformDepth = 200000;               // template calls, parameters and variables in force at once

@@ -154,6 +154,13 @@ void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLC
         if (const XMLCh* sequence = lineEndSequence(lineEnd)) writer->setNewLine(sequence);
         for (const Feature& f : kFlagFeatures) setFeature(config, f.name, flag(settings, f.offset));
     }
+    // With entities off the writer looks each entity reference up in the document
+    // type, which a document may not have; then no entity is declared and every
+    // reference is written as itself either way.
+    const DOMDocument* owner = node->getNodeType() == DOMNode::DOCUMENT_NODE
+                                   ? static_cast<const DOMDocument*>(node)
+                                   : node->getOwnerDocument();
+    if (!owner || !owner->getDoctype()) setFeature(config, XMLUni::fgDOMWRTEntities, true);
     // Sections holding "]]>" are split by us, and only when the writer would split
     // them too; otherwise the writer refuses them with a DOM exception.
     const bool splitCdata = !settings || settings->splitCdata != 0;

@@ -7,6 +7,7 @@
 #include <xalanc/XPath/XPath.hpp>
 #include <xalanc/XPath/XPathConstructionContextDefault.hpp>
 #include <xalanc/XPath/XPathEvaluator.hpp>
+#include <xalanc/XPath/XPathExpression.hpp>
 #include <xalanc/XPath/XPathParserException.hpp>
 #include <xalanc/XPath/XPathProcessorImpl.hpp>
 #include <xalanc/XalanDOM/XalanNode.hpp>
@@ -50,13 +51,24 @@ bool withinLimits(const XMLCh* expression) {
     return false;
 }
 
+// Whether the compiled expression may take a step from the root. The operation
+// map is scanned as a whole: a position that only holds the same value as an
+// operand makes this answer yes, never no.
+bool mayStepFromRoot(const xalanc::XPath& xpath) {
+    const xalanc::XPathExpression& compiled = xpath.getExpression();
+    for (xalanc::XPathExpression::OpCodeMapSizeType i = 0; i < compiled.opCodeMapSize(); ++i)
+        if (compiled.getOpCodeMapValue(i) == xalanc::XPathExpression::eFROM_ROOT) return true;
+    return false;
+}
+
 // One query: the document's view, the context node, the prefixes, and the
-// expression compiled and evaluated by a per-call evaluator. `result` is null
+// expression compiled and evaluated by a per-call evaluator. run() returns false
 // after a failure that has been reported.
 struct Query {
     XPathContext* context = nullptr;
     xalanc::XPathEvaluator evaluator;
     xalanc::XObjectPtr result;
+    bool empty = false;  // nothing to query: the result is the empty node-set
 
     bool run(QvHandle_* h, const char* expression, const char* namespaceMap) {
         context = &currentXPathContext(h);
@@ -75,6 +87,14 @@ struct Query {
         xalanc::XPathProcessorImpl parser(memory());
         parser.initXPath(xpath, construction, xalanc::XalanDOMString(text.get(), memory()),
                          *prefixes);
+        // Xalan finds the root of a path by walking up from the context node to a
+        // document that has a document element, and crashes when there is none
+        // (a document built or emptied by the host): a path from the root selects
+        // nothing there.
+        if (!context->document->getDocumentElement() && mayStepFromRoot(xpath)) {
+            empty = true;
+            return true;
+        }
         result = evaluator.evaluate(*context->support, contextNode, xpath, *prefixes);
         return !result.null();
     }
@@ -108,13 +128,12 @@ QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* names
     return qv::guardDom<QvHandle>(qv::kLocatePolicy, nullptr, [&]() -> QvHandle {
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
-        const xalanc::NodeRefListBase& nodes = query.result->nodeset();
-        if (nodes.getLength() == 0) {
+        if (query.empty || query.result->nodeset().getLength() == 0) {
             qv::reportDom(10, expression);
             return nullptr;
         }
         const xercesc::DOMNode* node =
-            qv::xercesNodeOf(*query.context, qv::firstInDocumentOrder(nodes));
+            qv::xercesNodeOf(*query.context, qv::firstInDocumentOrder(query.result->nodeset()));
         if (!node) return nullptr;
         return qv::makeNodeHandle(h, const_cast<xercesc::DOMNode*>(node));
     });
@@ -131,8 +150,7 @@ QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
     return qv::guardDom<const char*>(qv::kEvaluatePolicy, nullptr, [&]() -> const char* {
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
-        if (query.result->getType() == xalanc::XObject::eTypeNumber)
-            return qv::setResultText(h, qv::toHostText(qv::numberText(query.result->num()).c_str()));
+        if (query.empty) return qv::setResultText(h, qv::toHostText(u""));
         return qv::setResultText(h, qv::toHostText(query.result->str().c_str()));
     });
 }
