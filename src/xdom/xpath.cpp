@@ -20,6 +20,7 @@
 #include "xdom/expression_limits.h"
 #include "xdom/handle.h"
 #include "xdom/transcode.h"
+#include "xdom/xpath_budget.h"
 #include "xdom/xpath_context.h"
 
 namespace qv {
@@ -66,7 +67,9 @@ bool mayStepFromRoot(const xalanc::XPath& xpath) {
 // after a failure that has been reported.
 struct Query {
     XPathContext* context = nullptr;
-    xalanc::XPathEvaluator evaluator;
+    CoreFunctionsOnly environment;
+    xalanc::XObjectFactoryDefault factory{memory()};
+    std::unique_ptr<BudgetedExecutionContext> execution;
     xalanc::XObjectPtr result;
     bool empty = false;  // nothing to query: the result is the empty node-set
 
@@ -95,7 +98,9 @@ struct Query {
             empty = true;
             return true;
         }
-        result = evaluator.evaluate(*context->support, contextNode, xpath, *prefixes);
+        execution = std::make_unique<BudgetedExecutionContext>(
+            environment, *context->support, factory, limits::kMaxXPathSteps);
+        result = xpath.execute(contextNode, *prefixes, *execution);
         return !result.null();
     }
 };

@@ -30,6 +30,7 @@
 #include "frame/guard.h"
 #include "frame/limits.h"
 #include "frame/runtime.h"
+#include "xdom/extension_functions.h"
 #include "xdom/handle.h"
 #include "xdom/transcode.h"
 #include "xdom/stylesheet_check.h"
@@ -284,6 +285,7 @@ QVXML_API void* QV_XDOMTransform(QvHandle h, const char* stylesheet, int stylesh
         return nullptr;
     }
     return qv::guardDom<void*>({"XDOMTransform", 16, "no detailed message"}, nullptr, [&] {
+        qv::restrictExtensionFunctions();
         return qv::transform(h, *context, stylesheet, stylesheetIsText != 0, resultKind,
                              outputFile);
     });
