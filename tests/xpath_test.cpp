@@ -3,6 +3,15 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <xalanc/DOMSupport/DOMServices.hpp>
+#include <xalanc/XPath/ElementPrefixResolverProxy.hpp>
+#include <xalanc/XPath/XObject.hpp>
+#include <xalanc/XPath/XPath.hpp>
+#include <xalanc/XPath/XPathConstructionContextDefault.hpp>
+#include <xalanc/XPath/XPathProcessorImpl.hpp>
+#include <xalanc/XPath/XalanXPathException.hpp>
+#include <xalanc/XalanDOM/XalanDocument.hpp>
+#include <xalanc/XalanDOM/XalanElement.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMImplementation.hpp>
@@ -13,6 +22,9 @@
 #include "qvxml.h"
 #include "dom_test_support.h"
 #include "xdom/handle.h"
+#include "xdom/transcode.h"
+#include "xdom/xpath_budget.h"
+#include "xdom/xpath_context.h"
 
 namespace {
 
@@ -437,6 +449,57 @@ TEST_F(XPath, DocumentWithoutDocumentElementQueriesAsEmpty) {
         }
         EXPECT_EQ(str(QV_XDOMEvaluate(h, "1 + 1", "xmlns:a=urn:a")), "2");
     }
+}
+
+// Work that grows with a power of the document stops after a bounded number of
+// node steps, with 31.
+TEST_F(XPath, WorkIsBounded) {
+    std::string blocks;
+    for (int i = 0; i < 1000; ++i) blocks += "<a><b><c/></b></a>";
+    Handle doc = open(("<r>" + blocks + "</r>").c_str());
+    EXPECT_EQ(QV_XDOMEvaluate(doc.get(), "count(//a[//b[//c]])", nullptr), nullptr);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 31);
+    EXPECT_STREQ(Q_XMLGetErrMsg(),
+                 "XalanXPathException - XPath evaluation stopped: more than 50000000 node steps\n");
+    EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), "count(/r/a[b/c])", nullptr)), "1000");
+}
+
+// The same budget with a small figure, over the shapes of runaway work: nested
+// descendant searches, the namespace axis of many elements. Queries of the same
+// shapes that do little work pass.
+TEST_F(XPath, WorkBudgetCountsStepsAndSelectedNodes) {
+    std::string body, namespaces;
+    for (int i = 0; i < 300; ++i) {
+        body += "<a><b><c/></b></a>";
+        namespaces += " xmlns:p" + std::to_string(i) + "='urn:" + std::to_string(i) + "'";
+    }
+    Handle doc = open(("<r" + namespaces + ">" + body + "</r>").c_str());
+    ASSERT_NE(doc, nullptr);
+    qv::XPathContext& context = qv::currentXPathContext(doc.get());
+    auto work = [&](const char* expression) -> std::string {
+        xalanc::XalanDocument* root = context.document;
+        xalanc::ElementPrefixResolverProxy prefixes(root->getDocumentElement());
+        xalanc::XPath xpath(xalanc::XalanMemMgrs::getDefaultXercesMemMgr());
+        xalanc::XPathConstructionContextDefault construction;
+        xalanc::XPathProcessorImpl().initXPath(
+            xpath, construction,
+            xalanc::XalanDOMString(expression, xalanc::XalanMemMgrs::getDefaultXercesMemMgr()),
+            prefixes);
+        qv::CoreFunctionsOnly environment;
+        xalanc::XObjectFactoryDefault factory;
+        qv::BudgetedExecutionContext execution(environment, *context.support, factory, 100000);
+        try {
+            const xalanc::XObjectPtr result = xpath.execute(root, prefixes, execution);
+            return qv::localText(result->str().c_str());
+        } catch (const xalanc::XalanXPathException& e) {
+            return qv::localText(e.getMessage().c_str());
+        }
+    };
+    const char* kStopped = "XPath evaluation stopped: more than 100000 node steps";
+    EXPECT_EQ(work("count(//a[//b[//c]])"), kStopped);
+    EXPECT_EQ(work("count(//namespace::*)"), kStopped);
+    EXPECT_EQ(work("count(/r/a[b/c])"), "300");
+    EXPECT_EQ(work("count(/r/a[1]/namespace::*)"), "300");  // Xalan leaves out the xml prefix
 }
 
 TEST_F(XPath, ResultTextIsReplacedByTheNextCall) {

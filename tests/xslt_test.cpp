@@ -10,6 +10,7 @@
 
 #include "qvxml.h"
 #include "dom_test_support.h"
+#include "isolation.h"
 #include "xdom/handle.h"
 
 namespace {
@@ -215,6 +216,78 @@ TEST_F(Xslt, LargeNumbersFromDataAreWrittenInTheXPathForm) {
                        "0|-3333333333333333" + std::string(84, '0') + "|1" +
                        std::string(200, '0') + "|0</o>")
         << Q_XMLGetErrMsg();
+}
+
+// "evaluate" runs text as an expression past every check on expressions, and
+// str:padding builds any length from one number: the first is not available,
+// the second is held to the output limit. Queries never see extension functions,
+// whether a transformation ran before or not.
+TEST_F(Xslt, ExtensionFunctions) {
+    Handle doc = open(kDoc);
+    const char kDyn[] = "xmlns:dyn='http://exslt.org/dynamic'";
+    const char kXalan[] = "xmlns:xalan='http://xml.apache.org/xalan'";
+    const char kStr[] = "xmlns:str='http://exslt.org/strings'";
+    auto stylesheet = [](const char* ns, const std::string& select) {
+        return "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform' " +
+               std::string(ns) + "><xsl:output method='text'/><xsl:template match='/'>" +
+               "<xsl:value-of select=\"" + select + "\"/></xsl:template></xsl:stylesheet>";
+    };
+    auto queries = [&] {
+        for (const char* expression : {"dyn:evaluate('1 + 1')", "xalan:evaluate('1 + 1')",
+                                       "str:padding(3, 'x')"}) {
+            SCOPED_TRACE(expression);
+            Q_XMLResetErrMsg();
+            EXPECT_EQ(QV_XDOMEvaluate(doc.get(), expression,
+                                      "xmlns:dyn=http://exslt.org/dynamic "
+                                      "xmlns:xalan=http://xml.apache.org/xalan "
+                                      "xmlns:str=http://exslt.org/strings"),
+                      nullptr);
+            EXPECT_EQ(Q_XMLGetDOMStatus(), 31);
+            EXPECT_TRUE(contains(Q_XMLGetErrMsg(), "' is not available")) << Q_XMLGetErrMsg();
+        }
+    };
+    queries();
+    const struct {
+        std::string stylesheet;
+        const char* result;  // nullptr: fails with 16 and `message`
+        const char* message;
+    } cases[] = {
+        {stylesheet(kDyn, "dyn:evaluate('1 + 1')"), nullptr,
+         "stylesheet refused: the function 'dyn:evaluate' is not available"},
+        {stylesheet(kXalan, "xalan:evaluate \n('1 + 1')"), nullptr,
+         "stylesheet refused: the function 'xalan:evaluate' is not available"},
+        {stylesheet(kDyn, "concat('{', dyn:evaluate(/r/item), '}')"), nullptr,
+         "stylesheet refused: the function 'dyn:evaluate' is not available"},
+        {stylesheet(kDyn, "function-available('dyn:evaluate')"), "false", nullptr},
+        {stylesheet(kStr, "str:padding(5, 'ab')"), "ababa", nullptr},
+        {stylesheet(kStr, "concat('[', str:padding(-5), str:padding(0 div 0), ']')"), "[]", nullptr},
+        {stylesheet(kStr, "string-length(str:padding(1000000000))"), nullptr,
+         "str:padding() stopped: a padding longer than 268435456 characters"},
+        {stylesheet(kStr, "string-length(str:padding(1 div 0))"), nullptr,
+         "str:padding() stopped"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stylesheet);
+        Q_XMLResetErrMsg();
+        // A padding that gets past the check would take gigabytes: the cap turns
+        // that into a failed allocation in a child instead of a host under pressure.
+        const std::string ended = qvtest::inCappedChild(std::size_t(2) << 30, [&] {
+            void* result = QV_XDOMTransform(doc.get(), c.stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr);
+            if (c.result) return str(result) == c.result && Q_XMLGetDOMStatus() == 0;
+            return !result && Q_XMLGetDOMStatus() == 16 && contains(Q_XMLGetErrMsg(), c.message);
+        });
+        ASSERT_EQ(ended, "ok");
+        // Safe now in this process; it tells what differs, if anything does.
+        void* result = QV_XDOMTransform(doc.get(), c.stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr);
+        if (c.result) {
+            EXPECT_EQ(str(result), c.result) << Q_XMLGetErrMsg();
+        } else {
+            EXPECT_EQ(result, nullptr);
+            EXPECT_EQ(Q_XMLGetDOMStatus(), 16);
+            EXPECT_TRUE(contains(Q_XMLGetErrMsg(), c.message)) << Q_XMLGetErrMsg();
+        }
+    }
+    queries();  // the same after transformations
 }
 
 TEST_F(Xslt, MessagesAreNotPrinted) {
