@@ -34,4 +34,13 @@ constexpr int kMaxTransformDepth = 200000;               // template calls, para
 constexpr std::size_t kMaxTransformMemory = std::size_t(1) << 30;  // bytes one transformation holds
 constexpr unsigned long kMaxTransformOutput = 1UL << 28; // characters of markup and text one transformation emits
 
+// Mapping
+constexpr int kMaxMaps = 1000;                    // TABLECLASSMAPs in one mapping file
+constexpr int kMaxMapNesting = 64;                // levels of maps nested by TableMap
+// Records and record text one QV_XMAPOpen may build from its input document: a
+// start path that climbs ("../a") can read the same elements again under every
+// parent record, and "xmldata()" of an ancestor copies it into every record.
+constexpr unsigned long kMaxRecordsPerOpen = 10000000;
+constexpr std::size_t kMaxRecordTextPerOpen = std::size_t(1) << 30;
+
 }  // namespace qv::limits

@@ -103,7 +103,7 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
         settings.toXml = &ds->toXml;
         settings.toHost = &ds->toHost;
         settings.xmldataEncoding = qv::xmldataEncoding();
-        qv::readDocument(ds->model, ds->readingStart, settings);
+        if (!qv::readDocument(ds->model, ds->readingStart, settings)) return nullptr;
         ds->document = nullptr;
         ds->readingStart = nullptr;
         if (rootTableName) *rootTableName = const_cast<char*>(qv::cstr(ds->model.root()->tableName));

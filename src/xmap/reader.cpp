@@ -12,6 +12,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "frame/errors.h"
+#include "frame/limits.h"
 #include "xdom/serialize.h"
 #include "xdom/transcode.h"
 
@@ -58,6 +59,9 @@ struct TablePlan {
     std::vector<TablePlan> children;
 };
 
+// Ends the walk after a failure that has been reported.
+struct ReadStopped {};
+
 bool sameUri(const XMLCh* a, const XMLCh* b) {
     if (!a || !*a) return !b || !*b;
     return b && XMLString::equals(a, b);
@@ -75,10 +79,10 @@ public:
           ignoreNamespaces_(model.ignoreNameSpace != 0),
           emptyIsNull_(model.emptyStringIsNull != 0) {}
 
-    void run(DOMNode* start) {
+    bool run(DOMNode* start) {
         std::vector<TablePlan> plans;
         for (auto& map : model_.maps) plans.push_back(plan(*map));
-        readTables(plans, start);
+        return readTables(plans, start);
     }
 
 private:
@@ -291,11 +295,16 @@ private:
         switch (last.kind) {
             case Step::Text: return elementText(node, out);
             case Step::XmlData: {
-                std::string markup;
-                if (!serializeNode(node, nullptr, nullptr, settings_.xmldataEncoding, nullptr,
-                                   nullptr, &markup))
-                    return false;
-                out += markup;
+                // Records under one element that take an ancestor's markup take the
+                // same text: it is written once, not once per record.
+                if (node != xmldataNode_) {
+                    xmldataNode_ = nullptr;
+                    if (!serializeNode(node, nullptr, nullptr, settings_.xmldataEncoding,
+                                       nullptr, nullptr, &xmldata_))
+                        throw ReadStopped{};  // reported; a record without it would be wrong
+                    xmldataNode_ = node;
+                }
+                out += xmldata_;
                 return true;
             }
             case Step::Attribute: return attribute(node, last, out);
@@ -405,27 +414,38 @@ private:
         }
     }
 
-    void queue(TableClassMap& map) {
+    // Queues the record built; false (reported) when the open may hold no more.
+    bool queue(TableClassMap& map) {
         const std::string& out = settings_.buffer->text();
-        if (out.empty()) return;
+        if (out.empty()) return true;
+        if (++records_ > limits::kMaxRecordsPerOpen) {
+            report(3007, ("more than " + std::to_string(limits::kMaxRecordsPerOpen) + " records")
+                             .c_str());
+            return false;
+        }
+        textBytes_ += out.size() + 1;
+        if (textBytes_ > limits::kMaxRecordTextPerOpen) {
+            report(3007, ("more than " + std::to_string(limits::kMaxRecordTextPerOpen >> 20) +
+                          " MiB of record text")
+                             .c_str());
+            return false;
+        }
         const uint32_t parent = map.parent ? map.parent->records.lastQueued() : kNoRecord;
         map.records.append(out.data(), out.size(), parent);
+        return true;
     }
 
-    void readTables(std::vector<TablePlan>& plans, DOMNode* context) {
+    // Nested maps are read a level deeper each: the loader holds their nesting to
+    // limits::kMaxMapNesting levels. False (reported) when the walk stopped.
+    bool readTables(std::vector<TablePlan>& plans, DOMNode* context) {
         for (TablePlan& t : plans) {
             for (DOMNode* node = firstRecord(t, context); node; node = nextRecord(t)) {
-                try {
-                    build(t, node);
-                    queue(*t.map);
-                } catch (const std::bad_alloc&) {
-                    // One record too large for the memory left is lost, not the walk.
-                    settings_.buffer->begin();
-                    report(3004);
-                }
-                if (!t.children.empty()) readTables(t.children, node);
+                build(t, node);
+                if (!queue(*t.map)) return false;
+                if (!t.children.empty() && !readTables(t.children, node)) return false;
             }
         }
+        return true;
     }
 
     MappingModel& model_;
@@ -433,13 +453,24 @@ private:
     const bool ignoreNamespaces_;
     const bool emptyIsNull_;
     std::string scratch_;  // NUL-terminated input of the host's conversion
+    mutable const DOMNode* xmldataNode_ = nullptr;  // the node whose markup xmldata_ holds
+    mutable std::string xmldata_;
+    unsigned long records_ = 0;  // queued by this open, all maps
+    std::size_t textBytes_ = 0;
 };
 
 }  // namespace
 
-void readDocument(MappingModel& model, DOMNode* start, const ReadSettings& settings) {
-    if (!start || !model.root()) return;
-    Reader(model, settings).run(start);
+bool readDocument(MappingModel& model, DOMNode* start, const ReadSettings& settings) {
+    if (!start || !model.root()) return true;
+    try {
+        return Reader(model, settings).run(start);
+    } catch (const std::bad_alloc&) {
+        report(3004);
+        return false;
+    } catch (const ReadStopped&) {
+        return false;
+    }
 }
 
 }  // namespace qv
