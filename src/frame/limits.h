@@ -8,7 +8,12 @@ namespace qv::limits {
 
 // Parsing
 constexpr unsigned kEntityExpansions = 50000;          // entity references expanded per document
-constexpr std::size_t kMaxElementDepth = 10000;        // element nesting
+// Element nesting: Xerces-C++ writes and copies trees recursively; at this depth
+// that takes about a quarter of a 1 MB thread stack.
+constexpr std::size_t kMaxElementDepth = 2048;
+// Attributes of one element: the tree's attribute map finds each new one by a
+// linear search, so a start tag costs the square of its attributes.
+constexpr std::size_t kMaxAttributes = 10000;
 // Characters of content that entity expansion may add to a document: the larger of
 // a fixed floor and a multiple of the document's size in bytes.
 constexpr std::size_t kEntityExpansionChars = 10000000;

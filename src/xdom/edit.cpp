@@ -11,6 +11,7 @@
 #include "xdom/handle.h"
 #include "xdom/node_access.h"
 #include "xdom/qname.h"
+#include "xdom/tree_depth.h"
 
 using namespace xercesc;
 
@@ -87,6 +88,10 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
         DOMNode* copy;
         {
             QvHandle_* doc = qv::documentHandleOf(h);
+            if (deep && qv::tooDeepToWalk(h->node)) {
+                qv::reportDom(4002, qv::tooDeepMessage("XDOMClone"));
+                return nullptr;
+            }
             qv::ReattachedPI whole(h->node, doc->detachedPI, doc->detachedNext);
             copy = h->node->cloneNode(deep != 0);
         }
@@ -117,6 +122,10 @@ QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
         DOMDocument* document = qv::owningDocument(target);
         if (!document) {
             qv::reportDom(8);
+            return nullptr;
+        }
+        if (deep && qv::tooDeepToWalk(node->node)) {
+            qv::reportDom(4002, qv::tooDeepMessage("XDOMImportNode"));
             return nullptr;
         }
         DOMNode* copy = document->importNode(node->node, deep != 0);

@@ -27,6 +27,7 @@
 #include "xdom/cdata_split.h"
 #include "xdom/handle.h"
 #include "xdom/transcode.h"
+#include "xdom/tree_depth.h"
 
 using namespace xercesc;
 
@@ -187,6 +188,10 @@ bool serializeNode(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext,
     std::string scratch;
     if (!fileName && !text) text = &scratch;
     if (text) text->clear();
+    if (tooDeepToWalk(node)) {
+        report(4002, tooDeepMessage("XDOMWrite"));
+        return false;
+    }
     try {
         write(node, detachedPI, detachedNext, encoding, settings, fileName, text);
         return true;
