@@ -23,11 +23,11 @@ static int check(const char *what, const char *got, const char *want) {
 }
 
 int main(int argc, char **argv) {
-    OpenFn open = QV_XDOMOpen;
-    EvaluateFn evaluate = QV_XDOMEvaluate;
-    TransformFn transform = QV_XDOMTransform;
-    CloseFn close = QV_XDOMClose;
 #ifdef QVXML_DLOPEN
+    OpenFn open;
+    EvaluateFn evaluate;
+    TransformFn transform;
+    CloseFn close;
     void *lib;
     if (argc < 2) return 2;
     lib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
@@ -41,6 +41,10 @@ int main(int argc, char **argv) {
     *(void **)&close = dlsym(lib, "QV_XDOMClose");
     if (!open || !evaluate || !transform || !close) return 2;
 #else
+    OpenFn open = QV_XDOMOpen;
+    EvaluateFn evaluate = QV_XDOMEvaluate;
+    TransformFn transform = QV_XDOMTransform;
+    CloseFn close = QV_XDOMClose;
     (void)argc;
     (void)argv;
 #endif

@@ -37,8 +37,22 @@ QvHandle_* makeDocumentHandle(DOMDocument* document, bool owns) {
 QvHandle_* makeNodeHandle(QvHandle_* from, DOMNode* node) {
     auto* h = new QvHandle_;
     h->docHandle = documentHandleOf(from);
+    if (h->docHandle) h->docSerial = h->docHandle->live.serial();
     h->node = node;
     return h;
+}
+
+const char* handleProblem(const QvHandle_* h) {
+    if (!h) return "a null handle";
+    if (!isLive(h, LiveKind::Handle)) {
+        if (isLive(h, LiveKind::Dataset)) return "a mapping dataset where a document or node handle goes";
+        return "a handle that is closed or was never opened";
+    }
+    if (h->isDocument) return "";
+    std::uint64_t serial = 0;
+    if (!isLive(h->docHandle, LiveKind::Handle, &serial) || serial != h->docSerial)
+        return "a node handle whose document handle is closed";
+    return "";
 }
 
 const char* setResultText(QvHandle_* h, HostText text) {

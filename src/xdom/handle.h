@@ -2,11 +2,13 @@
 // node of a document (node handle).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include <xercesc/util/XercesDefs.hpp>
 
+#include "frame/live_handles.h"
 #include "qvxml.h"
 #include "xdom/transcode.h"
 
@@ -33,6 +35,9 @@ struct QvHandle_ {
     using DOMDocument = XERCES_CPP_NAMESPACE::DOMDocument;
     using DOMElement = XERCES_CPP_NAMESPACE::DOMElement;
     using DOMNode = XERCES_CPP_NAMESPACE::DOMNode;
+
+    // On the list of live handles for as long as it exists (frame/live_handles.h).
+    qv::LiveEntry live{this, qv::LiveKind::Handle};
 
     QvHandle_();
     ~QvHandle_();  // the closing order lives here
@@ -61,6 +66,7 @@ struct QvHandle_ {
     bool isDocument = false;
     bool ownsDocument = false;           // released with the handle
     QvHandle_* docHandle = nullptr;      // itself for a document handle
+    std::uint64_t docSerial = 0;         // node handles: docHandle's live serial
 
     qv::HostText resultText;             // last text handed to the host through this handle
 
@@ -80,6 +86,10 @@ QvHandle_* makeDocumentHandle(XERCES_CPP_NAMESPACE::DOMDocument* document, bool 
 
 // A node handle for `node` under the document handle of `from`.
 QvHandle_* makeNodeHandle(QvHandle_* from, XERCES_CPP_NAMESPACE::DOMNode* node);
+
+// Why h may not be used ("" when it may): null, not a live handle (closed, never
+// made, or a dataset), or a node handle whose document handle has been closed.
+const char* handleProblem(const QvHandle_* h);
 
 // The document handle of any handle.
 inline QvHandle_* documentHandleOf(QvHandle_* h) {

@@ -3,6 +3,7 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
+#include "frame/live_handles.h"
 #include "xdom/transcode.h"
 #include "xmap/model.h"
 #include "xmap/record.h"
@@ -18,6 +19,9 @@ struct QvDataset_ {
         : toXml(inputEncoding), toHost(outputEncoding) {}
     QvDataset_(const QvDataset_&) = delete;
     QvDataset_& operator=(const QvDataset_&) = delete;
+
+    // On the list of live datasets for as long as it exists (frame/live_handles.h).
+    qv::LiveEntry live{this, qv::LiveKind::Dataset};
 
     // The open mode: 0 read, 3 create; 12 once an extraction file is loaded;
     // other values keep the input document and read nothing.
