@@ -290,6 +290,23 @@ TEST_F(Xslt, ExtensionFunctions) {
     queries();  // the same after transformations
 }
 
+// XPath work inside a transformation is bounded like a query's: the step
+// budget of a transformation counts instructions, and one instruction can hold an
+// expression whose work grows with a power of the document.
+TEST_F(Xslt, XPathWorkIsBounded) {
+    std::string blocks;
+    for (int i = 0; i < 1000; ++i) blocks += "<a><b><c/></b></a>";
+    Handle doc = open(("<r>" + blocks + "</r>").c_str());
+    const std::string stylesheet = textStylesheet(
+        "<xsl:template match='/'><xsl:value-of select='count(/r/a[b/c])'/>"
+        "<xsl:for-each select='/r/a[1]'><xsl:value-of select='count(//a[//b[//c]])'/>"
+        "</xsl:for-each></xsl:template>");
+    EXPECT_EQ(QV_XDOMTransform(doc.get(), stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr), nullptr);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 16);
+    EXPECT_STREQ(Q_XMLGetErrMsg(),
+                 "DOM transform error: transformation stopped: more than 50000000 node steps\n");
+}
+
 TEST_F(Xslt, MessagesAreNotPrinted) {
     Handle doc = open(kDoc);
     std::string stylesheet = textStylesheet(

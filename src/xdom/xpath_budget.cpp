@@ -1,8 +1,5 @@
 #include "xdom/xpath_budget.h"
 
-#include <string>
-
-#include <xalanc/XPath/MutableNodeRefList.hpp>
 #include <xalanc/XPath/XalanXPathException.hpp>
 
 namespace qv {
@@ -27,31 +24,13 @@ xalanc::XObjectPtr CoreFunctionsOnly::extFunction(xalanc::XPathExecutionContext&
     throw xalanc::XalanXPathException(message, memory(), locator);
 }
 
-BudgetedExecutionContext::BudgetedExecutionContext(xalanc::XPathEnvSupport& envSupport,
-                                                   xalanc::DOMSupport& domSupport,
-                                                   xalanc::XObjectFactory& factory,
-                                                   unsigned long budget)
-    : XPathExecutionContextDefault(envSupport, domSupport, factory), budget_(budget) {}
+std::string workExceeded(unsigned long budget) {
+    return "more than " + std::to_string(budget) + " node steps";
+}
 
-void BudgetedExecutionContext::charge(unsigned long units) {
-    work_ += units;
-    if (work_ <= budget_) return;
-    const std::string text =
-        "XPath evaluation stopped: more than " + std::to_string(budget_) + " node steps";
+void BudgetedExecutionContext::exceeded(unsigned long budget) {
+    const std::string text = "XPath evaluation stopped: " + workExceeded(budget);
     throw xalanc::XalanXPathException(xalanc::XalanDOMString(text.c_str(), memory()), memory());
-}
-
-xalanc::MutableNodeRefList* BudgetedExecutionContext::borrowMutableNodeRefList() {
-    charge(1);
-    return XPathExecutionContextDefault::borrowMutableNodeRefList();
-}
-
-bool BudgetedExecutionContext::returnMutableNodeRefList(xalanc::MutableNodeRefList* theList) {
-    const unsigned long selected = theList ? theList->getLength() : 0;
-    const bool returned = XPathExecutionContextDefault::returnMutableNodeRefList(theList);
-    // Returning runs while the evaluation unwinds, too: never throw from here.
-    work_ += selected;
-    return returned;
 }
 
 }  // namespace qv

@@ -1,5 +1,5 @@
-// What one XPath evaluation of the query exports may do: no extension functions,
-// and a bounded amount of work.
+// What one XPath evaluation may do: queries have no extension functions, and
+// queries and transformations a bounded amount of work.
 //
 // Xalan-C++ has no way to cancel an evaluation, and some short expressions do
 // work that grows with the cube of the document (`count(//a[//b[//c]])`). Its
@@ -9,7 +9,11 @@
 // the evaluation like any XPath error.
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include <xalanc/Include/PlatformDefinitions.hpp>
+#include <xalanc/XPath/MutableNodeRefList.hpp>
 #include <xalanc/XPath/XObjectFactoryDefault.hpp>
 #include <xalanc/XPath/XPathEnvSupportDefault.hpp>
 #include <xalanc/XPath/XPathExecutionContextDefault.hpp>
@@ -34,23 +38,48 @@ public:
                                    const xalanc::Locator* locator) const override;
 };
 
-// An execution context that stops the evaluation with an XPath exception ("XPath
-// evaluation stopped: ...") once its work goes over `budget` units.
-class BudgetedExecutionContext : public xalanc::XPathExecutionContextDefault {
-public:
-    BudgetedExecutionContext(xalanc::XPathEnvSupport& envSupport, xalanc::DOMSupport& domSupport,
-                             xalanc::XObjectFactory& factory, unsigned long budget);
+// "more than N node steps", the reason a budgeted evaluation stopped.
+std::string workExceeded(unsigned long budget);
 
-    xalanc::MutableNodeRefList* borrowMutableNodeRefList() override;
-    bool returnMutableNodeRefList(xalanc::MutableNodeRefList* theList) override;
+// An execution context (Xalan's query or stylesheet context) that counts its XPath
+// work and calls exceeded() (which throws) once it goes over `budget` units.
+template <class Context>
+class WorkBudgeted : public Context {
+public:
+    template <class... Args>
+    explicit WorkBudgeted(unsigned long budget, Args&&... args)
+        : Context(std::forward<Args>(args)...), budget_(budget) {}
+
+    xalanc::MutableNodeRefList* borrowMutableNodeRefList() override {
+        if (++work_ > budget_) exceeded(budget_);
+        return Context::borrowMutableNodeRefList();
+    }
+    bool returnMutableNodeRefList(xalanc::MutableNodeRefList* theList) override {
+        // Lists go back while the evaluation unwinds, too: never throw from here.
+        if (theList) work_ += theList->getLength();
+        return Context::returnMutableNodeRefList(theList);
+    }
 
     unsigned long work() const { return work_; }
 
-private:
-    void charge(unsigned long units);
+protected:
+    [[noreturn]] virtual void exceeded(unsigned long budget) = 0;
 
+private:
     unsigned long work_ = 0;
     unsigned long budget_;
+};
+
+// The context of a query: stops it with an XPath exception ("XPath evaluation
+// stopped: more than N node steps").
+class BudgetedExecutionContext : public WorkBudgeted<xalanc::XPathExecutionContextDefault> {
+public:
+    BudgetedExecutionContext(xalanc::XPathEnvSupport& envSupport, xalanc::DOMSupport& domSupport,
+                             xalanc::XObjectFactory& factory, unsigned long budget)
+        : WorkBudgeted(budget, envSupport, domSupport, factory) {}
+
+protected:
+    [[noreturn]] void exceeded(unsigned long budget) override;
 };
 
 }  // namespace qv

@@ -34,6 +34,7 @@
 #include "xdom/handle.h"
 #include "xdom/transcode.h"
 #include "xdom/stylesheet_check.h"
+#include "xdom/stylesheet_run.h"
 #include "xdom/xpath_context.h"
 
 namespace qv {
@@ -250,8 +251,15 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
         target = std::make_unique<xalanc::XSLTResultTarget>(outputFile, memory());
     }
 
-    if (transformer.transform(source, compiled, *target) != 0) {
-        reportTransformError(transformer, budget);
+    StylesheetRun run;
+    run.memory = &transformMemory;
+    run.trace = &budget;
+    run.parseErrors = &parseErrors;
+    run.xpathBudget = limits::kMaxXPathSteps;
+    std::string error;
+    if (!runStylesheet(source, *compiled, *target, run, error)) {
+        const char* message = budget.exceeded().empty() ? error.c_str() : budget.exceeded().c_str();
+        reportDom(16, *message ? message : "no detailed message");
         return nullptr;
     }
     if (resultKind == QV_RESULT_DOM) return makeDocumentHandle(resultDocument.release(), true);
