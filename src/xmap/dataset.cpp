@@ -71,6 +71,13 @@ bool recordsAreDocumentElement(const TableClassMap& map) {
 
 const XMLCh* xmldataEncoding() { return g_xmldataEncoding.get(); }
 
+const char* datasetProblem(const XmapDataset* ds) {
+    if (!ds) return "a null dataset";
+    if (isLive(ds, LiveKind::Dataset)) return "";
+    if (isLive(ds, LiveKind::Handle)) return "a document or node handle where a mapping dataset goes";
+    return "a dataset that is closed or was never opened";
+}
+
 }  // namespace qv
 
 extern "C" {

@@ -45,6 +45,9 @@ namespace qv {
 
 using XmapDataset = QvDataset_;
 
+// Why ds may not be used ("" when it may): null, closed, never made, or a handle.
+const char* datasetProblem(const XmapDataset* ds);
+
 // The encoding in which "xmldata()" values are written: that of the input handle
 // of the last dataset opened for anything but creating (null for a node handle).
 const XMLCh* xmldataEncoding();
