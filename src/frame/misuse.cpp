@@ -4,11 +4,11 @@
 
 namespace qv {
 
-void reportMisuse(const char* operation, const char* what, bool mapping) {
-    if (mapping) {
-        report(3008, operation, what);
-    } else {
-        reportDom(47, operation, what);
+void reportMisuse(const char* operation, const char* what, Family family) {
+    switch (family) {
+        case Family::Document: reportDom(47, operation, what); break;
+        case Family::DocumentKeepsStatus: report(47, operation, what); break;
+        case Family::Mapping: report(3008, operation, what); break;
     }
 }
 

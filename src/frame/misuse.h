@@ -24,8 +24,21 @@ private:
     const char* first_ = nullptr;
 };
 
-// Reports the misuse: code 47 for a document export (its DOM status too), 3008
-// with the mapping prefix for a mapping export.
-void reportMisuse(const char* operation, const char* what, bool mapping);
+// Who answers: a document export (code 47, DOM status 47), one that leaves the
+// DOM status alone (closing, asking a handle's kind), or a mapping export (code
+// 3008, with the mapping prefix).
+enum class Family { Document, DocumentKeepsStatus, Mapping };
+
+// Reports the misuse.
+void reportMisuse(const char* operation, const char* what, Family family);
+
+// True, after reporting, when the arguments have a problem: the export then
+// returns its failure value and does nothing else.
+inline bool misused(const char* operation, const Arguments& arguments,
+                    Family family = Family::Document) {
+    if (!arguments.problem()) return false;
+    reportMisuse(operation, arguments.problem(), family);
+    return true;
+}
 
 }  // namespace qv

@@ -10,6 +10,7 @@
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "frame/misuse.h"
 #include "frame/errors.h"
 #include "frame/guard.h"
 #include "frame/runtime.h"
@@ -92,6 +93,7 @@ DOMNode* makeNode(DOMDocument* document, const QvHandle_* h, const char* name, c
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
+    if (qv::misused("XDOMCreateRoot", qv::Arguments().needs(settings, "null settings"))) return nullptr;
     qv::setDomStatus(0);
     if (!qv::initXmlRuntime()) return nullptr;
     return qv::guardDom<QvHandle>({"XDOMCreateRoot", 2}, nullptr, [&]() -> QvHandle {
@@ -115,6 +117,7 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
 }
 
 QVXML_API QvHandle QV_XDOMCreateNode(QvHandle h, const char* name, const char* value, int type) {
+    if (qv::misused("XDOMCreateNode", qv::Arguments().check(qv::handleProblem(h)).needs(name, "a null name").needs(value, "a null value"))) return nullptr;
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMCreateNode", 99, "XDOMCreateNode"}, nullptr, [&]() -> QvHandle {
         DOMDocument* document = qv::owningDocument(h);

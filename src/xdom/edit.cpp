@@ -6,6 +6,7 @@
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
+#include "frame/misuse.h"
 #include "frame/errors.h"
 #include "frame/guard.h"
 #include "xdom/handle.h"
@@ -83,6 +84,7 @@ void replaceAttribute(DOMAttr* r, DOMAttr* n) {
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
+    if (qv::misused("XDOMClone", qv::Arguments().check(qv::handleProblem(h)))) return nullptr;
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMClone", 99, "XDOMClone"}, nullptr, [&]() -> QvHandle {
         DOMNode* copy;
@@ -117,6 +119,7 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
 }
 
 QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
+    if (qv::misused("XDOMImportNode", qv::Arguments().check(qv::handleProblem(target)).check(qv::handleProblem(node)))) return nullptr;
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMImportNode", 99, "XDOMImportNode"}, nullptr, [&]() -> QvHandle {
         DOMDocument* document = qv::owningDocument(target);
@@ -136,14 +139,17 @@ QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
 }
 
 QVXML_API int QV_XDOMAppend(QvHandle reference, QvHandle node) {
+    if (qv::misused("XDOMAppend", qv::Arguments().check(qv::handleProblem(reference)).check(qv::handleProblem(node)))) return qv::domStatus();
     return qv::guardStatus({"XDOMAppend", 20}, [&] { qv::attachBeside(reference, node, true); });
 }
 
 QVXML_API int QV_XDOMInsert(QvHandle reference, QvHandle node) {
+    if (qv::misused("XDOMInsert", qv::Arguments().check(qv::handleProblem(reference)).check(qv::handleProblem(node)))) return qv::domStatus();
     return qv::guardStatus({"XDOMInsert", 21}, [&] { qv::attachBeside(reference, node, false); });
 }
 
 QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
+    if (qv::misused("XDOMAddChild", qv::Arguments().check(qv::handleProblem(parent)).check(qv::handleProblem(child)))) return qv::domStatus();
     return qv::guardStatus({"XDOMAddChild", 22}, [&] {
         DOMNode* r = parent->node;
         DOMNode* n = child->node;
@@ -158,6 +164,7 @@ QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
 }
 
 QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
+    if (qv::misused("XDOMReplace", qv::Arguments().check(qv::handleProblem(oldNode)).check(qv::handleProblem(newNode)))) return qv::domStatus();
     return qv::guardStatus({"XDOMReplace", 23}, [&] {
         DOMNode* r = oldNode->node;
         DOMNode* n = newNode->node;
@@ -178,6 +185,7 @@ QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
 }
 
 QVXML_API QvHandle QV_XDOMRemove(QvHandle h, const char* attributeName) {
+    if (qv::misused("XDOMRemove", qv::Arguments().check(qv::handleProblem(h)).needs(attributeName, "a null attribute name"))) return nullptr;
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMRemove", 24}, nullptr, [&]() -> QvHandle {
         DOMNode* node = h->node;

@@ -4,6 +4,7 @@
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "frame/misuse.h"
 #include "frame/parse_error_handler.h"
 #include "xdom/xpath_context.h"
 
@@ -42,13 +43,13 @@ QvHandle_* makeNodeHandle(QvHandle_* from, DOMNode* node) {
     return h;
 }
 
-const char* handleProblem(const QvHandle_* h) {
+const char* handleProblem(const QvHandle_* h, bool documentOpen) {
     if (!h) return "a null handle";
     if (!isLive(h, LiveKind::Handle)) {
         if (isLive(h, LiveKind::Dataset)) return "a mapping dataset where a document or node handle goes";
         return "a handle that is closed or was never opened";
     }
-    if (h->isDocument) return "";
+    if (h->isDocument || !documentOpen) return "";
     std::uint64_t serial = 0;
     if (!isLive(h->docHandle, LiveKind::Handle, &serial) || serial != h->docSerial)
         return "a node handle whose document handle is closed";
@@ -96,15 +97,20 @@ void takeEncoding(QvHandle_* h) {
 extern "C" {
 
 QVXML_API int QV_XDOMClose(QvHandle h) {
+    if (!h || qv::misused("XDOMClose", qv::Arguments().check(qv::handleProblem(h, false)), qv::Family::DocumentKeepsStatus)) return 0;
     delete h;
     return 0;
 }
 
 QVXML_API int QV_XDOMCloseHandle(QvHandle h) {
+    if (!h || qv::misused("XDOMCloseHandle", qv::Arguments().check(qv::handleProblem(h, false)), qv::Family::DocumentKeepsStatus)) return 0;
     delete h;
     return 0;
 }
 
-QVXML_API int QV_XDOMIsDoc(QvHandle h) { return h->isDocument ? 1 : 0; }
+QVXML_API int QV_XDOMIsDoc(QvHandle h) {
+    if (qv::misused("XDOMIsDoc", qv::Arguments().check(qv::handleProblem(h)), qv::Family::DocumentKeepsStatus)) return 0;
+    return h->isDocument ? 1 : 0;
+}
 
 }  // extern "C"

@@ -88,8 +88,9 @@ QvHandle_* makeDocumentHandle(XERCES_CPP_NAMESPACE::DOMDocument* document, bool 
 QvHandle_* makeNodeHandle(QvHandle_* from, XERCES_CPP_NAMESPACE::DOMNode* node);
 
 // Why h may not be used ("" when it may): null, not a live handle (closed, never
-// made, or a dataset), or a node handle whose document handle has been closed.
-const char* handleProblem(const QvHandle_* h);
+// made, or a dataset), or, when `documentOpen`, a node handle whose document
+// handle has been closed (such a handle may still be closed itself).
+const char* handleProblem(const QvHandle_* h, bool documentOpen = true);
 
 // The document handle of any handle.
 inline QvHandle_* documentHandleOf(QvHandle_* h) {

@@ -5,6 +5,7 @@
 #include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "frame/misuse.h"
 #include "frame/errors.h"
 #include "frame/guard.h"
 #include "xdom/handle.h"
@@ -121,6 +122,7 @@ DOMNode* locate(const DOMNode* start, int direction, int index, int type) {
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMLocateNode(QvHandle h, int direction, int childIndex, int nodeType) {
+    if (qv::misused("XDOMLocateNode", qv::Arguments().check(qv::handleProblem(h)))) return nullptr;
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMLocateNode", 99, "XDOMLocateNode"}, nullptr, [&]() -> QvHandle {
         DOMNode* found = qv::locate(h->node, direction, childIndex, nodeType);

@@ -9,6 +9,7 @@
 #include <xercesc/util/RuntimeException.hpp>
 #include <xercesc/util/XMLExceptMsgs.hpp>
 
+#include "frame/misuse.h"
 #include "frame/errors.h"
 #include "frame/guard.h"
 #include "frame/parse_error_handler.h"
@@ -93,6 +94,7 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
+    if (qv::misused("XDOMOpen", qv::Arguments().needs(source, "a null source"))) return nullptr;
     qv::setDomStatus(0);
     if (!qv::initXmlRuntime()) {
         qv::setDomStatus(17);
@@ -113,6 +115,7 @@ QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
 
 QVXML_API int QV_XDOMValidate(const char* source, int inMemory, const char* noNamespaceSchema,
                               const char* schemaLocations) {
+    if (qv::misused("XDOMValidate", qv::Arguments().needs(source, "a null source"))) return qv::domStatus();
     qv::setDomStatus(0);
     if (!qv::initXmlRuntime()) {
         qv::setDomStatus(17);

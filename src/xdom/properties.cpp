@@ -8,6 +8,7 @@
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
+#include "frame/misuse.h"
 #include "frame/errors.h"
 #include "frame/guard.h"
 #include "xdom/handle.h"
@@ -32,12 +33,14 @@ const char* handBack(QvHandle_* h, const XMLCh* text) {
 extern "C" {
 
 QVXML_API const char* QV_XDOMGetNodeName(QvHandle h) {
+    if (qv::misused("XDOMGetNodeName", qv::Arguments().check(qv::handleProblem(h)))) return nullptr;
     qv::setDomStatus(0);
     return qv::guardDom<const char*>({"XDOMGetNodeName", 99, "XDOMGetNodeName"}, nullptr,
                                      [&] { return qv::handBack(h, h->node->getNodeName()); });
 }
 
 QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
+    if (qv::misused("XDOMGetNodeValue", qv::Arguments().check(qv::handleProblem(h)))) return nullptr;
     qv::setDomStatus(0);
     return qv::guardDom<const char*>({"XDOMGetNodeValue", 99, "XDOMGetNodeValue"}, nullptr,
                                      [&]() -> const char* {
@@ -48,12 +51,14 @@ QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
 }
 
 QVXML_API int QV_XDOMGetNodeType(QvHandle h) {
+    if (qv::misused("XDOMGetNodeType", qv::Arguments().check(qv::handleProblem(h)))) return 0;
     qv::setDomStatus(0);
     return qv::guardDom<int>({"XDOMGetNodeType", 99, "XDOMGetNodeType"}, 0,
                              [&] { return static_cast<int>(h->node->getNodeType()); });
 }
 
 QVXML_API QvHandle QV_XDOMGetOwnerDocument(QvHandle h) {
+    if (qv::misused("XDOMGetOwnerDocument", qv::Arguments().check(qv::handleProblem(h)))) return nullptr;
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMGetOwnerDocument", 99, "XDOMGetOwnerDocument"}, nullptr,
                                   [&]() -> QvHandle {
@@ -67,6 +72,7 @@ QVXML_API QvHandle QV_XDOMGetOwnerDocument(QvHandle h) {
 }
 
 QVXML_API QvHandle QV_XDOMGetAttribute(QvHandle h, const char* attributeName) {
+    if (qv::misused("XDOMGetAttribute", qv::Arguments().check(qv::handleProblem(h)).needs(attributeName, "a null attribute name"))) return nullptr;
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMGetAttribute", 99, "XDOMGetAttribute"}, nullptr,
                                   [&]() -> QvHandle {
@@ -92,6 +98,7 @@ QVXML_API QvHandle QV_XDOMGetAttribute(QvHandle h, const char* attributeName) {
 // User data: the host's own pointer, kept under the node's name. The host keeps the
 // string alive; reading it back copies the bytes as they are.
 QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
+    if (qv::misused("XDOMGetUserData", qv::Arguments().check(qv::handleProblem(h)))) return nullptr;
     qv::setDomStatus(0);
     return qv::guardDom<const char*>({"XDOMGetUserData", 99, "XDOMGetUserData"}, nullptr,
                                      [&]() -> const char* {
@@ -109,6 +116,7 @@ QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
 }
 
 QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
+    if (qv::misused("XDOMSetNodeValue", qv::Arguments().check(qv::handleProblem(h)).needs(value, "a null value"))) return qv::domStatus();
     return qv::guardStatus({"XDOMSetNodeValue", 99, "XDOMSetNodeValue"}, [&] {
         qv::XmlText text = qv::toXmlText(value);
         h->node->setNodeValue(text.get());
@@ -118,6 +126,7 @@ QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
 }
 
 QVXML_API int QV_XDOMSetUserData(QvHandle h, const char* data) {
+    if (qv::misused("XDOMSetUserData", qv::Arguments().check(qv::handleProblem(h)))) return qv::domStatus();
     return qv::guardStatus({"XDOMSetUserData", 99, "XDOMSetUserData"}, [&] {
         DOMNode* node = h->node;
         node->setUserData(node->getNodeName(), const_cast<char*>(data), nullptr);

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "frame/misuse.h"
 #include "frame/errors.h"
 #include "frame/guard.h"
 #include "xdom/handle.h"
@@ -11,6 +12,7 @@ extern "C" {
 
 QVXML_API const char* QV_XDOMWrite(QvHandle h, const QvDocSettings* settings,
                                    const char* fileName) {
+    if (qv::misused("XDOMWrite", qv::Arguments().check(qv::handleProblem(h)))) return nullptr;
     qv::setDomStatus(0);
     return qv::guardDom<const char*>({"XDOMWrite", 4002, "Unexpected failure while writing the XML text"},
                                      nullptr, [&]() -> const char* {

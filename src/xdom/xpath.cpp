@@ -13,6 +13,7 @@
 #include <xalanc/XalanDOM/XalanNode.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
+#include "frame/misuse.h"
 #include "frame/errors.h"
 #include "frame/guard.h"
 #include "frame/limits.h"
@@ -124,6 +125,7 @@ constexpr CatchPolicy kEvaluatePolicy{"XDOMEvaluate", 32, nullptr, true, false};
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* namespaceMap) {
+    if (qv::misused("XDOMLocate", qv::Arguments().check(qv::handleProblem(h)).needs(path, "a null path"))) return nullptr;
     qv::setDomStatus(0);
     if (!qv::initXmlRuntime()) {
         qv::setDomStatus(17);
@@ -146,6 +148,7 @@ QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* names
 
 QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
                                       const char* namespaceMap) {
+    if (qv::misused("XDOMEvaluate", qv::Arguments().check(qv::handleProblem(h)).needs(expression, "a null expression"))) return nullptr;
     qv::setDomStatus(0);
     if (!qv::initXmlRuntime()) {
         qv::setDomStatus(17);

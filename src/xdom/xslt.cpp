@@ -26,6 +26,7 @@
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 
+#include "frame/misuse.h"
 #include "frame/errors.h"
 #include "frame/guard.h"
 #include "frame/limits.h"
@@ -275,6 +276,8 @@ extern "C" {
 
 QVXML_API void* QV_XDOMTransform(QvHandle h, const char* stylesheet, int stylesheetIsText,
                                  int resultKind, const char* outputFile) {
+    const bool toFile = resultKind != QV_RESULT_TEXT && resultKind != QV_RESULT_DOM;
+    if (qv::misused("XDOMTransform", qv::Arguments().check(qv::handleProblem(h)).needs(stylesheet, "a null stylesheet").needs(toFile ? outputFile : "", "a null output file"))) return nullptr;
     qv::setDomStatus(0);
     // The start-up reports its own failure (17).
     if (!qv::initXmlRuntime()) {

@@ -9,6 +9,7 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
+#include "frame/misuse.h"
 #include "frame/errors.h"
 #include "frame/guard.h"
 #include "frame/host.h"
@@ -85,6 +86,7 @@ extern "C" {
 QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTableName,
                                 char fieldMark, char valueMark, char subvalueMark,
                                 char nullMark, int mode) {
+    if (qv::misused("XMAPOpen", qv::Arguments().check(mode != XML_CREATE ? qv::handleProblem(input) : nullptr).check(qv::handleProblem(mapping)).check(qv::hostCallbacksProblem()), qv::Family::Mapping)) return nullptr;
     if (!qv::initXmlRuntime()) return nullptr;
     return qv::guardMap<QvDataset>(nullptr, [&]() -> QvDataset {
         const QvHostEncoding* encoding = qv::hostEncoding();
@@ -119,6 +121,7 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
 }
 
 QVXML_API void QV_XMAPClose(QvDataset ds) {
+    if (!ds || qv::misused("XMAPClose", qv::Arguments().check(qv::datasetProblem(ds)), qv::Family::Mapping)) return;
     qv::guardMap<int>(0, [&] {
         delete ds;
         return 0;
@@ -126,6 +129,7 @@ QVXML_API void QV_XMAPClose(QvDataset ds) {
 }
 
 QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
+    if (qv::misused("XMAPReadNext", qv::Arguments().check(qv::datasetProblem(ds)).needs(record, "a null record pointer"), qv::Family::Mapping)) return -1;
     return qv::guardMap<int>(-1, [&]() -> int {
         if (ds->mode == XML_CREATE) {
             qv::report(3012);
@@ -152,6 +156,7 @@ QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
 
 QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* record,
                                int length) {
+    if (qv::misused("XMAPWriteNext", qv::Arguments().check(qv::datasetProblem(ds)).check(qv::hostCallbacksProblem()), qv::Family::Mapping)) return -1;
     return qv::guardMap<int>(-1, [&]() -> int {
         if (ds->mode == QV_XMAP_READ) {
             qv::report(3011);
@@ -182,6 +187,7 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
 }
 
 QVXML_API int QV_XMAPSetOption(QvDataset ds, int option, int value) {
+    if (qv::misused("XMAPSetOption", qv::Arguments().check(qv::datasetProblem(ds)), qv::Family::Mapping)) return -1;
     return qv::guardMap<int>(-1, [&]() -> int {
         switch (option) {
             case QV_XMAP_OPT_CASCADE: ds->model.cascade = value; return 0;
