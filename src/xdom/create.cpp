@@ -117,7 +117,7 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
 }
 
 QVXML_API QvHandle QV_XDOMCreateNode(QvHandle h, const char* name, const char* value, int type) {
-    if (qv::misused("XDOMCreateNode", qv::Arguments().check(qv::handleProblem(h)).needs(name, "a null name").needs(value, "a null value"))) return nullptr;
+    if (qv::misused("XDOMCreateNode", qv::Arguments().check(qv::handleProblem(h)))) return nullptr;
     qv::setDomStatus(0);
     return qv::guardDom<QvHandle>({"XDOMCreateNode", 99, "XDOMCreateNode"}, nullptr, [&]() -> QvHandle {
         DOMDocument* document = qv::owningDocument(h);
