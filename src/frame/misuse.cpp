@@ -4,12 +4,13 @@
 
 namespace qv {
 
-void reportMisuse(const char* operation, const char* what, Family family) {
-    switch (family) {
-        case Family::Document: reportDom(47, operation, what); break;
-        case Family::DocumentKeepsStatus: report(47, operation, what); break;
-        case Family::Mapping: report(3008, operation, what); break;
-    }
+void reportMisuse(const char* operation, const char* what, bool mapping, bool domStatus) {
+    if (mapping)
+        report(Error::MapInterfaceMisuse, operation, what);
+    else if (domStatus)
+        reportDom(Error::InterfaceMisuse, operation, what);
+    else
+        report(Error::InterfaceMisuse, operation, what);
 }
 
 }  // namespace qv

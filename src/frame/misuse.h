@@ -1,7 +1,7 @@
 // Misuse of the interface by the host: a null, closed or foreign handle or
 // dataset, or a null pointer where an export needs one. The export answers with
 // its failure value and one line "Interface misuse in <operation>: <what>.",
-// and does nothing else.
+// and does nothing else (boundary.h runs the check).
 #pragma once
 
 namespace qv {
@@ -24,21 +24,8 @@ private:
     const char* first_ = nullptr;
 };
 
-// Who answers: a document export (code 47, DOM status 47), one that leaves the
-// DOM status alone (closing, asking a handle's kind), or a mapping export (code
-// 3008, with the mapping prefix).
-enum class Family { Document, DocumentKeepsStatus, Mapping };
-
-// Reports the misuse.
-void reportMisuse(const char* operation, const char* what, Family family);
-
-// True, after reporting, when the arguments have a problem: the export then
-// returns its failure value and does nothing else.
-inline bool misused(const char* operation, const Arguments& arguments,
-                    Family family = Family::Document) {
-    if (!arguments.problem()) return false;
-    reportMisuse(operation, arguments.problem(), family);
-    return true;
-}
+// Reports the misuse: code 3008 with the mapping prefix for a mapping export,
+// else 47, which also becomes the DOM status when the export sets it.
+void reportMisuse(const char* operation, const char* what, bool mapping, bool domStatus);
 
 }  // namespace qv

@@ -6,12 +6,12 @@
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
-#include "frame/misuse.h"
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "xdom/handle.h"
-#include "xdom/node_access.h"
+#include "xdom/owning_document.h"
 #include "xdom/qname.h"
+#include "xdom/set_aside_pi.h"
 #include "xdom/tree_depth.h"
 
 using namespace xercesc;
@@ -33,7 +33,7 @@ void refuseCycle(const DOMNode* parent, const DOMNode* n) {
 // replaced); otherwise reports 18.
 void attachAttribute(DOMNode* r, DOMNode* n) {
     if (!isElement(r)) {
-        reportDom(18);
+        reportDom(Error::ElementExpected);
         return;
     }
     static_cast<DOMElement*>(r)->setAttributeNode(static_cast<DOMAttr*>(n));
@@ -48,7 +48,7 @@ void attachBeside(QvHandle_* reference, QvHandle_* node, bool after) {
     } else {
         DOMNode* parent = r->getParentNode();
         if (!parent) {
-            reportDom(19);
+            reportDom(Error::ParentExpected);
             return;
         }
         refuseCycle(parent, n);
@@ -62,7 +62,7 @@ void attachBeside(QvHandle_* reference, QvHandle_* node, bool after) {
 void replaceAttribute(DOMAttr* r, DOMAttr* n) {
     DOMElement* owner = r->getOwnerElement();
     if (!owner) {
-        reportDom(18);
+        reportDom(Error::ElementExpected);
         return;
     }
     owner->removeAttributeNode(r);
@@ -84,34 +84,26 @@ void replaceAttribute(DOMAttr* r, DOMAttr* n) {
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
-    if (qv::misused("XDOMClone", qv::Arguments().check(qv::handleProblem(h)))) return nullptr;
-    qv::setDomStatus(0);
-    return qv::guardDom<QvHandle>({"XDOMClone", 99, "XDOMClone"}, nullptr, [&]() -> QvHandle {
+    return qv::callExport<QvHandle>(qv::domExport("XDOMClone"), qv::Arguments().check(qv::handleProblem(h)), nullptr, [&]() -> QvHandle {
+        if (deep && qv::tooDeepToWalk(h->node)) {
+            qv::reportDom(qv::Error::Failure, qv::tooDeepMessage("XDOMClone"));
+            return nullptr;
+        }
         DOMNode* copy;
         {
-            QvHandle_* doc = qv::documentHandleOf(h);
-            if (deep && qv::tooDeepToWalk(h->node)) {
-                qv::reportDom(4002, qv::tooDeepMessage("XDOMClone"));
-                return nullptr;
-            }
-            qv::ReattachedPI whole(h->node, doc->detachedPI, doc->detachedNext);
+            qv::ReattachedPI whole(qv::documentHandleOf(h), h->node);
             copy = h->node->cloneNode(deep != 0);
         }
         if (!copy) {
-            qv::reportDom(15);
+            qv::reportDom(qv::Error::NothingToClone);
             return nullptr;
         }
         if (copy->getNodeType() == DOMNode::DOCUMENT_NODE) {
             // An independent document: its handle owns it and releases it when closed.
-            auto* document = static_cast<DOMDocument*>(copy);
-            try {
-                QvHandle copyHandle = qv::makeDocumentHandle(document, true);
-                copyHandle->documentMemory = qv::documentHandleOf(h)->documentMemory;
-                return copyHandle;
-            } catch (...) {
-                document->release();
-                throw;
-            }
+            QvHandle copyHandle =
+                qv::makeDocumentHandle(qv::XercesPtr<DOMDocument>(static_cast<DOMDocument*>(copy)));
+            copyHandle->documentMemory = qv::documentHandleOf(h)->documentMemory;
+            return copyHandle;
         }
         qv::markChanged(h);
         return qv::makeNodeHandle(h, copy);
@@ -119,16 +111,14 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
 }
 
 QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
-    if (qv::misused("XDOMImportNode", qv::Arguments().check(qv::handleProblem(target)).check(qv::handleProblem(node)))) return nullptr;
-    qv::setDomStatus(0);
-    return qv::guardDom<QvHandle>({"XDOMImportNode", 99, "XDOMImportNode"}, nullptr, [&]() -> QvHandle {
+    return qv::callExport<QvHandle>(qv::domExport("XDOMImportNode"), qv::Arguments().check(qv::handleProblem(target)).check(qv::handleProblem(node)), nullptr, [&]() -> QvHandle {
         DOMDocument* document = qv::owningDocument(target);
         if (!document) {
-            qv::reportDom(8);
+            qv::reportDom(qv::Error::DocumentRequired);
             return nullptr;
         }
         if (deep && qv::tooDeepToWalk(node->node)) {
-            qv::reportDom(4002, qv::tooDeepMessage("XDOMImportNode"));
+            qv::reportDom(qv::Error::Failure, qv::tooDeepMessage("XDOMImportNode"));
             return nullptr;
         }
         DOMNode* copy = document->importNode(node->node, deep != 0);
@@ -139,18 +129,18 @@ QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
 }
 
 QVXML_API int QV_XDOMAppend(QvHandle reference, QvHandle node) {
-    if (qv::misused("XDOMAppend", qv::Arguments().check(qv::handleProblem(reference)).check(qv::handleProblem(node)))) return qv::domStatus();
-    return qv::guardStatus({"XDOMAppend", 20}, [&] { qv::attachBeside(reference, node, true); });
+    const auto options = qv::domExport("XDOMAppend").fallsBackTo(qv::Error::AppendFailed);
+    return qv::callStatusExport(options, qv::Arguments().check(qv::handleProblem(reference)).check(qv::handleProblem(node)), [&] { qv::attachBeside(reference, node, true); });
 }
 
 QVXML_API int QV_XDOMInsert(QvHandle reference, QvHandle node) {
-    if (qv::misused("XDOMInsert", qv::Arguments().check(qv::handleProblem(reference)).check(qv::handleProblem(node)))) return qv::domStatus();
-    return qv::guardStatus({"XDOMInsert", 21}, [&] { qv::attachBeside(reference, node, false); });
+    const auto options = qv::domExport("XDOMInsert").fallsBackTo(qv::Error::InsertFailed);
+    return qv::callStatusExport(options, qv::Arguments().check(qv::handleProblem(reference)).check(qv::handleProblem(node)), [&] { qv::attachBeside(reference, node, false); });
 }
 
 QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
-    if (qv::misused("XDOMAddChild", qv::Arguments().check(qv::handleProblem(parent)).check(qv::handleProblem(child)))) return qv::domStatus();
-    return qv::guardStatus({"XDOMAddChild", 22}, [&] {
+    const auto options = qv::domExport("XDOMAddChild").fallsBackTo(qv::Error::AddChildFailed);
+    return qv::callStatusExport(options, qv::Arguments().check(qv::handleProblem(parent)).check(qv::handleProblem(child)), [&] {
         DOMNode* r = parent->node;
         DOMNode* n = child->node;
         if (qv::isAttribute(n)) {
@@ -164,8 +154,8 @@ QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
 }
 
 QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
-    if (qv::misused("XDOMReplace", qv::Arguments().check(qv::handleProblem(oldNode)).check(qv::handleProblem(newNode)))) return qv::domStatus();
-    return qv::guardStatus({"XDOMReplace", 23}, [&] {
+    const auto options = qv::domExport("XDOMReplace").fallsBackTo(qv::Error::ReplaceFailed);
+    return qv::callStatusExport(options, qv::Arguments().check(qv::handleProblem(oldNode)).check(qv::handleProblem(newNode)), [&] {
         DOMNode* r = oldNode->node;
         DOMNode* n = newNode->node;
         const bool rAttribute = qv::isAttribute(r);
@@ -173,32 +163,31 @@ QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
         if (rAttribute && nAttribute) {
             qv::replaceAttribute(static_cast<DOMAttr*>(r), static_cast<DOMAttr*>(n));
         } else if (rAttribute || nAttribute) {
-            qv::reportDom(25);
+            qv::reportDom(qv::Error::NodeTypesDiffer);
         } else if (DOMNode* parent = r->getParentNode()) {
             qv::refuseCycle(parent, n);
             parent->replaceChild(n, r);
         } else {
-            qv::reportDom(19);
+            qv::reportDom(qv::Error::ParentExpected);
         }
         if (qv::domStatus() == 0) qv::markChanged(oldNode);
     });
 }
 
 QVXML_API QvHandle QV_XDOMRemove(QvHandle h, const char* attributeName) {
-    if (qv::misused("XDOMRemove", qv::Arguments().check(qv::handleProblem(h)).needs(attributeName, "a null attribute name"))) return nullptr;
-    qv::setDomStatus(0);
-    return qv::guardDom<QvHandle>({"XDOMRemove", 24}, nullptr, [&]() -> QvHandle {
+    const auto options = qv::domExport("XDOMRemove").fallsBackTo(qv::Error::RemoveFailed);
+    return qv::callExport<QvHandle>(options, qv::Arguments().check(qv::handleProblem(h)).needs(attributeName, "a null attribute name"), nullptr, [&]() -> QvHandle {
         DOMNode* node = h->node;
         if (attributeName && *attributeName) {
             if (!qv::isElement(node)) {
-                qv::reportDom(18);
+                qv::reportDom(qv::Error::ElementExpected);
                 return nullptr;
             }
             auto* element = static_cast<DOMElement*>(node);
             qv::XmlText name = qv::toXmlText(attributeName);
             DOMAttr* attribute = qv::findAttribute(element, name.get());
             if (!attribute) {
-                qv::reportDom(27, attributeName);
+                qv::reportDom(qv::Error::NoSuchAttribute, attributeName);
                 return nullptr;
             }
             DOMNode* copy = attribute->cloneNode(false);
@@ -208,7 +197,7 @@ QVXML_API QvHandle QV_XDOMRemove(QvHandle h, const char* attributeName) {
         }
         DOMNode* parent = node->getParentNode();
         if (!parent) {
-            qv::reportDom(19);
+            qv::reportDom(qv::Error::ParentExpected);
             return nullptr;
         }
         parent->removeChild(node);

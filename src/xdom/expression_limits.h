@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 namespace qv {
 

@@ -17,7 +17,7 @@
 #include "frame/limits.h"
 #include "xdom/expression_limits.h"
 #include "xdom/extension_functions.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 using namespace xercesc;
 

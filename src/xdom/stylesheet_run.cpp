@@ -18,7 +18,7 @@
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/util/XMLException.hpp>
 
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xdom/xpath_budget.h"
 
 namespace qv {

@@ -13,35 +13,32 @@
 #include <xalanc/XalanDOM/XalanNode.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
-#include "frame/misuse.h"
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "frame/limits.h"
-#include "frame/runtime.h"
 #include "xdom/expression_limits.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xdom/xpath_budget.h"
 #include "xdom/xpath_context.h"
+#include "xdom/xalan_memory.h"
 
 namespace qv {
 namespace {
-
-xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXercesMemMgr(); }
 
 // Xalan's default construction context prints every syntax error to std::cerr
 // before throwing; a library must not write to the host's streams.
 class SilentConstructionContext : public xalanc::XPathConstructionContextDefault {
 public:
-    SilentConstructionContext() : XPathConstructionContextDefault(memory()) {}
+    SilentConstructionContext() : XPathConstructionContextDefault(xalanMemory()) {}
 
     void problem(eSource, eClassification classification, const xalanc::XalanDOMString& msg,
                  const xalanc::Locator* locator, const xalanc::XalanNode*) override {
-        if (classification == eError) throw xalanc::XPathParserException(msg, memory(), locator);
+        if (classification == eError) throw xalanc::XPathParserException(msg, xalanMemory(), locator);
     }
     void problem(eSource, eClassification classification, const xalanc::XalanDOMString& msg,
                  const xalanc::XalanNode*) override {
-        if (classification == eError) throw xalanc::XPathParserException(msg, memory());
+        if (classification == eError) throw xalanc::XPathParserException(msg, xalanMemory());
     }
 };
 
@@ -49,7 +46,7 @@ public:
 bool withinLimits(const XMLCh* expression) {
     const std::string problem = expressionProblem(expression);
     if (problem.empty()) return true;
-    reportDom(31, "XalanXPathException", problem.c_str());
+    reportDom(Error::XPathFailed, "XalanXPathException", problem.c_str());
     return false;
 }
 
@@ -69,7 +66,7 @@ bool mayStepFromRoot(const xalanc::XPath& xpath) {
 struct Query {
     XPathContext* context = nullptr;
     CoreFunctionsOnly environment;
-    xalanc::XObjectFactoryDefault factory{memory()};
+    xalanc::XObjectFactoryDefault factory{xalanMemory()};
     std::unique_ptr<BudgetedExecutionContext> execution;
     xalanc::XObjectPtr result;
     bool empty = false;  // nothing to query: the result is the empty node-set
@@ -78,7 +75,7 @@ struct Query {
         context = &currentXPathContext(h);
         xalanc::XalanNode* contextNode = xalanNodeOf(*context, h);
         if (!contextNode) {  // a node outside the tree (created, never inserted)
-            reportDom(32);
+            reportDom(Error::XPathNoDetails);
             return false;
         }
         std::unique_ptr<xalanc::PrefixResolver> prefixes =
@@ -86,10 +83,10 @@ struct Query {
 
         XmlText text = toXmlText(expression);
         if (!withinLimits(text.get())) return false;
-        xalanc::XPath xpath(memory());
+        xalanc::XPath xpath(xalanMemory());
         SilentConstructionContext construction;
-        xalanc::XPathProcessorImpl parser(memory());
-        parser.initXPath(xpath, construction, xalanc::XalanDOMString(text.get(), memory()),
+        xalanc::XPathProcessorImpl parser(xalanMemory());
+        parser.initXPath(xpath, construction, xalanc::XalanDOMString(text.get(), xalanMemory()),
                          *prefixes);
         // Xalan finds the root of a path by walking up from the context node to a
         // document that has a document element, and crashes when there is none
@@ -116,8 +113,13 @@ xalanc::XalanNode* firstInDocumentOrder(const xalanc::NodeRefListBase& nodes) {
     return first;
 }
 
-constexpr CatchPolicy kLocatePolicy{"XDOMLocate", 32, nullptr, true, false};
-constexpr CatchPolicy kEvaluatePolicy{"XDOMEvaluate", 32, nullptr, true, false};
+// A query starts the XPath runtime; Xalan's own exceptions are told by their type.
+constexpr ExportOptions queryExport(const char* name) {
+    return domExport(name)
+        .starts(Runtime::Xml)
+        .fallsBackTo(Error::XPathNoDetails)
+        .reportsXPathExceptions();
+}
 
 }  // namespace
 }  // namespace qv
@@ -125,18 +127,14 @@ constexpr CatchPolicy kEvaluatePolicy{"XDOMEvaluate", 32, nullptr, true, false};
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* namespaceMap) {
-    if (qv::misused("XDOMLocate", qv::Arguments().check(qv::handleProblem(h)).needs(path, "a null path"))) return nullptr;
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    const char* expression = *path ? path : ".";
-    return qv::guardDom<QvHandle>(qv::kLocatePolicy, nullptr, [&]() -> QvHandle {
+    const auto options = qv::queryExport("XDOMLocate");
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h)).needs(path, "a null path");
+    return qv::callExport<QvHandle>(options, arguments, nullptr, [&]() -> QvHandle {
+        const char* expression = *path ? path : ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
         if (query.empty || query.result->nodeset().getLength() == 0) {
-            qv::reportDom(10, expression);
+            qv::reportDom(qv::Error::PathNotFound, expression);
             return nullptr;
         }
         const xercesc::DOMNode* node =
@@ -148,14 +146,11 @@ QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* names
 
 QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
                                       const char* namespaceMap) {
-    if (qv::misused("XDOMEvaluate", qv::Arguments().check(qv::handleProblem(h)).needs(expression, "a null expression"))) return nullptr;
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    if (!*expression) expression = ".";
-    return qv::guardDom<const char*>(qv::kEvaluatePolicy, nullptr, [&]() -> const char* {
+    const auto options = qv::queryExport("XDOMEvaluate");
+    const auto arguments =
+        qv::Arguments().check(qv::handleProblem(h)).needs(expression, "a null expression");
+    return qv::callExport<const char*>(options, arguments, nullptr, [&]() -> const char* {
+        if (!*expression) expression = ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
         if (query.empty) return qv::setResultText(h, qv::toHostText(u""));

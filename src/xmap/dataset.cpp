@@ -9,11 +9,9 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
-#include "frame/misuse.h"
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "frame/host.h"
-#include "frame/runtime.h"
 #include "xdom/handle.h"
 #include "xmap/loader.h"
 #include "xmap/reader.h"
@@ -26,15 +24,7 @@ namespace {
 XmlText g_xmldataEncoding;
 
 void rememberXmldataEncoding(const QvHandle_* input) {
-    const XMLCh* name = input && input->isDocument ? input->encoding.get() : nullptr;
-    if (!name) {
-        g_xmldataEncoding.reset();
-        return;
-    }
-    const size_t n = xmlLength(name);
-    XmlText copy(new XMLCh[n + 1]);
-    std::memcpy(copy.get(), name, (n + 1) * sizeof(XMLCh));
-    g_xmldataEncoding = std::move(copy);
+    g_xmldataEncoding = copyXml(input && input->isDocument ? input->encoding.get() : nullptr);
 }
 
 // The maps on the same level as `map`, itself included.
@@ -72,7 +62,7 @@ bool recordsAreDocumentElement(const TableClassMap& map) {
 
 const XMLCh* xmldataEncoding() { return g_xmldataEncoding.get(); }
 
-const char* datasetProblem(const XmapDataset* ds) {
+const char* datasetProblem(const QvDataset_* ds) {
     if (!ds) return "a null dataset";
     if (isLive(ds, LiveKind::Dataset)) return "";
     if (isLive(ds, LiveKind::Handle)) return "a document or node handle where a mapping dataset goes";
@@ -86,9 +76,8 @@ extern "C" {
 QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTableName,
                                 char fieldMark, char valueMark, char subvalueMark,
                                 char nullMark, int mode) {
-    if (qv::misused("XMAPOpen", qv::Arguments().check(mode != XML_CREATE ? qv::handleProblem(input) : nullptr).check(qv::handleProblem(mapping)).check(qv::hostCallbacksProblem()), qv::Family::Mapping)) return nullptr;
-    if (!qv::initXmlRuntime()) return nullptr;
-    return qv::guardMap<QvDataset>(nullptr, [&]() -> QvDataset {
+    const auto options = qv::mapExport("XMAPOpen").starts(qv::Runtime::Xml);
+    return qv::callExport<QvDataset>(options, qv::Arguments().check(mode != XML_CREATE ? qv::handleProblem(input) : nullptr).check(qv::handleProblem(mapping)).check(qv::hostCallbacksProblem()), nullptr, [&]() -> QvDataset {
         const QvHostEncoding* encoding = qv::hostEncoding();
         auto ds = std::make_unique<QvDataset_>(qv::hostInputEncoding(encoding),
                                                qv::hostOutputEncoding(encoding));
@@ -98,10 +87,8 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
             ds->document = docHandle ? docHandle->document : nullptr;
             ds->readingStart = input->isDocument ? input->document : input->node;
         }
-        if (!qv::loadMapping(ds->model, mapping, ds->mode, ds->toHost)) {
-            ds->status = -1;
+        if (!qv::loadMapping(ds->model, mapping, ds->mode, ds->toHost))
             return nullptr;  // the loader has reported why
-        }
         if (mode != XML_CREATE) qv::rememberXmldataEncoding(input);
         ds->marks.set(fieldMark, valueMark, subvalueMark, nullMark);
         if (mode != QV_XMAP_READ) return ds.release();
@@ -121,23 +108,21 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
 }
 
 QVXML_API void QV_XMAPClose(QvDataset ds) {
-    if (!ds || qv::misused("XMAPClose", qv::Arguments().check(qv::datasetProblem(ds)), qv::Family::Mapping)) return;
-    qv::guardMap<int>(0, [&] {
+    qv::callExport<int>(qv::mapExport("XMAPClose"), qv::Arguments().check(ds ? qv::datasetProblem(ds) : nullptr), 0, [&] {
         delete ds;
         return 0;
     });
 }
 
 QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
-    if (qv::misused("XMAPReadNext", qv::Arguments().check(qv::datasetProblem(ds)).needs(record, "a null record pointer"), qv::Family::Mapping)) return -1;
-    return qv::guardMap<int>(-1, [&]() -> int {
+    return qv::callExport<int>(qv::mapExport("XMAPReadNext"), qv::Arguments().check(qv::datasetProblem(ds)).needs(record, "a null record pointer"), -1, [&]() -> int {
         if (ds->mode == XML_CREATE) {
-            qv::report(3012);
+            qv::report(qv::Error::ReadFromCreateDataset);
             return -1;
         }
         qv::TableClassMap* map = qv::findMap(ds->model, table, true);
         if (!map) {
-            qv::report(3013, table ? table : "");
+            qv::report(qv::Error::NoSuchTableOrMap, table ? table : "");
             return -1;
         }
         qv::RecordQueue& queue = map->records;
@@ -156,20 +141,19 @@ QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
 
 QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* record,
                                int length) {
-    if (qv::misused("XMAPWriteNext", qv::Arguments().check(qv::datasetProblem(ds)).check(qv::hostCallbacksProblem()), qv::Family::Mapping)) return -1;
-    return qv::guardMap<int>(-1, [&]() -> int {
+    return qv::callExport<int>(qv::mapExport("XMAPWriteNext"), qv::Arguments().check(qv::datasetProblem(ds)).check(qv::hostCallbacksProblem()), -1, [&]() -> int {
         if (ds->mode == QV_XMAP_READ) {
-            qv::report(3011);
+            qv::report(qv::Error::WriteToReadDataset);
             return -1;
         }
         if (!record) return 0;
         qv::TableClassMap* map = qv::findMap(ds->model, table, true);
         if (!map) {
-            qv::report(3013, table ? table : "");
+            qv::report(qv::Error::NoSuchTableOrMap, table ? table : "");
             return -1;
         }
         if (!map->parent && !map->records.empty() && qv::recordsAreDocumentElement(*map)) {
-            qv::report(3057);
+            qv::report(qv::Error::SecondRootElement);
             return -1;
         }
         if (length <= 0) return 0;
@@ -179,7 +163,7 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
         try {
             map->records.append(record, static_cast<size_t>(length), parent);
         } catch (const std::bad_alloc&) {
-            qv::report(3004);
+            qv::report(qv::Error::OutOfMemory);
             return -1;
         }
         return 0;
@@ -187,13 +171,12 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
 }
 
 QVXML_API int QV_XMAPSetOption(QvDataset ds, int option, int value) {
-    if (qv::misused("XMAPSetOption", qv::Arguments().check(qv::datasetProblem(ds)), qv::Family::Mapping)) return -1;
-    return qv::guardMap<int>(-1, [&]() -> int {
+    return qv::callExport<int>(qv::mapExport("XMAPSetOption"), qv::Arguments().check(qv::datasetProblem(ds)), -1, [&]() -> int {
         switch (option) {
             case QV_XMAP_OPT_CASCADE: ds->model.cascade = value; return 0;
             case QV_XMAP_OPT_EMPTYSTRING_ISNULL: ds->model.emptyStringIsNull = value; return 0;
             case QV_XMAP_OPT_EXISTRECORD: ds->model.existRecordAction = value; return 0;
-            default: qv::report(3014); return -1;
+            default: qv::report(qv::Error::IllegalOption); return -1;
         }
     });
 }

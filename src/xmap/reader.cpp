@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <strings.h>
 #include <vector>
 
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
@@ -14,7 +13,7 @@
 #include "frame/errors.h"
 #include "frame/limits.h"
 #include "xdom/serialize.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 using namespace xercesc;
 
@@ -67,10 +66,6 @@ bool sameUri(const XMLCh* a, const XMLCh* b) {
     return b && XMLString::equals(a, b);
 }
 
-bool equalsAsciiNoCase(const char* a, size_t n, const char* b) {
-    return std::strlen(b) == n && strncasecmp(a, b, n) == 0;
-}
-
 class Reader {
 public:
     Reader(MappingModel& model, const ReadSettings& settings)
@@ -119,9 +114,9 @@ private:
             const bool last = !slash;
             Step step;
             if (last && use == PathUse::Value) {
-                if (equalsAsciiNoCase(p, n, "text()"))
+                if (equalsNoCase(std::string_view(p, n), "text()"))
                     step.kind = Step::Text;
-                else if (equalsAsciiNoCase(p, n, "xmldata()"))
+                else if (equalsNoCase(std::string_view(p, n), "xmldata()"))
                     step.kind = Step::XmlData;
                 else if (n > 0 && p[0] == '@')
                     step = nameStep(p + 1, n - 1, Step::Attribute);
@@ -299,8 +294,8 @@ private:
                 // same text: it is written once, not once per record.
                 if (node != xmldataNode_) {
                     xmldataNode_ = nullptr;
-                    if (!serializeNode(node, nullptr, nullptr, settings_.xmldataEncoding,
-                                       nullptr, nullptr, &xmldata_))
+                    if (!serializeNode(node, settings_.xmldataEncoding, nullptr, nullptr,
+                                       &xmldata_))
                         throw ReadStopped{};  // reported; a record without it would be wrong
                     xmldataNode_ = node;
                 }
@@ -419,13 +414,13 @@ private:
         const std::string& out = settings_.buffer->text();
         if (out.empty()) return true;
         if (++records_ > limits::kMaxRecordsPerOpen) {
-            report(3007, ("more than " + std::to_string(limits::kMaxRecordsPerOpen) + " records")
+            report(Error::TooManyRecords, ("more than " + std::to_string(limits::kMaxRecordsPerOpen) + " records")
                              .c_str());
             return false;
         }
         textBytes_ += out.size() + 1;
         if (textBytes_ > limits::kMaxRecordTextPerOpen) {
-            report(3007, ("more than " + std::to_string(limits::kMaxRecordTextPerOpen >> 20) +
+            report(Error::TooManyRecords, ("more than " + std::to_string(limits::kMaxRecordTextPerOpen >> 20) +
                           " MiB of record text")
                              .c_str());
             return false;
@@ -466,7 +461,7 @@ bool readDocument(MappingModel& model, DOMNode* start, const ReadSettings& setti
     try {
         return Reader(model, settings).run(start);
     } catch (const std::bad_alloc&) {
-        report(3004);
+        report(Error::OutOfMemory);
         return false;
     } catch (const ReadStopped&) {
         return false;
