@@ -90,7 +90,8 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
     const auto options = qv::domExport("XDOMCreateRoot")
                              .starts(qv::Runtime::Xml)
                              .fallsBackTo(qv::Error::CreateDocumentFailed);
-    return qv::callExport<QvHandle>(options, qv::Arguments().needs(settings, "null settings"), nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments().needs(settings, "null settings");
+    return qv::callExport<QvHandle>(options, arguments, nullptr, [&]() -> QvHandle {
         qv::XercesPtr<DOMDocument> document(
             DOMImplementation::getImplementation()->createDocument(XMLPlatformUtils::fgMemoryManager));
         if (!document) {
@@ -109,7 +110,8 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
 }
 
 QVXML_API QvHandle QV_XDOMCreateNode(QvHandle h, const char* name, const char* value, int type) {
-    return qv::callExport<QvHandle>(qv::domExport("XDOMCreateNode"), qv::Arguments().check(qv::handleProblem(h)), nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<QvHandle>(qv::domExport("XDOMCreateNode"), arguments, nullptr, [&]() -> QvHandle {
         DOMDocument* document = qv::owningDocument(h);
         if (!document) {
             qv::reportDom(qv::Error::DocumentRequired);

@@ -84,7 +84,8 @@ void replaceAttribute(DOMAttr* r, DOMAttr* n) {
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
-    return qv::callExport<QvHandle>(qv::domExport("XDOMClone"), qv::Arguments().check(qv::handleProblem(h)), nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<QvHandle>(qv::domExport("XDOMClone"), arguments, nullptr, [&]() -> QvHandle {
         if (deep && qv::tooDeepToWalk(h->node)) {
             qv::reportDom(qv::Error::Failure, qv::tooDeepMessage("XDOMClone"));
             return nullptr;
@@ -111,7 +112,10 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
 }
 
 QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
-    return qv::callExport<QvHandle>(qv::domExport("XDOMImportNode"), qv::Arguments().check(qv::handleProblem(target)).check(qv::handleProblem(node)), nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(target))
+                               .check(qv::handleProblem(node));
+    return qv::callExport<QvHandle>(qv::domExport("XDOMImportNode"), arguments, nullptr, [&]() -> QvHandle {
         DOMDocument* document = qv::owningDocument(target);
         if (!document) {
             qv::reportDom(qv::Error::DocumentRequired);
@@ -130,17 +134,26 @@ QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
 
 QVXML_API int QV_XDOMAppend(QvHandle reference, QvHandle node) {
     const auto options = qv::domExport("XDOMAppend").fallsBackTo(qv::Error::AppendFailed);
-    return qv::callStatusExport(options, qv::Arguments().check(qv::handleProblem(reference)).check(qv::handleProblem(node)), [&] { qv::attachBeside(reference, node, true); });
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(reference))
+                               .check(qv::handleProblem(node));
+    return qv::callStatusExport(options, arguments, [&] { qv::attachBeside(reference, node, true); });
 }
 
 QVXML_API int QV_XDOMInsert(QvHandle reference, QvHandle node) {
     const auto options = qv::domExport("XDOMInsert").fallsBackTo(qv::Error::InsertFailed);
-    return qv::callStatusExport(options, qv::Arguments().check(qv::handleProblem(reference)).check(qv::handleProblem(node)), [&] { qv::attachBeside(reference, node, false); });
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(reference))
+                               .check(qv::handleProblem(node));
+    return qv::callStatusExport(options, arguments, [&] { qv::attachBeside(reference, node, false); });
 }
 
 QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
     const auto options = qv::domExport("XDOMAddChild").fallsBackTo(qv::Error::AddChildFailed);
-    return qv::callStatusExport(options, qv::Arguments().check(qv::handleProblem(parent)).check(qv::handleProblem(child)), [&] {
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(parent))
+                               .check(qv::handleProblem(child));
+    return qv::callStatusExport(options, arguments, [&] {
         DOMNode* r = parent->node;
         DOMNode* n = child->node;
         if (qv::isAttribute(n)) {
@@ -155,7 +168,10 @@ QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
 
 QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
     const auto options = qv::domExport("XDOMReplace").fallsBackTo(qv::Error::ReplaceFailed);
-    return qv::callStatusExport(options, qv::Arguments().check(qv::handleProblem(oldNode)).check(qv::handleProblem(newNode)), [&] {
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(oldNode))
+                               .check(qv::handleProblem(newNode));
+    return qv::callStatusExport(options, arguments, [&] {
         DOMNode* r = oldNode->node;
         DOMNode* n = newNode->node;
         const bool rAttribute = qv::isAttribute(r);
@@ -176,7 +192,10 @@ QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
 
 QVXML_API QvHandle QV_XDOMRemove(QvHandle h, const char* attributeName) {
     const auto options = qv::domExport("XDOMRemove").fallsBackTo(qv::Error::RemoveFailed);
-    return qv::callExport<QvHandle>(options, qv::Arguments().check(qv::handleProblem(h)).needs(attributeName, "a null attribute name"), nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(h))
+                               .needs(attributeName, "a null attribute name");
+    return qv::callExport<QvHandle>(options, arguments, nullptr, [&]() -> QvHandle {
         DOMNode* node = h->node;
         if (attributeName && *attributeName) {
             if (!qv::isElement(node)) {

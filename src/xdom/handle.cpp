@@ -77,21 +77,24 @@ extern "C" {
 
 // Closing and asking a handle's kind leave the DOM status as it was.
 QVXML_API int QV_XDOMClose(QvHandle h) {
-    return qv::callExport<int>(qv::domExport("XDOMClose").leavesDomStatus(), qv::Arguments().check(h ? qv::handleProblem(h, false) : nullptr), 0, [&] {
+    const auto arguments = qv::Arguments().check(h ? qv::handleProblem(h, false) : nullptr);
+    return qv::callExport<int>(qv::domExport("XDOMClose").leavesDomStatus(), arguments, 0, [&] {
         delete h;
         return 0;
     });
 }
 
 QVXML_API int QV_XDOMCloseHandle(QvHandle h) {
-    return qv::callExport<int>(qv::domExport("XDOMCloseHandle").leavesDomStatus(), qv::Arguments().check(h ? qv::handleProblem(h, false) : nullptr), 0, [&] {
+    const auto arguments = qv::Arguments().check(h ? qv::handleProblem(h, false) : nullptr);
+    return qv::callExport<int>(qv::domExport("XDOMCloseHandle").leavesDomStatus(), arguments, 0, [&] {
         delete h;
         return 0;
     });
 }
 
 QVXML_API int QV_XDOMIsDoc(QvHandle h) {
-    return qv::callExport<int>(qv::domExport("XDOMIsDoc").leavesDomStatus(), qv::Arguments().check(qv::handleProblem(h)), 0,
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<int>(qv::domExport("XDOMIsDoc").leavesDomStatus(), arguments, 0,
                                [&] { return h->isDocument ? 1 : 0; });
 }
 

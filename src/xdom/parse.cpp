@@ -96,7 +96,8 @@ int parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNam
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
-    return qv::callExport<QvHandle>(qv::kParseOptions.reportsMisuseAs("XDOMOpen"), qv::Arguments().needs(source, "a null source"), nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments().needs(source, "a null source");
+    return qv::callExport<QvHandle>(qv::kParseOptions.reportsMisuseAs("XDOMOpen"), arguments, nullptr, [&]() -> QvHandle {
         std::unique_ptr<QvHandle_> h(new QvHandle_);
         h->isDocument = true;
         h->docHandle = h.get();
@@ -111,7 +112,8 @@ QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
 
 QVXML_API int QV_XDOMValidate(const char* source, int inMemory, const char* noNamespaceSchema,
                               const char* schemaLocations) {
-    return qv::callStatusExport(qv::kParseOptions.reportsMisuseAs("XDOMValidate"), qv::Arguments().needs(source, "a null source"), [&] {
+    const auto arguments = qv::Arguments().needs(source, "a null source");
+    return qv::callStatusExport(qv::kParseOptions.reportsMisuseAs("XDOMValidate"), arguments, [&] {
         QvHandle_ h;
         h.isDocument = true;
         h.docHandle = &h;

@@ -32,12 +32,14 @@ const char* handBack(QvHandle_* h, const XMLCh* text) {
 extern "C" {
 
 QVXML_API const char* QV_XDOMGetNodeName(QvHandle h) {
-    return qv::callExport<const char*>(qv::domExport("XDOMGetNodeName"), qv::Arguments().check(qv::handleProblem(h)), nullptr,
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<const char*>(qv::domExport("XDOMGetNodeName"), arguments, nullptr,
                                      [&] { return qv::handBack(h, h->node->getNodeName()); });
 }
 
 QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
-    return qv::callExport<const char*>(qv::domExport("XDOMGetNodeValue"), qv::Arguments().check(qv::handleProblem(h)), nullptr,
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<const char*>(qv::domExport("XDOMGetNodeValue"), arguments, nullptr,
                                      [&]() -> const char* {
         const char* text = qv::handBack(h, h->node->getNodeValue());
         if (!text) qv::reportDom(qv::Error::NoData);
@@ -46,12 +48,14 @@ QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
 }
 
 QVXML_API int QV_XDOMGetNodeType(QvHandle h) {
-    return qv::callExport<int>(qv::domExport("XDOMGetNodeType"), qv::Arguments().check(qv::handleProblem(h)), 0,
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<int>(qv::domExport("XDOMGetNodeType"), arguments, 0,
                              [&] { return static_cast<int>(h->node->getNodeType()); });
 }
 
 QVXML_API QvHandle QV_XDOMGetOwnerDocument(QvHandle h) {
-    return qv::callExport<QvHandle>(qv::domExport("XDOMGetOwnerDocument"), qv::Arguments().check(qv::handleProblem(h)), nullptr,
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<QvHandle>(qv::domExport("XDOMGetOwnerDocument"), arguments, nullptr,
                                   [&]() -> QvHandle {
         DOMDocument* document = qv::owningDocument(h);
         if (!document) {
@@ -63,7 +67,10 @@ QVXML_API QvHandle QV_XDOMGetOwnerDocument(QvHandle h) {
 }
 
 QVXML_API QvHandle QV_XDOMGetAttribute(QvHandle h, const char* attributeName) {
-    return qv::callExport<QvHandle>(qv::domExport("XDOMGetAttribute"), qv::Arguments().check(qv::handleProblem(h)).needs(attributeName, "a null attribute name"), nullptr,
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(h))
+                               .needs(attributeName, "a null attribute name");
+    return qv::callExport<QvHandle>(qv::domExport("XDOMGetAttribute"), arguments, nullptr,
                                   [&]() -> QvHandle {
         if (!attributeName || !*attributeName) {
             qv::reportDom(qv::Error::InvalidAttributeName);
@@ -87,7 +94,8 @@ QVXML_API QvHandle QV_XDOMGetAttribute(QvHandle h, const char* attributeName) {
 // User data: the host's own pointer, kept under the node's name. The host keeps the
 // string alive; reading it back copies the bytes as they are.
 QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
-    return qv::callExport<const char*>(qv::domExport("XDOMGetUserData"), qv::Arguments().check(qv::handleProblem(h)), nullptr,
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<const char*>(qv::domExport("XDOMGetUserData"), arguments, nullptr,
                                      [&]() -> const char* {
         DOMNode* node = h->node;
         const auto* data = static_cast<const char*>(node->getUserData(node->getNodeName()));
@@ -103,7 +111,8 @@ QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
 }
 
 QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
-    return qv::callStatusExport(qv::domExport("XDOMSetNodeValue"), qv::Arguments().check(qv::handleProblem(h)).needs(value, "a null value"), [&] {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h)).needs(value, "a null value");
+    return qv::callStatusExport(qv::domExport("XDOMSetNodeValue"), arguments, [&] {
         qv::XmlText text = qv::toXmlText(value);
         h->node->setNodeValue(text.get());
         // Nodes without a value (elements, documents) ignore the call.
@@ -112,7 +121,8 @@ QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
 }
 
 QVXML_API int QV_XDOMSetUserData(QvHandle h, const char* data) {
-    return qv::callStatusExport(qv::domExport("XDOMSetUserData"), qv::Arguments().check(qv::handleProblem(h)), [&] {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callStatusExport(qv::domExport("XDOMSetUserData"), arguments, [&] {
         DOMNode* node = h->node;
         node->setUserData(node->getNodeName(), const_cast<char*>(data), nullptr);
     });

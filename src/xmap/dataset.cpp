@@ -77,7 +77,11 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
                                 char fieldMark, char valueMark, char subvalueMark,
                                 char nullMark, int mode) {
     const auto options = qv::mapExport("XMAPOpen").starts(qv::Runtime::Xml);
-    return qv::callExport<QvDataset>(options, qv::Arguments().check(mode != XML_CREATE ? qv::handleProblem(input) : nullptr).check(qv::handleProblem(mapping)).check(qv::hostCallbacksProblem()), nullptr, [&]() -> QvDataset {
+    const auto arguments = qv::Arguments()
+                               .check(mode != XML_CREATE ? qv::handleProblem(input) : nullptr)
+                               .check(qv::handleProblem(mapping))
+                               .check(qv::hostCallbacksProblem());
+    return qv::callExport<QvDataset>(options, arguments, nullptr, [&]() -> QvDataset {
         const QvHostEncoding* encoding = qv::hostEncoding();
         auto ds = std::make_unique<QvDataset_>(qv::hostInputEncoding(encoding),
                                                qv::hostOutputEncoding(encoding));
@@ -108,14 +112,18 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
 }
 
 QVXML_API void QV_XMAPClose(QvDataset ds) {
-    qv::callExport<int>(qv::mapExport("XMAPClose"), qv::Arguments().check(ds ? qv::datasetProblem(ds) : nullptr), 0, [&] {
+    const auto arguments = qv::Arguments().check(ds ? qv::datasetProblem(ds) : nullptr);
+    qv::callExport<int>(qv::mapExport("XMAPClose"), arguments, 0, [&] {
         delete ds;
         return 0;
     });
 }
 
 QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
-    return qv::callExport<int>(qv::mapExport("XMAPReadNext"), qv::Arguments().check(qv::datasetProblem(ds)).needs(record, "a null record pointer"), -1, [&]() -> int {
+    const auto arguments = qv::Arguments()
+                               .check(qv::datasetProblem(ds))
+                               .needs(record, "a null record pointer");
+    return qv::callExport<int>(qv::mapExport("XMAPReadNext"), arguments, -1, [&]() -> int {
         if (ds->mode == XML_CREATE) {
             qv::report(qv::Error::ReadFromCreateDataset);
             return -1;
@@ -141,7 +149,10 @@ QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
 
 QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* record,
                                int length) {
-    return qv::callExport<int>(qv::mapExport("XMAPWriteNext"), qv::Arguments().check(qv::datasetProblem(ds)).check(qv::hostCallbacksProblem()), -1, [&]() -> int {
+    const auto arguments = qv::Arguments()
+                               .check(qv::datasetProblem(ds))
+                               .check(qv::hostCallbacksProblem());
+    return qv::callExport<int>(qv::mapExport("XMAPWriteNext"), arguments, -1, [&]() -> int {
         if (ds->mode == QV_XMAP_READ) {
             qv::report(qv::Error::WriteToReadDataset);
             return -1;
@@ -171,7 +182,8 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
 }
 
 QVXML_API int QV_XMAPSetOption(QvDataset ds, int option, int value) {
-    return qv::callExport<int>(qv::mapExport("XMAPSetOption"), qv::Arguments().check(qv::datasetProblem(ds)), -1, [&]() -> int {
+    const auto arguments = qv::Arguments().check(qv::datasetProblem(ds));
+    return qv::callExport<int>(qv::mapExport("XMAPSetOption"), arguments, -1, [&]() -> int {
         switch (option) {
             case QV_XMAP_OPT_CASCADE: ds->model.cascade = value; return 0;
             case QV_XMAP_OPT_EMPTYSTRING_ISNULL: ds->model.emptyStringIsNull = value; return 0;
