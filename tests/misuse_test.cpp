@@ -166,6 +166,8 @@ TEST_F(Misuse, BadDatasets) {
         {"XMAPReadNext", [&](QvDataset d) { return QV_XMAPReadNext(d, nullptr, &out) == -1; }},
         {"XMAPWriteNext", [](QvDataset d) { return QV_XMAPWriteNext(d, "T", "1", 1) == -1; }},
         {"XMAPSetOption", [](QvDataset d) { return QV_XMAPSetOption(d, QV_XMAP_OPT_CASCADE, 1) == -1; }},
+        {"XMAPGetInfo", [&](QvDataset d) { return QV_XMAPGetInfo(d, &out) == -1; }},
+        {"XMAPToDOM", [](QvDataset d) { return QV_XMAPToDOM(d, nullptr) == nullptr; }},
     };
     const struct {
         QvDataset dataset;

@@ -14,7 +14,8 @@ namespace qv {
 // nested deeper than limits::kMaxExpressionNesting, or a call of an "evaluate"
 // extension function (extension_functions.h). `stylesheet` is the text itself
 // or, when isText is false, a file name or URI. A stylesheet that does not parse
-// passes: Xalan reports that itself. Included and imported stylesheets are not read.
+// passes: Xalan reports that itself. Included and imported stylesheets are not read
+// here: transform_sources reads each and checks it with this.
 std::string stylesheetProblem(const char* stylesheet, bool isText);
 
 }  // namespace qv

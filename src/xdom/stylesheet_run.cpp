@@ -79,6 +79,7 @@ bool runStylesheet(const xalanc::XalanParsedSource& source,
                                           domSupport, factory);
         liaison.setExecutionContext(context);
         liaison.setErrorHandler(run.parseErrors);
+        liaison.setEntityResolver(run.entities);
 
         xalanc::DOMStringPrintWriter writer(problems);
         xalanc::XalanTransformerProblemListener listener(memory, nullptr, &writer);

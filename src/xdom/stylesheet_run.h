@@ -9,6 +9,7 @@
 #include <xalanc/Include/PlatformDefinitions.hpp>
 
 XERCES_CPP_NAMESPACE_BEGIN
+class EntityResolver;
 class ErrorHandler;
 class MemoryManager;
 XERCES_CPP_NAMESPACE_END
@@ -26,6 +27,7 @@ struct StylesheetRun {
     xercesc::MemoryManager* memory = nullptr;           // everything the run allocates
     xalanc::TraceListener* trace = nullptr;             // also sees selections
     xercesc::ErrorHandler* parseErrors = nullptr;       // documents the stylesheet loads
+    xercesc::EntityResolver* entities = nullptr;        // what those documents refer to
     unsigned long xpathBudget = 0;                      // node steps of XPath work
 };
 

@@ -20,12 +20,12 @@ class HostTranscoder;
 struct ReadSettings {
     const RecordMarks* marks = nullptr;
     WorkBuffer* buffer = nullptr;
-    const HostTranscoder* toXml = nullptr;   // host text (names in paths) to UTF-16
     const HostTranscoder* toHost = nullptr;  // document text to host text
     const XMLCh* xmldataEncoding = nullptr;  // encoding of "xmldata()" values
 };
 
-// Reads the whole document below `start` into the queues of the model's maps,
+// Reads the whole document below `start`, following the compiled paths of the
+// model (compilePaths() must have run) into the queues of the model's maps,
 // beginning with the root map and its next siblings. Problems met on the way give
 // missing values. Returns false, reported, when the records cannot all be held:
 // memory ran out (3004), an "xmldata()" value could not be written (4002), or
