@@ -37,7 +37,7 @@ TEST_F(ErrorState, ReportsByCode) {
         int code;
     };
     const Case cases[] = {
-        {"unknown code", [] { put(47); }, "unknown error: error code 47.\n", 47},
+        {"unknown code", [] { put(98); }, "unknown error: error code 98.\n", 98},
         {"3000 has no row and no prefix", [] { put(3000); }, "unknown error: error code 3000.\n", 3000},
         {"DOM exception with its text", [] { put(1008, "XDOMRemove", 8); },
          "A DOM exception occured in function XDOMRemove, DOM Exception code: 8 (An attempt is "

@@ -311,8 +311,6 @@ TEST_F(ExternalResources, StylesheetsNamingResourcesOutsideAreRefused) {
     };
     folder.write("bomb.xml", bomb("x") + "<x>&i;</x>");
     folder.write("entity.xml", "<!DOCTYPE x [<!ENTITY s SYSTEM '" + secret + "'>]><x>&s;</x>");
-    folder.write("big-number.xsl", stylesheet("<xsl:template match='/'><xsl:value-of select='" +
-                                              std::string(120, '9') + "'/></xsl:template>"));
     std::string deep;
     for (int i = 0; i < 20000; ++i) deep += "<e>";
     for (int i = 0; i < 20000; ++i) deep += "</e>";
@@ -361,8 +359,6 @@ TEST_F(ExternalResources, StylesheetsNamingResourcesOutsideAreRefused) {
          0, "is not read: '..' leads out of the folder of the file that names it"},
         {"import by URL", stylesheet("<xsl:import href='" + listener.url("i.xsl") + "'/>"), 1,
          "is not read: only local files are read, never the network"},
-        {"included stylesheet with a 120-digit number", stylesheet("<xsl:include href='big-number.xsl'/>"),
-         1, "stylesheet refused: "},
         {"included stylesheet nested 20,000 deep", stylesheet("<xsl:import href='deep.xsl'/>"), 1,
          "stylesheet refused: elements are nested deeper than 1000 levels"},
         {"included entity bomb", stylesheet("<xsl:include href='bomb.xsl'/>"), 1, "entity expansion"},

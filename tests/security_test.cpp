@@ -29,6 +29,12 @@ std::string nested(size_t depth) {
 }
 
 // One 50 KB entity referenced 20,000 times: about 110 KB that would expand to 1 GB.
+std::string manyAttributes(size_t count) {
+    std::string s = "<r";
+    for (size_t i = 0; i < count; ++i) s += " a" + std::to_string(i) + "='v'";
+    return s + "/>";
+}
+
 std::string quadratic(bool inAttribute) {
     std::string s = "<!DOCTYPE r [<!ELEMENT r ANY><!ATTLIST r v CDATA #IMPLIED><!ENTITY big \"" +
                     std::string(50000, 'x') + "\">]>";
@@ -47,6 +53,7 @@ TEST_F(Hostile, FailWithAClearFatalError) {
     const std::string quadraticText = quadratic(false);
     const std::string quadraticAttribute = quadratic(true);
     const std::string tooDeep = nested(100000);
+    const std::string tooManyAttributes = manyAttributes(100000);
     struct Case {
         const char* name;
         const char* source;
@@ -64,7 +71,9 @@ TEST_F(Hostile, FailWithAClearFatalError) {
          "Message: external entity 'secret.txt' is not read"},
         {"external entity by URL from memory", entityInMemory.c_str(), 1,
          "is not read: documents may not include other files or URLs through entities"},
-        {"nesting 100,000 deep", tooDeep.c_str(), 1, "elements are nested deeper than 10000 levels"},
+        {"nesting 100,000 deep", tooDeep.c_str(), 1, "elements are nested deeper than 2048 levels"},
+        {"100,000 attributes on one element", tooManyAttributes.c_str(), 1,
+         "an element has more than 10000 attributes"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -92,6 +101,7 @@ TEST_F(Hostile, LegitimateUsesOfTheSameFeaturesStillWork) {
             return s;
         }() + "</r>";
     const std::string atTheCap = nested(qv::limits::kMaxElementDepth);
+    const std::string attributesAtTheCap = manyAttributes(qv::limits::kMaxAttributes);
     const std::string manyEmptySiblings = "<r>" + [] {
         std::string s;
         for (size_t i = 0; i < qv::limits::kMaxElementDepth + 10; ++i) s += "<e/>";
@@ -107,6 +117,7 @@ TEST_F(Hostile, LegitimateUsesOfTheSameFeaturesStillWork) {
         {"many small entity references", manyEntities.c_str(), 1},
         {"nesting at the limit", atTheCap.c_str(), 1},
         {"many empty siblings", manyEmptySiblings.c_str(), 1},
+        {"attributes at the limit", attributesAtTheCap.c_str(), 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

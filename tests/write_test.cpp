@@ -167,6 +167,31 @@ TEST_F(Write, NodeHandleWritesItsSubtree) {
     EXPECT_EQ(doc.get()->resultText.get(), nullptr);
 }
 
+// With entities off the writer looks references up in the document type: a
+// document without one writes them as themselves.
+TEST_F(Write, EntityReferenceWithoutDocumentType) {
+    QvDocSettings settings{};
+    for (const char* xml : {"<r/>", "<!DOCTYPE r [<!ELEMENT r ANY><!ENTITY y 'why'>]><r/>"}) {
+        SCOPED_TRACE(xml);
+        Handle doc(QV_XDOMOpen(xml, 1));
+        ASSERT_NE(doc.get(), nullptr) << Q_XMLGetErrMsg();
+        Handle ref(QV_XDOMCreateNode(doc.get(), "x", "", QV_NODE_ENTITY_REFERENCE));
+        ASSERT_NE(ref.get(), nullptr) << Q_XMLGetErrMsg();
+        for (char entities : {0, 1}) {
+            settings.entities = entities;
+            const char* text = QV_XDOMWrite(ref.get(), &settings, nullptr);
+            ASSERT_NE(text, nullptr) << Q_XMLGetErrMsg();
+            EXPECT_STREQ(text, "&x;");
+        }
+        Handle root(QV_XDOMLocate(doc.get(), "/r", nullptr));
+        ASSERT_EQ(QV_XDOMAddChild(root.get(), ref.get()), 0) << Q_XMLGetErrMsg();
+        settings.entities = 0;
+        const char* text = QV_XDOMWrite(doc.get(), &settings, nullptr);
+        ASSERT_NE(text, nullptr) << Q_XMLGetErrMsg();
+        EXPECT_NE(std::string(text).find("<r>&x;</r>"), std::string::npos) << text;
+    }
+}
+
 TEST_F(Write, FileWriteReturnsThePointerPassed) {
     Handle h(QV_XDOMOpen("<r><a>x</a></r>", 1));
     ASSERT_NE(h.get(), nullptr);

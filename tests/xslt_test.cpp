@@ -10,6 +10,7 @@
 
 #include "qvxml.h"
 #include "dom_test_support.h"
+#include "isolation.h"
 #include "xdom/handle.h"
 
 namespace {
@@ -195,6 +196,115 @@ TEST_F(Xslt, HostileStylesheetsAreRefused) {
         "<xsl:template match='/'>" + nested("<xsl:if test='1'>", "</xsl:if>", 900) +
         "</xsl:template>").c_str(), 1, QV_RESULT_TEXT, nullptr)), "");
     EXPECT_EQ(Q_XMLGetDOMStatus(), 0) << Q_XMLGetErrMsg();
+}
+
+// Numbers of any size from document data come out of xsl:value-of, attribute
+// value templates and xsl:number-free string conversions in the XPath form.
+TEST_F(Xslt, LargeNumbersFromDataAreWrittenInTheXPathForm) {
+    const std::string googol = "1" + std::string(100, '0');
+    Handle doc = open(("<r><n>" + googol + "</n><n>-" + googol + "</n></r>").c_str());
+    const std::string stylesheet =
+        "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+        "<xsl:output method='xml' omit-xml-declaration='yes'/>"
+        "<xsl:template match='/'><o a='{/r/n[1] * 1}' b='{sum(/r/n) + /r/n[2] * 2}'>"
+        "<xsl:value-of select='/r/n[1] * 10'/>|<xsl:value-of select='/r/n[2] div 3'/>|"
+        "<xsl:value-of select='string(/r/n[1] * /r/n[1])'/>|<xsl:value-of select='-0'/>"
+        "</o></xsl:template></xsl:stylesheet>";
+    const std::string out =
+        str(QV_XDOMTransform(doc.get(), stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr));
+    EXPECT_EQ(out, "<o a=\"" + googol + "\" b=\"-2" + std::string(100, '0') + "\">" + googol +
+                       "0|-3333333333333333" + std::string(84, '0') + "|1" +
+                       std::string(200, '0') + "|0</o>")
+        << Q_XMLGetErrMsg();
+}
+
+// "evaluate" runs text as an expression past every check on expressions, and
+// str:padding builds any length from one number: the first is not available,
+// the second is held to the output limit. Queries never see extension functions,
+// whether a transformation ran before or not.
+TEST_F(Xslt, ExtensionFunctions) {
+    Handle doc = open(kDoc);
+    const char kDyn[] = "xmlns:dyn='http://exslt.org/dynamic'";
+    const char kXalan[] = "xmlns:xalan='http://xml.apache.org/xalan'";
+    const char kStr[] = "xmlns:str='http://exslt.org/strings'";
+    auto stylesheet = [](const char* ns, const std::string& select) {
+        return "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform' " +
+               std::string(ns) + "><xsl:output method='text'/><xsl:template match='/'>" +
+               "<xsl:value-of select=\"" + select + "\"/></xsl:template></xsl:stylesheet>";
+    };
+    auto queries = [&] {
+        for (const char* expression : {"dyn:evaluate('1 + 1')", "xalan:evaluate('1 + 1')",
+                                       "str:padding(3, 'x')"}) {
+            SCOPED_TRACE(expression);
+            Q_XMLResetErrMsg();
+            EXPECT_EQ(QV_XDOMEvaluate(doc.get(), expression,
+                                      "xmlns:dyn=http://exslt.org/dynamic "
+                                      "xmlns:xalan=http://xml.apache.org/xalan "
+                                      "xmlns:str=http://exslt.org/strings"),
+                      nullptr);
+            EXPECT_EQ(Q_XMLGetDOMStatus(), 31);
+            EXPECT_TRUE(contains(Q_XMLGetErrMsg(), "' is not available")) << Q_XMLGetErrMsg();
+        }
+    };
+    queries();
+    const struct {
+        std::string stylesheet;
+        const char* result;  // nullptr: fails with 16 and `message`
+        const char* message;
+    } cases[] = {
+        {stylesheet(kDyn, "dyn:evaluate('1 + 1')"), nullptr,
+         "stylesheet refused: the function 'dyn:evaluate' is not available"},
+        {stylesheet(kXalan, "xalan:evaluate \n('1 + 1')"), nullptr,
+         "stylesheet refused: the function 'xalan:evaluate' is not available"},
+        {stylesheet(kDyn, "concat('{', dyn:evaluate(/r/item), '}')"), nullptr,
+         "stylesheet refused: the function 'dyn:evaluate' is not available"},
+        {stylesheet(kDyn, "function-available('dyn:evaluate')"), "false", nullptr},
+        {stylesheet(kStr, "str:padding(5, 'ab')"), "ababa", nullptr},
+        {stylesheet(kStr, "concat('[', str:padding(-5), str:padding(0 div 0), ']')"), "[]", nullptr},
+        {stylesheet(kStr, "string-length(str:padding(1000000000))"), nullptr,
+         "str:padding() stopped: a padding longer than 268435456 characters"},
+        {stylesheet(kStr, "string-length(str:padding(1 div 0))"), nullptr,
+         "str:padding() stopped"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stylesheet);
+        Q_XMLResetErrMsg();
+        // A padding that gets past the check would take gigabytes: the cap turns
+        // that into a failed allocation in a child instead of a host under pressure.
+        const std::string ended = qvtest::inCappedChild(std::size_t(2) << 30, [&] {
+            void* result = QV_XDOMTransform(doc.get(), c.stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr);
+            if (c.result) return str(result) == c.result && Q_XMLGetDOMStatus() == 0;
+            return !result && Q_XMLGetDOMStatus() == 16 && contains(Q_XMLGetErrMsg(), c.message);
+        });
+        ASSERT_EQ(ended, "ok");
+        // Safe now in this process; it tells what differs, if anything does.
+        void* result = QV_XDOMTransform(doc.get(), c.stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr);
+        if (c.result) {
+            EXPECT_EQ(str(result), c.result) << Q_XMLGetErrMsg();
+        } else {
+            EXPECT_EQ(result, nullptr);
+            EXPECT_EQ(Q_XMLGetDOMStatus(), 16);
+            EXPECT_TRUE(contains(Q_XMLGetErrMsg(), c.message)) << Q_XMLGetErrMsg();
+        }
+    }
+    queries();  // the same after transformations
+}
+
+// XPath work inside a transformation is bounded like a query's: the step
+// budget of a transformation counts instructions, and one instruction can hold an
+// expression whose work grows with a power of the document.
+TEST_F(Xslt, XPathWorkIsBounded) {
+    std::string blocks;
+    for (int i = 0; i < 1000; ++i) blocks += "<a><b><c/></b></a>";
+    Handle doc = open(("<r>" + blocks + "</r>").c_str());
+    const std::string stylesheet = textStylesheet(
+        "<xsl:template match='/'><xsl:value-of select='count(/r/a[b/c])'/>"
+        "<xsl:for-each select='/r/a[1]'><xsl:value-of select='count(//a[//b[//c]])'/>"
+        "</xsl:for-each></xsl:template>");
+    EXPECT_EQ(QV_XDOMTransform(doc.get(), stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr), nullptr);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 16);
+    EXPECT_STREQ(Q_XMLGetErrMsg(),
+                 "DOM transform error: transformation stopped: more than 50000000 node steps\n");
 }
 
 TEST_F(Xslt, MessagesAreNotPrinted) {

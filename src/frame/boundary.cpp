@@ -55,4 +55,13 @@ int reportCaught(const ExportOptions& options) noexcept {
     }
 }
 
+bool misused(const ExportOptions& options, const Arguments& arguments) noexcept {
+    const char* what = arguments.problem();
+    if (!what) return false;
+    if (options.domStatus) setDomStatus(0);
+    reportMisuse(options.operation ? options.operation : options.name, what, options.mapping,
+                 options.domStatus);
+    return true;
+}
+
 }  // namespace qv

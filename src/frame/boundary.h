@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "frame/errors.h"
+#include "frame/misuse.h"
 #include "frame/runtime.h"
 
 namespace qv {
@@ -25,6 +26,8 @@ struct ExportOptions {
     const char* fallbackText = nullptr;   // its message argument; null: the name
     bool xpathExceptions = false;         // Xalan XPath exceptions become 31
     bool xalanDomExceptions = false;      // Xalan DOM exceptions become 33 (namespace maps)
+    const char* operation = nullptr;      // name in misuse lines when not `name` ("XMAPReadNext")
+    bool mapping = false;                 // misuse is 3008 with the mapping prefix, not 47
 
     constexpr ExportOptions starts(Runtime r) const {
         ExportOptions o = *this;
@@ -47,6 +50,11 @@ struct ExportOptions {
         o.xpathExceptions = true;
         return o;
     }
+    constexpr ExportOptions reportsMisuseAs(const char* exportName) const {
+        ExportOptions o = *this;
+        o.operation = exportName;
+        return o;
+    }
     constexpr ExportOptions reportsXalanDomExceptions() const {
         ExportOptions o = *this;
         o.xalanDomExceptions = true;
@@ -59,8 +67,12 @@ struct ExportOptions {
 constexpr ExportOptions domExport(const char* name) { return ExportOptions{name}; }
 
 // A mapping export: the DOM status is left alone; an unlisted exception reports 3004.
-constexpr ExportOptions mapExport() {
-    return ExportOptions{"XMAP"}.leavesDomStatus().fallsBackTo(Error::OutOfMemory);
+// `operation` names it in misuse lines.
+constexpr ExportOptions mapExport(const char* operation = "XMAP") {
+    ExportOptions o = ExportOptions{"XMAP"}.leavesDomStatus().fallsBackTo(Error::OutOfMemory);
+    o.operation = operation;
+    o.mapping = true;
+    return o;
 }
 
 // Reports the exception being handled by the options' table; returns the code
@@ -99,6 +111,27 @@ int callStatusExport(const ExportOptions& options, Body&& body) noexcept {
         return 0;
     });
     return domStatus();
+}
+
+// Reports the first problem of the arguments as misuse (47 with the DOM status, or
+// 3008 for a mapping export); false when there is none.
+bool misused(const ExportOptions& options, const Arguments& arguments) noexcept;
+
+// The same two, with the export's handle and pointer arguments checked first: a
+// null, closed or foreign handle or a null pointer it reads makes the export return
+// its failure value (for a status export, the misuse code) without running the body.
+template <class R, class Body>
+R callExport(const ExportOptions& options, const Arguments& arguments, R onFail,
+             Body&& body) noexcept {
+    if (misused(options, arguments)) return onFail;
+    return callExport<R>(options, onFail, std::forward<Body>(body));
+}
+
+template <class Body>
+int callStatusExport(const ExportOptions& options, const Arguments& arguments,
+                     Body&& body) noexcept {
+    if (misused(options, arguments)) return domStatus();
+    return callStatusExport(options, std::forward<Body>(body));
 }
 
 }  // namespace qv

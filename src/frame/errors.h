@@ -61,6 +61,7 @@ enum class Error : int {
     ConfigFileOpenFailed = 44,
     SchemaFileMissing = 45,
     SchemaFileInaccessible = 46,
+    InterfaceMisuse = 47,  // a null, closed or foreign handle, or a null pointer argument
     ExceptionInFunction = 99,
     DomException = 1000,
     XmlException = 2000,
@@ -70,6 +71,10 @@ enum class Error : int {
     MissingElement = 3002,
     OptionAttributeRequired = 3003,
     OutOfMemory = 3004,
+    MapNestingTooDeep = 3005,
+    TooManyMaps = 3006,
+    TooManyRecords = 3007,  // or record text, in one open
+    MapInterfaceMisuse = 3008,
     WriteToReadDataset = 3011,
     ReadFromCreateDataset = 3012,
     NoSuchTableOrMap = 3013,

@@ -7,6 +7,12 @@ HostCallbacks g_host;
 
 const HostCallbacks& host() { return g_host; }
 
+const char* hostCallbacksProblem() {
+    const HostCallbacks& h = g_host;
+    if (h.dictOpen && h.dictDescribe && h.dictClose && h.convert && h.extract) return "";
+    return "the host callbacks are not registered (QV_XMLInitial)";
+}
+
 const QvHostEncoding* hostEncoding() {
     return g_host.encoding ? g_host.encoding() : nullptr;
 }

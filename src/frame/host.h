@@ -16,6 +16,9 @@ struct HostCallbacks {
 
 const HostCallbacks& host();
 
+// "" when callbacks 1 to 5 are registered; else why a mapping operation cannot run.
+const char* hostCallbacksProblem();
+
 // The host's encoding record of this moment (callback 6), or null.
 const QvHostEncoding* hostEncoding();
 

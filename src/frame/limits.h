@@ -8,7 +8,12 @@ namespace qv::limits {
 
 // Parsing
 constexpr unsigned kEntityExpansions = 50000;          // entity references expanded per document
-constexpr std::size_t kMaxElementDepth = 10000;        // element nesting
+// Element nesting: Xerces-C++ writes and copies trees recursively; at this depth
+// that takes about a quarter of a 1 MB thread stack.
+constexpr std::size_t kMaxElementDepth = 2048;
+// Attributes of one element: the tree's attribute map finds each new one by a
+// linear search, so a start tag costs the square of its attributes.
+constexpr std::size_t kMaxAttributes = 10000;
 // Characters of content that entity expansion may add to a document: the larger of
 // a fixed floor and a multiple of the document's size in bytes.
 constexpr std::size_t kEntityExpansionChars = 10000000;
@@ -23,15 +28,25 @@ constexpr std::size_t kParseMemoryWindowPerByte = 8;
 // XPath and XSLT
 constexpr std::size_t kMaxExpressionNesting = 1000;    // parentheses / brackets in one expression
 constexpr std::size_t kMaxExpressionLength = 10000;    // characters of one expression (long operator chains recurse)
-// Xalan formats a number of 100 or more integer digits into a fixed buffer, which
-// overflows: numeric literals are held below that, and results are formatted by us.
-constexpr std::size_t kMaxNumberDigits = 90;            // integer digits of a numeric literal
-constexpr double kLargestXalanFormattedNumber = 1e90;   // larger results are formatted here
+// Node steps of one XPath evaluation (one per context node of every location step):
+// the work of an expression, which can grow with a power of the document's size.
+// A query over every node of a 54 MB document takes 10 million; 50 million take
+// about 3 s.
+constexpr unsigned long kMaxXPathSteps = 50000000;
 constexpr std::size_t kMaxStylesheetDepth = 1000;       // element nesting of a stylesheet
 constexpr unsigned long kMaxIncludedStylesheets = 1000;  // stylesheets included and imported, each time Xalan reads one
 constexpr unsigned long kMaxTransformSteps = 100000000;  // instructions executed by one transformation
 constexpr int kMaxTransformDepth = 200000;               // template calls, parameters and variables in force at once
 constexpr std::size_t kMaxTransformMemory = std::size_t(1) << 30;  // bytes one transformation holds
 constexpr unsigned long kMaxTransformOutput = 1UL << 28; // characters of markup and text one transformation emits
+
+// Mapping
+constexpr int kMaxMaps = 1000;                    // TABLECLASSMAPs in one mapping file
+constexpr int kMaxMapNesting = 64;                // levels of maps nested by TableMap
+// Records and record text one QV_XMAPOpen may build from its input document: a
+// start path that climbs ("../a") can read the same elements again under every
+// parent record, and "xmldata()" of an ancestor copies it into every record.
+constexpr unsigned long kMaxRecordsPerOpen = 10000000;
+constexpr std::size_t kMaxRecordTextPerOpen = std::size_t(1) << 30;
 
 }  // namespace qv::limits

@@ -78,7 +78,8 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
     const auto options = qv::domExport("XDOMCreateRoot")
                              .starts(qv::Runtime::Xml)
                              .fallsBackTo(qv::Error::CreateDocumentFailed);
-    return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments().needs(settings, "null settings");
+    return qv::callExport<QvHandle>(options, arguments, nullptr, [&]() -> QvHandle {
         qv::XercesPtr<DOMDocument> document = qv::newDocument(settings);
         if (!document) {
             qv::reportDom(qv::Error::CreateDocumentFailed);
@@ -89,7 +90,8 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
 }
 
 QVXML_API QvHandle QV_XDOMCreateNode(QvHandle h, const char* name, const char* value, int type) {
-    return qv::callExport<QvHandle>(qv::domExport("XDOMCreateNode"), nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<QvHandle>(qv::domExport("XDOMCreateNode"), arguments, nullptr, [&]() -> QvHandle {
         qv::requireDom(h);
         DOMDocument* document = qv::owningDocument(h);
         if (!document) {

@@ -12,6 +12,7 @@
 #include "xdom/owning_document.h"
 #include "xdom/qname.h"
 #include "xdom/set_aside_pi.h"
+#include "xdom/tree_depth.h"
 
 using namespace xercesc;
 
@@ -83,8 +84,13 @@ void replaceAttribute(DOMAttr* r, DOMAttr* n) {
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
-    return qv::callExport<QvHandle>(qv::domExport("XDOMClone"), nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<QvHandle>(qv::domExport("XDOMClone"), arguments, nullptr, [&]() -> QvHandle {
         qv::requireDom(h);
+        if (deep && qv::tooDeepToWalk(h->node)) {
+            qv::reportDom(qv::Error::Failure, qv::tooDeepMessage("XDOMClone"));
+            return nullptr;
+        }
         DOMNode* copy;
         {
             qv::ReattachedPI whole(qv::documentHandleOf(h), h->node);
@@ -107,12 +113,19 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
 }
 
 QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
-    return qv::callExport<QvHandle>(qv::domExport("XDOMImportNode"), nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(target))
+                               .check(qv::handleProblem(node));
+    return qv::callExport<QvHandle>(qv::domExport("XDOMImportNode"), arguments, nullptr, [&]() -> QvHandle {
         qv::requireDom(target);
         qv::requireDom(node);
         DOMDocument* document = qv::owningDocument(target);
         if (!document) {
             qv::reportDom(qv::Error::DocumentRequired);
+            return nullptr;
+        }
+        if (deep && qv::tooDeepToWalk(node->node)) {
+            qv::reportDom(qv::Error::Failure, qv::tooDeepMessage("XDOMImportNode"));
             return nullptr;
         }
         DOMNode* copy = document->importNode(node->node, deep != 0);
@@ -124,7 +137,10 @@ QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
 
 QVXML_API int QV_XDOMAppend(QvHandle reference, QvHandle node) {
     const auto options = qv::domExport("XDOMAppend").fallsBackTo(qv::Error::AppendFailed);
-    return qv::callStatusExport(options, [&] {
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(reference))
+                               .check(qv::handleProblem(node));
+    return qv::callStatusExport(options, arguments, [&] {
         qv::requireDom(reference);
         qv::requireDom(node);
         qv::attachBeside(reference, node, true);
@@ -133,7 +149,10 @@ QVXML_API int QV_XDOMAppend(QvHandle reference, QvHandle node) {
 
 QVXML_API int QV_XDOMInsert(QvHandle reference, QvHandle node) {
     const auto options = qv::domExport("XDOMInsert").fallsBackTo(qv::Error::InsertFailed);
-    return qv::callStatusExport(options, [&] {
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(reference))
+                               .check(qv::handleProblem(node));
+    return qv::callStatusExport(options, arguments, [&] {
         qv::requireDom(reference);
         qv::requireDom(node);
         qv::attachBeside(reference, node, false);
@@ -142,7 +161,10 @@ QVXML_API int QV_XDOMInsert(QvHandle reference, QvHandle node) {
 
 QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
     const auto options = qv::domExport("XDOMAddChild").fallsBackTo(qv::Error::AddChildFailed);
-    return qv::callStatusExport(options, [&] {
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(parent))
+                               .check(qv::handleProblem(child));
+    return qv::callStatusExport(options, arguments, [&] {
         qv::requireDom(parent);
         qv::requireDom(child);
         DOMNode* r = parent->node;
@@ -159,7 +181,10 @@ QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
 
 QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
     const auto options = qv::domExport("XDOMReplace").fallsBackTo(qv::Error::ReplaceFailed);
-    return qv::callStatusExport(options, [&] {
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(oldNode))
+                               .check(qv::handleProblem(newNode));
+    return qv::callStatusExport(options, arguments, [&] {
         qv::requireDom(oldNode);
         qv::requireDom(newNode);
         DOMNode* r = oldNode->node;
@@ -182,7 +207,10 @@ QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
 
 QVXML_API QvHandle QV_XDOMRemove(QvHandle h, const char* attributeName) {
     const auto options = qv::domExport("XDOMRemove").fallsBackTo(qv::Error::RemoveFailed);
-    return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(h))
+                               .needs(attributeName, "a null attribute name");
+    return qv::callExport<QvHandle>(options, arguments, nullptr, [&]() -> QvHandle {
         qv::requireDom(h);
         DOMNode* node = h->node;
         if (attributeName && *attributeName) {

@@ -13,13 +13,8 @@ namespace qv {
 // Deepest nesting of parentheses and brackets outside string literals.
 std::size_t nestingOf(const XMLCh* expression);
 
-// Most integer digits (leading zeros not counted) of a numeric literal outside
-// string literals.
-std::size_t longestNumberOf(const XMLCh* expression);
-
 // Why the expression may not be handed to Xalan ("" when it may): longer than
-// limits::kMaxExpressionLength, nested deeper than limits::kMaxExpressionNesting, or
-// with a numeric literal of more than limits::kMaxNumberDigits integer digits.
+// limits::kMaxExpressionLength or nested deeper than limits::kMaxExpressionNesting.
 std::string expressionProblem(const XMLCh* expression);
 
 }  // namespace qv

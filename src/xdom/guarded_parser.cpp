@@ -105,6 +105,9 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
         depthExceeded_ = true;
         fail("elements are nested deeper than " + std::to_string(maxDepth_) + " levels");
     }
+    if (attrCount > limits::kMaxAttributes)
+        fail("an element has more than " + std::to_string(limits::kMaxAttributes) +
+             " attributes");
     std::size_t count = 1;
     for (XMLSize_t i = 0; i < attrCount; ++i) {
         const XMLAttr* attr = attrList.elementAt(i);

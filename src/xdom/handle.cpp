@@ -50,8 +50,22 @@ QvHandle_* makeSharedDocumentHandle(DOMDocument* document, std::shared_ptr<void>
 QvHandle_* makeNodeHandle(QvHandle_* from, DOMNode* node) {
     auto* h = new QvHandle_;
     h->docHandle = documentHandleOf(from);
+    if (h->docHandle) h->docSerial = h->docHandle->live.serial();
     h->node = node;
     return h;
+}
+
+const char* handleProblem(const QvHandle_* h, bool documentOpen) {
+    if (!h) return "a null handle";
+    if (!isLive(h, LiveKind::Handle)) {
+        if (isLive(h, LiveKind::Dataset)) return "a mapping dataset where a document or node handle goes";
+        return "a handle that is closed or was never opened";
+    }
+    if (h->isDocument || !documentOpen) return "";
+    std::uint64_t serial = 0;
+    if (!isLive(h->docHandle, LiveKind::Handle, &serial) || serial != h->docSerial)
+        return "a node handle whose document handle is closed";
+    return "";
 }
 
 const char* setResultText(QvHandle_* h, HostText text) {
@@ -78,21 +92,24 @@ extern "C" {
 
 // Closing and asking a handle's kind leave the DOM status as it was.
 QVXML_API int QV_XDOMClose(QvHandle h) {
-    return qv::callExport<int>(qv::domExport("XDOMClose").leavesDomStatus(), 0, [&] {
+    const auto arguments = qv::Arguments().check(h ? qv::handleProblem(h, false) : nullptr);
+    return qv::callExport<int>(qv::domExport("XDOMClose").leavesDomStatus(), arguments, 0, [&] {
         delete h;
         return 0;
     });
 }
 
 QVXML_API int QV_XDOMCloseHandle(QvHandle h) {
-    return qv::callExport<int>(qv::domExport("XDOMCloseHandle").leavesDomStatus(), 0, [&] {
+    const auto arguments = qv::Arguments().check(h ? qv::handleProblem(h, false) : nullptr);
+    return qv::callExport<int>(qv::domExport("XDOMCloseHandle").leavesDomStatus(), arguments, 0, [&] {
         delete h;
         return 0;
     });
 }
 
 QVXML_API int QV_XDOMIsDoc(QvHandle h) {
-    return qv::callExport<int>(qv::domExport("XDOMIsDoc").leavesDomStatus(), 0,
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<int>(qv::domExport("XDOMIsDoc").leavesDomStatus(), arguments, 0,
                                [&] { return h->isDocument ? 1 : 0; });
 }
 

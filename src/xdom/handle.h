@@ -2,11 +2,13 @@
 // node of a document (node handle).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include <xercesc/util/XercesDefs.hpp>
 
+#include "frame/live_handles.h"
 #include "frame/transcode.h"
 #include "frame/xerces_ptr.h"
 #include "qvxml.h"
@@ -36,6 +38,9 @@ struct QvHandle_ {
     using DOMElement = XERCES_CPP_NAMESPACE::DOMElement;
     using DOMNode = XERCES_CPP_NAMESPACE::DOMNode;
 
+    // On the list of live handles for as long as it exists (frame/live_handles.h).
+    qv::LiveEntry live{this, qv::LiveKind::Handle};
+
     QvHandle_();
     ~QvHandle_();  // the closing order lives here
     QvHandle_(const QvHandle_&) = delete;
@@ -61,6 +66,7 @@ struct QvHandle_ {
 
     bool isDocument = false;
     QvHandle_* docHandle = nullptr;      // itself for a document handle
+    std::uint64_t docSerial = 0;         // node handles: docHandle's live serial
 
     qv::HostText resultText;             // last text handed to the host through this handle
 
@@ -95,6 +101,11 @@ QvHandle_* makeNodeHandle(QvHandle_* from, XERCES_CPP_NAMESPACE::DOMNode* node);
 // that DOM. Every export that uses the DOM of a handle calls this first. Throws when
 // the document can no longer be parsed (after reporting why).
 void requireDom(QvHandle_* h);
+
+// Why h may not be used ("" when it may): null, not a live handle (closed, never
+// made, or a dataset), or, when `documentOpen`, a node handle whose document
+// handle has been closed (such a handle may still be closed itself).
+const char* handleProblem(const QvHandle_* h, bool documentOpen = true);
 
 // The document handle of any handle.
 inline QvHandle_* documentHandleOf(QvHandle_* h) {

@@ -121,7 +121,8 @@ DOMNode* locate(const DOMNode* start, int direction, int index, int type) {
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMLocateNode(QvHandle h, int direction, int childIndex, int nodeType) {
-    return qv::callExport<QvHandle>(qv::domExport("XDOMLocateNode"), nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<QvHandle>(qv::domExport("XDOMLocateNode"), arguments, nullptr, [&]() -> QvHandle {
         qv::requireDom(h);
         DOMNode* found = qv::locate(h->node, direction, childIndex, nodeType);
         if (!found) {

@@ -227,7 +227,8 @@ void requireDom(QvHandle_* h) {
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
-    return qv::callExport<QvHandle>(qv::kParseOptions, nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments().needs(source, "a null source");
+    return qv::callExport<QvHandle>(qv::kParseOptions.reportsMisuseAs("XDOMOpen"), arguments, nullptr, [&]() -> QvHandle {
         std::unique_ptr<QvHandle_> h(new QvHandle_);
         h->isDocument = true;
         h->docHandle = h.get();
@@ -243,7 +244,8 @@ QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
 
 QVXML_API int QV_XDOMValidate(const char* source, int inMemory, const char* noNamespaceSchema,
                               const char* schemaLocations) {
-    return qv::callStatusExport(qv::kParseOptions, [&] {
+    const auto arguments = qv::Arguments().needs(source, "a null source");
+    return qv::callStatusExport(qv::kParseOptions.reportsMisuseAs("XDOMValidate"), arguments, [&] {
         QvHandle_ h;
         h.isDocument = true;
         h.docHandle = &h;

@@ -32,14 +32,16 @@ const char* handBack(QvHandle_* h, const XMLCh* text) {
 extern "C" {
 
 QVXML_API const char* QV_XDOMGetNodeName(QvHandle h) {
-    return qv::callExport<const char*>(qv::domExport("XDOMGetNodeName"), nullptr, [&] {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<const char*>(qv::domExport("XDOMGetNodeName"), arguments, nullptr, [&] {
         qv::requireDom(h);
         return qv::handBack(h, h->node->getNodeName());
     });
 }
 
 QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
-    return qv::callExport<const char*>(qv::domExport("XDOMGetNodeValue"), nullptr,
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<const char*>(qv::domExport("XDOMGetNodeValue"), arguments, nullptr,
                                      [&]() -> const char* {
         qv::requireDom(h);
         const char* text = qv::handBack(h, h->node->getNodeValue());
@@ -49,14 +51,16 @@ QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
 }
 
 QVXML_API int QV_XDOMGetNodeType(QvHandle h) {
-    return qv::callExport<int>(qv::domExport("XDOMGetNodeType"), 0, [&] {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<int>(qv::domExport("XDOMGetNodeType"), arguments, 0, [&] {
         qv::requireDom(h);
         return static_cast<int>(h->node->getNodeType());
     });
 }
 
 QVXML_API QvHandle QV_XDOMGetOwnerDocument(QvHandle h) {
-    return qv::callExport<QvHandle>(qv::domExport("XDOMGetOwnerDocument"), nullptr,
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<QvHandle>(qv::domExport("XDOMGetOwnerDocument"), arguments, nullptr,
                                   [&]() -> QvHandle {
         qv::requireDom(h);
         DOMDocument* document = qv::owningDocument(h);
@@ -69,7 +73,10 @@ QVXML_API QvHandle QV_XDOMGetOwnerDocument(QvHandle h) {
 }
 
 QVXML_API QvHandle QV_XDOMGetAttribute(QvHandle h, const char* attributeName) {
-    return qv::callExport<QvHandle>(qv::domExport("XDOMGetAttribute"), nullptr,
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(h))
+                               .needs(attributeName, "a null attribute name");
+    return qv::callExport<QvHandle>(qv::domExport("XDOMGetAttribute"), arguments, nullptr,
                                   [&]() -> QvHandle {
         qv::requireDom(h);
         if (!attributeName || !*attributeName) {
@@ -94,7 +101,8 @@ QVXML_API QvHandle QV_XDOMGetAttribute(QvHandle h, const char* attributeName) {
 // User data: the host's own pointer, kept under the node's name. The host keeps the
 // string alive; reading it back copies the bytes as they are.
 QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
-    return qv::callExport<const char*>(qv::domExport("XDOMGetUserData"), nullptr,
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<const char*>(qv::domExport("XDOMGetUserData"), arguments, nullptr,
                                      [&]() -> const char* {
         qv::requireDom(h);
         DOMNode* node = h->node;
@@ -111,7 +119,8 @@ QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
 }
 
 QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
-    return qv::callStatusExport(qv::domExport("XDOMSetNodeValue"), [&] {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h)).needs(value, "a null value");
+    return qv::callStatusExport(qv::domExport("XDOMSetNodeValue"), arguments, [&] {
         qv::requireDom(h);
         qv::XmlText text = qv::toXmlText(value);
         h->node->setNodeValue(text.get());
@@ -121,7 +130,8 @@ QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
 }
 
 QVXML_API int QV_XDOMSetUserData(QvHandle h, const char* data) {
-    return qv::callStatusExport(qv::domExport("XDOMSetUserData"), [&] {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callStatusExport(qv::domExport("XDOMSetUserData"), arguments, [&] {
         qv::requireDom(h);
         DOMNode* node = h->node;
         node->setUserData(node->getNodeName(), const_cast<char*>(data), nullptr);

@@ -28,6 +28,7 @@
 #include "xdom/cdata_split.h"
 #include "xdom/handle.h"
 #include "frame/transcode.h"
+#include "xdom/tree_depth.h"
 
 using namespace xercesc;
 
@@ -148,6 +149,13 @@ void write(DOMNode* node, const XMLCh* encoding,
         if (const XMLCh* sequence = lineEndSequence(lineEnd)) writer->setNewLine(sequence);
         for (const Feature& f : kFlagFeatures) setFeature(config, f.name, flag(settings, f.offset));
     }
+    // With entities off the writer looks each entity reference up in the document
+    // type, which a document may not have; then no entity is declared and every
+    // reference is written as itself either way.
+    const DOMDocument* owner = node->getNodeType() == DOMNode::DOCUMENT_NODE
+                                   ? static_cast<const DOMDocument*>(node)
+                                   : node->getOwnerDocument();
+    if (!owner || !owner->getDoctype()) setFeature(config, XMLUni::fgDOMWRTEntities, true);
     // Sections holding "]]>" are split by us, and only when the writer would split
     // them too; otherwise the writer refuses them with a DOM exception.
     const bool splitCdata = !settings || settings->splitCdata != 0;
@@ -172,6 +180,10 @@ bool serializeNode(DOMNode* node, const XMLCh* encoding, const QvDocSettings* se
     std::string scratch;
     if (!fileName && !text) text = &scratch;
     if (text) text->clear();
+    if (tooDeepToWalk(node)) {
+        report(Error::Failure, tooDeepMessage("XDOMWrite"));
+        return false;
+    }
     try {
         write(node, encoding, settings, fileName, text);
         return true;

@@ -1,7 +1,9 @@
 #include "xdom/stylesheet_check.h"
 
 #include <cstring>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/sax2/Attributes.hpp>
@@ -14,6 +16,8 @@
 
 #include "frame/limits.h"
 #include "xdom/expression_limits.h"
+#include "xdom/extension_functions.h"
+#include "frame/transcode.h"
 
 using namespace xercesc;
 
@@ -36,6 +40,8 @@ public:
         const bool instruction = XMLString::equals(uri, kXsltNamespace);
         for (XMLSize_t i = 0; i < attributes.getLength(); ++i) {
             const XMLCh* value = attributes.getValue(i);
+            const std::string call = evaluateCallIn(value);
+            if (!call.empty()) refuse("the function '" + call + "' is not available");
             if (instruction) {
                 // select, test, match, ...: XPath expressions or patterns.
                 std::string why = expressionProblem(value);
@@ -51,7 +57,46 @@ public:
     }
     void fatalError(const SAXParseException&) override { throw Stop{}; }
 
+    void startPrefixMapping(const XMLCh* const prefix, const XMLCh* const uri) override {
+        prefixes_[prefix].emplace_back(uri);
+    }
+    void endPrefixMapping(const XMLCh* const prefix) override {
+        auto found = prefixes_.find(prefix);
+        if (found != prefixes_.end() && !found->second.empty()) found->second.pop_back();
+    }
+
 private:
+    // The first call of an "evaluate" function (prefix:evaluate, then "(") in an
+    // expression or attribute value template, as written; "" when there is none.
+    std::string evaluateCallIn(const XMLCh* text) const {
+        static const std::u16string kName(kEvaluateFunction);
+        const std::u16string value(text);
+        for (std::size_t at = value.find(kName); at != std::u16string::npos;
+             at = value.find(kName, at + 1)) {
+            std::size_t open = at + kName.size();
+            while (open < value.size() && (value[open] == u' ' || value[open] == u'\t' ||
+                                           value[open] == u'\n' || value[open] == u'\r'))
+                ++open;
+            if (at == 0 || value[at - 1] != u':' || open >= value.size() || value[open] != u'(')
+                continue;
+            std::size_t start = at - 1;
+            while (start > 0 && isNameChar(value[start - 1])) --start;
+            const std::u16string prefix = value.substr(start, at - 1 - start);
+            auto found = prefixes_.find(prefix);
+            if (found == prefixes_.end() || found->second.empty()) continue;
+            const std::u16string& uri = found->second.back();
+            if (uri == kXalanExtensionsNamespace || uri == kExsltDynamicNamespace)
+                return localText(value.substr(start, at + kName.size() - start).c_str());
+        }
+        return std::string();
+    }
+    static bool isNameChar(char16_t c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+               c == u'_' || c == u'-' || c == u'.' || c >= 0x80;
+    }
+
+    std::map<std::u16string, std::vector<std::u16string>> prefixes_;
+
     [[noreturn]] void refuse(const std::string& why) {
         problem = "stylesheet refused: " + why;
         throw Stop{};

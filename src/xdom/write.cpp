@@ -12,7 +12,8 @@ extern "C" {
 
 QVXML_API const char* QV_XDOMWrite(QvHandle h, const QvDocSettings* settings,
                                    const char* fileName) {
-    return qv::callExport<const char*>(qv::kWriteOptions, nullptr, [&]() -> const char* {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h));
+    return qv::callExport<const char*>(qv::kWriteOptions, arguments, nullptr, [&]() -> const char* {
         qv::requireDom(h);
         QvHandle_* doc = qv::documentHandleOf(h);
         const XMLCh* encoding = h->encoding.get();

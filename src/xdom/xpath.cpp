@@ -7,6 +7,7 @@
 #include <xalanc/XPath/XPath.hpp>
 #include <xalanc/XPath/XPathConstructionContextDefault.hpp>
 #include <xalanc/XPath/XPathEvaluator.hpp>
+#include <xalanc/XPath/XPathExpression.hpp>
 #include <xalanc/XPath/XPathParserException.hpp>
 #include <xalanc/XPath/XPathProcessorImpl.hpp>
 #include <xalanc/XalanDOM/XalanNode.hpp>
@@ -17,14 +18,13 @@
 #include "frame/limits.h"
 #include "xdom/expression_limits.h"
 #include "xdom/handle.h"
-#include "xdom/number_text.h"
 #include "frame/transcode.h"
+#include "xdom/xpath_budget.h"
 #include "xdom/xpath_context.h"
 #include "xdom/xalan_memory.h"
 
 namespace qv {
 namespace {
-
 
 // Xalan's default construction context prints every syntax error to std::cerr
 // before throwing; a library must not write to the host's streams.
@@ -50,13 +50,26 @@ bool withinLimits(const XMLCh* expression) {
     return false;
 }
 
+// Whether the compiled expression may take a step from the root. The operation
+// map is scanned as a whole: a position that only holds the same value as an
+// operand makes this answer yes, never no.
+bool mayStepFromRoot(const xalanc::XPath& xpath) {
+    const xalanc::XPathExpression& compiled = xpath.getExpression();
+    for (xalanc::XPathExpression::OpCodeMapSizeType i = 0; i < compiled.opCodeMapSize(); ++i)
+        if (compiled.getOpCodeMapValue(i) == xalanc::XPathExpression::eFROM_ROOT) return true;
+    return false;
+}
+
 // One query: the document's view, the context node, the prefixes, and the
-// expression compiled and evaluated by a per-call evaluator. `result` is null
+// expression compiled and evaluated by a per-call evaluator. run() returns false
 // after a failure that has been reported.
 struct Query {
     XPathContext* context = nullptr;
-    xalanc::XPathEvaluator evaluator;
+    CoreFunctionsOnly environment;
+    xalanc::XObjectFactoryDefault factory{xalanMemory()};
+    std::unique_ptr<BudgetedExecutionContext> execution;
     xalanc::XObjectPtr result;
+    bool empty = false;  // nothing to query: the result is the empty node-set
 
     bool run(QvHandle_* h, const char* expression, const char* namespaceMap) {
         context = &currentXPathContext(h);
@@ -75,7 +88,17 @@ struct Query {
         xalanc::XPathProcessorImpl parser(xalanMemory());
         parser.initXPath(xpath, construction, xalanc::XalanDOMString(text.get(), xalanMemory()),
                          *prefixes);
-        result = evaluator.evaluate(*context->support, contextNode, xpath, *prefixes);
+        // Xalan finds the root of a path by walking up from the context node to a
+        // document that has a document element, and crashes when there is none
+        // (a document built or emptied by the host): a path from the root selects
+        // nothing there.
+        if (!context->document->getDocumentElement() && mayStepFromRoot(xpath)) {
+            empty = true;
+            return true;
+        }
+        execution = std::make_unique<BudgetedExecutionContext>(
+            environment, *context->support, factory, limits::kMaxXPathSteps);
+        result = xpath.execute(contextNode, *prefixes, *execution);
         return !result.null();
     }
 };
@@ -105,18 +128,18 @@ extern "C" {
 
 QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* namespaceMap) {
     const auto options = qv::queryExport("XDOMLocate");
-    return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
+    const auto arguments = qv::Arguments().check(qv::handleProblem(h)).needs(path, "a null path");
+    return qv::callExport<QvHandle>(options, arguments, nullptr, [&]() -> QvHandle {
         qv::requireDom(h);
         const char* expression = *path ? path : ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
-        const xalanc::NodeRefListBase& nodes = query.result->nodeset();
-        if (nodes.getLength() == 0) {
+        if (query.empty || query.result->nodeset().getLength() == 0) {
             qv::reportDom(qv::Error::PathNotFound, expression);
             return nullptr;
         }
         const xercesc::DOMNode* node =
-            qv::xercesNodeOf(*query.context, qv::firstInDocumentOrder(nodes));
+            qv::xercesNodeOf(*query.context, qv::firstInDocumentOrder(query.result->nodeset()));
         if (!node) return nullptr;
         return qv::makeNodeHandle(h, const_cast<xercesc::DOMNode*>(node));
     });
@@ -125,14 +148,14 @@ QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* names
 QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
                                       const char* namespaceMap) {
     const auto options = qv::queryExport("XDOMEvaluate");
-    return qv::callExport<const char*>(options, nullptr, [&]() -> const char* {
+    const auto arguments =
+        qv::Arguments().check(qv::handleProblem(h)).needs(expression, "a null expression");
+    return qv::callExport<const char*>(options, arguments, nullptr, [&]() -> const char* {
         qv::requireDom(h);
         if (!*expression) expression = ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
-        if (query.result->getType() == xalanc::XObject::eTypeNumber)
-            return qv::setResultText(
-                h, qv::toHostText(qv::numberText(query.result->num()).c_str()));
+        if (query.empty) return qv::setResultText(h, qv::toHostText(u""));
         return qv::setResultText(h, qv::toHostText(query.result->str().c_str()));
     });
 }

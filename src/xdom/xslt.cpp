@@ -29,6 +29,8 @@
 #include "frame/limits.h"
 #include "xdom/handle.h"
 #include "frame/transcode.h"
+#include "xdom/extension_functions.h"
+#include "xdom/stylesheet_run.h"
 #include "xdom/transform_sources.h"
 #include "xdom/xpath_context.h"
 #include "xdom/xalan_memory.h"
@@ -251,8 +253,18 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
     }
 
     sources.beginTransform();
-    if (transformer.transform(source, compiled, *target) != 0 || !sources.problem().empty()) {
-        reportTransformError(transformer, budget, sources);
+    StylesheetRun run;
+    run.memory = &transformMemory;
+    run.trace = &budget;
+    run.parseErrors = &parseErrors;
+    run.entities = &sources;
+    run.xpathBudget = limits::kMaxXPathSteps;
+    std::string error;
+    if (!runStylesheet(source, *compiled, *target, run, error) || !sources.problem().empty()) {
+        const char* message = error.c_str();
+        if (!sources.problem().empty()) message = sources.problem().c_str();
+        if (!budget.exceeded().empty()) message = budget.exceeded().c_str();
+        reportDom(Error::TransformFailed, *message ? message : "no detailed message");
         return nullptr;
     }
     if (resultKind == QV_RESULT_DOM) return makeDocumentHandle(std::move(resultDocument));
@@ -271,8 +283,14 @@ QVXML_API void* QV_XDOMTransform(QvHandle h, const char* stylesheet, int stylesh
     const auto options = qv::domExport("XDOMTransform")
                              .starts(qv::Runtime::Xslt)
                              .fallsBackTo(qv::Error::TransformFailed, "no detailed message");
-    return qv::callExport<void*>(options, nullptr, [&]() -> void* {
+    const bool toFile = resultKind != QV_RESULT_TEXT && resultKind != QV_RESULT_DOM;
+    const auto arguments = qv::Arguments()
+                               .check(qv::handleProblem(h))
+                               .needs(stylesheet, "a null stylesheet")
+                               .needs(toFile ? outputFile : "", "a null output file");
+    return qv::callExport<void*>(options, arguments, nullptr, [&]() -> void* {
         qv::requireDom(h);
+        qv::restrictExtensionFunctions();
         qv::XPathContext* context = qv::sourceView(h);
         if (!context) return nullptr;
         return qv::transform(h, *context, stylesheet, stylesheetIsText != 0, resultKind,

@@ -64,6 +64,13 @@ bool recordsAreDocumentElement(const TableClassMap& map) {
 
 const XMLCh* xmldataEncoding() { return g_xmldataEncoding.get(); }
 
+const char* datasetProblem(const QvDataset_* ds) {
+    if (!ds) return "a null dataset";
+    if (isLive(ds, LiveKind::Dataset)) return "";
+    if (isLive(ds, LiveKind::Handle)) return "a document or node handle where a mapping dataset goes";
+    return "a dataset that is closed or was never opened";
+}
+
 }  // namespace qv
 
 extern "C" {
@@ -71,8 +78,12 @@ extern "C" {
 QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTableName,
                                 char fieldMark, char valueMark, char subvalueMark,
                                 char nullMark, int mode) {
-    const auto options = qv::mapExport().starts(qv::Runtime::Xml);
-    return qv::callExport<QvDataset>(options, nullptr, [&]() -> QvDataset {
+    const auto options = qv::mapExport("XMAPOpen").starts(qv::Runtime::Xml);
+    const auto arguments = qv::Arguments()
+                               .check(mode != XML_CREATE ? qv::handleProblem(input) : nullptr)
+                               .check(qv::handleProblem(mapping))
+                               .check(qv::hostCallbacksProblem());
+    return qv::callExport<QvDataset>(options, arguments, nullptr, [&]() -> QvDataset {
         const QvHostEncoding* encoding = qv::hostEncoding();
         auto ds = std::make_unique<QvDataset_>(qv::hostInputEncoding(encoding),
                                                qv::hostOutputEncoding(encoding));
@@ -103,10 +114,10 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
             qv::requireDom(input);
             ds->readingStart = input->document;
         }
-        if (input && input->compact)
-            qv::readDocument(ds->model, *input->compact->tree, settings);
-        else
-            qv::readDocument(ds->model, ds->readingStart, settings);
+        const bool read = input && input->compact
+                              ? qv::readDocument(ds->model, *input->compact->tree, settings)
+                              : qv::readDocument(ds->model, ds->readingStart, settings);
+        if (!read) return nullptr;
         ds->document = nullptr;
         ds->readingStart = nullptr;
         if (rootTableName) *rootTableName = const_cast<char*>(qv::cstr(ds->model.root()->tableName));
@@ -115,14 +126,18 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
 }
 
 QVXML_API void QV_XMAPClose(QvDataset ds) {
-    qv::callExport<int>(qv::mapExport(), 0, [&] {
+    const auto arguments = qv::Arguments().check(ds ? qv::datasetProblem(ds) : nullptr);
+    qv::callExport<int>(qv::mapExport("XMAPClose"), arguments, 0, [&] {
         delete ds;
         return 0;
     });
 }
 
 QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
-    return qv::callExport<int>(qv::mapExport(), -1, [&]() -> int {
+    const auto arguments = qv::Arguments()
+                               .check(qv::datasetProblem(ds))
+                               .needs(record, "a null record pointer");
+    return qv::callExport<int>(qv::mapExport("XMAPReadNext"), arguments, -1, [&]() -> int {
         if (ds->mode == XML_CREATE) {
             qv::report(qv::Error::ReadFromCreateDataset);
             return -1;
@@ -149,7 +164,10 @@ QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
 
 QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* record,
                                int length) {
-    return qv::callExport<int>(qv::mapExport(), -1, [&]() -> int {
+    const auto arguments = qv::Arguments()
+                               .check(qv::datasetProblem(ds))
+                               .check(qv::hostCallbacksProblem());
+    return qv::callExport<int>(qv::mapExport("XMAPWriteNext"), arguments, -1, [&]() -> int {
         if (ds->mode == QV_XMAP_READ) {
             qv::report(qv::Error::WriteToReadDataset);
             return -1;
@@ -174,7 +192,8 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
 }
 
 QVXML_API int QV_XMAPSetOption(QvDataset ds, int option, int value) {
-    return qv::callExport<int>(qv::mapExport(), -1, [&]() -> int {
+    const auto arguments = qv::Arguments().check(qv::datasetProblem(ds));
+    return qv::callExport<int>(qv::mapExport("XMAPSetOption"), arguments, -1, [&]() -> int {
         switch (option) {
             case QV_XMAP_OPT_CASCADE: ds->model.cascade = value; return 0;
             case QV_XMAP_OPT_EMPTYSTRING_ISNULL: ds->model.emptyStringIsNull = value; return 0;

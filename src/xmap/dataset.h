@@ -3,6 +3,7 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
+#include "frame/live_handles.h"
 #include "frame/transcode.h"
 #include "xmap/model.h"
 #include "xmap/record.h"
@@ -21,6 +22,9 @@ struct QvDataset_ {
         : toXml(inputEncoding), toHost(outputEncoding) {}
     QvDataset_(const QvDataset_&) = delete;
     QvDataset_& operator=(const QvDataset_&) = delete;
+
+    // On the list of live datasets for as long as it exists (frame/live_handles.h).
+    qv::LiveEntry live{this, qv::LiveKind::Dataset};
 
     // The open mode: 0 read, 3 create; 12 once an extraction file is loaded;
     // other values keep the input document and read nothing.
@@ -45,6 +49,9 @@ struct QvDataset_ {
 };
 
 namespace qv {
+
+// Why ds may not be used ("" when it may): null, closed, never made, or a handle.
+const char* datasetProblem(const QvDataset_* ds);
 
 // The encoding in which "xmldata()" values are written: that of the input handle
 // of the last dataset opened for anything but creating (null for a node handle).

@@ -9,6 +9,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "frame/errors.h"
+#include "frame/limits.h"
 #include "xdom/handle.h"
 #include "frame/transcode.h"
 #include "xmap/binding.h"
@@ -213,8 +214,13 @@ bool Loader::loadMappingFile(const DOMDocument* doc) {
     for (const DOMNode* c = root.first->getFirstChild(); c; c = c->getNextSibling()) {
         if (named(c, u"OPTIONS") && !readOptions(static_cast<const DOMElement*>(c)))
             return false;
-        if (named(c, u"TABLECLASSMAP") && !readTableClassMap(static_cast<const DOMElement*>(c)))
-            return false;
+        if (named(c, u"TABLECLASSMAP")) {
+            if (model_.maps.size() >= static_cast<std::size_t>(limits::kMaxMaps)) {
+                report(Error::TooManyMaps, limits::kMaxMaps);
+                return false;
+            }
+            if (!readTableClassMap(static_cast<const DOMElement*>(c))) return false;
+        }
     }
     if (model_.maps.empty()) {
         report(Error::MissingElement, "TABLECLASSMAP", "QVXMAP");
@@ -414,6 +420,26 @@ bool Loader::readRelatedTable(const DOMElement* e) {
 
 // ---- Cross-checks -------------------------------------------------------------------
 
+// Levels above the map (0 for a top-level map).
+int depthOf(const TableClassMap* map) {
+    int depth = 0;
+    for (const TableClassMap* m = map->parent; m; m = m->parent) ++depth;
+    return depth;
+}
+
+// Levels of maps below the map (0 when it nests none), without recursion.
+int heightOf(const TableClassMap* map) {
+    int height = 0;
+    std::vector<std::pair<const TableClassMap*, int>> pending{{map, 0}};
+    while (!pending.empty()) {
+        auto [m, level] = pending.back();
+        pending.pop_back();
+        if (level > height) height = level;
+        for (const auto& child : m->children) pending.emplace_back(child.get(), level + 1);
+    }
+    return height;
+}
+
 bool isAncestor(const TableClassMap* candidate, const TableClassMap* of) {
     for (const TableClassMap* m = of->parent; m; m = m->parent)
         if (m == candidate) return true;
@@ -463,6 +489,12 @@ bool Loader::nestEntries(TableClassMap& map) {
         }
         if (!found->startPath || !entry->part1 || !equalsNoCase(*found->startPath, entry->part1->c_str())) {
             report(Error::TableMapPathDiffers, shown(entry->part1), shown(found->mapName), shown(found->startPath));
+            return false;
+        }
+        // The walks over the map tree recurse level by level: nesting is held to
+        // a depth that no stack minds.
+        if (depthOf(&map) + 1 + heightOf(found) >= limits::kMaxMapNesting) {
+            report(Error::MapNestingTooDeep, limits::kMaxMapNesting, shown(entry->name), shown(map.mapName));
             return false;
         }
         std::unique_ptr<TableClassMap> moved = std::move(model_.maps[at]);

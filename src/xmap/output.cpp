@@ -6,6 +6,7 @@
 #include <xercesc/dom/DOMDocument.hpp>
 
 #include "frame/boundary.h"
+#include "frame/host.h"
 #include "frame/errors.h"
 #include "xdom/handle.h"
 #include "xdom/new_document.h"
@@ -32,7 +33,8 @@ std::shared_ptr<DOMDocument> newOutputDocument(const QvDocSettings* settings) {
 extern "C" {
 
 QVXML_API int QV_XMAPGetInfo(QvDataset ds, char** description) {
-    return qv::callExport<int>(qv::mapExport(), -1, [&]() -> int {
+    const auto arguments = qv::Arguments().check(qv::datasetProblem(ds));
+    return qv::callExport<int>(qv::mapExport("XMAPGetInfo"), arguments, -1, [&]() -> int {
         if (!ds->description) {
             ds->work.begin();
             qv::describeMapping(ds->model, ds->marks, ds->work.text());
@@ -44,8 +46,10 @@ QVXML_API int QV_XMAPGetInfo(QvDataset ds, char** description) {
 }
 
 QVXML_API QvHandle QV_XMAPToDOM(QvDataset ds, const QvDocSettings* settings) {
-    const auto options = qv::mapExport().starts(qv::Runtime::Xml);
-    return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
+    const auto options = qv::mapExport("XMAPToDOM").starts(qv::Runtime::Xml);
+    const auto arguments =
+        qv::Arguments().check(qv::datasetProblem(ds)).check(qv::hostCallbacksProblem());
+    return qv::callExport<QvHandle>(options, arguments, nullptr, [&]() -> QvHandle {
         if (ds->mode == QV_XMAP_READ) {
             qv::report(qv::Error::ReadOnlyMapping);
             return nullptr;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "frame/errors.h"
+#include "frame/limits.h"
 #include "xmap/node_view.h"
 
 namespace qv {
@@ -32,6 +33,9 @@ struct TablePlan {
     std::vector<TablePlan> children;
 };
 
+// Ends the walk after a failure that has been reported.
+struct ReadStopped {};
+
 // The walk, over either form of the document through its view (node_view.h).
 template <class View>
 class Reader {
@@ -45,10 +49,10 @@ public:
           view_(view),
           emptyIsNull_(model.emptyStringIsNull != 0) {}
 
-    void run(Node start) {
+    bool run(Node start) {
         std::vector<Plan> plans;
         for (auto& map : model_.maps) plans.push_back(plan(*map));
-        readTables(plans, start);
+        return readTables(plans, start);
     }
 
 private:
@@ -162,7 +166,19 @@ private:
         const Step& last = steps.back();
         switch (last.kind) {
             case Kind::Text: return view_.elementText(node, out);
-            case Kind::XmlData: return view_.markup(node, settings_.xmldataEncoding, out);
+            case Kind::XmlData: {
+                // Records under one element that take an ancestor's markup take the
+                // same text: it is written once, not once per record.
+                if (node != xmldataNode_) {
+                    xmldataNode_ = none();
+                    xmldata_.clear();
+                    if (!view_.markup(node, settings_.xmldataEncoding, xmldata_))
+                        throw ReadStopped{};  // reported; a record without it would be wrong
+                    xmldataNode_ = node;
+                }
+                out += xmldata_;
+                return true;
+            }
             case Kind::Attribute: return view_.attribute(node, last, out);
             case Kind::Element: {
                 const Node child = firstChild(node, last);
@@ -270,27 +286,40 @@ private:
         }
     }
 
-    void queue(TableClassMap& map) {
+    // Queues the record built; false (reported) when the open may hold no more.
+    bool queue(TableClassMap& map) {
         const std::string& out = settings_.buffer->text();
-        if (out.empty()) return;
+        if (out.empty()) return true;
+        if (++records_ > limits::kMaxRecordsPerOpen) {
+            const std::string what =
+                "more than " + std::to_string(limits::kMaxRecordsPerOpen) + " records";
+            report(Error::TooManyRecords, what.c_str());
+            return false;
+        }
+        textBytes_ += out.size() + 1;
+        if (textBytes_ > limits::kMaxRecordTextPerOpen) {
+            const std::string what = "more than " +
+                                     std::to_string(limits::kMaxRecordTextPerOpen >> 20) +
+                                     " MiB of record text";
+            report(Error::TooManyRecords, what.c_str());
+            return false;
+        }
         const uint32_t parent = map.parent ? map.parent->records.lastQueued() : kNoRecord;
         map.records.append(out.data(), out.size(), parent);
+        return true;
     }
 
-    void readTables(std::vector<Plan>& plans, Node context) {
+    // Nested maps are read a level deeper each: the loader holds their nesting to
+    // limits::kMaxMapNesting levels. False (reported) when the walk stopped.
+    bool readTables(std::vector<Plan>& plans, Node context) {
         for (Plan& t : plans) {
             for (Node node = firstRecord(t, context); node != none(); node = nextRecord(t)) {
-                try {
-                    build(t, node);
-                    queue(*t.map);
-                } catch (const std::bad_alloc&) {
-                    // One record too large for the memory left is lost, not the walk.
-                    settings_.buffer->begin();
-                    report(Error::OutOfMemory);
-                }
-                if (!t.children.empty()) readTables(t.children, node);
+                build(t, node);
+                if (!queue(*t.map)) return false;
+                if (!t.children.empty() && !readTables(t.children, node)) return false;
             }
         }
+        return true;
     }
 
     MappingModel& model_;
@@ -298,6 +327,10 @@ private:
     const View& view_;
     const bool emptyIsNull_;
     std::string scratch_;  // NUL-terminated input of the host's conversion
+    mutable Node xmldataNode_ = none();  // the node whose markup xmldata_ holds
+    mutable std::string xmldata_;
+    unsigned long records_ = 0;  // queued by this open, all maps
+    std::size_t textBytes_ = 0;
 };
 
 }  // namespace
@@ -319,16 +352,33 @@ bool readsMarkup(const MappingModel& model) {
     return false;
 }
 
-void readDocument(MappingModel& model, xercesc::DOMNode* start, const ReadSettings& settings) {
-    if (!start || !model.root()) return;
-    const DomView view(model.ignoreNameSpace != 0, *settings.toHost);
-    Reader<DomView>(model, settings, view).run(start);
+namespace {
+
+template <class View>
+bool readWith(MappingModel& model, const ReadSettings& settings, const View& view,
+              typename View::Node start) {
+    try {
+        return Reader<View>(model, settings, view).run(start);
+    } catch (const std::bad_alloc&) {
+        report(Error::OutOfMemory);
+        return false;
+    } catch (const ReadStopped&) {
+        return false;
+    }
 }
 
-void readDocument(MappingModel& model, const CompactTree& tree, const ReadSettings& settings) {
-    if (!model.root()) return;
+}  // namespace
+
+bool readDocument(MappingModel& model, xercesc::DOMNode* start, const ReadSettings& settings) {
+    if (!start || !model.root()) return true;
+    const DomView view(model.ignoreNameSpace != 0, *settings.toHost);
+    return readWith(model, settings, view, start);
+}
+
+bool readDocument(MappingModel& model, const CompactTree& tree, const ReadSettings& settings) {
+    if (!model.root()) return true;
     const CompactView view(tree, model.ignoreNameSpace != 0, *settings.toHost);
-    Reader<CompactView>(model, settings, view).run(CompactTree::kDocument);
+    return readWith(model, settings, view, CompactTree::kDocument);
 }
 
 }  // namespace qv

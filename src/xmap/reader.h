@@ -28,13 +28,15 @@ struct ReadSettings {
 // Reads the whole document below `start`, following the compiled paths of the
 // model (compilePaths() must have run) into the queues of the model's maps,
 // beginning with the root map and its next siblings. Problems met on the way give
-// missing values, never a failure; a record that cannot be queued for want of
-// memory is reported (3004) and passed over.
-void readDocument(MappingModel& model, XERCES_CPP_NAMESPACE::DOMNode* start,
+// missing values. Returns false, reported, when the records cannot all be held:
+// memory ran out (3004), an "xmldata()" value could not be written (4002), or
+// they go over limits::kMaxRecordsPerOpen records or
+// limits::kMaxRecordTextPerOpen bytes (3007). Never a partial read.
+bool readDocument(MappingModel& model, XERCES_CPP_NAMESPACE::DOMNode* start,
                   const ReadSettings& settings);
 // The same walk over a document held in its compact form, from its document node.
 // Gives the records the DOM of the document would give, byte for byte.
-void readDocument(MappingModel& model, const CompactTree& tree, const ReadSettings& settings);
+bool readDocument(MappingModel& model, const CompactTree& tree, const ReadSettings& settings);
 
 // Whether some column reads "xmldata()": markup needs the document as a DOM.
 bool readsMarkup(const MappingModel& model);
