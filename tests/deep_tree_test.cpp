@@ -96,7 +96,7 @@ TEST(DeepTree, EveryExportAtTheCapOnAOneMegabyteStack) {
                  "<ColumnMap Column='ID' Node='@x'/><ColumnMap Column='A' Node='xmldata()'/>"
                  "</TABLECLASSMAP></QVXMAP>", 1);
              char* root = nullptr;
-             QvDataset ds = QV_XMAPOpen(d, map, &root, '^', ']', '\\\\', '~', QV_XMAP_READ);
+             QvDataset ds = QV_XMAPOpen(d, map, &root, '^', ']', '\\', '~', QV_XMAP_READ);
              char* record = nullptr;
              const bool ok = ds && QV_XMAPReadNext(ds, nullptr, &record) == 0;
              QV_XMAPClose(ds);

@@ -66,7 +66,9 @@ protected:
         EXPECT_EQ(Q_XMLGetErrCode(), mapping ? kMapMisuse : kMisuse);
         const bool keepsStatus = operation == "XDOMClose" || operation == "XDOMCloseHandle" ||
                                  operation == "XDOMIsDoc";
-        if (!mapping && !keepsStatus) EXPECT_EQ(Q_XMLGetDOMStatus(), kMisuse);
+        if (!mapping && !keepsStatus) {
+            EXPECT_EQ(Q_XMLGetDOMStatus(), kMisuse);
+        }
         Q_XMLResetErrMsg();
     }
 
@@ -195,7 +197,6 @@ TEST_F(Misuse, BadDatasets) {
 
 // Null where an export needs a pointer, with good handles.
 TEST_F(Misuse, NullPointers) {
-    char* out = nullptr;
     const struct {
         const char* operation;
         const char* what;
