@@ -16,6 +16,7 @@
 #include "frame/guard.h"
 #include "frame/limits.h"
 #include "frame/runtime.h"
+#include "xdom/descendant_steps.h"
 #include "xdom/expression_limits.h"
 #include "xdom/handle.h"
 #include "xdom/transcode.h"
@@ -75,6 +76,7 @@ struct Query {
         xalanc::XPathProcessorImpl parser(memory());
         parser.initXPath(xpath, construction, xalanc::XalanDOMString(text.get(), memory()),
                          *prefixes);
+        rewriteDescendantSteps(xpath);
         result = evaluator.evaluate(*context->support, contextNode, xpath, *prefixes);
         return !result.null();
     }
