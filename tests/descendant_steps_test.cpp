@@ -1,6 +1,7 @@
 // `//X` rewritten to one descendant step: the same results as Xalan's own
 // evaluation of the unrewritten expression, for every kind of predicate.
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,9 +12,14 @@
 #include <xalanc/XPath/XPathConstructionContextDefault.hpp>
 #include <xalanc/XPath/XPathEvaluator.hpp>
 #include <xalanc/XPath/XPathProcessorImpl.hpp>
+#include <xalanc/XSLT/XSLTInputSource.hpp>
+#include <xalanc/XSLT/XSLTResultTarget.hpp>
 #include <xalanc/XalanDOM/XalanDocument.hpp>
+#include <xalanc/XalanTransformer/XalanCompiledStylesheet.hpp>
+#include <xalanc/XalanTransformer/XalanTransformer.hpp>
 
 #include "dom_test_support.h"
+#include "frame/runtime.h"
 #include "qvxml.h"
 #include "xdom/descendant_steps.h"
 #include "xdom/namespace_map.h"
@@ -127,6 +133,65 @@ TEST(DescendantSteps, ExportsKeepPositionalPredicates) {
     EXPECT_STREQ(QV_XDOMEvaluate(doc.get(), "count(//LINE[@id])", nullptr), "5");
     EXPECT_STREQ(QV_XDOMEvaluate(doc.get(), "string(//LINE[QTY=3]/@id)", nullptr), "b");
     EXPECT_STREQ(QV_XDOMEvaluate(doc.get(), "count(//*)", nullptr), "15");
+}
+
+// Every kind of expression a stylesheet holds: selects, tests, a variable, a
+// match pattern's predicate, positional predicates that must stay as they are.
+const char kStylesheet[] =
+    "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'"
+    " xmlns:x='urn:x'>"
+    "<xsl:output method='text'/>"
+    "<xsl:template match='/'>"
+    "<xsl:for-each select='//LINE[QTY=2]'><xsl:value-of select='@id'/>,</xsl:for-each>|"
+    "<xsl:for-each select='//LINE[1]'><xsl:value-of select='@id'/>,</xsl:for-each>|"
+    "<xsl:value-of select='count(//*)'/>|"
+    "<xsl:if test='//x:LINE'>ns</xsl:if>|"
+    "<xsl:apply-templates select='//ORDER'/>|"
+    "<xsl:variable name='all' select='//QTY'/><xsl:value-of select='sum($all)'/>|"
+    "<xsl:for-each select='//LINE'><xsl:sort select='@id'/><xsl:value-of select='@id'/>,"
+    "</xsl:for-each>|"
+    "<xsl:choose><xsl:when test=\"//LINE[@id='c']\">c</xsl:when></xsl:choose>"
+    "</xsl:template>"
+    "<xsl:template match='ORDER[.//QTY = 3]'>big<xsl:value-of select='count(.//LINE)'/>;"
+    "</xsl:template>"
+    "<xsl:template match='ORDER'>small<xsl:value-of select='count(.//LINE[2])'/>;</xsl:template>"
+    "</xsl:stylesheet>";
+
+std::string transformWith(xalanc::XalanTransformer& transformer,
+                          const xalanc::XalanCompiledStylesheet* stylesheet) {
+    xercesc::MemoryManager& memory = xalanc::XalanMemMgrs::getDefaultXercesMemMgr();
+    std::istringstream in(kOrders);
+    xalanc::XSLTInputSource source(&in, memory);
+    std::ostringstream out;
+    xalanc::XSLTResultTarget target(out, memory);
+    if (transformer.transform(source, stylesheet, target) != 0) return transformer.getLastError();
+    return out.str();
+}
+
+TEST(DescendantSteps, StylesheetsTransformAsXalanDoes) {
+    ASSERT_TRUE(qv::initXmlRuntime());
+    ASSERT_TRUE(qv::initXsltRuntime());
+    xalanc::XalanTransformer transformer;
+    const xalanc::XalanCompiledStylesheet* asCompiled = nullptr;
+    const xalanc::XalanCompiledStylesheet* rewritten = nullptr;
+    std::istringstream text1(kStylesheet), text2(kStylesheet);
+    ASSERT_EQ(transformer.compileStylesheet(xalanc::XSLTInputSource(&text1), asCompiled), 0)
+        << transformer.getLastError();
+    ASSERT_EQ(transformer.compileStylesheet(xalanc::XSLTInputSource(&text2), rewritten), 0);
+    // Every `//` pair but the two positional ones (//LINE[1], .//LINE[2]).
+    EXPECT_EQ(qv::rewriteDescendantSteps(*rewritten->getStylesheetRoot()), 9);
+
+    const std::string expected = transformWith(transformer, asCompiled);
+    EXPECT_EQ(expected, "a,,|a,n1,,top,|15|ns|big3;small1;|10|,a,b,c,n1,top,|c");
+    EXPECT_EQ(transformWith(transformer, rewritten), expected);
+
+    // The export rewrites what it compiles, with the same result.
+    Handle doc(QV_XDOMOpen(kOrders, 1));
+    ASSERT_NE(doc, nullptr) << Q_XMLGetErrMsg();
+    const char* result = static_cast<const char*>(
+        QV_XDOMTransform(doc.get(), kStylesheet, 1, QV_RESULT_TEXT, nullptr));
+    ASSERT_NE(result, nullptr) << Q_XMLGetErrMsg();
+    EXPECT_EQ(result, expected);
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 #include "xdom/descendant_steps.h"
 
 #include <unordered_set>
+#include <vector>
 
 #include <xalanc/XPath/XPath.hpp>
 #include <xalanc/XPath/XPathExpression.hpp>
 #include <xalanc/XPath/XPathFunctionTable.hpp>
+#include <xalanc/XSLT/ElemTemplate.hpp>
+#include <xalanc/XSLT/ElemTemplateElement.hpp>
+#include <xalanc/XSLT/StylesheetRoot.hpp>
 
 namespace qv {
 namespace {
@@ -198,6 +202,31 @@ private:
 
 int rewriteDescendantSteps(xalanc::XPath& xpath) {
     return Rewriter(xpath.getExpression()).run();
+}
+
+int rewriteDescendantSteps(const xalanc::StylesheetRoot& stylesheet) {
+    // No element has more than three expressions (xsl:number: count, from,
+    // value); absent ones are null.
+    constexpr xalanc::XalanSize_t kMostExpressions = 4;
+    int rewritten = 0;
+    std::vector<const xalanc::ElemTemplateElement*> pending;
+    for (const xalanc::ElemTemplateElement* t = stylesheet.getFirstTemplate(); t;
+         t = t->getNextSiblingElem())
+        pending.push_back(t);
+    while (!pending.empty()) {
+        const xalanc::ElemTemplateElement* element = pending.back();
+        pending.pop_back();
+        for (xalanc::XalanSize_t i = 0; i < kMostExpressions; ++i) {
+            // The stylesheet is ours until the transformer releases it; Xalan
+            // hands its expressions out read-only because it never edits them.
+            if (const xalanc::XPath* xpath = element->getXPath(i))
+                rewritten += rewriteDescendantSteps(const_cast<xalanc::XPath&>(*xpath));
+        }
+        for (const xalanc::ElemTemplateElement* child = element->getFirstChildElem(); child;
+             child = child->getNextSiblingElem())
+            pending.push_back(child);
+    }
+    return rewritten;
 }
 
 }  // namespace qv

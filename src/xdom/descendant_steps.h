@@ -14,6 +14,7 @@
 #include <xalanc/Include/PlatformDefinitions.hpp>
 
 namespace XALAN_CPP_NAMESPACE {
+class StylesheetRoot;
 class XPath;
 }
 
@@ -25,5 +26,12 @@ namespace qv {
 // predicates, in function arguments. Returns the number of pairs rewritten.
 // Parts of the op map it does not recognise are left as they are.
 int rewriteDescendantSteps(xalanc::XPath& xpath);
+
+// The same for the expressions of a compiled stylesheet that the stylesheet's
+// templates reach: match patterns and every instruction's select, test and
+// other expressions. Xalan keeps no public way to the top-level variables and
+// keys or to the templates of imported stylesheets: those keep their
+// evaluation as compiled.
+int rewriteDescendantSteps(const xalanc::StylesheetRoot& stylesheet);
 
 }  // namespace qv

@@ -14,6 +14,7 @@
 #include <xalanc/XSLT/StylesheetExecutionContext.hpp>
 #include <xalanc/XSLT/XSLTInputSource.hpp>
 #include <xalanc/XSLT/XSLTResultTarget.hpp>
+#include <xalanc/XalanTransformer/XalanCompiledStylesheet.hpp>
 #include <xalanc/XalanTransformer/XalanParsedSource.hpp>
 #include <xalanc/XalanTransformer/XalanTransformer.hpp>
 #include <xalanc/XalanTransformer/XalanDefaultParsedSource.hpp>
@@ -30,6 +31,7 @@
 #include "frame/guard.h"
 #include "frame/limits.h"
 #include "frame/runtime.h"
+#include "xdom/descendant_steps.h"
 #include "xdom/handle.h"
 #include "xdom/transcode.h"
 #include "xdom/stylesheet_check.h"
@@ -230,6 +232,7 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
         reportTransformError(transformer, budget);
         return nullptr;
     }
+    rewriteDescendantSteps(*compiled->getStylesheetRoot());
 
     std::unique_ptr<xercesc::DOMDocument, DocumentReleaser> resultDocument;
     std::unique_ptr<xalanc::FormatterToXercesDOM> formatter;
