@@ -16,24 +16,22 @@ namespace {
 using Op = xalanc::XPathExpression;
 
 // The functions whose value is never a number: a predicate made of one of
-// them selects by value, not by position.
-const std::unordered_set<int>& nonNumericFunctions() {
-    static const std::unordered_set<int> ids = [] {
-        static const char* const kNames[] = {
-            "boolean", "not", "true", "false", "lang", "contains", "starts-with", "string",
-            "concat", "substring", "substring-before", "substring-after", "normalize-space",
-            "translate", "name", "local-name", "namespace-uri", "id", "key", "generate-id",
-            "current", "document", "format-number", "unparsed-entity-uri",
-            "element-available", "function-available"};
-        std::unordered_set<int> found;
-        const xalanc::XPathFunctionTable& table = xalanc::XPath::getFunctionTable();
-        for (const char* name : kNames) {
-            const int id = table.nameToID(
-                xalanc::XalanDOMString(name, xalanc::XalanMemMgrs::getDefaultXercesMemMgr()));
-            if (id >= 0) found.insert(id);
-        }
-        return found;
-    }();
+// them selects by value, not by position. Looked up by name each time, since
+// the transformer installs its functions (key, document, ...) when it starts.
+std::unordered_set<int> nonNumericFunctions() {
+    static const char* const kNames[] = {
+        "boolean", "not", "true", "false", "lang", "contains", "starts-with", "string",
+        "concat", "substring", "substring-before", "substring-after", "normalize-space",
+        "translate", "name", "local-name", "namespace-uri", "id", "key", "generate-id",
+        "current", "document", "format-number", "unparsed-entity-uri",
+        "element-available", "function-available"};
+    std::unordered_set<int> ids;
+    const xalanc::XPathFunctionTable& table = xalanc::XPath::getFunctionTable();
+    for (const char* name : kNames) {
+        const int id = table.nameToID(
+            xalanc::XalanDOMString(name, xalanc::XalanMemMgrs::getDefaultXercesMemMgr()));
+        if (id >= 0) ids.insert(id);
+    }
     return ids;
 }
 
@@ -135,7 +133,7 @@ private:
 
     // descendant-or-self::node() without predicates, then child::X whose
     // predicates do not depend on the position.
-    bool descendantPair(int first, int second) const {
+    bool descendantPair(int first, int second) {
         if (at(first) != Op::eFROM_DESCENDANTS_OR_SELF || at(first + 1) != 4 || at(first + 2) != 4 ||
             at(first + 3) != Op::eNODETYPE_NODE)
             return false;
@@ -155,7 +153,7 @@ private:
 
     // Whether the expression's value cannot be a number (a number predicate
     // compares with the position).
-    bool neverNumber(int position) const {
+    bool neverNumber(int position) {
         const int op = at(position);
         switch (op) {
         case Op::eOP_OR:
@@ -187,7 +185,11 @@ private:
         case Op::eOP_GROUP:
             return lengthAt(position) != 0 && neverNumber(position + 2);
         case Op::eOP_FUNCTION:
-            return nonNumericFunctions().count(at(position + 2)) != 0;
+            if (!functionsKnown_) {
+                nonNumeric_ = nonNumericFunctions();
+                functionsKnown_ = true;
+            }
+            return nonNumeric_.count(at(position + 2)) != 0;
         default:  // numbers, arithmetic, variables, extension functions
             return false;
         }
@@ -196,6 +198,8 @@ private:
     Op& map_;
     const int size_;
     int rewritten_ = 0;
+    bool functionsKnown_ = false;
+    std::unordered_set<int> nonNumeric_;
 };
 
 }  // namespace
