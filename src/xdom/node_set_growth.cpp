@@ -12,7 +12,8 @@
 //
 // How it takes effect: libxalan-c.so calls this member through its PLT (its
 // own copy is a weak, exported template instance), and libqvxml.so exports
-// this one (cmake/qvxml.map, checked by tests/check_exports.sh). The dynamic
+// this one (cmake/qvxml.map and cmake/dependency_overrides.txt, checked by
+// tests/check_exports.sh). The dynamic
 // linker resolves Xalan's call to the first definition in the lookup order,
 // which is ours both when a host links libqvxml.so (it precedes its
 // dependency libxalan-c.so) and when it loads it with dlopen(RTLD_LOCAL) (the
