@@ -40,7 +40,7 @@ TEST(NodeSetGrowth, InsertKeepsTheContentsOfTheInheritedOne) {
         {"in the middle, more than the right part", 5, 4, 5},
         {"in the middle, fewer than the right part", 2, 1, 6},
         {"nothing", 3, 0, 7},
-        {"a copy of its own element while full", 1, 1, 0},
+        {"a copy of its own element", 1, 1, 0},
         {"a copy of its own element at the end", end, 2, 0},
     };
     NodeVector vector(*xercesc::XMLPlatformUtils::fgMemoryManager);
@@ -59,6 +59,15 @@ TEST(NodeSetGrowth, InsertKeepsTheContentsOfTheInheritedOne) {
         EXPECT_EQ(contents(vector), expected);
         EXPECT_GE(vector.capacity(), vector.size());
     }
+
+    // A full vector moves to a new block while the value still points into the old one.
+    NodeVector full(*xercesc::XMLPlatformUtils::fgMemoryManager);
+    full.reserve(4);
+    for (std::uintptr_t i = 1; i <= 4; ++i) full.push_back(node(i));
+    ASSERT_EQ(full.capacity(), full.size());
+    full.insert(full.begin() + 1, 2, full[3]);
+    EXPECT_EQ(contents(full), (std::vector<xalanc::XalanNode*>{node(1), node(4), node(4), node(2),
+                                                               node(3), node(4)}));
 }
 
 TEST(NodeSetGrowth, AppendsCopyEachNodeAFewTimesAtMost) {
