@@ -7,9 +7,11 @@
 // then each query of a fixed set with the view built (lxml: with the tree
 // parsed), and two stylesheets: identity to text, and a shred of every order
 // and every line to delimited text. The stylesheets are also timed as whole
-// jobs (open + view + transform, against the whole xsltproc process). Times
+// jobs (open + view + transform, against the whole xsltproc process, whose peak
+// memory is shown beside this process's own). Times
 // are the best of up to five runs for anything under 50 ms, else one run.
 // Documents are written to /tmp and removed afterwards.
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -152,15 +154,39 @@ std::map<std::string, double> lxmlTimes(const std::string& python, const std::st
     return times;
 }
 
-// The whole xsltproc process on the document, seconds; negative on failure.
-double xsltprocTime(const std::string& stylesheet, const std::string& document) {
+// The whole xsltproc process on the document: wall seconds (negative on
+// failure) and its peak resident memory.
+struct ProcessFigures {
+    double seconds = -1;
+    long peakKb = 0;
+};
+
+ProcessFigures xsltprocRun(const std::string& stylesheet, const std::string& document) {
+    ProcessFigures figures;
     const std::string path = "/tmp/qvxml_xpath_bench.xsl";
-    if (!writeFile(path, stylesheet)) return -1;
+    if (!writeFile(path, stylesheet)) return figures;
     Clock::time_point start = Clock::now();
-    const int status = std::system(("xsltproc " + path + " " + document + " > /dev/null").c_str());
-    const double t = secondsSince(start);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (!std::freopen("/dev/null", "w", stdout)) _exit(127);
+        execlp("xsltproc", "xsltproc", path.c_str(), document.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (child > 0 && wait4(child, &status, 0, &usage) == child && WIFEXITED(status) &&
+        WEXITSTATUS(status) == 0) {
+        figures.seconds = secondsSince(start);
+        figures.peakKb = usage.ru_maxrss;
+    }
     std::remove(path.c_str());
-    return status == 0 ? t : -1;
+    return figures;
+}
+
+long ownPeakKb() {
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 void row(const char* work, double ours, double theirs, const char* note = "") {
@@ -172,26 +198,47 @@ void row(const char* work, double ours, double theirs, const char* note = "") {
     std::printf("  %s\n", note);
 }
 
-int benchOne(std::size_t records, const std::string& python, bool xsltproc) {
-    bench::OrdersShape shape;
-    shape.records = records;
-    const std::string path = "/tmp/qvxml_xpath_bench_" + std::to_string(records) + ".xml";
-    const std::size_t bytes = bench::writeOrdersDocument(path, shape);
-    if (bytes == 0) {
-        std::printf("cannot write %s\n", path.c_str());
-        return 1;
-    }
-    const std::size_t orders = bench::ordersFor(shape);
-    std::printf("\n%zu records (%zu orders), %.1f MB\n", records, orders, bytes / 1e6);
-    std::printf("  %-52s %11s  %11s  %8s\n", "work", "qvxml", python.empty() ? "" : "lxml",
-                "ratio");
+struct Sheet {
+    const char* name;
+    const char* text;
+};
+const Sheet kSheets[] = {{"identity", kIdentity}, {"shred", kShred}};
 
-    const std::vector<std::string> queries = queriesFor(orders);
-    std::map<std::string, double> lxml;
-    if (!python.empty()) lxml = lxmlTimes(python, path, queries);
+// One document and what the peers did with it. The peers run before this
+// process opens any document: a child forked from a large process would count
+// the parent's pages in its own peak.
+struct Document {
+    std::size_t records = 0, orders = 0, bytes = 0;
+    std::string path;
+    std::vector<std::string> queries;
+    std::map<std::string, double> lxml;  // by query, and "parse"
+    ProcessFigures xsltproc[2];          // by stylesheet
+};
+
+bool prepare(Document& d, const std::string& python, bool xsltproc) {
+    bench::OrdersShape shape;
+    shape.records = d.records;
+    d.path = "/tmp/qvxml_xpath_bench_" + std::to_string(d.records) + ".xml";
+    d.bytes = bench::writeOrdersDocument(d.path, shape);
+    if (d.bytes == 0) {
+        std::printf("cannot write %s\n", d.path.c_str());
+        return false;
+    }
+    d.orders = bench::ordersFor(shape);
+    d.queries = queriesFor(d.orders);
+    if (!python.empty()) d.lxml = lxmlTimes(python, d.path, d.queries);
+    if (xsltproc)
+        for (int i = 0; i < 2; ++i) d.xsltproc[i] = xsltprocRun(kSheets[i].text, d.path);
+    return true;
+}
+
+int benchOne(Document& d, bool lxml, bool xsltproc) {
+    std::printf("\n%zu records (%zu orders), %.1f MB\n", d.records, d.orders, d.bytes / 1e6);
+    std::printf("  %-52s %11s  %11s  %8s\n", "work", "qvxml", lxml ? "lxml" : "", "ratio");
+    auto peer = [&](const std::string& key) { return d.lxml.count(key) ? d.lxml[key] : -1.0; };
 
     Clock::time_point start = Clock::now();
-    QvHandle doc = QV_XDOMOpen(path.c_str(), 0);
+    QvHandle doc = QV_XDOMOpen(d.path.c_str(), 0);
     const double open = secondsSince(start);
     if (!doc) {
         std::printf("open failed: %s\n", Q_XMLGetErrMsg());
@@ -204,11 +251,11 @@ int benchOne(std::size_t records, const std::string& python, bool xsltproc) {
         std::printf("first query failed: %s\n", Q_XMLGetErrMsg());
         return 1;
     }
-    row("parse (QV_XDOMOpen)", open, lxml.count("parse") ? lxml["parse"] : -1);
+    row("parse (QV_XDOMOpen)", open, peer("parse"));
     row("the view's build (first query)", view, -1);
 
     int failures = 0;
-    for (const std::string& q : queries) {
+    for (const std::string& q : d.queries) {
         std::string value;
         const double t = best([&] {
             const char* result = QV_XDOMEvaluate(doc, q.c_str(), nullptr);
@@ -220,14 +267,11 @@ int benchOne(std::size_t records, const std::string& python, bool xsltproc) {
             ++failures;
             continue;
         }
-        row(q.c_str(), t, lxml.count(q) ? lxml[q] : -1, ("= " + value).c_str());
+        row(q.c_str(), t, peer(q), ("= " + value).c_str());
     }
 
-    struct Sheet {
-        const char* name;
-        const char* text;
-    };
-    for (const Sheet& sheet : {Sheet{"identity", kIdentity}, Sheet{"shred", kShred}}) {
+    for (int i = 0; i < 2; ++i) {
+        const Sheet& sheet = kSheets[i];
         std::size_t length = 0;
         const double t = best([&] {
             const char* text =
@@ -242,12 +286,14 @@ int benchOne(std::size_t records, const std::string& python, bool xsltproc) {
         }
         const std::string work = std::string(sheet.name) + " stylesheet to text (view built)";
         row(work.c_str(), t, -1, (std::to_string(length / 1000) + " kB").c_str());
-        const double theirs = xsltproc ? xsltprocTime(sheet.text, path) : -1;
         const std::string whole = std::string(sheet.name) + ": open + view + transform | xsltproc";
-        row(whole.c_str(), open + view + t, theirs);
+        const std::string peak =
+            xsltproc ? "xsltproc peak " + std::to_string(d.xsltproc[i].peakKb / 1024) + " MB" : "";
+        row(whole.c_str(), open + view + t, d.xsltproc[i].seconds, peak.c_str());
     }
+    // Sizes run in increasing order, so the process's peak so far is this document's.
+    std::printf("  %-52s %7ld MB\n", "peak resident memory of this process", ownPeakKb() / 1024);
     QV_XDOMClose(doc);
-    std::remove(path.c_str());
     return failures;
 }
 
@@ -258,12 +304,21 @@ int main(int argc, char** argv) {
     std::vector<std::size_t> sizes;
     for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoul(argv[i], nullptr, 10));
     if (sizes.empty()) sizes = {10000, 100000, 1000000};
+    std::sort(sizes.begin(), sizes.end());  // so that the process peak belongs to the last size
 
     const std::string python = pythonWithLxml();
     const bool xsltproc = haveXsltproc();
     std::printf("XPath and XSLT on orders documents; peers: %s, %s\n",
                 python.empty() ? "no lxml" : "lxml", xsltproc ? "xsltproc" : "no xsltproc");
+    std::vector<Document> documents(sizes.size());
     int failures = 0;
-    for (std::size_t records : sizes) failures += benchOne(records, python, xsltproc);
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        documents[i].records = sizes[i];
+        if (!prepare(documents[i], python, xsltproc)) return 1;
+    }
+    for (Document& d : documents) {
+        failures += benchOne(d, !python.empty(), xsltproc);
+        std::remove(d.path.c_str());
+    }
     return failures == 0 ? 0 : 1;
 }
