@@ -58,7 +58,11 @@ public:
     }
 
 private:
-    int at(int position) const { return position >= 0 && position < size_ ? map_.getOpCodeMapValue(position) : Op::eENDOP; }
+    // The slot at `position`; an end marker outside the map.
+    int at(int position) const {
+        return position >= 0 && position < size_ ? map_.getOpCodeMapValue(position) : Op::eENDOP;
+    }
+    // The length of the operation at `position`; 0 when it does not fit the map.
     int lengthAt(int position) const {
         const int length = at(position + 1);
         return length >= 2 && position + length <= size_ ? length : 0;
@@ -134,8 +138,9 @@ private:
     // descendant-or-self::node() without predicates, then child::X whose
     // predicates do not depend on the position.
     bool descendantPair(int first, int second) {
-        if (at(first) != Op::eFROM_DESCENDANTS_OR_SELF || at(first + 1) != 4 || at(first + 2) != 4 ||
-            at(first + 3) != Op::eNODETYPE_NODE)
+        // The step is its three header slots and the node test, nothing more.
+        if (at(first) != Op::eFROM_DESCENDANTS_OR_SELF || at(first + 1) != 4 ||
+            at(first + 2) != 4 || at(first + 3) != Op::eNODETYPE_NODE)
             return false;
         if (at(second) != Op::eFROM_CHILDREN) return false;
         const int length = lengthAt(second);
