@@ -23,6 +23,7 @@
 #include "qvxml.h"
 #include "xdom/descendant_steps.h"
 #include "xdom/namespace_map.h"
+#include "xdom/xalan_memory.h"
 #include "xdom/xpath_context.h"
 
 namespace {
@@ -46,7 +47,7 @@ struct Outcome {
 };
 
 Outcome evaluate(QvHandle doc, const char* expression, bool rewrite) {
-    xercesc::MemoryManager& memory = xalanc::XalanMemMgrs::getDefaultXercesMemMgr();
+    xercesc::MemoryManager& memory = qv::xalanMemory();
     qv::XPathContext& context = qv::currentXPathContext(doc);
     std::unique_ptr<xalanc::PrefixResolver> prefixes =
         qv::prefixResolverFor(context.namespaces, *context.document, nullptr);
@@ -160,7 +161,7 @@ const char kStylesheet[] =
 
 std::string transformWith(xalanc::XalanTransformer& transformer,
                           const xalanc::XalanCompiledStylesheet* stylesheet) {
-    xercesc::MemoryManager& memory = xalanc::XalanMemMgrs::getDefaultXercesMemMgr();
+    xercesc::MemoryManager& memory = qv::xalanMemory();
     std::istringstream in(kOrders);
     xalanc::XSLTInputSource source(&in, memory);
     std::ostringstream out;
@@ -170,8 +171,7 @@ std::string transformWith(xalanc::XalanTransformer& transformer,
 }
 
 TEST(DescendantSteps, StylesheetsTransformAsXalanDoes) {
-    ASSERT_TRUE(qv::initXmlRuntime());
-    ASSERT_TRUE(qv::initXsltRuntime());
+    ASSERT_TRUE(qv::startRuntime(qv::Runtime::Xslt));
     xalanc::XalanTransformer transformer;
     const xalanc::XalanCompiledStylesheet* asCompiled = nullptr;
     const xalanc::XalanCompiledStylesheet* rewritten = nullptr;

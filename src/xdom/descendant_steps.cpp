@@ -10,6 +10,8 @@
 #include <xalanc/XSLT/ElemTemplateElement.hpp>
 #include <xalanc/XSLT/StylesheetRoot.hpp>
 
+#include "xdom/xalan_memory.h"
+
 namespace qv {
 namespace {
 
@@ -28,8 +30,7 @@ std::unordered_set<int> nonNumericFunctions() {
     std::unordered_set<int> ids;
     const xalanc::XPathFunctionTable& table = xalanc::XPath::getFunctionTable();
     for (const char* name : kNames) {
-        const int id = table.nameToID(
-            xalanc::XalanDOMString(name, xalanc::XalanMemMgrs::getDefaultXercesMemMgr()));
+        const int id = table.nameToID(xalanc::XalanDOMString(name, xalanMemory()));
         if (id >= 0) ids.insert(id);
     }
     return ids;
