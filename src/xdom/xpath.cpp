@@ -16,6 +16,7 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "frame/limits.h"
+#include "xdom/descendant_steps.h"
 #include "xdom/expression_limits.h"
 #include "xdom/handle.h"
 #include "frame/transcode.h"
@@ -88,6 +89,7 @@ struct Query {
         xalanc::XPathProcessorImpl parser(xalanMemory());
         parser.initXPath(xpath, construction, xalanc::XalanDOMString(text.get(), xalanMemory()),
                          *prefixes);
+        rewriteDescendantSteps(xpath);
         // Xalan finds the root of a path by walking up from the context node to a
         // document that has a document element, and crashes when there is none
         // (a document built or emptied by the host): a path from the root selects

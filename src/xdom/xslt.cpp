@@ -13,6 +13,7 @@
 #include <xalanc/XSLT/StylesheetExecutionContext.hpp>
 #include <xalanc/XSLT/XSLTInputSource.hpp>
 #include <xalanc/XSLT/XSLTResultTarget.hpp>
+#include <xalanc/XalanTransformer/XalanCompiledStylesheet.hpp>
 #include <xalanc/XalanTransformer/XalanParsedSource.hpp>
 #include <xalanc/XalanTransformer/XalanTransformer.hpp>
 #include <xalanc/XercesParserLiaison/FormatterToXercesDOM.hpp>
@@ -27,6 +28,7 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "frame/limits.h"
+#include "xdom/descendant_steps.h"
 #include "xdom/handle.h"
 #include "frame/transcode.h"
 #include "xdom/extension_functions.h"
@@ -233,6 +235,7 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
         reportTransformError(transformer, budget, sources);
         return nullptr;
     }
+    rewriteDescendantSteps(*compiled->getStylesheetRoot());
 
     XercesPtr<xercesc::DOMDocument> resultDocument;
     std::unique_ptr<xalanc::FormatterToXercesDOM> formatter;
