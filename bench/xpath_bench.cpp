@@ -3,7 +3,8 @@
 //
 //   xpath_bench [records ...]     default: 10000 100000 1000000
 //
-// Per document: the parse (QV_XDOMOpen) and the view's build (the first query);
+// Per document: the open (QV_XDOMOpen: the compact form) and the build of the DOM
+// and its view (the first query);
 // then each query of a fixed set with the view built (lxml: with the tree
 // parsed), and two stylesheets: identity to text, and a shred of every order
 // and every line to delimited text. The stylesheets are also timed as whole
@@ -252,8 +253,8 @@ int benchOne(Document& d, bool lxml, bool xsltproc) {
         std::printf("first query failed: %s\n", Q_XMLGetErrMsg());
         return 1;
     }
-    row("parse (QV_XDOMOpen)", open, peer("parse"));
-    row("the view's build (first query)", view, -1);
+    row("open (QV_XDOMOpen)", open, peer("parse"));
+    row("DOM and view (first query)", view, -1);
 
     int failures = 0;
     for (const std::string& q : d.queries) {

@@ -22,6 +22,7 @@
 #include "frame/runtime.h"
 #include "qvxml.h"
 #include "xdom/descendant_steps.h"
+#include "xdom/handle.h"
 #include "xdom/namespace_map.h"
 #include "xdom/xalan_memory.h"
 #include "xdom/xpath_context.h"
@@ -48,6 +49,7 @@ struct Outcome {
 
 Outcome evaluate(QvHandle doc, const char* expression, bool rewrite) {
     xercesc::MemoryManager& memory = qv::xalanMemory();
+    qv::requireDom(doc);  // documents open in their compact form
     qv::XPathContext& context = qv::currentXPathContext(doc);
     std::unique_ptr<xalanc::PrefixResolver> prefixes =
         qv::prefixResolverFor(context.namespaces, *context.document, nullptr);
