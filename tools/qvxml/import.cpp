@@ -206,7 +206,7 @@ int runImport(const Args& args) {
                  args.positional().size() - 1, args.positional().size() == 2 ? "" : "s", total,
                  total > 0 ? double(tally.total) / total : 0.0);
     if (!dryRun)
-        std::fprintf(stderr, " into %s (library %.2f s, storing %.2f s)", path.c_str(),
+        std::fprintf(stderr, " into %s (library %.3f s, storing %.3f s)", path.c_str(),
                      libraryTime, storeTime);
     std::fprintf(stderr, "\n");
     return kSuccess;
