@@ -15,7 +15,7 @@ int runDict(const Args& args) {
     const std::string path = accountPath(args.value("--account"));
     if (args.positional().empty()) {
         // The files of the account with their record counts.
-        qvhost::Account account(path);
+        qvhost::Account account(path, true);
         for (const std::string& file : account.files())
             std::printf("%-20s %lld records\n", file.c_str(), account.count(file));
         return kSuccess;
@@ -24,7 +24,7 @@ int runDict(const Args& args) {
     std::string why;
     if (!qvhost::Account::validFileName(file, &why)) throw Failure("bad file name \"" + file + "\": " + why);
     if (args.positional().size() == 1) {
-        qvhost::Account account(path);
+        qvhost::Account account(path, true);
         std::string text;
         if (!account.dictionary(file, text)) throw Failure("no dictionary for " + file + " in " + path);
         writeOutput("", text);
