@@ -42,6 +42,9 @@ Dataset Session::open(QvHandle input, QvHandle mapping, int mode, std::string* r
                            kNullMark, mode));
     if (!ds) {
         std::string what = "cannot use the mapping:";
+        if (Q_XMLGetErrCode() == 3043)
+            what = "cannot use the mapping (load the dictionary of each file it names with "
+                   "'qvxml dict FILE DICT_FILE'):";
         if (!host_.dictionaryError().empty())
             what = "cannot use the mapping (" + host_.dictionaryError() + "):";
         libraryFailure(what);
