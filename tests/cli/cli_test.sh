@@ -199,6 +199,27 @@ case=atomic; if want $case; then
   run 1 show ORDERS --account junk.db; has err "junk.db"
 fi
 
+case=interrupt; if want $case; then
+  load_dicts
+  run 0 import orders_map.xml orders.xml
+  cp "$ACCOUNT" before.db
+  awk 'BEGIN { print "<orders xmlns=\"urn:example:orders\">";
+    for (i = 0; i < 200000; i++) printf "<order no=\"%d\"><customer>c%d</customer></order>\n", i, i;
+    print "</orders>" }' > big.xml
+  "$qvxml" import orders_map.xml big.xml >out 2>err &
+  pid=$!
+  sleep 0.5
+  kill -TERM $pid 2>/dev/null
+  wait $pid; rc=$?
+  if [ "$rc" = 0 ]; then
+    echo "note [$case]: the import finished before the signal; nothing to check"
+  else
+    [ "$rc" = 1 ] || fail "an interrupted import exited $rc"
+    has err "interrupted"
+    [ "$(sqlite3 before.db .dump)" = "$(sql .dump)" ] || fail "an interrupted import changed the account"
+  fi
+fi
+
 case=roundtrip; if want $case; then
   load_dicts
   run 0 import orders_map.xml orders.xml

@@ -91,6 +91,7 @@ int runImport(const Args& args) {
     const bool dryRun = args.has("--dry-run");
     const bool json = args.has("--json");
     const std::string dicts = args.value("--dicts");
+    if (json && !dryRun) throw UsageError("--json goes with --dry-run");
     const std::string path = accountPath(args.value("--account"));
     const auto start = std::chrono::steady_clock::now();
 
@@ -138,9 +139,17 @@ int runImport(const Args& args) {
     Tally tally;
     double libraryTime = 0, storeTime = 0;
     const bool terminal = !dryRun && isatty(STDERR_FILENO);
+    // The progress line is wiped however the import ends.
+    struct ProgressLine {
+        bool on;
+        ~ProgressLine() {
+            if (on) std::fprintf(stderr, "\r\033[K");
+        }
+    } progress{terminal};
     for (std::size_t d = 1; d < args.positional().size(); ++d) {
         const std::string& document = args.positional()[d];
         auto phase = std::chrono::steady_clock::now();
+        if (terminal) std::fprintf(stderr, "\rreading %s ...", document.c_str());
         Handle doc = session.parse(document, "document");
         InterruptGuard::check();
         std::string root;
@@ -192,13 +201,16 @@ int runImport(const Args& args) {
             }
         }
     }
-    if (terminal && tally.total > 0xFFFF) std::fprintf(stderr, "\r%40s\r", "");
     std::fflush(stdout);
     InterruptGuard::check();
     if (!dryRun) {
         const auto phase = std::chrono::steady_clock::now();
         account->commit();
         storeTime += since(phase);
+    }
+    if (progress.on) {
+        std::fprintf(stderr, "\r\033[K");
+        progress.on = false;
     }
     const double total = since(start);
     std::fprintf(stderr, "%s %lld records (%s) from %zu document%s in %.2f s, %.0f records/s",
