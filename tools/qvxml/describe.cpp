@@ -96,6 +96,9 @@ int runDescribe(const Args& args) {
         std::printf("%s\n", heading.c_str());
         // One line per field, its roles in description order.
         std::vector<std::pair<int, std::string>> lines;
+        bool idKind = false;
+        for (const InfoEntry& e : table.entries) idKind = idKind || (e.field == 0 && e.code == 1);
+        if (!idKind) lines.emplace_back(0, "record ID");
         for (const InfoEntry& e : table.entries) {
             const std::string r = role(e, tables, columnName);
             auto it = lines.begin();

@@ -136,7 +136,11 @@ int runExport(const Args& args) {
     const std::string out = args.value("-o");
     const char* text = QV_XDOMWrite(doc.get(), &settings, out.empty() ? nullptr : out.c_str());
     if (!text) libraryFailure("cannot write the document:");
-    if (out.empty()) writeOutput("", text);
+    if (out.empty()) {
+        std::string bytes = text;
+        if (!bytes.empty() && bytes.back() != '\n') bytes += '\n';
+        writeOutput("", bytes);
+    }
     std::fprintf(stderr, "exported %lld records\n", exporter.written());
     return kSuccess;
 }
