@@ -60,6 +60,7 @@ case=documents; if want $case; then
   printf '<a><b></a>' > broken.xml
   run 1 check broken.xml; has err "broken.xml"
   run 1 check missing.xml; has err "missing.xml: No such file or directory"
+  run 1 check .; has err "it is a folder"
   cat > note.xsd <<'X'
 <xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
   <xs:element name="note"><xs:complexType><xs:sequence>
@@ -243,6 +244,8 @@ case=roundtrip; if want $case; then
   has out "Grace Hopper"; grep -q "Ada" out && fail "export of 1002 holds order 1001"
   has out 'price>3.10<'
   run 1 export orders_map.xml 4711; has err "no record 4711"
+  load_dicts
+  run 1 export orders_map.xml; has err "no records in ORDERS to export"
 fi
 
 [ "$failures" = 0 ] && echo "all cli checks passed" && exit 0

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "qvxml.h"
 
 namespace qvcli {
@@ -76,6 +78,7 @@ void writeOutput(const std::string& path, const std::string& bytes) {
 }
 
 std::string readFile(const std::string& path) {
+    requireReadable(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Failure("cannot read " + path + ": " + std::strerror(errno));
     std::ostringstream text;
@@ -87,6 +90,9 @@ void requireReadable(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) throw Failure("cannot read " + path + ": " + std::strerror(errno));
     std::fclose(f);
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        throw Failure("cannot read " + path + ": it is a folder");
 }
 
 }  // namespace qvcli

@@ -131,6 +131,8 @@ int runExport(const Args& args) {
         }
     }
 
+    // A document needs an element: with no record there is nothing to build.
+    if (exporter.written() == 0) throw Failure("no records in " + exporter.rootFile() + " to export");
     Handle doc(QV_XMAPToDOM(ds.get(), &settings));
     if (!doc) libraryFailure("cannot build the document:");
     const std::string out = args.value("-o");
