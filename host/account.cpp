@@ -89,11 +89,10 @@ bool Account::validFileName(const std::string& name, std::string* why) {
     };
     if (name.empty()) return refuse("a file name may not be empty");
     if (name.size() > 128) return refuse("a file name has at most 128 characters");
-    if (name[0] >= '0' && name[0] <= '9') return refuse("a file name may not start with a digit");
     for (char c : name)
         if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-              c == '_'))
-            return refuse("a file name holds only letters, digits and \"_\"");
+              c == '_' || c == '.' || c == '-'))
+            return refuse("a file name holds only letters, digits, \"_\", \".\" and \"-\"");
     const std::string upper = upperAscii(name);
     if (upper.rfind("SQLITE_", 0) == 0 || upper.rfind("QVXML_", 0) == 0)
         return refuse("a file name may not start with \"sqlite_\" or \"qvxml_\"");
@@ -143,7 +142,8 @@ void Account::putDictionary(const std::string& file, const std::string& text) {
         sqlite3_bind_text(s.stmt, 2, text.data(), int(text.size()), SQLITE_TRANSIENT);
         if (sqlite3_step(s.stmt) != SQLITE_DONE) fail("cannot store the dictionary of " + file);
     }
-    // The name was checked above: only letters, digits and "_" reach this text.
+    // The name was checked above: only letters, digits, "_", "." and "-" reach this
+    // text, inside double quotes.
     const std::string create = "CREATE TABLE IF NOT EXISTS " + tableOf(file) +
                                "(id TEXT PRIMARY KEY, record BLOB NOT NULL) WITHOUT ROWID";
     exec(create.c_str());

@@ -8,8 +8,8 @@
 //   qvxml_files(name TEXT PRIMARY KEY COLLATE NOCASE, dictionary TEXT NOT NULL)
 //   "<FILE>"(id TEXT PRIMARY KEY, record BLOB NOT NULL) WITHOUT ROWID
 //
-// File names become table names, so they are held to letters, digits and "_" (not
-// starting with a digit, nor with "sqlite_" or "qvxml_"). Record IDs and records
+// File names become quoted table names, so they are held to letters, digits, "_",
+// "." and "-" (not starting with "sqlite_" or "qvxml_"). Record IDs and records
 // only ever reach SQLite as bound parameters. Every failure throws AccountError.
 #pragma once
 

@@ -112,7 +112,9 @@ int runImport(const Args& args) {
         // with the records.
         for (const MapEntry& map : maps) {
             std::string text;
-            if (map.tableName.empty() || account->dictionary(map.tableName, text)) continue;
+            if (!qvhost::Account::validFileName(map.tableName, nullptr) ||
+                account->dictionary(map.tableName, text))
+                continue;
             const std::string file = dictionaryFile(dicts, map.tableName);
             if (file.empty()) continue;
             text = readFile(file);
