@@ -130,6 +130,23 @@ case=import; if want $case; then
     || fail "show --json did not parse back: $(cat orders.jsonl)"
   [ "$(grep -c '"file":"ORDERS"' dry.jsonl)" = 2 ] || fail "dry run --json: $(cat dry.jsonl)"
   grep -q '"PRICE":"475"' dry.jsonl || fail "dry run lacks the converted price"
+
+  # Dictionaries from --dicts join a fresh account with the records; --account wins
+  # over QVXML_ACCOUNT.
+  run 0 import --account fresh.db --dicts . orders_map.xml orders.xml
+  run 0 dict ORDER_LINES --account fresh.db; same out ORDER_LINES.dict
+  [ "$(sqlite3 fresh.db "SELECT count(*) FROM ORDER_LINES")" = 3 ] || fail "--dicts import"
+  # An extraction file, read without an account.
+  cat > extract.xml <<'X'
+<QVXML_extraction>
+  <file_extraction start="/orders/order" dictionary="ORDERS" by_name="ON"/>
+  <field_extraction field="ID" path="@no"/>
+  <field_extraction field="CUSTOMER" path="customer"/>
+</QVXML_extraction>
+X
+  run 0 import extract.xml orders.xml --dry-run --dicts . --account none.db
+  has out "ORDERS 1002"; has out "CUSTOMER  Grace Hopper"
+  [ ! -e none.db ] || fail "a dry run made an account"
 fi
 
 case=replace_append; if want $case; then
@@ -159,7 +176,9 @@ case=hostile_ids; if want $case; then
 <orders xmlns="urn:example:orders">
   <order no="x'); DROP TABLE ORDERS; --"><customer>one</customer></order>
   <order no="../../etc/passwd"><customer>two</customer></order>
-  <order no="&quot;&lt;&amp;&gt; tab&#9;nl&#10;é€"><customer>three</customer></order>
+  <order no="&quot;&lt;&amp;&gt; tab&#9;nl&#10;é€"><customer>three</customer>
+    <note>two
+lines ]\ ^</note><note/><note>ÿ</note></order>
 </orders>
 X
   run 0 import orders_map.xml hostile.xml
@@ -168,6 +187,7 @@ X
   has out "ORDERS x'); DROP TABLE ORDERS; --"; has out "ORDERS ../../etc/passwd"
   run 0 show ORDERS --json
   has out '"id":"\"<&> tab\tnl\né€"'
+  has out '"NOTES":["two\nlines ]\\ ^","","ÿ"]'
   run 0 show ORDERS "$(printf '"<&> tab\tnl\né€')"; has out "three"
   [ ! -e "$work/etc" ] && [ ! -e /etc/passwd.dict ] || fail "an ID reached a path"
 
