@@ -215,7 +215,8 @@ case=atomic; if want $case; then
     orders_map.xml > nodict_map.xml
   run 1 import nodict_map.xml orders.xml; has err "Unable to open the dictionary for file LINES"
   [ "$(sqlite3 before.db .dump)" = "$(sql .dump)" ] || fail "a failed import changed the account"
-  run 1 import broken.xml orders.xml 2>/dev/null || true
+  run 1 import --account new.db --dicts . orders_map.xml cut.xml
+  [ ! -e new.db ] || fail "a failed import left an account behind"
   printf 'not a database, just text' > junk.db
   run 1 show ORDERS --account junk.db; has err "junk.db"
 fi

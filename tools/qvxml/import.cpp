@@ -100,9 +100,21 @@ int runImport(const Args& args) {
     const std::vector<MapEntry> maps = mapEntries(mapping.get());
 
     std::unique_ptr<qvhost::Account> account;
+    const bool existed = bool(std::ifstream(path));
+    // An account that this import made is removed again when the import fails.
+    struct MadeAccount {
+        std::unique_ptr<qvhost::Account>& account;
+        std::string path;
+        bool keep;
+        ~MadeAccount() {
+            if (keep) return;
+            account.reset();
+            std::remove(path.c_str());
+        }
+    } made{account, path, existed || dryRun};
     if (!dryRun) {
         account = std::make_unique<qvhost::Account>(path);
-    } else if (std::ifstream(path)) {
+    } else if (existed) {
         account = std::make_unique<qvhost::Account>(path, true);
     }
     InterruptGuard interrupts;
@@ -208,6 +220,7 @@ int runImport(const Args& args) {
     if (!dryRun) {
         const auto phase = std::chrono::steady_clock::now();
         account->commit();
+        made.keep = true;
         storeTime += since(phase);
     }
     if (progress.on) {
