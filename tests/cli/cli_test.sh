@@ -230,7 +230,11 @@ case=interrupt; if want $case; then
     print "</orders>" }' > big.xml
   "$qvxml" import orders_map.xml big.xml >out 2>err &
   pid=$!
-  sleep 0.5
+  # Signal once the transaction has begun writing (its rollback journal exists).
+  tries=0
+  while [ ! -e "$ACCOUNT-journal" ] && kill -0 $pid 2>/dev/null && [ $tries -lt 1200 ]; do
+    sleep 0.05; tries=$((tries + 1))
+  done
   kill -TERM $pid 2>/dev/null
   wait $pid; rc=$?
   if [ "$rc" = 0 ]; then
