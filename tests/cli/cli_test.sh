@@ -35,6 +35,16 @@ cp "$examples"/orders/* .
 export QVXML_ACCOUNT="$work/orders.db"
 ACCOUNT="$QVXML_ACCOUNT"
 
+cat > hostile.xml <<'X'
+<orders xmlns="urn:example:orders">
+<order no="x'); DROP TABLE ORDERS; --"><customer>one</customer></order>
+<order no="../../etc/passwd"><customer>two</customer></order>
+<order no="&quot;&lt;&amp;&gt; tab&#9;nl&#10;é€"><customer>three</customer>
+  <note>two
+lines ]\ ^</note><note/><note>ÿ</note></order>
+</orders>
+X
+
 load_dicts() {
   rm -f "$ACCOUNT"
   run 0 dict ORDERS ORDERS.dict
@@ -172,15 +182,6 @@ fi
 
 case=hostile_ids; if want $case; then
   load_dicts
-  cat > hostile.xml <<'X'
-<orders xmlns="urn:example:orders">
-  <order no="x'); DROP TABLE ORDERS; --"><customer>one</customer></order>
-  <order no="../../etc/passwd"><customer>two</customer></order>
-  <order no="&quot;&lt;&amp;&gt; tab&#9;nl&#10;é€"><customer>three</customer>
-    <note>two
-lines ]\ ^</note><note/><note>ÿ</note></order>
-</orders>
-X
   run 0 import orders_map.xml hostile.xml
   [ "$(sql "SELECT count(*) FROM ORDERS")" = 3 ] || fail "hostile IDs not all stored"
   run 0 show ORDERS "x'); DROP TABLE ORDERS; --" "../../etc/passwd"
@@ -269,6 +270,15 @@ case=roundtrip; if want $case; then
   has out "Grace Hopper"; grep -q "Ada" out && fail "export of 1002 holds order 1001"
   has out 'price>3.10<'
   run 1 export orders_map.xml 4711; has err "no record 4711"
+  # Hostile IDs and values survive export and import again.
+  load_dicts
+  run 0 import orders_map.xml hostile.xml
+  run 0 export orders_map.xml -o hostile_back.xml
+  cp "$ACCOUNT" first.db
+  load_dicts
+  run 0 import orders_map.xml hostile_back.xml
+  [ "$(sqlite3 first.db "SELECT hex(id), hex(record) FROM ORDERS ORDER BY id")" = \
+    "$(sql "SELECT hex(id), hex(record) FROM ORDERS ORDER BY id")" ] || fail "hostile records differ after the round trip"
   load_dicts
   run 1 export orders_map.xml; has err "no records in ORDERS to export"
 fi
