@@ -41,10 +41,21 @@ const char* kAbcXml =
     "<R><A id='a1'><B id='b1'><C id='c1'/><C id='c2'/></B><B id='b2'><C id='c3'/></B></A>"
     "<A id='a2'/><A id='a3'><B id='b3'/></A></R>";
 
-TEST(dataset, cascade_hands_out_the_children_of_the_record_last_read) {
-    installAbc();
-    std::string map = abcMapping("<Cascade/>");
-    Opened o(kAbcXml, map.c_str());
+// The A > B > C tables installed, and kAbcXml opened through their mapping with
+// `options`, in `mode`.
+struct AbcDataset : Opened {
+    explicit AbcDataset(const char* options, int mode = QV_XMAP_READ)
+        : Opened(installed(), abcMapping(options).c_str(), mode) {}
+
+private:
+    static const char* installed() {
+        installAbc();
+        return kAbcXml;
+    }
+};
+
+TEST(Dataset, CascadeHandsOutTheChildrenOfTheRecordLastRead) {
+    AbcDataset o("<Cascade/>");
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
     EXPECT_EQ(o.next("TA"), "a1");
     EXPECT_EQ(o.next("TB"), "b1");
@@ -63,10 +74,8 @@ TEST(dataset, cascade_hands_out_the_children_of_the_record_last_read) {
     EXPECT_EQ(o.next("TA"), "<end>");
 }
 
-TEST(dataset, cascade_repositions_the_grandchildren_with_the_parent) {
-    installAbc();
-    std::string map = abcMapping("<Cascade/>");
-    Opened o(kAbcXml, map.c_str());
+TEST(Dataset, CascadeRepositionsTheGrandchildrenWithTheParent) {
+    AbcDataset o("<Cascade/>");
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
     EXPECT_EQ(o.next("TA"), "a1");
     // Reading A positioned B on b1 and C on b1's children.
@@ -74,10 +83,8 @@ TEST(dataset, cascade_repositions_the_grandchildren_with_the_parent) {
     EXPECT_EQ(o.read("TB"), (Records{"b1", "b2"}));
 }
 
-TEST(dataset, without_cascade_every_table_reads_its_whole_queue) {
-    installAbc();
-    std::string map = abcMapping("<Cascade/>");
-    Opened o(kAbcXml, map.c_str());
+TEST(Dataset, WithoutCascadeEveryTableReadsItsWholeQueue) {
+    AbcDataset o("<Cascade/>");
     ASSERT_TRUE(o.ds);
     EXPECT_EQ(QV_XMAPSetOption(o.ds, QV_XMAP_OPT_CASCADE, 0), 0);
     EXPECT_EQ(o.next("TA"), "a1");
@@ -86,10 +93,8 @@ TEST(dataset, without_cascade_every_table_reads_its_whole_queue) {
     EXPECT_EQ(o.read("TA"), (Records{"a2", "a3"}));
 }
 
-TEST(dataset, read_next_finds_tables_by_map_or_table_name) {
-    installAbc();
-    std::string map = abcMapping("");
-    Opened o(kAbcXml, map.c_str());
+TEST(Dataset, ReadNextFindsTablesByMapOrTableName) {
+    AbcDataset o("");
     ASSERT_TRUE(o.ds);
     EXPECT_STREQ(o.rootTable, "TA");
     EXPECT_EQ(o.next(nullptr), "a1");
@@ -104,7 +109,7 @@ TEST(dataset, read_next_finds_tables_by_map_or_table_name) {
               std::string::npos);
 }
 
-TEST(dataset, a_name_matches_the_first_map_depth_first) {
+TEST(Dataset, ANameMatchesTheFirstMapDepthFirst) {
     // Map "TB" comes before table "TB" depth first: the map named so wins.
     installHost({{"TA", "ID", 0, 0, ""}, {"TB", "ID", 0, 0, ""}});
     Opened o("<R><A id='a'/><B id='b'/></R>", R"(<QVXMAP>
@@ -116,10 +121,8 @@ TEST(dataset, a_name_matches_the_first_map_depth_first) {
     EXPECT_EQ(o.read("x"), (Records{"b"}));
 }
 
-TEST(dataset, set_option) {
-    installAbc();
-    std::string map = abcMapping("");
-    Opened o(kAbcXml, map.c_str());
+TEST(Dataset, SetOption) {
+    AbcDataset o("");
     ASSERT_TRUE(o.ds);
     EXPECT_EQ(QV_XMAPSetOption(o.ds, QV_XMAP_OPT_EMPTYSTRING_ISNULL, 1), 0);
     EXPECT_EQ(QV_XMAPSetOption(o.ds, QV_XMAP_OPT_EXISTRECORD, 7), 0);
@@ -131,7 +134,7 @@ TEST(dataset, set_option) {
     EXPECT_EQ(o.read("TC"), (Records{"c1", "c2", "c3"}));
 }
 
-TEST(dataset, create_mode_writes_and_refuses_reads) {
+TEST(Dataset, CreateModeWritesAndRefusesReads) {
     installAbc();
     std::string map = abcMapping("");
     char* root = const_cast<char*>("untouched");
@@ -155,7 +158,7 @@ TEST(dataset, create_mode_writes_and_refuses_reads) {
     QV_XMAPClose(nullptr);
 }
 
-TEST(dataset, one_document_element_per_top_level_table) {
+TEST(Dataset, OneDocumentElementPerTopLevelTable) {
     installHost({{"T", "ID", 0, 0, ""}});
     const char* map = R"(<QVXMAP><TABLECLASSMAP MapName="M" TableName="T" StartNode="/REC">
         <ColumnMap Column="ID" Node="@id"/></TABLECLASSMAP></QVXMAP>)";
@@ -166,19 +169,15 @@ TEST(dataset, one_document_element_per_top_level_table) {
     EXPECT_EQ(Q_XMLGetErrCode(), 3057);
 }
 
-TEST(dataset, read_mode_refuses_writes_before_anything_else) {
-    installAbc();
-    std::string map = abcMapping("");
-    Opened o(kAbcXml, map.c_str());
+TEST(Dataset, ReadModeRefusesWritesBeforeAnythingElse) {
+    AbcDataset o("");
     ASSERT_TRUE(o.ds);
     EXPECT_EQ(QV_XMAPWriteNext(o.ds, "TA", nullptr, 0), -1);
     EXPECT_EQ(Q_XMLGetErrCode(), 3011);
 }
 
-TEST(dataset, other_modes_read_nothing_and_allow_both_directions) {
-    installAbc();
-    std::string map = abcMapping("");
-    Opened o(kAbcXml, map.c_str(), 5);
+TEST(Dataset, OtherModesReadNothingAndAllowBothDirections) {
+    AbcDataset o("", 5);
     ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
     EXPECT_EQ(o.rootTable, nullptr);
     EXPECT_EQ(o.next("TA"), "<end>");
@@ -186,7 +185,7 @@ TEST(dataset, other_modes_read_nothing_and_allow_both_directions) {
     EXPECT_EQ(o.read("TA"), (Records{"w1"}));
 }
 
-TEST(dataset, extraction_file_reads_at_open_then_allows_writes) {
+TEST(Dataset, ExtractionFileReadsAtOpenThenAllowsWrites) {
     installHost({{"ORDERS", "ID", 0, 0, ""}, {"ORDERS", "CUSTNO", 1, 0, ""}});
     Opened o("<ORDERS xmlns='urn:o'><ORDER id='1' cust='c1'/><ORDER id='2'/></ORDERS>",
              R"(<QVXML_extraction>
@@ -202,14 +201,14 @@ TEST(dataset, extraction_file_reads_at_open_then_allows_writes) {
     EXPECT_EQ(o.next(), "<end>");
 }
 
-TEST(dataset, a_failed_load_returns_null) {
+TEST(Dataset, AFailedLoadReturnsNull) {
     installAbc();
     Opened o(kAbcXml, "<QVXMAP><OPTIONS><Bogus/></OPTIONS></QVXMAP>");
     EXPECT_EQ(o.ds, nullptr);
     EXPECT_EQ(Q_XMLGetErrCode(), 3026);
 }
 
-TEST(dataset, reading_from_a_node_handle) {
+TEST(Dataset, ReadingFromANodeHandle) {
     installAbc();
     std::string map = abcMapping("");
     QvHandle doc = QV_XDOMOpen("<X><R><A id='in'/></R></X>", 1);
@@ -264,7 +263,7 @@ QvDataset openOrders(QvHandle doc, QvHandle map, char** root) {
     return QV_XMAPOpen(doc, map, root, '\xFE', '\xFD', '\xFC', '\x7F', QV_XMAP_READ);
 }
 
-TEST(dataset, orders_example_reads_end_to_end_through_the_reference_host) {
+TEST(Dataset, OrdersExampleReadsEndToEndThroughTheReferenceHost) {
     OrdersHost h;
     Q_XMLResetErrMsg();
     QvHandle doc = QV_XDOMOpen(kOrdersXml, 1);
@@ -287,7 +286,7 @@ TEST(dataset, orders_example_reads_end_to_end_through_the_reference_host) {
     QV_XMAPClose(ds);
 }
 
-TEST(dataset, orders_example_with_a_date_and_cascade) {
+TEST(Dataset, OrdersExampleWithADateAndCascade) {
     OrdersHost h;
     std::string mapping = kOrdersMapping;
     mapping.replace(mapping.find("<ColumnMap Column=\"CUSTNO\""), 0,
@@ -325,7 +324,7 @@ TEST(dataset, orders_example_with_a_date_and_cascade) {
 namespace {
 
 // The example files of tests/data/read (used by qvxml_map) read as they should.
-TEST(dataset, example_files_read_with_dictionary_files) {
+TEST(Dataset, ExampleFilesReadWithDictionaryFiles) {
     qvhost::ReferenceHost host;
     host.setDictionaryDirectory(QVXML_TEST_DATA "/read");
     host.install();
@@ -351,7 +350,7 @@ TEST(dataset, example_files_read_with_dictionary_files) {
 
 namespace {
 
-TEST(dataset, cascade_positions_every_child_table_of_the_record_read) {
+TEST(Dataset, CascadePositionsEveryChildTableOfTheRecordRead) {
     installHost({{"TA", "ID", 0, 0, ""}, {"TB", "ID", 0, 0, ""}, {"TC", "ID", 0, 0, ""}});
     Opened o("<R><A id='a1'><B id='b1'/><C id='c1'/><B id='b2'/></A><A id='a2'><C id='c2'/></A></R>",
              R"(<QVXMAP><OPTIONS><Cascade/></OPTIONS>

@@ -1,23 +1,63 @@
-// Helpers of the node tests: owned handles, a compact picture of a tree, and the
-// position of a node in its document.
+// Helpers of the document tests: owned handles, a fixture with a clear error
+// state, a compact picture of a tree, and the position of a node in its document.
 #pragma once
 
-#include <memory>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 #include <xercesc/dom/DOM.hpp>
 
+#include "frame/transcode.h"
 #include "qvxml.h"
+#include "test_data.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
 
 namespace qvtest {
 
-struct CloseHandle {
-    void operator()(QvHandle h) const { QV_XDOMClose(h); }
+// Owns a handle for the length of a test; passes as the handle it owns.
+class Handle {
+public:
+    explicit Handle(QvHandle h = nullptr) : h_(h) {}
+    ~Handle() { QV_XDOMClose(h_); }
+    Handle(Handle&& other) noexcept : h_(std::exchange(other.h_, nullptr)) {}
+    Handle& operator=(Handle&& other) noexcept {
+        reset(std::exchange(other.h_, nullptr));
+        return *this;
+    }
+
+    QvHandle get() const { return h_; }
+    QvHandle operator->() const { return h_; }
+    operator QvHandle() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+    void reset(QvHandle h = nullptr) {
+        QV_XDOMClose(h_);
+        h_ = h;
+    }
+
+private:
+    QvHandle h_;
 };
-using Handle = std::unique_ptr<QvHandle_, CloseHandle>;
+
+// Every test starts and ends with a clear error state.
+class XdomTest : public ::testing::Test {
+protected:
+    void SetUp() override { Q_XMLResetErrMsg(); }
+    void TearDown() override { Q_XMLResetErrMsg(); }
+};
+
+// Number of lines in the error state that start with `prefix`.
+inline int linesStartingWith(const std::string& prefix) {
+    std::string text = Q_XMLGetErrMsg();
+    int n = 0;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        if (text.compare(at, prefix.size(), prefix) == 0) ++n;
+        at = end + 1;
+    }
+    return n;
+}
 
 // Parses text held in memory; the test fails when it does not parse.
 inline Handle open(const char* text) {

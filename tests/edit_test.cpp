@@ -10,6 +10,7 @@
 
 #include "dom_test_support.h"
 #include "frame/errors.h"
+#include "xdom/set_aside_pi.h"
 #include "qvxml.h"
 
 using qvtest::Handle;
@@ -98,7 +99,7 @@ TEST_F(Edit, RootTakesEncodingAndStandaloneFromTheSettings) {
     EXPECT_EQ(str(doc->document->getXmlEncoding()), "ISO-8859-1");
     EXPECT_TRUE(doc->document->getXmlStandalone());
     EXPECT_EQ(str(doc->encoding.get()), "ISO-8859-1");
-    EXPECT_TRUE(doc->ownsDocument);
+    EXPECT_TRUE(doc->ownedDocument);
 
     Handle plain = emptyDocument();
     EXPECT_EQ(str(plain->document->getXmlEncoding()), "<null>");
@@ -541,7 +542,7 @@ TEST_F(Edit, CloneOfADocumentIsAnIndependentDocument) {
     Handle copy(QV_XDOMClone(doc.get(), 1));
     ASSERT_TRUE(copy);
     EXPECT_EQ(QV_XDOMIsDoc(copy.get()), 1);
-    EXPECT_TRUE(copy->ownsDocument);  // closing it releases the copy
+    EXPECT_TRUE(copy->ownedDocument);  // closing it releases the copy
     EXPECT_NE(copy->document, doc->document);
     EXPECT_EQ(picture(copy.get()), "<?pi one?><r a=\"1\"><x>t</x></r>");
 
@@ -566,9 +567,7 @@ TEST_F(Edit, CloneOfADocumentIsAnIndependentDocument) {
 TEST_F(Edit, CloneOfADocumentKeepsTheInstructionTheXPathViewSetAside) {
     Handle doc = open("<?first a?><r/><?second b?>");
     // What building the XPath view does to the tree: the first instruction is held aside.
-    doc->detachedPI = doc->document->getFirstChild();
-    doc->detachedNext = doc->detachedPI->getNextSibling();
-    doc->document->removeChild(doc->detachedPI);
+    qv::setAsideFirstPI(doc.get());
 
     Handle copy(QV_XDOMClone(doc.get(), 1));
     ASSERT_TRUE(copy);

@@ -9,6 +9,13 @@
 
 namespace {
 
+// A report takes what the message formats take, text and integers; an argument of
+// any other type does not compile.
+static_assert(qv::detail::isReportArg<const char*> && qv::detail::isReportArg<char*> &&
+              qv::detail::isReportArg<int> && qv::detail::isReportArg<unsigned long>);
+static_assert(!qv::detail::isReportArg<double> && !qv::detail::isReportArg<std::string> &&
+              !qv::detail::isReportArg<bool> && !qv::detail::isReportArg<const void*>);
+
 void put(int code, ...) {
     va_list args;
     va_start(args, code);
@@ -66,7 +73,7 @@ TEST_F(ErrorState, AccumulatesUntilReset) {
 }
 
 TEST_F(ErrorState, ResetLeavesDomStatus) {
-    qv::reportDom(12);
+    qv::reportDom(qv::Error::NoSuchNode);
     EXPECT_EQ(Q_XMLGetDOMStatus(), 12);
     EXPECT_EQ(Q_XMLResetErrMsg(), 0);
     EXPECT_STREQ(Q_XMLGetErrMsg(), "");

@@ -1,5 +1,6 @@
 // Loading mapping and extraction files: every refusal with its code and text, the
 // options, and the loaded model of complete files.
+#include "case_name.h"
 #include "map_fixture.h"
 
 #include <xercesc/dom/DOMDocument.hpp>
@@ -306,12 +307,7 @@ TEST_P(LoaderRefusal, ReportsAndLeavesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LoaderRefusal, ::testing::ValuesIn(kRefusals),
-                         [](const ::testing::TestParamInfo<Refusal>& info) {
-                             std::string n;
-                             for (const char* p = info.param.name; *p; ++p)
-                                 n += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return n;
-                         });
+                         qvtest::caseName<Refusal>);
 
 using Loader = maptest::MapTest;
 

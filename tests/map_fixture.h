@@ -10,7 +10,7 @@
 #include "host/reference_host.h"
 #include "qvxml.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xmap/loader.h"
 #include "xmap/model.h"
 

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "case_name.h"
 #include "dom_test_support.h"
 #include "qvxml.h"
 
@@ -138,12 +139,7 @@ const Case kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, Navigate, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                             std::string name;
-                             for (const char* p = info.param.name; *p; ++p)
-                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return name;
-                         });
+                         qvtest::caseName<Case>);
 
 TEST(NavigateWalk, VisitsEveryElementOnce) {
     // A host's loop: first child element, then next element siblings, depth first.

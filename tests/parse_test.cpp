@@ -9,8 +9,8 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
-#include "xdom_support.h"
+#include "frame/transcode.h"
+#include "dom_test_support.h"
 
 using namespace qvtest;
 using xercesc::DOMNode;
@@ -43,18 +43,18 @@ TEST_F(Parse, OpensFromMemoryAndFiles) {
         Q_XMLResetErrMsg();
         Handle h(QV_XDOMOpen(c.source, c.inMemory));
         if (c.status == 0) {
-            ASSERT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
+            ASSERT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
             EXPECT_EQ(QV_XDOMIsDoc(h), 1);
             EXPECT_EQ(Q_XMLGetDOMStatus(), 0);
             EXPECT_STREQ(Q_XMLGetErrMsg(), "");
         } else if (c.status == 2000) {
-            EXPECT_EQ(h.h, nullptr);
+            EXPECT_EQ(h.get(), nullptr);
             EXPECT_GE(Q_XMLGetDOMStatus(), 2000);
             EXPECT_LT(Q_XMLGetDOMStatus(), 3000);
             EXPECT_EQ(Q_XMLGetErrCode(), Q_XMLGetDOMStatus());
             EXPECT_EQ(linesStartingWith("An XML exception occured. Message: "), 1) << Q_XMLGetErrMsg();
         } else {
-            EXPECT_EQ(h.h, nullptr);
+            EXPECT_EQ(h.get(), nullptr);
             EXPECT_EQ(Q_XMLGetDOMStatus(), c.status);
             EXPECT_EQ(linesStartingWith("Fatal error at file "), 1) << Q_XMLGetErrMsg();
         }
@@ -64,7 +64,7 @@ TEST_F(Parse, OpensFromMemoryAndFiles) {
 TEST_F(Parse, MissingFileNamesThePathInTheParsersWords) {
     const std::string missing = dataPath("no-such-file.xml");
     Handle h(QV_XDOMOpen(missing.c_str(), 0));
-    EXPECT_EQ(h.h, nullptr);
+    EXPECT_EQ(h.get(), nullptr);
     EXPECT_EQ(Q_XMLGetDOMStatus(), 2066);
     EXPECT_EQ(std::string(Q_XMLGetErrMsg()),
               "An XML exception occured. Message: unable to open primary document entity '" +
@@ -73,7 +73,7 @@ TEST_F(Parse, MissingFileNamesThePathInTheParsersWords) {
 
 TEST_F(Parse, MemoryErrorsNameTheMemoryBuffer) {
     Handle h(QV_XDOMOpen("<a>x</b>", 1));
-    EXPECT_EQ(h.h, nullptr);
+    EXPECT_EQ(h.get(), nullptr);
     EXPECT_STREQ(Q_XMLGetErrMsg(),
                  "Fatal error at file 'QVXMLMemoryBufferID', line 1, column 7. Message: expected "
                  "end of tag 'a'\n");
@@ -84,11 +84,11 @@ TEST_F(Parse, DtdNamedByTheDocumentIsValidated) {
     {
         const std::string path = dataPath("dtd_valid.xml");
         Handle h(QV_XDOMOpen(path.c_str(), 0));
-        EXPECT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
+        EXPECT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
     }
     const std::string path = dataPath("dtd_three_errors.xml");
     Handle h(QV_XDOMOpen(path.c_str(), 0));
-    EXPECT_EQ(h.h, nullptr);
+    EXPECT_EQ(h.get(), nullptr);
     EXPECT_EQ(Q_XMLGetDOMStatus(), 29);
     EXPECT_EQ(linesStartingWith("Error at file '" + path + "', line "), 3) << Q_XMLGetErrMsg();
     EXPECT_EQ(linesStartingWith(""), 3);
@@ -97,7 +97,7 @@ TEST_F(Parse, DtdNamedByTheDocumentIsValidated) {
 TEST_F(Parse, BrokenExternalDtdIsAFatalError) {
     const std::string path = dataPath("dtd_broken.xml");
     Handle h(QV_XDOMOpen(path.c_str(), 0));
-    EXPECT_EQ(h.h, nullptr);
+    EXPECT_EQ(h.get(), nullptr);
     EXPECT_EQ(Q_XMLGetDOMStatus(), 30);
     EXPECT_EQ(linesStartingWith("Fatal error at file '" + dataPath("broken.dtd") + "'"), 1)
         << Q_XMLGetErrMsg();
@@ -154,8 +154,8 @@ TEST_F(Parse, EncodingIsActualThenDeclared) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
         Handle h(QV_XDOMOpen(c.source, c.inMemory));
-        ASSERT_NE(h.h, nullptr);
-        EXPECT_EQ(qv::localText(h.h->encoding.get()), c.encoding);
+        ASSERT_NE(h.get(), nullptr);
+        EXPECT_EQ(qv::localText(h.get()->encoding.get()), c.encoding);
     }
 }
 
@@ -163,8 +163,8 @@ TEST_F(Parse, DocumentsAreIndependent) {
     QvHandle first = QV_XDOMOpen("<first>1</first>", 1);
     Handle second(QV_XDOMOpen("<second>2</second>", 1));
     ASSERT_NE(first, nullptr);
-    ASSERT_NE(second.h, nullptr);
-    EXPECT_NE(first->parser.get(), second.h->parser.get());
+    ASSERT_NE(second.get(), nullptr);
+    EXPECT_NE(first->parser.get(), second.get()->parser.get());
     EXPECT_EQ(QV_XDOMClose(first), 0);
     const char* text = QV_XDOMWrite(second, nullptr, nullptr);
     ASSERT_NE(text, nullptr);
@@ -175,21 +175,21 @@ TEST_F(Parse, ClosingHandles) {
     EXPECT_EQ(QV_XDOMClose(nullptr), 0);
     EXPECT_EQ(QV_XDOMCloseHandle(nullptr), 0);
     Handle doc(QV_XDOMOpen("<r><a/></r>", 1));
-    ASSERT_NE(doc.h, nullptr);
-    DOMNode* a = doc.h->document->getDocumentElement()->getFirstChild();
-    QvHandle node = qv::makeNodeHandle(doc.h, a);
+    ASSERT_NE(doc.get(), nullptr);
+    DOMNode* a = doc.get()->document->getDocumentElement()->getFirstChild();
+    QvHandle node = qv::makeNodeHandle(doc.get(), a);
     EXPECT_EQ(QV_XDOMIsDoc(node), 0);
-    EXPECT_EQ(qv::documentHandleOf(node), doc.h);
+    EXPECT_EQ(qv::documentHandleOf(node), doc.get());
     EXPECT_EQ(QV_XDOMCloseHandle(node), 0);
-    EXPECT_EQ(doc.h->document->getDocumentElement()->getFirstChild(), a);
+    EXPECT_EQ(doc.get()->document->getDocumentElement()->getFirstChild(), a);
     EXPECT_EQ(Q_XMLGetDOMStatus(), 0);
 }
 
 TEST_F(Parse, AdjacentTextIsMerged) {
     const std::string path = dataPath("merged_text.xml");
     Handle h(QV_XDOMOpen(path.c_str(), 0));
-    ASSERT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
-    DOMNode* r = h.h->document->getDocumentElement();
+    ASSERT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
+    DOMNode* r = h.get()->document->getDocumentElement();
     ASSERT_NE(r->getFirstChild(), nullptr);
     EXPECT_EQ(r->getFirstChild()->getNextSibling(), nullptr);
     EXPECT_EQ(qv::localText(r->getFirstChild()->getNodeValue()), "amidbAc");

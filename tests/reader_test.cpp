@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
 #include "read_fixture.h"
 
 using namespace readtest;
@@ -46,7 +47,7 @@ void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
 class ReadCases : public ::testing::TestWithParam<ReadCase> {};
 
-TEST_P(ReadCases, records) {
+TEST_P(ReadCases, Records) {
     installTableT();
     const ReadCase& c = GetParam();
     std::string map = mapping(c.options, c.start, c.columns);
@@ -61,7 +62,7 @@ const std::string kId = column("ID", "@id");
 const char* kIsNull = "<EmptyString IsNull='ON'/>";
 
 INSTANTIATE_TEST_SUITE_P(
-    reader, ReadCases,
+    Reader, ReadCases,
     ::testing::Values(
         // Record elements under every occurrence of the inner steps.
         ReadCase{"first_occurrence_empty", "", "/R/G/REC", kId,
@@ -147,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"refused_field_left_out", kIsNull, "/R/REC",
                  kId + column("REF", "@x") + column("C", "@c"),
                  "<R><REC id='1' c='c'/></R>", {"1|~|~|c|~|~|~|"}}),
-    [](const ::testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
+    qvtest::caseName<ReadCase>);
 
 // ---- Nested tables -------------------------------------------------------------
 
@@ -170,7 +171,7 @@ const char* kNestedMapping = R"(<QVXMAP>
   </RelatedTable>
 </QVXMAP>)";
 
-TEST(reader, nested_table_keyed_into_multivalued_parent_key) {
+TEST(Reader, NestedTableKeyedIntoMultivaluedParentKey) {
     installHost({{"ORDERS", "ID", 0, 0, ""},
                  {"ORDERS", "LINE_IDS", 1, 1, ""},
                  {"ORDER_LINES", "ID", 0, 0, ""},
@@ -187,7 +188,7 @@ TEST(reader, nested_table_keyed_into_multivalued_parent_key) {
     EXPECT_EQ(o.read("lines_map"), (Records{"0|a1|1", "1|a2|", "2|c1|3"}));
 }
 
-TEST(reader, generated_keys_link_child_records_to_their_parent) {
+TEST(Reader, GeneratedKeysLinkChildRecordsToTheirParent) {
     installHost({{"P", "ID", 0, 0, ""},
                  {"P", "PK", 1, 0, ""},
                  {"P", "NAME", 2, 0, ""},
@@ -215,7 +216,7 @@ TEST(reader, generated_keys_link_child_records_to_their_parent) {
 
 // ---- Large input ---------------------------------------------------------------
 
-TEST(reader, record_of_ten_megabytes) {
+TEST(Reader, RecordOfTenMegabytes) {
     installTableT();
     std::string big(10 * 1024 * 1024, 'x');
     std::string xml = "<R><REC id='1'><A>" + big + "</A></REC><REC id='2'><A>s</A></REC></R>";
@@ -232,7 +233,7 @@ TEST(reader, record_of_ten_megabytes) {
 
 // ---- xmldata() -------------------------------------------------------------------
 
-TEST(reader, xmldata_is_markup_in_the_documents_encoding) {
+TEST(Reader, XmldataIsMarkupInTheDocumentsEncoding) {
     installTableT();
     std::string map = mapping("", "/R/REC",
                               kId + column("A", "X") + column("B", "X/xmldata()") +

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "case_name.h"
 #include "read_fixture.h"
 #include "xmap/queue.h"
 #include "xmap/record.h"
@@ -24,7 +25,7 @@ void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
 
 class Layouts : public ::testing::TestWithParam<LayoutCase> {};
 
-TEST_P(Layouts, record_text) {
+TEST_P(Layouts, RecordText) {
     installHost({{"T", "ID", 0, 0, ""}, {"T", "V", 3, 0, ""}, {"T", "W", 5, 0, ""}});
     const LayoutCase& c = GetParam();
     std::string map = std::string("<QVXMAP><OPTIONS>") +
@@ -42,7 +43,7 @@ const char* kIdVW =
     "<ColumnMap Column='V' Node='@v'/>";
 
 INSTANTIATE_TEST_SUITE_P(
-    record, Layouts,
+    Record, Layouts,
     ::testing::Values(
         LayoutCase{"gap_isnull_on", true, kIdV, "<R><REC id='1' v='x'/></R>", {"1|~|~|x"}},
         LayoutCase{"gap_isnull_off", false, kIdV, "<R><REC id='1' v='x'/></R>", {"1|||x"}},
@@ -56,9 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
         // which is not queued; the next one is.
         LayoutCase{"empty_id_only_not_queued", false, "<ColumnMap Column='ID' Node='@id'/>",
                    "<R><REC/><REC id=''/><REC id='2'/></R>", {"2"}}),
-    [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
+    qvtest::caseName<LayoutCase>);
 
-TEST(record, work_buffer_grows_and_is_cut_back_after_a_large_record) {
+TEST(Record, WorkBufferGrowsAndIsCutBackAfterALargeRecord) {
     qv::WorkBuffer buffer;
     EXPECT_GE(buffer.capacity(), qv::WorkBuffer::kInitial);
     buffer.begin();
@@ -82,7 +83,7 @@ std::vector<std::string> chain(const qv::RecordQueue& q, uint32_t from, bool ofP
     return out;
 }
 
-TEST(record, queue_finds_the_records_of_each_parent_in_arrival_order) {
+TEST(Record, QueueFindsTheRecordsOfEachParentInArrivalOrder) {
     qv::RecordQueue q;
     q.append("r0", 2, qv::kNoRecord);  // read before any parent record
     q.append("a1", 2, 0);
@@ -100,7 +101,7 @@ TEST(record, queue_finds_the_records_of_each_parent_in_arrival_order) {
 }
 
 // A parent that goes back (a record put under an earlier parent record).
-TEST(record, queue_keeps_order_and_the_records_of_each_parent) {
+TEST(Record, QueueKeepsOrderAndTheRecordsOfEachParent) {
     qv::RecordQueue q;
     EXPECT_TRUE(q.empty());
     EXPECT_EQ(q.cursor, qv::kNoRecord);
@@ -118,7 +119,7 @@ TEST(record, queue_keeps_order_and_the_records_of_each_parent) {
     EXPECT_EQ(q.textBytes(), 12u);
 }
 
-TEST(record, queue_insert_keeps_the_parent_chain_in_queue_order) {
+TEST(Record, QueueInsertKeepsTheParentChainInQueueOrder) {
     qv::RecordQueue q;
     uint32_t b = q.insertAfter(qv::kNoRecord, "b", 1, 7);  // into an empty queue
     EXPECT_EQ(q.cursor, b);
@@ -133,7 +134,7 @@ TEST(record, queue_insert_keeps_the_parent_chain_in_queue_order) {
     EXPECT_EQ(chain(q, q.firstOf(7), true), (Records{"a", "b", "c", "d", "e"}));
 }
 
-TEST(record, queued_texts_do_not_move) {
+TEST(Record, QueuedTextsDoNotMove) {
     qv::RecordQueue q;
     std::string large(100000, 'L');
     const char* first = q.text(q.append("first", 5, qv::kNoRecord));

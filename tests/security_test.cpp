@@ -10,8 +10,8 @@
 
 #include "frame/limits.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
-#include "xdom_support.h"
+#include "frame/transcode.h"
+#include "dom_test_support.h"
 
 using namespace qvtest;
 
@@ -70,7 +70,7 @@ TEST_F(Hostile, FailWithAClearFatalError) {
         SCOPED_TRACE(c.name);
         Q_XMLResetErrMsg();
         Handle h(QV_XDOMOpen(c.source, c.inMemory));
-        EXPECT_EQ(h.h, nullptr);
+        EXPECT_EQ(h.get(), nullptr);
         EXPECT_EQ(Q_XMLGetDOMStatus(), 30);
         EXPECT_EQ(Q_XMLGetErrCode(), 30);
         EXPECT_EQ(linesStartingWith("Fatal error at file "), 1) << Q_XMLGetErrMsg();
@@ -112,7 +112,7 @@ TEST_F(Hostile, LegitimateUsesOfTheSameFeaturesStillWork) {
         SCOPED_TRACE(c.name);
         Q_XMLResetErrMsg();
         Handle h(QV_XDOMOpen(c.source, c.inMemory));
-        ASSERT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
+        ASSERT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
         // Written back without harm, deep trees included (compact: pretty printing a
         // tree this deep indents quadratically).
         QvDocSettings s;
@@ -127,14 +127,14 @@ TEST_F(Hostile, LegitimateUsesOfTheSameFeaturesStillWork) {
 TEST_F(Hostile, LargeTextNodeAndLongFileName) {
     const std::string big = "<a>" + std::string(50u << 20, 'z') + "</a>";
     Handle h(QV_XDOMOpen(big.c_str(), 1));
-    ASSERT_NE(h.h, nullptr) << Q_XMLGetErrMsg();
-    EXPECT_EQ(qv::xmlLength(h.h->document->getDocumentElement()->getFirstChild()->getNodeValue()),
+    ASSERT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
+    EXPECT_EQ(qv::xmlLength(h.get()->document->getDocumentElement()->getFirstChild()->getNodeValue()),
               50u << 20);
 
     const std::string longName(5000, 'n');
     Q_XMLResetErrMsg();
     Handle none(QV_XDOMOpen(longName.c_str(), 0));
-    EXPECT_EQ(none.h, nullptr);
+    EXPECT_EQ(none.get(), nullptr);
     EXPECT_EQ(Q_XMLGetDOMStatus(), 2066);
     EXPECT_EQ(linesStartingWith("An XML exception occured. Message: unable to open"), 1);
     Q_XMLResetErrMsg();

@@ -6,7 +6,7 @@
 
 #include "frame/runtime.h"
 #include "qvxml.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ const QvHostEncoding* currentEncoding() { return &g_encoding; }
 
 class Transcode : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(qv::initXmlRuntime()); }
+    void SetUp() override { ASSERT_TRUE(qv::startRuntime(qv::Runtime::Xml)); }
     void TearDown() override { QV_XMLInitial(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr); }
 
     static void useEncoding(const char* base, const char* input, const char* output) {

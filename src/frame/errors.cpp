@@ -77,20 +77,24 @@ void record(int code, va_list args) {
 
 }  // namespace
 
-void report(int code, ...) {
+namespace detail {
+
+void reportCode(int code, ...) {
     va_list args;
     va_start(args, code);
     record(code, args);
     va_end(args);
 }
 
-void reportDom(int code, ...) {
+void reportDomCode(int code, ...) {
     va_list args;
     va_start(args, code);
     record(code, args);
     va_end(args);
     g_domStatus = code;
 }
+
+}  // namespace detail
 
 void setDomStatus(int status) { g_domStatus = status; }
 int domStatus() { return g_domStatus; }

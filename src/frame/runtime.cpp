@@ -15,7 +15,6 @@ constexpr XMLSize_t kMaxDomSubAllocation = 0x100;         // the library's defau
 bool g_parserStarted = false;
 bool g_xpathStarted = false;
 bool g_xsltStarted = false;
-}  // namespace
 
 bool initXmlRuntime() {
     if (g_xpathStarted) return true;
@@ -33,7 +32,7 @@ bool initXmlRuntime() {
         g_xpathStarted = true;
         return true;
     } catch (...) {
-        report(17);
+        report(Error::RuntimeStartFailed);
         return false;
     }
 }
@@ -46,13 +45,20 @@ bool initXsltRuntime() {
         g_xsltStarted = true;
         return true;
     } catch (...) {
-        report(17);
+        report(Error::RuntimeStartFailed);
         return false;
     }
 }
 
-bool parserRuntimeStarted() { return g_parserStarted; }
-bool xpathRuntimeStarted() { return g_xpathStarted; }
-bool xsltRuntimeStarted() { return g_xsltStarted; }
+}  // namespace
+
+bool startRuntime(Runtime runtime) {
+    switch (runtime) {
+        case Runtime::None: return true;
+        case Runtime::Xml: return initXmlRuntime();
+        case Runtime::Xslt: return initXsltRuntime();
+    }
+    return true;
+}
 
 }  // namespace qv

@@ -3,13 +3,14 @@
 
 namespace qv {
 
-// Starts the parser and XPath runtimes. On failure reports code 17 and returns false.
-bool initXmlRuntime();
-// Starts the transformer runtime (after initXmlRuntime). Reports 17 and returns false on failure.
-bool initXsltRuntime();
+// What an export needs started before its body runs.
+enum class Runtime {
+    None,
+    Xml,   // the parser and the XPath runtime
+    Xslt,  // the transformer too
+};
 
-bool parserRuntimeStarted();
-bool xpathRuntimeStarted();
-bool xsltRuntimeStarted();
+// Starts what `runtime` names (once). On failure reports code 17 and returns false.
+bool startRuntime(Runtime runtime);
 
 }  // namespace qv

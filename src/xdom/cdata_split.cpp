@@ -40,7 +40,7 @@ CdataSplit::CdataSplit(DOMNode* root, bool enabled) : toWrite_{root} {
         if (!holdsCdataEnd(root->getNodeValue())) return;
         DOMDocument* doc = root->getOwnerDocument();
         DOMDocumentFragment* fragment = doc->createDocumentFragment();
-        fragment_ = fragment;
+        fragment_.reset(fragment);
         toWrite_.clear();
         for (const auto& piece : splitAtCdataEnds(root->getNodeValue()))
             toWrite_.push_back(fragment->appendChild(doc->createCDATASection(piece.c_str())));
@@ -98,7 +98,7 @@ void CdataSplit::restore(Cut& c) noexcept {
 
 CdataSplit::~CdataSplit() {
     for (auto it = cuts_.rbegin(); it != cuts_.rend(); ++it) restore(*it);
-    if (fragment_) fragment_->release();
+    fragment_.reset();
 }
 
 }  // namespace qv

@@ -10,6 +10,8 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
+#include "frame/xerces_ptr.h"
+
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMNode;
 class DOMCharacterData;
@@ -40,7 +42,7 @@ private:
     void restore(Cut& c) noexcept;
 
     std::vector<XERCES_CPP_NAMESPACE::DOMNode*> toWrite_;
-    XERCES_CPP_NAMESPACE::DOMNode* fragment_ = nullptr;  // owns the root's pieces
+    XercesPtr<XERCES_CPP_NAMESPACE::DOMNode> fragment_;  // holds the root's pieces
     std::vector<Cut> cuts_;
 };
 

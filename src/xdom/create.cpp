@@ -11,20 +11,15 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
-#include "frame/runtime.h"
+#include "frame/boundary.h"
 #include "xdom/handle.h"
-#include "xdom/node_access.h"
+#include "xdom/owning_document.h"
 #include "xdom/qname.h"
 
 using namespace xercesc;
 
 namespace qv {
 namespace {
-
-struct ReleaseDocument {
-    void operator()(DOMDocument* d) const { d->release(); }
-};
 
 // The encoding name of the settings record: a field of fixed width that a host may
 // fill to the last byte without a terminator.
@@ -92,13 +87,14 @@ DOMNode* makeNode(DOMDocument* document, const QvHandle_* h, const char* name, c
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) return nullptr;
-    return qv::guardDom<QvHandle>({"XDOMCreateRoot", 2}, nullptr, [&]() -> QvHandle {
-        std::unique_ptr<DOMDocument, qv::ReleaseDocument> document(
+    const auto options = qv::domExport("XDOMCreateRoot")
+                             .starts(qv::Runtime::Xml)
+                             .fallsBackTo(qv::Error::CreateDocumentFailed);
+    return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
+        qv::XercesPtr<DOMDocument> document(
             DOMImplementation::getImplementation()->createDocument(XMLPlatformUtils::fgMemoryManager));
         if (!document) {
-            qv::reportDom(2);
+            qv::reportDom(qv::Error::CreateDocumentFailed);
             return nullptr;
         }
         std::string encoding = qv::recordEncodingName(settings);
@@ -108,22 +104,19 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
             qv::setDeclaredEncoding(document.get(), name.get());
         }
         document->setXmlStandalone(settings->standalone != 0);
-        QvHandle h = qv::makeDocumentHandle(document.get(), true);
-        document.release();
-        return h;
+        return qv::makeDocumentHandle(std::move(document));
     });
 }
 
 QVXML_API QvHandle QV_XDOMCreateNode(QvHandle h, const char* name, const char* value, int type) {
-    qv::setDomStatus(0);
-    return qv::guardDom<QvHandle>({"XDOMCreateNode", 99, "XDOMCreateNode"}, nullptr, [&]() -> QvHandle {
+    return qv::callExport<QvHandle>(qv::domExport("XDOMCreateNode"), nullptr, [&]() -> QvHandle {
         DOMDocument* document = qv::owningDocument(h);
         if (!document) {
-            qv::reportDom(8);
+            qv::reportDom(qv::Error::DocumentRequired);
             return nullptr;
         }
         if (type < QV_NODE_ELEMENT || type > QV_NODE_XML_DECLARATION) {
-            qv::reportDom(9, type);
+            qv::reportDom(qv::Error::InvalidNodeType, type);
             return nullptr;
         }
         if (type == QV_NODE_XML_DECLARATION) {

@@ -7,10 +7,11 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "xdom/handle.h"
-#include "xdom/node_access.h"
+#include "xdom/owning_document.h"
 #include "xdom/qname.h"
+#include "xdom/set_aside_pi.h"
 
 using namespace xercesc;
 
@@ -31,7 +32,7 @@ void refuseCycle(const DOMNode* parent, const DOMNode* n) {
 // replaced); otherwise reports 18.
 void attachAttribute(DOMNode* r, DOMNode* n) {
     if (!isElement(r)) {
-        reportDom(18);
+        reportDom(Error::ElementExpected);
         return;
     }
     static_cast<DOMElement*>(r)->setAttributeNode(static_cast<DOMAttr*>(n));
@@ -46,7 +47,7 @@ void attachBeside(QvHandle_* reference, QvHandle_* node, bool after) {
     } else {
         DOMNode* parent = r->getParentNode();
         if (!parent) {
-            reportDom(19);
+            reportDom(Error::ParentExpected);
             return;
         }
         refuseCycle(parent, n);
@@ -60,7 +61,7 @@ void attachBeside(QvHandle_* reference, QvHandle_* node, bool after) {
 void replaceAttribute(DOMAttr* r, DOMAttr* n) {
     DOMElement* owner = r->getOwnerElement();
     if (!owner) {
-        reportDom(18);
+        reportDom(Error::ElementExpected);
         return;
     }
     owner->removeAttributeNode(r);
@@ -82,29 +83,22 @@ void replaceAttribute(DOMAttr* r, DOMAttr* n) {
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
-    qv::setDomStatus(0);
-    return qv::guardDom<QvHandle>({"XDOMClone", 99, "XDOMClone"}, nullptr, [&]() -> QvHandle {
+    return qv::callExport<QvHandle>(qv::domExport("XDOMClone"), nullptr, [&]() -> QvHandle {
         DOMNode* copy;
         {
-            QvHandle_* doc = qv::documentHandleOf(h);
-            qv::ReattachedPI whole(h->node, doc->detachedPI, doc->detachedNext);
+            qv::ReattachedPI whole(qv::documentHandleOf(h), h->node);
             copy = h->node->cloneNode(deep != 0);
         }
         if (!copy) {
-            qv::reportDom(15);
+            qv::reportDom(qv::Error::NothingToClone);
             return nullptr;
         }
         if (copy->getNodeType() == DOMNode::DOCUMENT_NODE) {
             // An independent document: its handle owns it and releases it when closed.
-            auto* document = static_cast<DOMDocument*>(copy);
-            try {
-                QvHandle copyHandle = qv::makeDocumentHandle(document, true);
-                copyHandle->documentMemory = qv::documentHandleOf(h)->documentMemory;
-                return copyHandle;
-            } catch (...) {
-                document->release();
-                throw;
-            }
+            QvHandle copyHandle =
+                qv::makeDocumentHandle(qv::XercesPtr<DOMDocument>(static_cast<DOMDocument*>(copy)));
+            copyHandle->documentMemory = qv::documentHandleOf(h)->documentMemory;
+            return copyHandle;
         }
         qv::markChanged(h);
         return qv::makeNodeHandle(h, copy);
@@ -112,11 +106,10 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
 }
 
 QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
-    qv::setDomStatus(0);
-    return qv::guardDom<QvHandle>({"XDOMImportNode", 99, "XDOMImportNode"}, nullptr, [&]() -> QvHandle {
+    return qv::callExport<QvHandle>(qv::domExport("XDOMImportNode"), nullptr, [&]() -> QvHandle {
         DOMDocument* document = qv::owningDocument(target);
         if (!document) {
-            qv::reportDom(8);
+            qv::reportDom(qv::Error::DocumentRequired);
             return nullptr;
         }
         DOMNode* copy = document->importNode(node->node, deep != 0);
@@ -127,15 +120,18 @@ QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
 }
 
 QVXML_API int QV_XDOMAppend(QvHandle reference, QvHandle node) {
-    return qv::guardStatus({"XDOMAppend", 20}, [&] { qv::attachBeside(reference, node, true); });
+    const auto options = qv::domExport("XDOMAppend").fallsBackTo(qv::Error::AppendFailed);
+    return qv::callStatusExport(options, [&] { qv::attachBeside(reference, node, true); });
 }
 
 QVXML_API int QV_XDOMInsert(QvHandle reference, QvHandle node) {
-    return qv::guardStatus({"XDOMInsert", 21}, [&] { qv::attachBeside(reference, node, false); });
+    const auto options = qv::domExport("XDOMInsert").fallsBackTo(qv::Error::InsertFailed);
+    return qv::callStatusExport(options, [&] { qv::attachBeside(reference, node, false); });
 }
 
 QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
-    return qv::guardStatus({"XDOMAddChild", 22}, [&] {
+    const auto options = qv::domExport("XDOMAddChild").fallsBackTo(qv::Error::AddChildFailed);
+    return qv::callStatusExport(options, [&] {
         DOMNode* r = parent->node;
         DOMNode* n = child->node;
         if (qv::isAttribute(n)) {
@@ -149,7 +145,8 @@ QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
 }
 
 QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
-    return qv::guardStatus({"XDOMReplace", 23}, [&] {
+    const auto options = qv::domExport("XDOMReplace").fallsBackTo(qv::Error::ReplaceFailed);
+    return qv::callStatusExport(options, [&] {
         DOMNode* r = oldNode->node;
         DOMNode* n = newNode->node;
         const bool rAttribute = qv::isAttribute(r);
@@ -157,31 +154,31 @@ QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
         if (rAttribute && nAttribute) {
             qv::replaceAttribute(static_cast<DOMAttr*>(r), static_cast<DOMAttr*>(n));
         } else if (rAttribute || nAttribute) {
-            qv::reportDom(25);
+            qv::reportDom(qv::Error::NodeTypesDiffer);
         } else if (DOMNode* parent = r->getParentNode()) {
             qv::refuseCycle(parent, n);
             parent->replaceChild(n, r);
         } else {
-            qv::reportDom(19);
+            qv::reportDom(qv::Error::ParentExpected);
         }
         if (qv::domStatus() == 0) qv::markChanged(oldNode);
     });
 }
 
 QVXML_API QvHandle QV_XDOMRemove(QvHandle h, const char* attributeName) {
-    qv::setDomStatus(0);
-    return qv::guardDom<QvHandle>({"XDOMRemove", 24}, nullptr, [&]() -> QvHandle {
+    const auto options = qv::domExport("XDOMRemove").fallsBackTo(qv::Error::RemoveFailed);
+    return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
         DOMNode* node = h->node;
         if (attributeName && *attributeName) {
             if (!qv::isElement(node)) {
-                qv::reportDom(18);
+                qv::reportDom(qv::Error::ElementExpected);
                 return nullptr;
             }
             auto* element = static_cast<DOMElement*>(node);
             qv::XmlText name = qv::toXmlText(attributeName);
             DOMAttr* attribute = qv::findAttribute(element, name.get());
             if (!attribute) {
-                qv::reportDom(27, attributeName);
+                qv::reportDom(qv::Error::NoSuchAttribute, attributeName);
                 return nullptr;
             }
             DOMNode* copy = attribute->cloneNode(false);
@@ -191,7 +188,7 @@ QVXML_API QvHandle QV_XDOMRemove(QvHandle h, const char* attributeName) {
         }
         DOMNode* parent = node->getParentNode();
         if (!parent) {
-            qv::reportDom(19);
+            qv::reportDom(qv::Error::ParentExpected);
             return nullptr;
         }
         parent->removeChild(node);

@@ -1,12 +1,5 @@
 #include "xdom/expression_limits.h"
 
-#include <cmath>
-#include <cstdio>
-#include <cstring>
-
-#include <xalanc/PlatformSupport/DOMStringHelper.hpp>
-#include <xalanc/XalanDOM/XalanDOMString.hpp>
-
 #include "frame/limits.h"
 
 namespace qv {
@@ -63,18 +56,6 @@ std::size_t longestNumberOf(const XMLCh* s) {
         ++s;
     }
     return longest;
-}
-
-std::u16string numberText(double value) {
-    if (std::isfinite(value) && std::fabs(value) >= limits::kLargestXalanFormattedNumber) {
-        // Whole numbers all: their decimal digits, as Xalan writes smaller ones.
-        char digits[400];
-        std::snprintf(digits, sizeof digits, "%.0f", value);
-        return std::u16string(digits, digits + std::strlen(digits));
-    }
-    xalanc::XalanDOMString text(xalanc::XalanMemMgrs::getDefaultXercesMemMgr());
-    xalanc::NumberToDOMString(value, text);
-    return std::u16string(text.c_str(), text.length());
 }
 
 std::string expressionProblem(const XMLCh* expression) {

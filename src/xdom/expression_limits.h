@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 namespace qv {
 
@@ -21,9 +21,5 @@ std::size_t longestNumberOf(const XMLCh* expression);
 // limits::kMaxExpressionLength, nested deeper than limits::kMaxExpressionNesting, or
 // with a numeric literal of more than limits::kMaxNumberDigits integer digits.
 std::string expressionProblem(const XMLCh* expression);
-
-// The XPath string form of a number, as Xalan writes it, also for numbers Xalan
-// itself cannot format.
-std::u16string numberText(double value);
 
 }  // namespace qv

@@ -12,7 +12,7 @@
 #include <xercesc/validators/DTD/DTDEntityDecl.hpp>
 
 #include "frame/limits.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 using namespace xercesc;
 

@@ -4,8 +4,8 @@
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/util/XMLString.hpp>
 
-#include "frame/parse_error_handler.h"
-#include "xdom/xpath_context.h"
+#include "frame/boundary.h"
+#include "xdom/parse_error_handler.h"
 
 using namespace xercesc;
 
@@ -18,20 +18,20 @@ QvHandle_::~QvHandle_() {
     errorHandler.reset();
     parser.reset();  // frees the parsed tree
     encoding.reset();
-    if (ownsDocument && document) document->release();
+    ownedDocument.reset();
 }
 
 namespace qv {
 
-QvHandle_* makeDocumentHandle(DOMDocument* document, bool owns) {
-    auto* h = new QvHandle_;
+QvHandle_* makeDocumentHandle(XercesPtr<DOMDocument> document) {
+    auto h = std::make_unique<QvHandle_>();
     h->isDocument = true;
-    h->docHandle = h;
-    h->document = document;
-    h->node = document;
-    h->ownsDocument = owns;
-    takeEncoding(h);
-    return h;
+    h->docHandle = h.get();
+    h->document = document.get();
+    h->node = h->document;
+    h->ownedDocument = std::move(document);
+    takeEncoding(h.get());
+    return h.release();
 }
 
 QvHandle_* makeNodeHandle(QvHandle_* from, DOMNode* node) {
@@ -46,24 +46,6 @@ const char* setResultText(QvHandle_* h, HostText text) {
     return h->resultText.get();
 }
 
-ReattachedPI::ReattachedPI(DOMNode* written, DOMNode* pi, DOMNode* next) {
-    if (!pi || !written || written->getNodeType() != DOMNode::DOCUMENT_NODE) return;
-    if (pi->getParentNode()) return;  // already in a tree: nothing to do
-    if (next && next->getParentNode() != written) next = nullptr;
-    written->insertBefore(pi, next);
-    parent_ = written;
-    pi_ = pi;
-}
-
-ReattachedPI::~ReattachedPI() {
-    if (!parent_) return;
-    try {
-        parent_->removeChild(pi_);
-    } catch (...) {
-        // it was inserted a moment ago: removing it cannot fail
-    }
-}
-
 void takeEncoding(QvHandle_* h) {
     const XMLCh* name = nullptr;
     if (h->document) {
@@ -72,25 +54,31 @@ void takeEncoding(QvHandle_* h) {
     }
     static const XMLCh kUtf8[] = u"utf-8";
     if (!name || !*name) name = kUtf8;
-    size_t n = XMLString::stringLen(name);
-    h->encoding.reset(new XMLCh[n + 1]);
-    XMLString::copyString(h->encoding.get(), name);
+    h->encoding = copyXml(name);
 }
 
 }  // namespace qv
 
 extern "C" {
 
+// Closing and asking a handle's kind leave the DOM status as it was.
 QVXML_API int QV_XDOMClose(QvHandle h) {
-    delete h;
-    return 0;
+    return qv::callExport<int>(qv::domExport("XDOMClose").leavesDomStatus(), 0, [&] {
+        delete h;
+        return 0;
+    });
 }
 
 QVXML_API int QV_XDOMCloseHandle(QvHandle h) {
-    delete h;
-    return 0;
+    return qv::callExport<int>(qv::domExport("XDOMCloseHandle").leavesDomStatus(), 0, [&] {
+        delete h;
+        return 0;
+    });
 }
 
-QVXML_API int QV_XDOMIsDoc(QvHandle h) { return h->isDocument ? 1 : 0; }
+QVXML_API int QV_XDOMIsDoc(QvHandle h) {
+    return qv::callExport<int>(qv::domExport("XDOMIsDoc").leavesDomStatus(), 0,
+                               [&] { return h->isDocument ? 1 : 0; });
+}
 
 }  // extern "C"

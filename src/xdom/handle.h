@@ -7,8 +7,9 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
+#include "frame/transcode.h"
+#include "frame/xerces_ptr.h"
 #include "qvxml.h"
-#include "xdom/transcode.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMDocument;
@@ -39,15 +40,8 @@ struct QvHandle_ {
     QvHandle_(const QvHandle_&) = delete;
     QvHandle_& operator=(const QvHandle_&) = delete;
 
-    int parseStatus = 0;                 // document handles: code of a failed parse
     DOMDocument* document = nullptr;     // document handles only
     DOMNode* node = nullptr;             // the document as a node, or the node stood for
-
-    // The first document-level processing instruction, taken out of the tree when
-    // the XPath context is built; QV_XDOMWrite puts it back before `detachedNext`
-    // (null: at the end) for the length of a write. Owned by the document.
-    DOMNode* detachedPI = nullptr;
-    DOMNode* detachedNext = nullptr;
 
     qv::XmlText encoding;                // document handles: the document's encoding
 
@@ -59,7 +53,6 @@ struct QvHandle_ {
     unsigned long changeCount = 0;
 
     bool isDocument = false;
-    bool ownsDocument = false;           // released with the handle
     QvHandle_* docHandle = nullptr;      // itself for a document handle
 
     qv::HostText resultText;             // last text handed to the host through this handle
@@ -70,13 +63,16 @@ struct QvHandle_ {
 
     std::unique_ptr<qv::ParseErrorHandler> errorHandler;         // parsed documents only
     std::unique_ptr<XERCES_CPP_NAMESPACE::XercesDOMParser> parser;  // owns the parsed tree
+    // Owns every other document (built, cloned, transformed): released with the handle.
+    qv::XercesPtr<DOMDocument> ownedDocument;
 };
 
 namespace qv {
 
-// A document handle over an existing document (not parsed): built, cloned,
-// transformed or mapped documents. `owns`: the handle releases the document.
-QvHandle_* makeDocumentHandle(XERCES_CPP_NAMESPACE::DOMDocument* document, bool owns);
+// A document handle that owns a document not parsed by it: built, cloned,
+// transformed or mapped documents. The document is released if the handle cannot
+// be made.
+QvHandle_* makeDocumentHandle(XercesPtr<XERCES_CPP_NAMESPACE::DOMDocument> document);
 
 // A node handle for `node` under the document handle of `from`.
 QvHandle_* makeNodeHandle(QvHandle_* from, XERCES_CPP_NAMESPACE::DOMNode* node);
@@ -94,23 +90,6 @@ const char* setResultText(QvHandle_* h, HostText text);
 inline void markChanged(QvHandle_* h) {
     if (QvHandle_* doc = documentHandleOf(h)) ++doc->changeCount;
 }
-
-// Puts a document's detached processing instruction back in its place for as long
-// as it lives (a write or a copy of the whole document): before `next`, or at the end
-// when next is null or no longer a child. Does nothing unless `written` is the
-// document node and the instruction is out of the tree.
-class ReattachedPI {
-public:
-    ReattachedPI(XERCES_CPP_NAMESPACE::DOMNode* written, XERCES_CPP_NAMESPACE::DOMNode* pi,
-                 XERCES_CPP_NAMESPACE::DOMNode* next);
-    ~ReattachedPI();
-    ReattachedPI(const ReattachedPI&) = delete;
-    ReattachedPI& operator=(const ReattachedPI&) = delete;
-
-private:
-    XERCES_CPP_NAMESPACE::DOMNode* parent_ = nullptr;
-    XERCES_CPP_NAMESPACE::DOMNode* pi_ = nullptr;
-};
 
 // Sets the handle's encoding from its document: the actual encoding, else the
 // declared one, else "utf-8".

@@ -9,13 +9,13 @@
 #include <xercesc/util/XMLChar.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
-#include "xdom/transcode.h"
+#include "frame/boundary.h"
+#include "frame/transcode.h"
+#include "xdom/xalan_memory.h"
 
 namespace qv {
 namespace {
 
-xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXercesMemMgr(); }
 
 const std::u16string kXmlns = u"xmlns";
 
@@ -50,7 +50,7 @@ private:
 };
 
 std::unique_ptr<xalanc::PrefixResolver> resolvesNothing() {
-    return std::make_unique<xalanc::ElementPrefixResolverProxy>(nullptr, memory());
+    return std::make_unique<xalanc::ElementPrefixResolverProxy>(nullptr, xalanMemory());
 }
 
 // Applies every entry of the map text to the table. Entries are separated by
@@ -65,12 +65,12 @@ bool apply(DeclaredNamespaces& declared, const char* text) {
         const char* end = blank ? blank : p + std::strlen(p);
         const char* eq = static_cast<const char*>(std::memchr(p, '=', end - p));
         if (!eq) {
-            reportDom(35, text);
+            reportDom(Error::BadNamespaceMap, text);
             return false;
         }
         std::u16string name = toU16(p, eq - p);
         if (!isDeclarationName(name)) {
-            reportDom(34);
+            reportDom(Error::XalanNoDetails);
             return false;
         }
         declared.declare(name, toU16(eq + 1, end - eq - 1));
@@ -80,13 +80,13 @@ bool apply(DeclaredNamespaces& declared, const char* text) {
 
 }  // namespace
 
-DeclaredNamespaces::DeclaredNamespaces() : noUri_(memory()) {}
+DeclaredNamespaces::DeclaredNamespaces() : noUri_(xalanMemory()) {}
 DeclaredNamespaces::~DeclaredNamespaces() = default;
 
 void DeclaredNamespaces::declare(const std::u16string& name, const std::u16string& uri) {
     auto it = byName_.find(name);
     if (it == byName_.end())
-        it = byName_.emplace(name, xalanc::XalanDOMString(memory())).first;
+        it = byName_.emplace(name, xalanc::XalanDOMString(xalanMemory())).first;
     it->second.assign(uri.c_str(), uri.size());
 }
 
@@ -111,10 +111,10 @@ std::unique_ptr<xalanc::PrefixResolver> prefixResolverFor(NamespaceMaps& maps,
     if (!text || !*text) {
         const xalanc::XalanElement* root = document.getDocumentElement();
         if (!root) {
-            reportDom(36);
+            reportDom(Error::NoDocumentNode);
             return resolvesNothing();
         }
-        return std::make_unique<xalanc::ElementPrefixResolverProxy>(root, memory());
+        return std::make_unique<xalanc::ElementPrefixResolverProxy>(root, xalanMemory());
     }
     if (maps.rememberedValid && maps.rememberedText == text)
         return std::make_unique<Borrowed>(maps.declared);
@@ -125,7 +125,9 @@ std::unique_ptr<xalanc::PrefixResolver> prefixResolverFor(NamespaceMaps& maps,
     try {
         applied = apply(maps.declared, text);
     } catch (...) {
-        setDomStatus(reportCaught({"XDOMLocate", 34, nullptr, false, true}));
+        setDomStatus(reportCaught(domExport("XDOMLocate")
+                                      .fallsBackTo(Error::XalanNoDetails)
+                                      .reportsXalanDomExceptions()));
     }
     if (!applied) return resolvesNothing();
     maps.rememberedValid = true;

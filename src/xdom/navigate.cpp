@@ -6,7 +6,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "xdom/handle.h"
 
 using namespace xercesc;
@@ -62,7 +62,7 @@ DOMNode* attributeAt(const DOMNode* node, int index) {
     if (index == QV_CHILD_FIRST) return attributes->item(0);
     if (index == QV_CHILD_LAST) return length ? attributes->item(length - 1) : nullptr;
     if (static_cast<XMLSize_t>(index) > length) {
-        reportDom(13, index);
+        reportDom(Error::InvalidChildIndex, index);
         return nullptr;
     }
     return attributes->item(index - 1);
@@ -71,7 +71,7 @@ DOMNode* attributeAt(const DOMNode* node, int index) {
 // Direction 3: a child by position among all children or among those of one type.
 DOMNode* childAt(const DOMNode* node, int index, int type) {
     if (index < QV_CHILD_LAST) {
-        reportDom(13, index);
+        reportDom(Error::InvalidChildIndex, index);
         return nullptr;
     }
     if (type == QV_NODE_ATTRIBUTE) return attributeAt(node, index);
@@ -89,7 +89,7 @@ DOMNode* childAt(const DOMNode* node, int index, int type) {
     int children = 0;
     for (DOMNode* n = node->getFirstChild(); n && children < index; n = n->getNextSibling()) ++children;
     if (children < index) {
-        reportDom(13, index);
+        reportDom(Error::InvalidChildIndex, index);
         return nullptr;
     }
     int seen = 0;
@@ -110,7 +110,7 @@ DOMNode* locate(const DOMNode* start, int direction, int index, int type) {
         case QV_DIR_NEXT_SAME_KIND: return siblingOfSameKind(start, true);
         case QV_DIR_PREVIOUS_SAME_KIND: return siblingOfSameKind(start, false);
         default:
-            reportDom(11, direction);
+            reportDom(Error::InvalidDirection, direction);
             return nullptr;
     }
 }
@@ -121,11 +121,10 @@ DOMNode* locate(const DOMNode* start, int direction, int index, int type) {
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMLocateNode(QvHandle h, int direction, int childIndex, int nodeType) {
-    qv::setDomStatus(0);
-    return qv::guardDom<QvHandle>({"XDOMLocateNode", 99, "XDOMLocateNode"}, nullptr, [&]() -> QvHandle {
+    return qv::callExport<QvHandle>(qv::domExport("XDOMLocateNode"), nullptr, [&]() -> QvHandle {
         DOMNode* found = qv::locate(h->node, direction, childIndex, nodeType);
         if (!found) {
-            qv::reportDom(12);
+            qv::reportDom(qv::Error::NoSuchNode);
             return nullptr;
         }
         return qv::makeNodeHandle(h, found);

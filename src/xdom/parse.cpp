@@ -10,10 +10,9 @@
 #include <xercesc/util/XMLExceptMsgs.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
-#include "frame/parse_error_handler.h"
-#include "frame/runtime.h"
+#include "frame/boundary.h"
 #include "xdom/guarded_parser.h"
+#include "xdom/parse_error_handler.h"
 #include "xdom/handle.h"
 
 using namespace xercesc;
@@ -22,6 +21,9 @@ namespace qv {
 namespace {
 
 constexpr char kMemoryBufferId[] = "QVXMLMemoryBufferID";
+
+constexpr ExportOptions kParseOptions =
+    domExport("XDOMParse").starts(Runtime::Xml).fallsBackTo(Error::ParseDomError);
 
 // A document file must open and read. Xerces-C++ 3 only reports a fatal error for a
 // file it cannot open; the exception of the earlier series (2000-range status, row
@@ -57,27 +59,27 @@ int parseSource(GuardedParser& parser, ParseErrorHandler& handler, const char* s
         parser.liftMemoryBudget();
         return handler.lastError();
     } catch (const ParseLimitExceeded&) {
-        return handler.lastError() ? handler.lastError() : 30;
+        return handler.lastError() ? handler.lastError() : codeOf(Error::ParseFatalError);
     } catch (...) {
-        return reportCaught({"XDOMParse", 1});
+        return reportCaught(kParseOptions);
     }
 }
 
 // The common step of Open and Validate: on success the handle holds the tree.
-void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNamespaceSchema,
+// Returns the parse status (0: parsed).
+int parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNamespaceSchema,
                const char* schemaLocations) {
-    h->parseStatus = 0;
     h->errorHandler = std::make_unique<ParseErrorHandler>();
     auto parser = std::make_unique<GuardedParser>(noNamespaceSchema || schemaLocations);
     parser->setErrorHandler(h->errorHandler.get());
     if (noNamespaceSchema) parser->setExternalNoNamespaceSchemaLocation(noNamespaceSchema);
     if (schemaLocations) parser->setExternalSchemaLocation(schemaLocations);
 
-    h->parseStatus = parseSource(*parser, *h->errorHandler, source, inMemory);
-    if (h->parseStatus != 0) {
+    const int status = parseSource(*parser, *h->errorHandler, source, inMemory);
+    if (status != 0) {
         parser.reset();  // with whatever tree was built
         h->errorHandler.reset();
-        return;
+        return status;
     }
     h->documentMemory = parser->sharedMemory();
     h->parser = std::move(parser);
@@ -85,6 +87,7 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
     h->node = h->document;
     h->document->normalize();
     takeEncoding(h);
+    return 0;
 }
 
 }  // namespace
@@ -93,18 +96,13 @@ void parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNa
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    return qv::guardDom<QvHandle>({"XDOMParse", 1}, nullptr, [&]() -> QvHandle {
+    return qv::callExport<QvHandle>(qv::kParseOptions, nullptr, [&]() -> QvHandle {
         std::unique_ptr<QvHandle_> h(new QvHandle_);
         h->isDocument = true;
         h->docHandle = h.get();
-        qv::parseInto(h.get(), source, inMemory != 0, nullptr, nullptr);
-        if (h->parseStatus != 0) {
-            qv::setDomStatus(h->parseStatus);
+        const int status = qv::parseInto(h.get(), source, inMemory != 0, nullptr, nullptr);
+        if (status != 0) {
+            qv::setDomStatus(status);
             return nullptr;
         }
         return h.release();
@@ -113,18 +111,13 @@ QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
 
 QVXML_API int QV_XDOMValidate(const char* source, int inMemory, const char* noNamespaceSchema,
                               const char* schemaLocations) {
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return 17;
-    }
-    return qv::guardDom<int>({"XDOMParse", 1}, 1, [&]() -> int {
+    return qv::callStatusExport(qv::kParseOptions, [&] {
         QvHandle_ h;
         h.isDocument = true;
         h.docHandle = &h;
-        qv::parseInto(&h, source, inMemory != 0, noNamespaceSchema, schemaLocations);
-        if (h.parseStatus != 0) qv::setDomStatus(h.parseStatus);
-        return qv::domStatus();
+        const int status =
+            qv::parseInto(&h, source, inMemory != 0, noNamespaceSchema, schemaLocations);
+        if (status != 0) qv::setDomStatus(status);
     });
 }
 

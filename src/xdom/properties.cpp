@@ -9,9 +9,9 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "xdom/handle.h"
-#include "xdom/node_access.h"
+#include "xdom/owning_document.h"
 #include "xdom/qname.h"
 
 using namespace xercesc;
@@ -32,34 +32,30 @@ const char* handBack(QvHandle_* h, const XMLCh* text) {
 extern "C" {
 
 QVXML_API const char* QV_XDOMGetNodeName(QvHandle h) {
-    qv::setDomStatus(0);
-    return qv::guardDom<const char*>({"XDOMGetNodeName", 99, "XDOMGetNodeName"}, nullptr,
+    return qv::callExport<const char*>(qv::domExport("XDOMGetNodeName"), nullptr,
                                      [&] { return qv::handBack(h, h->node->getNodeName()); });
 }
 
 QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
-    qv::setDomStatus(0);
-    return qv::guardDom<const char*>({"XDOMGetNodeValue", 99, "XDOMGetNodeValue"}, nullptr,
+    return qv::callExport<const char*>(qv::domExport("XDOMGetNodeValue"), nullptr,
                                      [&]() -> const char* {
         const char* text = qv::handBack(h, h->node->getNodeValue());
-        if (!text) qv::reportDom(28);
+        if (!text) qv::reportDom(qv::Error::NoData);
         return text;
     });
 }
 
 QVXML_API int QV_XDOMGetNodeType(QvHandle h) {
-    qv::setDomStatus(0);
-    return qv::guardDom<int>({"XDOMGetNodeType", 99, "XDOMGetNodeType"}, 0,
+    return qv::callExport<int>(qv::domExport("XDOMGetNodeType"), 0,
                              [&] { return static_cast<int>(h->node->getNodeType()); });
 }
 
 QVXML_API QvHandle QV_XDOMGetOwnerDocument(QvHandle h) {
-    qv::setDomStatus(0);
-    return qv::guardDom<QvHandle>({"XDOMGetOwnerDocument", 99, "XDOMGetOwnerDocument"}, nullptr,
+    return qv::callExport<QvHandle>(qv::domExport("XDOMGetOwnerDocument"), nullptr,
                                   [&]() -> QvHandle {
         DOMDocument* document = qv::owningDocument(h);
         if (!document) {
-            qv::reportDom(36);
+            qv::reportDom(qv::Error::NoDocumentNode);
             return nullptr;
         }
         return qv::makeNodeHandle(h, document);
@@ -67,22 +63,21 @@ QVXML_API QvHandle QV_XDOMGetOwnerDocument(QvHandle h) {
 }
 
 QVXML_API QvHandle QV_XDOMGetAttribute(QvHandle h, const char* attributeName) {
-    qv::setDomStatus(0);
-    return qv::guardDom<QvHandle>({"XDOMGetAttribute", 99, "XDOMGetAttribute"}, nullptr,
+    return qv::callExport<QvHandle>(qv::domExport("XDOMGetAttribute"), nullptr,
                                   [&]() -> QvHandle {
         if (!attributeName || !*attributeName) {
-            qv::reportDom(26);
+            qv::reportDom(qv::Error::InvalidAttributeName);
             return nullptr;
         }
         DOMNode* node = h->node;
         if (node->getNodeType() != DOMNode::ELEMENT_NODE) {
-            qv::reportDom(18);
+            qv::reportDom(qv::Error::ElementExpected);
             return nullptr;
         }
         qv::XmlText name = qv::toXmlText(attributeName);
         DOMAttr* attribute = qv::findAttribute(static_cast<DOMElement*>(node), name.get());
         if (!attribute) {
-            qv::reportDom(27, attributeName);
+            qv::reportDom(qv::Error::NoSuchAttribute, attributeName);
             return nullptr;
         }
         return qv::makeNodeHandle(h, attribute);
@@ -92,13 +87,12 @@ QVXML_API QvHandle QV_XDOMGetAttribute(QvHandle h, const char* attributeName) {
 // User data: the host's own pointer, kept under the node's name. The host keeps the
 // string alive; reading it back copies the bytes as they are.
 QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
-    qv::setDomStatus(0);
-    return qv::guardDom<const char*>({"XDOMGetUserData", 99, "XDOMGetUserData"}, nullptr,
+    return qv::callExport<const char*>(qv::domExport("XDOMGetUserData"), nullptr,
                                      [&]() -> const char* {
         DOMNode* node = h->node;
         const auto* data = static_cast<const char*>(node->getUserData(node->getNodeName()));
         if (!data) {
-            qv::reportDom(28);
+            qv::reportDom(qv::Error::NoData);
             return nullptr;
         }
         const size_t length = std::strlen(data);
@@ -109,7 +103,7 @@ QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
 }
 
 QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
-    return qv::guardStatus({"XDOMSetNodeValue", 99, "XDOMSetNodeValue"}, [&] {
+    return qv::callStatusExport(qv::domExport("XDOMSetNodeValue"), [&] {
         qv::XmlText text = qv::toXmlText(value);
         h->node->setNodeValue(text.get());
         // Nodes without a value (elements, documents) ignore the call.
@@ -118,7 +112,7 @@ QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
 }
 
 QVXML_API int QV_XDOMSetUserData(QvHandle h, const char* data) {
-    return qv::guardStatus({"XDOMSetUserData", 99, "XDOMSetUserData"}, [&] {
+    return qv::callStatusExport(qv::domExport("XDOMSetUserData"), [&] {
         DOMNode* node = h->node;
         node->setUserData(node->getNodeName(), const_cast<char*>(data), nullptr);
     });

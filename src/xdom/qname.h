@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMAttr;

@@ -23,10 +23,11 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
+#include "frame/xerces_ptr.h"
 #include "xdom/cdata_split.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 using namespace xercesc;
 
@@ -66,13 +67,6 @@ public:
 private:
     std::string& out_;
 };
-
-template <class T>
-struct XercesRelease {
-    void operator()(T* p) const { p->release(); }
-};
-template <class T>
-using Released = std::unique_ptr<T, XercesRelease<T>>;
 
 struct Feature {
     const XMLCh* name;
@@ -124,13 +118,13 @@ bool flag(const QvDocSettings* settings, size_t offset) {
 }
 
 // The body of a write; throws what Xerces-C++ throws.
-void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLCh* encoding,
+void write(DOMNode* node, const XMLCh* encoding,
            const QvDocSettings* settings, const char* fileName, std::string* text) {
     static const XMLCh kLS[] = {chLatin_L, chLatin_S, chNull};
     auto* impl = static_cast<DOMImplementationLS*>(
         DOMImplementationRegistry::getDOMImplementation(kLS));
-    Released<DOMLSSerializer> writer(impl->createLSSerializer(XMLPlatformUtils::fgMemoryManager));
-    Released<DOMLSOutput> output(impl->createLSOutput(XMLPlatformUtils::fgMemoryManager));
+    XercesPtr<DOMLSSerializer> writer(impl->createLSSerializer(XMLPlatformUtils::fgMemoryManager));
+    XercesPtr<DOMLSOutput> output(impl->createLSOutput(XMLPlatformUtils::fgMemoryManager));
     WriterErrorHandler errorHandler;
     DOMConfiguration* config = writer->getDomConfig();
     config->setParameter(XMLUni::fgDOMErrorHandler, static_cast<DOMErrorHandler*>(&errorHandler));
@@ -165,7 +159,6 @@ void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLC
         target = std::make_unique<StringFormatTarget>(*text);
     output->setByteStream(target.get());
 
-    ReattachedPI pi(node, detachedPI, detachedNext);
     CdataSplit split(node, splitCdata);
     for (DOMNode* n : split.nodesToWrite())
         if (!writer->write(n, output.get())) throw WriterGaveUp{errorHandler.lastFatal()};
@@ -174,25 +167,24 @@ void write(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext, const XMLC
 
 }  // namespace
 
-bool serializeNode(DOMNode* node, DOMNode* detachedPI, DOMNode* detachedNext,
-                   const XMLCh* encoding, const QvDocSettings* settings, const char* fileName,
-                   std::string* text) {
+bool serializeNode(DOMNode* node, const XMLCh* encoding, const QvDocSettings* settings,
+                   const char* fileName, std::string* text) {
     std::string scratch;
     if (!fileName && !text) text = &scratch;
     if (text) text->clear();
     try {
-        write(node, detachedPI, detachedNext, encoding, settings, fileName, text);
+        write(node, encoding, settings, fileName, text);
         return true;
     } catch (const WriterGaveUp& e) {
-        report(4002, ("XDOMWrite: the XML text could not be written" +
+        report(Error::Failure, ("XDOMWrite: the XML text could not be written" +
                       (e.message.empty() ? std::string() : ": " + e.message))
                          .c_str());
     } catch (const OutOfMemoryException&) {
-        report(4002, "OutOfMemoryException: not enough memory to write the XML text");
+        report(Error::Failure, "OutOfMemoryException: not enough memory to write the XML text");
     } catch (const std::bad_alloc&) {
-        report(4002, "OutOfMemoryException: not enough memory to write the XML text");
+        report(Error::Failure, "OutOfMemoryException: not enough memory to write the XML text");
     } catch (...) {
-        reportCaught({"XDOMWrite", 4002, "Unexpected failure while writing the XML text"});
+        reportCaught(kWriteOptions);
     }
     if (text) {
         text->clear();

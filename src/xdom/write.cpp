@@ -3,28 +3,29 @@
 #include <string>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "xdom/handle.h"
 #include "xdom/serialize.h"
+#include "xdom/set_aside_pi.h"
 
 extern "C" {
 
 QVXML_API const char* QV_XDOMWrite(QvHandle h, const QvDocSettings* settings,
                                    const char* fileName) {
-    qv::setDomStatus(0);
-    return qv::guardDom<const char*>({"XDOMWrite", 4002, "Unexpected failure while writing the XML text"},
-                                     nullptr, [&]() -> const char* {
+    return qv::callExport<const char*>(qv::kWriteOptions, nullptr, [&]() -> const char* {
         QvHandle_* doc = qv::documentHandleOf(h);
         const XMLCh* encoding = h->encoding.get();
         if ((!encoding || !*encoding) && !h->isDocument && doc) encoding = doc->encoding.get();
         if (!encoding || !*encoding) {
-            qv::reportDom(14);
+            qv::reportDom(qv::Error::NoEncoding);
             return nullptr;
         }
         std::string text;
-        qv::serializeNode(h->node, h->isDocument ? h->detachedPI : nullptr,
-                          h->isDocument ? h->detachedNext : nullptr, encoding, settings,
-                          fileName, fileName ? nullptr : &text);
+        {
+            // Only a document handle's write brings back what its view set aside.
+            qv::ReattachedPI whole(h->isDocument ? h : nullptr, h->node);
+            qv::serializeNode(h->node, encoding, settings, fileName, fileName ? nullptr : &text);
+        }
         // A code left in the error state, this write's or an earlier unreset one,
         // makes the write fail.
         qv::setDomStatus(Q_XMLGetErrCode());

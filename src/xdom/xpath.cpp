@@ -13,32 +13,32 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "frame/limits.h"
-#include "frame/runtime.h"
 #include "xdom/expression_limits.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
+#include "xdom/number_text.h"
+#include "frame/transcode.h"
 #include "xdom/xpath_context.h"
+#include "xdom/xalan_memory.h"
 
 namespace qv {
 namespace {
 
-xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXercesMemMgr(); }
 
 // Xalan's default construction context prints every syntax error to std::cerr
 // before throwing; a library must not write to the host's streams.
 class SilentConstructionContext : public xalanc::XPathConstructionContextDefault {
 public:
-    SilentConstructionContext() : XPathConstructionContextDefault(memory()) {}
+    SilentConstructionContext() : XPathConstructionContextDefault(xalanMemory()) {}
 
     void problem(eSource, eClassification classification, const xalanc::XalanDOMString& msg,
                  const xalanc::Locator* locator, const xalanc::XalanNode*) override {
-        if (classification == eError) throw xalanc::XPathParserException(msg, memory(), locator);
+        if (classification == eError) throw xalanc::XPathParserException(msg, xalanMemory(), locator);
     }
     void problem(eSource, eClassification classification, const xalanc::XalanDOMString& msg,
                  const xalanc::XalanNode*) override {
-        if (classification == eError) throw xalanc::XPathParserException(msg, memory());
+        if (classification == eError) throw xalanc::XPathParserException(msg, xalanMemory());
     }
 };
 
@@ -46,7 +46,7 @@ public:
 bool withinLimits(const XMLCh* expression) {
     const std::string problem = expressionProblem(expression);
     if (problem.empty()) return true;
-    reportDom(31, "XalanXPathException", problem.c_str());
+    reportDom(Error::XPathFailed, "XalanXPathException", problem.c_str());
     return false;
 }
 
@@ -62,7 +62,7 @@ struct Query {
         context = &currentXPathContext(h);
         xalanc::XalanNode* contextNode = xalanNodeOf(*context, h);
         if (!contextNode) {  // a node outside the tree (created, never inserted)
-            reportDom(32);
+            reportDom(Error::XPathNoDetails);
             return false;
         }
         std::unique_ptr<xalanc::PrefixResolver> prefixes =
@@ -70,10 +70,10 @@ struct Query {
 
         XmlText text = toXmlText(expression);
         if (!withinLimits(text.get())) return false;
-        xalanc::XPath xpath(memory());
+        xalanc::XPath xpath(xalanMemory());
         SilentConstructionContext construction;
-        xalanc::XPathProcessorImpl parser(memory());
-        parser.initXPath(xpath, construction, xalanc::XalanDOMString(text.get(), memory()),
+        xalanc::XPathProcessorImpl parser(xalanMemory());
+        parser.initXPath(xpath, construction, xalanc::XalanDOMString(text.get(), xalanMemory()),
                          *prefixes);
         result = evaluator.evaluate(*context->support, contextNode, xpath, *prefixes);
         return !result.null();
@@ -90,8 +90,13 @@ xalanc::XalanNode* firstInDocumentOrder(const xalanc::NodeRefListBase& nodes) {
     return first;
 }
 
-constexpr CatchPolicy kLocatePolicy{"XDOMLocate", 32, nullptr, true, false};
-constexpr CatchPolicy kEvaluatePolicy{"XDOMEvaluate", 32, nullptr, true, false};
+// A query starts the XPath runtime; Xalan's own exceptions are told by their type.
+constexpr ExportOptions queryExport(const char* name) {
+    return domExport(name)
+        .starts(Runtime::Xml)
+        .fallsBackTo(Error::XPathNoDetails)
+        .reportsXPathExceptions();
+}
 
 }  // namespace
 }  // namespace qv
@@ -99,18 +104,14 @@ constexpr CatchPolicy kEvaluatePolicy{"XDOMEvaluate", 32, nullptr, true, false};
 extern "C" {
 
 QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* namespaceMap) {
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    const char* expression = *path ? path : ".";
-    return qv::guardDom<QvHandle>(qv::kLocatePolicy, nullptr, [&]() -> QvHandle {
+    const auto options = qv::queryExport("XDOMLocate");
+    return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
+        const char* expression = *path ? path : ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
         const xalanc::NodeRefListBase& nodes = query.result->nodeset();
         if (nodes.getLength() == 0) {
-            qv::reportDom(10, expression);
+            qv::reportDom(qv::Error::PathNotFound, expression);
             return nullptr;
         }
         const xercesc::DOMNode* node =
@@ -122,17 +123,14 @@ QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* names
 
 QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
                                       const char* namespaceMap) {
-    qv::setDomStatus(0);
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    if (!*expression) expression = ".";
-    return qv::guardDom<const char*>(qv::kEvaluatePolicy, nullptr, [&]() -> const char* {
+    const auto options = qv::queryExport("XDOMEvaluate");
+    return qv::callExport<const char*>(options, nullptr, [&]() -> const char* {
+        if (!*expression) expression = ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
         if (query.result->getType() == xalanc::XObject::eTypeNumber)
-            return qv::setResultText(h, qv::toHostText(qv::numberText(query.result->num()).c_str()));
+            return qv::setResultText(
+                h, qv::toHostText(qv::numberText(query.result->num()).c_str()));
         return qv::setResultText(h, qv::toHostText(query.result->str().c_str()));
     });
 }

@@ -21,6 +21,8 @@
 #include <xercesc/sax2/Attributes.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "xdom/xalan_memory.h"
+
 namespace qv {
 namespace {
 
@@ -29,7 +31,6 @@ using xalanc::XalanNode;
 using xalanc::XalanSourceTreeDocument;
 using xalanc::XalanSourceTreeElement;
 
-xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXercesMemMgr(); }
 
 const XMLCh kEmpty[] = {0};
 const XMLCh kCdata[] = u"CDATA";
@@ -40,17 +41,6 @@ const XMLCh* orEmpty(const XMLCh* s) { return s ? s : kEmpty; }
 bool isNamespaceDeclaration(const XMLCh* qname) {
     return xercesc::XMLString::equals(qname, u"xmlns") ||
            xercesc::XMLString::startsWith(qname, u"xmlns:");
-}
-
-// Takes the first processing instruction at document level out of the tree; the
-// document handle keeps it and its next sibling so that writing puts it back.
-void detachFirstProcessingInstruction(QvHandle_* doc) {
-    for (DOMNode* child = doc->document->getFirstChild(); child; child = child->getNextSibling()) {
-        if (child->getNodeType() != DOMNode::PROCESSING_INSTRUCTION_NODE) continue;
-        doc->detachedNext = child->getNextSibling();
-        doc->detachedPI = doc->document->removeChild(child);
-        return;
-    }
 }
 
 // Whether a Xerces node has a node in the view: the view keeps elements, text
@@ -302,13 +292,13 @@ void buildView(XPathContext& context, QvHandle_* doc) {
     context.support.reset();
     context.liaison.reset();
 
-    auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(memory());
+    auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(xalanMemory());
     auto support = std::make_unique<xalanc::XalanSourceTreeDOMSupport>(*liaison);
 
     std::size_t nodes = pooledNodesOf(doc->document);
     using Tree = XalanSourceTreeDocument;
     std::unique_ptr<Tree, XalanSourceTreeDocumentDeleter> tree(new Tree(
-        memory(), false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
+        xalanMemory(), false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
         Tree::eDefaultNamesStringPoolBucketSize, Tree::eDefaultValuesStringPoolBlockSize,
         bucketsFor(nodes / 4), Tree::eDefaultValuesStringPoolBucketSize));
     std::vector<const DOMNode*> xercesNodes;
@@ -359,10 +349,7 @@ void XPathContextDeleter::operator()(XPathContext* context) const { delete conte
 
 XPathContext& currentXPathContext(QvHandle_* h) {
     QvHandle_* doc = documentHandleOf(h);
-    if (!doc->xpath) {
-        doc->xpath.reset(new XPathContext);
-        detachFirstProcessingInstruction(doc);
-    }
+    setAsideFirstPI(doc);
     XPathContext& context = *doc->xpath;
     if (!context.document || context.builtAt != doc->changeCount) buildView(context, doc);
     return context;

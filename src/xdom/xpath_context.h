@@ -16,6 +16,7 @@
 
 #include "xdom/handle.h"
 #include "xdom/namespace_map.h"
+#include "xdom/set_aside_pi.h"
 
 namespace XALAN_CPP_NAMESPACE {
 class XalanDocument;
@@ -46,10 +47,12 @@ struct XPathContext {
 
     // Namespace maps outlive rebuilds of the view: they belong to the document.
     NamespaceMaps namespaces;
+    // Set aside when the view was first made (set_aside_pi.h).
+    SetAsidePI setAside;
 };
 
 // The up-to-date view of the document of h (any handle), built on first use
-// (which also detaches the document's first document-level processing
+// (which also sets aside the document's first document-level processing
 // instruction) and rebuilt when the document changed since. Throws on failure.
 XPathContext& currentXPathContext(QvHandle_* h);
 

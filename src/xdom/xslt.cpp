@@ -27,18 +27,17 @@
 #include <xercesc/util/PlatformUtils.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "frame/limits.h"
-#include "frame/runtime.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xdom/stylesheet_check.h"
 #include "xdom/xpath_context.h"
+#include "xdom/xalan_memory.h"
 
 namespace qv {
 namespace {
 
-xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXercesMemMgr(); }
 
 // The source of a transformation: the document handle's own view, so that a
 // transformation costs no second view of the tree. The helper (DOM support and
@@ -47,7 +46,7 @@ xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXerces
 class ViewParsedSource : public xalanc::XalanParsedSource {
 public:
     ViewParsedSource(xalanc::XalanDocument* document, const xalanc::XalanSourceTreeDOMSupport& support)
-        : document_(document), support_(support), uri_(memory()) {}
+        : document_(document), support_(support), uri_(xalanMemory()) {}
 
     xalanc::XalanDocument* getDocument() const override { return document_; }
     xalanc::XalanParsedSourceHelper* createHelper(xercesc::MemoryManager& manager) const override {
@@ -66,7 +65,7 @@ private:
 class BudgetExceeded : public xalanc::XSLException {
 public:
     explicit BudgetExceeded(const char* message)
-        : XSLException(xalanc::XalanDOMString(message, memory()), memory()) {}
+        : XSLException(xalanc::XalanDOMString(message, xalanMemory()), xalanMemory()) {}
     const XMLCh* getType() const override { return u"BudgetExceeded"; }
 };
 
@@ -78,7 +77,7 @@ class TransformMemory : public xercesc::MemoryManager {
 public:
     std::size_t held() const { return held_; }
 
-    xercesc::MemoryManager* getExceptionMemoryManager() override { return &memory(); }
+    xercesc::MemoryManager* getExceptionMemoryManager() override { return &xalanMemory(); }
     void* allocate(XMLSize_t size) override {
         void* block = std::malloc(size + kHeader);
         if (!block) throw xercesc::OutOfMemoryException();
@@ -186,23 +185,30 @@ public:
     }
 };
 
-struct DocumentReleaser {
-    void operator()(xercesc::DOMDocument* document) const { document->release(); }
-};
-
 // Reports 16 with the transformer's message (or the budget's, when it stopped it).
 void reportTransformError(const xalanc::XalanTransformer& transformer,
                           const TransformBudget& budget) {
     const char* message = transformer.getLastError();
     if (!budget.exceeded().empty()) message = budget.exceeded().c_str();
-    reportDom(16, message && *message ? message : "no detailed message");
+    reportDom(Error::TransformFailed, message && *message ? message : "no detailed message");
+}
+
+// The document's view, the transformation's source. A view that cannot be built
+// fails as a start-up does (17), not as a transformation.
+XPathContext* sourceView(QvHandle_* h) {
+    try {
+        return &currentXPathContext(h);
+    } catch (...) {
+        reportDom(Error::RuntimeStartFailed);
+        return nullptr;
+    }
 }
 
 void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, bool stylesheetIsText,
                 int resultKind, const char* outputFile) {
     const std::string problem = stylesheetProblem(stylesheet, stylesheetIsText);
     if (!problem.empty()) {
-        reportDom(16, problem.c_str());
+        reportDom(Error::TransformFailed, problem.c_str());
         return nullptr;
     }
     ViewParsedSource source(context.document, *context.support);
@@ -211,9 +217,9 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
     std::unique_ptr<xalanc::XSLTInputSource> stylesheetSource;
     if (stylesheetIsText) {
         stylesheetText.str(stylesheet);
-        stylesheetSource = std::make_unique<xalanc::XSLTInputSource>(&stylesheetText, memory());
+        stylesheetSource = std::make_unique<xalanc::XSLTInputSource>(&stylesheetText, xalanMemory());
     } else {
-        stylesheetSource = std::make_unique<xalanc::XSLTInputSource>(stylesheet, memory());
+        stylesheetSource = std::make_unique<xalanc::XSLTInputSource>(stylesheet, xalanMemory());
     }
 
     TransformMemory transformMemory;  // outlives the transformer
@@ -231,7 +237,7 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
         return nullptr;
     }
 
-    std::unique_ptr<xercesc::DOMDocument, DocumentReleaser> resultDocument;
+    XercesPtr<xercesc::DOMDocument> resultDocument;
     std::unique_ptr<xalanc::FormatterToXercesDOM> formatter;
     TextCollector text;
     std::unique_ptr<xalanc::XSLTResultTarget> target;
@@ -239,21 +245,21 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
         resultDocument.reset(xercesc::DOMImplementation::getImplementation()->createDocument(
             xercesc::XMLPlatformUtils::fgMemoryManager));
         formatter = std::make_unique<xalanc::FormatterToXercesDOM>(resultDocument.get(), nullptr,
-                                                                   memory());
-        target = std::make_unique<xalanc::XSLTResultTarget>(memory());
+                                                                   xalanMemory());
+        target = std::make_unique<xalanc::XSLTResultTarget>(xalanMemory());
         target->setFormatterListener(formatter.get());
     } else if (resultKind == QV_RESULT_TEXT) {
-        target = std::make_unique<xalanc::XSLTResultTarget>(&text, memory());
-        target->setEncoding(xalanc::XalanDOMString("ISO-8859-1", memory()));
+        target = std::make_unique<xalanc::XSLTResultTarget>(&text, xalanMemory());
+        target->setEncoding(xalanc::XalanDOMString("ISO-8859-1", xalanMemory()));
     } else {
-        target = std::make_unique<xalanc::XSLTResultTarget>(outputFile, memory());
+        target = std::make_unique<xalanc::XSLTResultTarget>(outputFile, xalanMemory());
     }
 
     if (transformer.transform(source, compiled, *target) != 0) {
         reportTransformError(transformer, budget);
         return nullptr;
     }
-    if (resultKind == QV_RESULT_DOM) return makeDocumentHandle(resultDocument.release(), true);
+    if (resultKind == QV_RESULT_DOM) return makeDocumentHandle(std::move(resultDocument));
     if (resultKind == QV_RESULT_TEXT)
         return const_cast<char*>(setResultText(h, toHostText(text.text.c_str())));
     return const_cast<char*>(outputFile);
@@ -266,24 +272,12 @@ extern "C" {
 
 QVXML_API void* QV_XDOMTransform(QvHandle h, const char* stylesheet, int stylesheetIsText,
                                  int resultKind, const char* outputFile) {
-    qv::setDomStatus(0);
-    // The start-up reports its own failure (17).
-    if (!qv::initXmlRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    qv::XPathContext* context = nullptr;
-    try {
-        context = &qv::currentXPathContext(h);
-    } catch (...) {
-        qv::reportDom(17);
-        return nullptr;
-    }
-    if (!qv::initXsltRuntime()) {
-        qv::setDomStatus(17);
-        return nullptr;
-    }
-    return qv::guardDom<void*>({"XDOMTransform", 16, "no detailed message"}, nullptr, [&] {
+    const auto options = qv::domExport("XDOMTransform")
+                             .starts(qv::Runtime::Xslt)
+                             .fallsBackTo(qv::Error::TransformFailed, "no detailed message");
+    return qv::callExport<void*>(options, nullptr, [&]() -> void* {
+        qv::XPathContext* context = qv::sourceView(h);
+        if (!context) return nullptr;
         return qv::transform(h, *context, stylesheet, stylesheetIsText != 0, resultKind,
                              outputFile);
     });

@@ -54,21 +54,21 @@ bool describeColumns(TableClassMap& map, const OpenDictionary& dict, int mode) {
         if (d.field < 0) {
             const char* shownName = name ? name : "(null)";
             if (d.field == -1 && mode == QV_XMAP_EXTRACTION)
-                report(3044, shownName, table);
+                report(Error::VirtualColumn, shownName, table);
             else if (d.field == -2)
-                report(3045, shownName, table);
+                report(Error::NoSuchColumn, shownName, table);
             else
-                report(3046, shownName, table);
+                report(Error::ColumnDescribeFailed, shownName, table);
             return false;
         }
         if (d.codeLength > 0 && d.code) c.convCode = std::string(d.code, std::size_t(d.codeLength));
         if (c.kind == ColumnKind::RecordId) {
             if (c.field != 0) {
-                report(3047, name ? name : "(null)", table);
+                report(Error::GenerateIdNotId, name ? name : "(null)", table);
                 return false;
             }
             if (c.part1 && dict.describe(c.part1->c_str()).field < 0) {
-                report(3048, c.part1->c_str(), table);
+                report(Error::GenerateIdNotInDictionary, c.part1->c_str(), table);
                 return false;
             }
         }
@@ -88,13 +88,13 @@ bool chainByField(TableClassMap& map, int mode) {
     const bool hasId = std::any_of(map.byField.begin(), map.byField.end(),
                                    [](const MapColumn* c) { return c->field == 0; });
     if (!hasId && mode != XML_CREATE) {
-        report(3050, shown(map.tableName));
+        report(Error::IdMappingRequired, shown(map.tableName));
         return false;
     }
     for (const MapColumn* c : map.byField) {
         auto [it, added] = byNumber.emplace(c->field, c);
         if (!added) {
-            report(3051, shown(it->second->name), shown(c->name), shown(map.tableName));
+            report(Error::ColumnsShareLocation, shown(it->second->name), shown(c->name), shown(map.tableName));
             return false;
         }
     }
@@ -109,7 +109,7 @@ bool bindMap(TableClassMap& map, int mode) {
     {
         OpenDictionary dict(map.tableName);
         if (!dict.open()) {
-            report(3043, shown(map.tableName));
+            report(Error::DictionaryOpenFailed, shown(map.tableName));
             return false;
         }
         if (!describeColumns(map, dict, mode)) return false;

@@ -10,9 +10,8 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "frame/errors.h"
-#include "frame/guard.h"
+#include "frame/boundary.h"
 #include "frame/host.h"
-#include "frame/runtime.h"
 #include "xdom/handle.h"
 #include "xmap/loader.h"
 #include "xmap/reader.h"
@@ -25,15 +24,7 @@ namespace {
 XmlText g_xmldataEncoding;
 
 void rememberXmldataEncoding(const QvHandle_* input) {
-    const XMLCh* name = input && input->isDocument ? input->encoding.get() : nullptr;
-    if (!name) {
-        g_xmldataEncoding.reset();
-        return;
-    }
-    const size_t n = xmlLength(name);
-    XmlText copy(new XMLCh[n + 1]);
-    std::memcpy(copy.get(), name, (n + 1) * sizeof(XMLCh));
-    g_xmldataEncoding = std::move(copy);
+    g_xmldataEncoding = copyXml(input && input->isDocument ? input->encoding.get() : nullptr);
 }
 
 // The maps on the same level as `map`, itself included.
@@ -78,8 +69,8 @@ extern "C" {
 QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTableName,
                                 char fieldMark, char valueMark, char subvalueMark,
                                 char nullMark, int mode) {
-    if (!qv::initXmlRuntime()) return nullptr;
-    return qv::guardMap<QvDataset>(nullptr, [&]() -> QvDataset {
+    const auto options = qv::mapExport().starts(qv::Runtime::Xml);
+    return qv::callExport<QvDataset>(options, nullptr, [&]() -> QvDataset {
         const QvHostEncoding* encoding = qv::hostEncoding();
         auto ds = std::make_unique<QvDataset_>(qv::hostInputEncoding(encoding),
                                                qv::hostOutputEncoding(encoding));
@@ -89,10 +80,8 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
             ds->document = docHandle ? docHandle->document : nullptr;
             ds->readingStart = input->isDocument ? input->document : input->node;
         }
-        if (!qv::loadMapping(ds->model, mapping, ds->mode, ds->toHost)) {
-            ds->status = -1;
+        if (!qv::loadMapping(ds->model, mapping, ds->mode, ds->toHost))
             return nullptr;  // the loader has reported why
-        }
         if (mode != XML_CREATE) qv::rememberXmldataEncoding(input);
         ds->marks.set(fieldMark, valueMark, subvalueMark, nullMark);
         if (mode != QV_XMAP_READ) return ds.release();
@@ -112,21 +101,21 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
 }
 
 QVXML_API void QV_XMAPClose(QvDataset ds) {
-    qv::guardMap<int>(0, [&] {
+    qv::callExport<int>(qv::mapExport(), 0, [&] {
         delete ds;
         return 0;
     });
 }
 
 QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
-    return qv::guardMap<int>(-1, [&]() -> int {
+    return qv::callExport<int>(qv::mapExport(), -1, [&]() -> int {
         if (ds->mode == XML_CREATE) {
-            qv::report(3012);
+            qv::report(qv::Error::ReadFromCreateDataset);
             return -1;
         }
         qv::TableClassMap* map = qv::findMap(ds->model, table, true);
         if (!map) {
-            qv::report(3013, table ? table : "");
+            qv::report(qv::Error::NoSuchTableOrMap, table ? table : "");
             return -1;
         }
         qv::RecordQueue& queue = map->records;
@@ -145,19 +134,19 @@ QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
 
 QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* record,
                                int length) {
-    return qv::guardMap<int>(-1, [&]() -> int {
+    return qv::callExport<int>(qv::mapExport(), -1, [&]() -> int {
         if (ds->mode == QV_XMAP_READ) {
-            qv::report(3011);
+            qv::report(qv::Error::WriteToReadDataset);
             return -1;
         }
         if (!record) return 0;
         qv::TableClassMap* map = qv::findMap(ds->model, table, true);
         if (!map) {
-            qv::report(3013, table ? table : "");
+            qv::report(qv::Error::NoSuchTableOrMap, table ? table : "");
             return -1;
         }
         if (!map->parent && !map->records.empty() && qv::recordsAreDocumentElement(*map)) {
-            qv::report(3057);
+            qv::report(qv::Error::SecondRootElement);
             return -1;
         }
         if (length <= 0) return 0;
@@ -167,7 +156,7 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
         try {
             map->records.append(record, static_cast<size_t>(length), parent);
         } catch (const std::bad_alloc&) {
-            qv::report(3004);
+            qv::report(qv::Error::OutOfMemory);
             return -1;
         }
         return 0;
@@ -175,12 +164,12 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
 }
 
 QVXML_API int QV_XMAPSetOption(QvDataset ds, int option, int value) {
-    return qv::guardMap<int>(-1, [&]() -> int {
+    return qv::callExport<int>(qv::mapExport(), -1, [&]() -> int {
         switch (option) {
             case QV_XMAP_OPT_CASCADE: ds->model.cascade = value; return 0;
             case QV_XMAP_OPT_EMPTYSTRING_ISNULL: ds->model.emptyStringIsNull = value; return 0;
             case QV_XMAP_OPT_EXISTRECORD: ds->model.existRecordAction = value; return 0;
-            default: qv::report(3014); return -1;
+            default: qv::report(qv::Error::IllegalOption); return -1;
         }
     });
 }

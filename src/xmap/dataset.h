@@ -3,7 +3,7 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xmap/model.h"
 #include "xmap/record.h"
 
@@ -25,7 +25,6 @@ struct QvDataset_ {
     // Every mode but 3: the input document until reading at open has finished.
     // Afterwards the output document, once one is built.
     XERCES_CPP_NAMESPACE::DOMDocument* document = nullptr;
-    int status = 0;
     qv::MappingModel model;
     // Where the root map's start path is resolved when reading.
     XERCES_CPP_NAMESPACE::DOMNode* readingStart = nullptr;
@@ -38,8 +37,6 @@ struct QvDataset_ {
 };
 
 namespace qv {
-
-using XmapDataset = QvDataset_;
 
 // The encoding in which "xmldata()" values are written: that of the input handle
 // of the last dataset opened for anything but creating (null for a node handle).

@@ -10,7 +10,7 @@
 
 #include "frame/errors.h"
 #include "xdom/handle.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 #include "xmap/binding.h"
 #include "xmap/paths.h"
 
@@ -133,7 +133,7 @@ bool Loader::load(const DOMDocument* doc) {
     Found extraction = findByLocalName(doc, u"QVXML_extraction");
     if (extraction.count == 0) extraction = findByLocalName(doc, u"QVxml_extraction");
     if (extraction.count > 1) {
-        report(3019);
+        report(Error::TooManyExtractions);
         return false;
     }
     if (extraction.count == 1) return loadExtraction(doc);
@@ -155,12 +155,12 @@ bool Loader::loadExtraction(const DOMDocument* doc) {
         return file == nullptr;
     });
     if (!file) {
-        report(3002, "file-extraction", "extraction file");
+        report(Error::MissingElement, "file-extraction", "extraction file");
         return false;
     }
     Text start = attr(file, u"start");
     if (!start) {
-        report(3001, "start", "file_extraction");
+        report(Error::MissingAttribute, "start", "file_extraction");
         return false;
     }
     if (!normaliseExtractionStart(*start, model_)) return false;
@@ -176,7 +176,7 @@ bool Loader::loadExtraction(const DOMDocument* doc) {
         Text name = attr(e, u"field");
         Text path = attr(e, u"path");
         if (!name || !path) {
-            report(3001, name ? "path" : "field", "<field_extraction>");
+            report(Error::MissingAttribute, name ? "path" : "field", "<field_extraction>");
             return ok = false;
         }
         auto column = std::make_unique<MapColumn>();
@@ -199,15 +199,15 @@ bool Loader::loadMappingFile(const DOMDocument* doc) {
     model_.bindingKind = 10;
     const Found root = findByLocalName(doc, u"QVXMAP");
     if (root.count == 0) {
-        report(3053);
+        report(Error::NotAMappingFile);
         return false;
     }
     if (root.count > 1) {
-        report(3020);
+        report(Error::TooManyMappings);
         return false;
     }
     if (!root.first->hasChildNodes()) {
-        report(3055);
+        report(Error::EmptyMapping);
         return false;
     }
     for (const DOMNode* c = root.first->getFirstChild(); c; c = c->getNextSibling()) {
@@ -217,7 +217,7 @@ bool Loader::loadMappingFile(const DOMDocument* doc) {
             return false;
     }
     if (model_.maps.empty()) {
-        report(3002, "TABLECLASSMAP", "QVXMAP");
+        report(Error::MissingElement, "TABLECLASSMAP", "QVXMAP");
         return false;
     }
     for (const DOMNode* c = root.first->getFirstChild(); c; c = c->getNextSibling())
@@ -240,20 +240,20 @@ bool Loader::readOption(const DOMElement* e) {
     if (named(e, u"EmptyString")) {
         const Text isNull = attr(e, u"IsNull");
         if (!isNull) {
-            report(3003, "IsNULL", "<EmptyString>");
+            report(Error::OptionAttributeRequired, "IsNULL", "<EmptyString>");
             return false;
         }
         if (equalsNoCase(isNull, "ON")) model_.emptyStringIsNull = 1;
     } else if (named(e, u"DateFormat")) {
         Text format = attr(e, u"Format");
         if (!format) {
-            report(3003, "Format", "<DateFormat>");
+            report(Error::OptionAttributeRequired, "Format", "<DateFormat>");
             return false;
         }
         model_.dateFormat = equalsNoCase(format, "XMLFormat") ? Text(kXmlDateFormat) : std::move(format);
     } else if (named(e, u"IgnoreNameSpace")) {
         if (!model_.namespaces.empty()) {
-            report(3024);
+            report(Error::IgnoredAndDeclaredNamespace);
             return false;
         }
         model_.ignoreNameSpace = 1;
@@ -262,18 +262,18 @@ bool Loader::readOption(const DOMElement* e) {
         Text uri = attr(e, u"URI");
         if (prefix) {
             if (model_.ignoreNameSpace) {
-                report(3024);
+                report(Error::IgnoredAndDeclaredNamespace);
                 return false;
             }
             if (!uri) {
-                report(3003, "URI", "<NameSpace>");
+                report(Error::OptionAttributeRequired, "URI", "<NameSpace>");
                 return false;
             }
             model_.namespaces.insert(model_.namespaces.begin(),
                                      NameSpaceEntry{false, std::move(*prefix), std::move(*uri)});
         } else {
             if (model_.defaultNamespace) {
-                report(3025);
+                report(Error::DefaultNamespaceRedefined);
                 return false;
             }
             model_.defaultNamespace = std::move(uri);
@@ -283,12 +283,12 @@ bool Loader::readOption(const DOMElement* e) {
     } else if (named(e, u"ExistRecord")) {
         const Text action = attr(e, u"Action");
         if (!action) {
-            report(3003, "Action", "ExistRecord");
+            report(Error::OptionAttributeRequired, "Action", "ExistRecord");
             return false;
         }
         model_.existRecordAction = actionOf(action);
     } else {
-        report(3026, localText(e->getNodeName()).c_str());
+        report(Error::IllegalMapOption, localText(e->getNodeName()).c_str());
         return false;
     }
     return true;
@@ -312,7 +312,7 @@ bool Loader::readTableClassMap(const DOMElement* e) {
             Text name = attr(child, u"Column");
             if (!name) name = attr(child, u"field");
             if (!name) {
-                report(3001, "<Column>", "<GenerateID>");
+                report(Error::MissingAttribute, "<Column>", "<GenerateID>");
                 return false;
             }
             auto column = std::make_unique<MapColumn>();
@@ -327,7 +327,7 @@ bool Loader::readTableClassMap(const DOMElement* e) {
             ref.generate = attr(child, u"Generate");
             // A nameless order column would reach the host's dictionary as a null name.
             if (!ref.name) {
-                report(3001, "Column", "<OrderColumn>");
+                report(Error::MissingAttribute, "Column", "<OrderColumn>");
                 return false;
             }
             map->orderColumns.push_back(std::move(ref));
@@ -350,11 +350,11 @@ bool Loader::readColumnMap(TableClassMap& map, const DOMElement* e) {
     if (!path) path = attr(e, u"path");
     const Text action = attr(e, u"Action");
     if (!name) {
-        report(3001, "Column", "<ColumnMap>");
+        report(Error::MissingAttribute, "Column", "<ColumnMap>");
         return false;
     }
     if (!path) {
-        report(3001, "Node", "<ColumnMap>");
+        report(Error::MissingAttribute, "Node", "<ColumnMap>");
         return false;
     }
     auto column = std::make_unique<MapColumn>();
@@ -368,27 +368,27 @@ bool Loader::readColumnMap(TableClassMap& map, const DOMElement* e) {
 
 bool Loader::readRelatedTable(const DOMElement* e) {
     if (!e->hasChildNodes()) {
-        report(3021);
+        report(Error::MissingMapParentKey);
         return false;
     }
     const DOMElement* parentKey = childByLocalName(e, u"MapParentKey");
     if (!parentKey) {
-        report(3021);
+        report(Error::MissingMapParentKey);
         return false;
     }
     const DOMElement* childKey = childByLocalName(e, u"MapChildKey");
     if (!childKey) {
-        report(3022);
+        report(Error::MissingMapChildKey);
         return false;
     }
     const Text parentTable = attr(parentKey, u"TableName");
     if (!parentTable) {
-        report(3001, "TableName", "<MapParentKey>");
+        report(Error::MissingAttribute, "TableName", "<MapParentKey>");
         return false;
     }
     TableClassMap* parent = findMap(model_, parentTable->c_str(), true);
     if (!parent) {
-        report(3023, parentTable->c_str());
+        report(Error::RelatedTableWithoutMap, parentTable->c_str());
         return false;
     }
     RelatedTableLink link;
@@ -404,7 +404,7 @@ bool Loader::readRelatedTable(const DOMElement* e) {
                             &link.childColumn};
     for (int i = 0; i < 4; ++i) {
         if (!*fields[i]) {
-            report(3001, missing[i][0], missing[i][1]);
+            report(Error::MissingAttribute, missing[i][0], missing[i][1]);
             return false;
         }
     }
@@ -454,15 +454,15 @@ bool Loader::nestEntries(TableClassMap& map) {
         // A map may not nest itself, directly or through the maps above it (that
         // would make a cycle), nor the root, which must stay at the top.
         if (found && (found == &map || isAncestor(found, &map))) {
-            report(3033, shown(entry->name), shown(map.mapName));
+            report(Error::TableMapOfOwnMap, shown(entry->name), shown(map.mapName));
             return false;
         }
         if (!found || at == 0) {
-            report(3034, shown(entry->name), shown(map.mapName));
+            report(Error::TableMapUnknown, shown(entry->name), shown(map.mapName));
             return false;
         }
         if (!found->startPath || !entry->part1 || !equalsNoCase(*found->startPath, entry->part1->c_str())) {
-            report(3035, shown(entry->part1), shown(found->mapName), shown(found->startPath));
+            report(Error::TableMapPathDiffers, shown(entry->part1), shown(found->mapName), shown(found->startPath));
             return false;
         }
         std::unique_ptr<TableClassMap> moved = std::move(model_.maps[at]);
@@ -479,13 +479,13 @@ bool Loader::bindOrderColumns() {
             MapColumn* column = findColumn(map, cstr(ref.name));
             if (equalsNoCase(ref.generate, "YES")) {
                 if (column) {
-                    report(3041, shown(ref.name));
+                    report(Error::GeneratedOrderRedefined, shown(ref.name));
                     return false;
                 }
                 column = &addColumn(map, cstr(ref.name), ColumnKind::GeneratedOrder);
                 column->counter = 1;
             } else if (!column) {
-                report(3042, shown(ref.name));
+                report(Error::RegularOrderUndefined, shown(ref.name));
                 return false;
             }
             ref.column = column;
@@ -506,32 +506,32 @@ bool Loader::linkRelatedTables() {
 bool Loader::linkRelated(TableClassMap& parent, const RelatedTableLink& link) {
     TableClassMap* child = findMap(model_, cstr(link.childTable), true);
     if (!child) {
-        report(3036, shown(link.childTable));
+        report(Error::RelatedTableUnknown, shown(link.childTable));
         return false;
     }
     const char* parentColumn = cstr(link.parentColumn);
     MapColumn* key = findColumn(parent, parentColumn);
     if (link.generatesKey()) {
         if (key) {
-            report(3037, parentColumn, shown(parent.mapName));
+            report(Error::ParentKeyAlreadyDefined, parentColumn, shown(parent.mapName));
             return false;
         }
         key = &addColumn(parent, parentColumn, ColumnKind::GeneratedParentKey);
     } else {
         if (!key) {
-            report(3038, parentColumn, shown(parent.mapName));
+            report(Error::ParentKeyUndefined, parentColumn, shown(parent.mapName));
             return false;
         }
         if (key->kind != ColumnKind::RecordId) key->kind = ColumnKind::ParentKey;
     }
     const char* childColumn = cstr(link.childColumn);
     if (findColumn(*child, childColumn)) {
-        report(3039, childColumn, shown(child->mapName));
+        report(Error::ChildKeyAlreadyDefined, childColumn, shown(child->mapName));
         return false;
     }
     MapColumn& childKey = addColumn(*child, childColumn, ColumnKind::ChildKey);
     if (child->sequence != 0) {
-        report(3040, parentColumn, shown(parent.tableName));
+        report(Error::ParentKeyShouldBeChildKey, parentColumn, shown(parent.tableName));
         return false;
     }
     key->counter = 1;
@@ -545,7 +545,7 @@ bool Loader::linkRelated(TableClassMap& parent, const RelatedTableLink& link) {
 bool loadMapping(MappingModel& model, QvHandle_* mappingHandle, int& mode,
                  const HostTranscoder& toHost) {
     if (!mappingHandle || !mappingHandle->isDocument || !mappingHandle->document) {
-        report(3054);
+        report(Error::MappingNotADocument);
         model.clear();
         return false;
     }

@@ -26,12 +26,11 @@ TableClassMap* searchLevel(const std::vector<std::unique_ptr<TableClassMap>>& le
 
 }  // namespace
 
-bool equalsNoCase(const char* a, const char* b) {
-    if (!a || !b) return false;
-    for (;; ++a, ++b) {
-        if (lowerAscii(*a) != lowerAscii(*b)) return false;
-        if (*a == '\0') return true;
-    }
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
 }
 
 void MappingModel::clearOptions() {

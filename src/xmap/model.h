@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "xmap/queue.h"
@@ -34,8 +35,12 @@ inline const char* cstr(const Text& t) { return t ? t->c_str() : nullptr; }
 // A name as messages show it: "(null)" when absent.
 inline const char* shown(const Text& t) { return t ? t->c_str() : "(null)"; }
 
-// ASCII case-insensitive equality of two C strings; false when either is null.
-bool equalsNoCase(const char* a, const char* b);
+// ASCII case-insensitive equality (names and keywords of the mapping file); the
+// forms of C strings and Texts are false when either side is absent.
+bool equalsNoCase(std::string_view a, std::string_view b);
+inline bool equalsNoCase(const char* a, const char* b) {
+    return a && b && equalsNoCase(std::string_view(a), std::string_view(b));
+}
 inline bool equalsNoCase(const Text& a, const char* b) { return a && equalsNoCase(a->c_str(), b); }
 
 enum class ColumnKind : std::int32_t {
@@ -53,8 +58,6 @@ enum class ColumnKind : std::int32_t {
 constexpr int kActionNone = 0;
 constexpr int kActionReplace = 1;
 constexpr int kActionAppend = 2;
-// A column action still to be taken from its map while loading.
-constexpr int kActionOfMap = -1;
 
 struct TableClassMap;
 

@@ -47,7 +47,7 @@ void removeBlanks(std::string& path) {
 bool checkPrefixes(std::string& path, MappingModel& model) {
     if (path.find(':') == std::string::npos) return true;
     if (model.ignoreNameSpace) {
-        report(3015);
+        report(Error::NamespaceWhileIgnored);
         return false;
     }
     std::size_t begin = 0;  // first byte of the current prefix
@@ -59,13 +59,13 @@ bool checkPrefixes(std::string& path, MappingModel& model) {
             std::string prefix = path.substr(begin, i - begin);
             begin = i + 1;
             if (prefix.empty()) {
-                report(3017, path.c_str());
+                report(Error::EmptyNamespace, path.c_str());
                 return false;
             }
             if (prefix[0] == '@') prefix.erase(0, 1);
             NameSpaceEntry* entry = findNamespace(model, prefix.c_str(), false);
             if (!entry) {
-                report(3018, prefix.c_str());
+                report(Error::UndefinedNamespace, prefix.c_str());
                 return false;
             }
             entry->referenced = true;
@@ -86,7 +86,7 @@ bool setColumnPath(MapColumn& column, std::string path, MappingModel& model,
 
     bool bad = false;
     if (c3 != std::string::npos && c3 + 1 < path.size()) {
-        report(3031);
+        report(Error::TooManyCommas);
         bad = true;
     } else {
         column.part1 = path.substr(0, c1);
@@ -98,12 +98,12 @@ bool setColumnPath(MapColumn& column, std::string path, MappingModel& model,
             if (c2 != std::string::npos && c2 + 1 < path.size()) column.part3 = path.substr(c2 + 1);
         }
         if ((endsLevel(column.part1) && column.part2) || (endsLevel(column.part2) && column.part3)) {
-            report(3030);
+            report(Error::TerminalStepNotLast);
             bad = true;
         }
     }
     if (bad) {
-        report(3029, path.c_str(), origin.attribute, origin.word,
+        report(Error::InvalidMapPath, path.c_str(), origin.attribute, origin.word,
                column.name ? column.name->c_str() : "");
         return false;
     }
@@ -118,11 +118,11 @@ bool normaliseStartPath(std::string& path, MappingModel& model) {
 bool normaliseExtractionStart(std::string& path, MappingModel& model) {
     if (!normaliseStartPath(path, model)) return false;
     if (path.empty() || path[0] != '/') {
-        report(3027);
+        report(Error::StartPathNotRooted);
         return false;
     }
     if (path.find('@') != std::string::npos) {
-        report(3028);
+        report(Error::AttributeInStartPath);
         return false;
     }
     return true;
@@ -151,7 +151,7 @@ bool deriveForMap(TableClassMap& map) {
             levels.multiPath = &*p->part1;
             levels.n = countSlashesAfter(*map.startPath, p->part1->size());
         } else if (!startsWith(*p->part1, *levels.multiPath)) {
-            report(3056, shown(map.tableName));
+            report(Error::ForeignKeyPathsDiffer, shown(map.tableName));
             return false;
         }
         k->kind = ColumnKind::ChildKeyMulti;
@@ -163,7 +163,7 @@ bool deriveForMap(TableClassMap& map) {
             levels.subPath = &*p->part2;
             levels.m = countSlashesAfter(*map.startPath, p->part1->size() + 1 + p->part2->size());
         } else if (!startsWith(*p->part2, *levels.subPath)) {
-            report(3056, shown(map.tableName));
+            report(Error::ForeignKeyPathsDiffer, shown(map.tableName));
             return false;
         }
         k->part2 = climb(levels.m, *p->part3);

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <strings.h>
 #include <vector>
 
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
@@ -13,7 +12,7 @@
 
 #include "frame/errors.h"
 #include "xdom/serialize.h"
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 using namespace xercesc;
 
@@ -61,10 +60,6 @@ struct TablePlan {
 bool sameUri(const XMLCh* a, const XMLCh* b) {
     if (!a || !*a) return !b || !*b;
     return b && XMLString::equals(a, b);
-}
-
-bool equalsAsciiNoCase(const char* a, size_t n, const char* b) {
-    return std::strlen(b) == n && strncasecmp(a, b, n) == 0;
 }
 
 class Reader {
@@ -115,9 +110,9 @@ private:
             const bool last = !slash;
             Step step;
             if (last && use == PathUse::Value) {
-                if (equalsAsciiNoCase(p, n, "text()"))
+                if (equalsNoCase(std::string_view(p, n), "text()"))
                     step.kind = Step::Text;
-                else if (equalsAsciiNoCase(p, n, "xmldata()"))
+                else if (equalsNoCase(std::string_view(p, n), "xmldata()"))
                     step.kind = Step::XmlData;
                 else if (n > 0 && p[0] == '@')
                     step = nameStep(p + 1, n - 1, Step::Attribute);
@@ -292,7 +287,7 @@ private:
             case Step::Text: return elementText(node, out);
             case Step::XmlData: {
                 std::string markup;
-                if (!serializeNode(node, nullptr, nullptr, settings_.xmldataEncoding, nullptr,
+                if (!serializeNode(node, settings_.xmldataEncoding, nullptr,
                                    nullptr, &markup))
                     return false;
                 out += markup;
@@ -421,7 +416,7 @@ private:
                 } catch (const std::bad_alloc&) {
                     // One record too large for the memory left is lost, not the walk.
                     settings_.buffer->begin();
-                    report(3004);
+                    report(Error::OutOfMemory);
                 }
                 if (!t.children.empty()) readTables(t.children, node);
             }

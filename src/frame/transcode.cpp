@@ -1,4 +1,4 @@
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 #include <cstring>
 #include <strings.h>
@@ -19,10 +19,7 @@ constexpr XMLSize_t kBlockSize = 32768;
 
 // Copies a string made by XMLString::transcode into our own allocation.
 XmlText adoptXml(XMLCh* fromXerces) {
-    if (!fromXerces) return nullptr;
-    size_t n = XMLString::stringLen(fromXerces);
-    XmlText out(new XMLCh[n + 1]);
-    std::memcpy(out.get(), fromXerces, (n + 1) * sizeof(XMLCh));
+    XmlText out = copyXml(fromXerces);
     XMLString::release(&fromXerces);
     return out;
 }
@@ -45,6 +42,14 @@ XmlText emptyXml() {
 }  // namespace
 
 size_t xmlLength(const XMLCh* text) { return text ? XMLString::stringLen(text) : 0; }
+
+XmlText copyXml(const XMLCh* text) {
+    if (!text) return nullptr;
+    const size_t n = XMLString::stringLen(text);
+    XmlText out(new XMLCh[n + 1]);
+    std::memcpy(out.get(), text, (n + 1) * sizeof(XMLCh));
+    return out;
+}
 
 HostTranscoder::HostTranscoder(const char* encodingName) { make(encodingName); }
 

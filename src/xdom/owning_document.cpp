@@ -1,4 +1,4 @@
-#include "xdom/node_access.h"
+#include "xdom/owning_document.h"
 
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMNode.hpp>

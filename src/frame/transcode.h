@@ -66,4 +66,7 @@ XmlText fromLocalText(const char* text);
 // Length of a UTF-16 string (0 for null).
 size_t xmlLength(const XMLCh* text);
 
+// A copy of a UTF-16 string in our own allocation (null for null).
+XmlText copyXml(const XMLCh* text);
+
 }  // namespace qv

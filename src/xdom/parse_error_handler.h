@@ -3,6 +3,8 @@
 
 #include <xercesc/sax/ErrorHandler.hpp>
 
+#include "frame/errors.h"
+
 namespace qv {
 
 class ParseErrorHandler : public XERCES_CPP_NAMESPACE::ErrorHandler {
@@ -15,7 +17,7 @@ public:
     int lastError() const { return lastError_; }
 
 private:
-    void reportParseError(int code, const XERCES_CPP_NAMESPACE::SAXParseException& e);
+    void reportParseError(Error code, const XERCES_CPP_NAMESPACE::SAXParseException& e);
     int lastError_ = 0;
 };
 

@@ -1,4 +1,4 @@
-#include "frame/guard.h"
+#include "frame/boundary.h"
 
 #include <string>
 
@@ -10,7 +10,7 @@
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/util/XMLException.hpp>
 
-#include "xdom/transcode.h"
+#include "frame/transcode.h"
 
 namespace qv {
 namespace {
@@ -27,31 +27,31 @@ std::string localCut(const xalanc::XalanDOMString& s, size_t size) {
 
 }  // namespace
 
-int reportCaught(const CatchPolicy& policy) noexcept {
+int reportCaught(const ExportOptions& options) noexcept {
     try {
         try {
             throw;
         } catch (const xercesc::DOMException& e) {
-            int code = 1000 + static_cast<int>(e.code);
-            report(code, policy.op, static_cast<int>(e.code));
-            return code;
+            const Error code = Error(codeOf(Error::DomException) + static_cast<int>(e.code));
+            report(code, options.name, static_cast<int>(e.code));
+            return codeOf(code);
         } catch (const xercesc::XMLException& e) {
-            int code = 2000 + static_cast<int>(e.getCode());
+            const Error code = Error(codeOf(Error::XmlException) + static_cast<int>(e.getCode()));
             report(code, localText(e.getMessage()).c_str());
-            return code;
+            return codeOf(code);
         } catch (const xalanc::XalanXPathException& e) {
-            if (!policy.xpath) throw;
+            if (!options.xpathExceptions) throw;
             // The base class names every XPath exception alike (parser errors included).
-            report(31, localCut(xalanc::XalanDOMString(e.XalanXPathException::getType()), 1024).c_str(), localCut(e.getMessage(), 2048).c_str());
-            return 31;
+            report(Error::XPathFailed, localCut(xalanc::XalanDOMString(e.XalanXPathException::getType()), 1024).c_str(), localCut(e.getMessage(), 2048).c_str());
+            return codeOf(Error::XPathFailed);
         } catch (const xalanc::XalanDOMException& e) {
-            if (!policy.xalanDom) throw;
-            report(33, static_cast<int>(e.getExceptionCode()));
-            return 33;
+            if (!options.xalanDomExceptions) throw;
+            report(Error::XalanDomFailed, static_cast<int>(e.getExceptionCode()));
+            return codeOf(Error::XalanDomFailed);
         }
     } catch (...) {
-        report(policy.otherCode, policy.otherArg);
-        return policy.otherCode;
+        report(options.fallback, options.fallbackText ? options.fallbackText : options.name);
+        return codeOf(options.fallback);
     }
 }
 

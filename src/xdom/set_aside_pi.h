@@ -1,0 +1,45 @@
+// The processing instruction the XPath view sets aside. When the view of a document
+// is first built, the document's first document-level processing instruction is
+// taken out of the tree (queries do not see it), and held with the view. Writing
+// and copying the whole document put it back in its place for their length.
+#pragma once
+
+#include <xercesc/util/XercesDefs.hpp>
+
+struct QvHandle_;
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMNode;
+XERCES_CPP_NAMESPACE_END
+
+namespace qv {
+
+struct SetAsidePI {
+    XERCES_CPP_NAMESPACE::DOMNode* pi = nullptr;    // owned by the document
+    XERCES_CPP_NAMESPACE::DOMNode* next = nullptr;  // it goes back before this (null: at the end)
+};
+
+// Sets aside the first document-level processing instruction of the document
+// handle `doc`, once per document: what building its XPath view does first.
+void setAsideFirstPI(QvHandle_* doc);
+
+// What is held aside for the document handle `doc`; null before its view exists.
+SetAsidePI* setAsidePI(QvHandle_* doc);
+
+// Puts the instruction held aside for the document handle `doc` (null: none) back
+// in its place for as long as it lives: before its next sibling, or at the end when
+// that is null or no longer a child. Does nothing unless `written` is the document
+// node and the instruction is out of the tree.
+class ReattachedPI {
+public:
+    ReattachedPI(QvHandle_* doc, XERCES_CPP_NAMESPACE::DOMNode* written);
+    ~ReattachedPI();
+    ReattachedPI(const ReattachedPI&) = delete;
+    ReattachedPI& operator=(const ReattachedPI&) = delete;
+
+private:
+    XERCES_CPP_NAMESPACE::DOMNode* parent_ = nullptr;
+    XERCES_CPP_NAMESPACE::DOMNode* pi_ = nullptr;
+};
+
+}  // namespace qv
