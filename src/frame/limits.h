@@ -28,6 +28,7 @@ constexpr std::size_t kMaxExpressionLength = 10000;    // characters of one expr
 constexpr std::size_t kMaxNumberDigits = 90;            // integer digits of a numeric literal
 constexpr double kLargestXalanFormattedNumber = 1e90;   // larger results are formatted here
 constexpr std::size_t kMaxStylesheetDepth = 1000;       // element nesting of a stylesheet
+constexpr unsigned long kMaxIncludedStylesheets = 1000;  // stylesheets included and imported, each time Xalan reads one
 constexpr unsigned long kMaxTransformSteps = 100000000;  // instructions executed by one transformation
 constexpr int kMaxTransformDepth = 200000;               // template calls, parameters and variables in force at once
 constexpr std::size_t kMaxTransformMemory = std::size_t(1) << 30;  // bytes one transformation holds

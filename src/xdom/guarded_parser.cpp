@@ -13,6 +13,7 @@
 
 #include "frame/limits.h"
 #include "frame/transcode.h"
+#include "xdom/resource_policy.h"
 
 using namespace xercesc;
 
@@ -72,9 +73,10 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
                                  const RefVectorOf<XMLAttr>& attrList, const XMLSize_t attrCount,
                                  const bool isEmpty, const bool isRoot) {
     inContent_ = true;
-    if (++depth_ > limits::kMaxElementDepth)
-        fail("elements are nested deeper than " + std::to_string(limits::kMaxElementDepth) +
-             " levels");
+    if (++depth_ > maxDepth_) {
+        depthExceeded_ = true;
+        fail("elements are nested deeper than " + std::to_string(maxDepth_) + " levels");
+    }
     std::size_t count = 1;
     for (XMLSize_t i = 0; i < attrCount; ++i) {
         const XMLAttr* attr = attrList.elementAt(i);
@@ -121,15 +123,39 @@ void GuardedParser::entityDecl(const DTDEntityDecl& decl, const bool isPEDecl,
     XercesDOMParser::entityDecl(decl, isPEDecl, isIgnored);
 }
 
+void GuardedParser::trustSchemaLocations(const char* noNamespace, const char* pairs) {
+    if (noNamespace) trustedSchemas_.insert(text16(fromLocalText(noNamespace).get()));
+    if (!pairs) return;
+    // Namespace and location alternate; the locations are every second word.
+    std::string list(pairs);
+    const char* blanks = " \t\r\n";
+    bool location = false;
+    for (std::size_t start = list.find_first_not_of(blanks); start != std::string::npos;) {
+        std::size_t end = std::min(list.find_first_of(blanks, start), list.size());
+        if (location)
+            trustedSchemas_.insert(text16(fromLocalText(list.substr(start, end - start).c_str()).get()));
+        location = !location;
+        start = list.find_first_not_of(blanks, end);
+    }
+}
+
 // External general entities would copy any file or URL the document names into the
 // tree. The external DTD subset, parameter entities and schema documents are read
-// before the content or are typed as schema resources, so validation still works.
+// before the content or are typed as schema resources, so validation still works,
+// from the files the resource rule allows.
 InputSource* GuardedParser::resolveEntity(XMLResourceIdentifier* id) {
     if (inContent_ && id->getResourceIdentifierType() == XMLResourceIdentifier::ExternalEntity &&
         externalGeneralEntities_.count(text16(id->getSystemId())) != 0)
         fail("external entity '" + localText(id->getSystemId()) +
              "' is not read: documents may not include other files or URLs through entities");
-    return XercesDOMParser::resolveEntity(id);
+    const XMLCh* systemId = id->getSystemId();
+    const bool hostSchema = id->getResourceIdentifierType() == XMLResourceIdentifier::SchemaGrammar &&
+                            trustedSchemas_.count(text16(systemId)) != 0;
+    if (!systemId || !*systemId || hostSchema) return XercesDOMParser::resolveEntity(id);
+    const std::string reference = localText(systemId);
+    ResourceDecision decision = decideResource(reference, localText(id->getBaseURI()));
+    if (!decision.refusal.empty()) fail(refusalMessage(reference, decision.refusal));
+    return new ConfinedFileSource(decision);
 }
 
 void GuardedParser::fail(const std::string& message) {

@@ -1,6 +1,8 @@
 // The DOM parser every document is read with: the parser settings of the document
 // interface plus the bounds that keep hostile input from harming the host process
-// (entity expansion count and volume, element nesting, external general entities).
+// (entity expansion count and volume, element nesting, external general entities),
+// and the resource rule (resource_policy.h) for every DTD, entity and schema the
+// content names.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +14,7 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLEntityResolver.hpp>
 
+#include "frame/limits.h"
 #include "xdom/parse_memory.h"
 
 namespace qv {
@@ -43,6 +46,12 @@ public:
     // After the parse the document is the host's to grow.
     void liftMemoryBudget() { memory_->setWindow(0); }
     const ParseMemory& memory() const { return *memory_; }
+    // Element nesting allowed (limits::kMaxElementDepth unless set), and whether the
+    // parse went deeper.
+    void setMaxDepth(std::size_t levels) { maxDepth_ = levels; }
+    bool depthExceeded() const { return depthExceeded_; }
+    // Schema locations the host gave itself: read as given, not by the resource rule.
+    void trustSchemaLocations(const char* noNamespace, const char* pairs);
     std::shared_ptr<ParseMemory> sharedMemory() const { return memory_; }
 
     void startElement(const XERCES_CPP_NAMESPACE::XMLElementDecl& elemDecl, const unsigned int urlId,
@@ -78,10 +87,13 @@ private:
     XERCES_CPP_NAMESPACE::SecurityManager security_;
     DefaultResolution defaultResolution_;
     std::size_t depth_ = 0;
+    std::size_t maxDepth_ = limits::kMaxElementDepth;
+    bool depthExceeded_ = false;
     std::size_t produced_ = 0;   // characters of content delivered so far
     std::size_t budget_ = 0;     // most characters the document may deliver
     bool inContent_ = false;     // the root element has started
     std::set<std::u16string> externalGeneralEntities_;  // their system ids
+    std::set<std::u16string> trustedSchemas_;
 };
 
 }  // namespace qv

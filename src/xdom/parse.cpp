@@ -74,6 +74,7 @@ int parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNam
     parser->setErrorHandler(h->errorHandler.get());
     if (noNamespaceSchema) parser->setExternalNoNamespaceSchemaLocation(noNamespaceSchema);
     if (schemaLocations) parser->setExternalSchemaLocation(schemaLocations);
+    parser->trustSchemaLocations(noNamespaceSchema, schemaLocations);
 
     const int status = parseSource(*parser, *h->errorHandler, source, inMemory);
     if (status != 0) {

@@ -13,7 +13,8 @@ namespace qv {
 // expressionProblem() refuses, or an attribute value template of a literal element
 // nested deeper than limits::kMaxExpressionNesting. `stylesheet` is the text itself
 // or, when isText is false, a file name or URI. A stylesheet that does not parse
-// passes: Xalan reports that itself. Included and imported stylesheets are not read.
+// passes: Xalan reports that itself. Included and imported stylesheets are not read
+// here: transform_sources reads each and checks it with this.
 std::string stylesheetProblem(const char* stylesheet, bool isText);
 
 }  // namespace qv

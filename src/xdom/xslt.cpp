@@ -2,7 +2,6 @@
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include <xalanc/Include/PlatformDefinitions.hpp>
@@ -16,7 +15,6 @@
 #include <xalanc/XSLT/XSLTResultTarget.hpp>
 #include <xalanc/XalanTransformer/XalanParsedSource.hpp>
 #include <xalanc/XalanTransformer/XalanTransformer.hpp>
-#include <xalanc/XalanTransformer/XalanDefaultParsedSource.hpp>
 #include <xalanc/XercesParserLiaison/FormatterToXercesDOM.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMImplementation.hpp>
@@ -31,7 +29,7 @@
 #include "frame/limits.h"
 #include "xdom/handle.h"
 #include "frame/transcode.h"
-#include "xdom/stylesheet_check.h"
+#include "xdom/transform_sources.h"
 #include "xdom/xpath_context.h"
 #include "xdom/xalan_memory.h"
 
@@ -42,21 +40,23 @@ namespace {
 // The source of a transformation: the document handle's own view, so that a
 // transformation costs no second view of the tree. The helper (DOM support and
 // parser liaison for documents the stylesheet loads) is made per transformation,
-// so what it loads goes with it.
+// so what it loads goes with it, and it loads them through the guarded parser.
 class ViewParsedSource : public xalanc::XalanParsedSource {
 public:
-    ViewParsedSource(xalanc::XalanDocument* document, const xalanc::XalanSourceTreeDOMSupport& support)
-        : document_(document), support_(support), uri_(xalanMemory()) {}
+    ViewParsedSource(xalanc::XalanDocument* document, const xalanc::XalanSourceTreeDOMSupport& support,
+                     TransformSources& sources)
+        : document_(document), support_(support), sources_(sources), uri_(xalanMemory()) {}
 
     xalanc::XalanDocument* getDocument() const override { return document_; }
     xalanc::XalanParsedSourceHelper* createHelper(xercesc::MemoryManager& manager) const override {
-        return xalanc::XalanDefaultParsedSourceHelper::create(support_, manager);
+        return sources_.createHelper(support_, manager);
     }
     const xalanc::XalanDOMString& getURI() const override { return uri_; }
 
 private:
     xalanc::XalanDocument* document_;
     const xalanc::XalanSourceTreeDOMSupport& support_;
+    TransformSources& sources_;
     xalanc::XalanDOMString uri_;
 };
 
@@ -185,10 +185,12 @@ public:
     }
 };
 
-// Reports 16 with the transformer's message (or the budget's, when it stopped it).
+// Reports 16 with the transformer's message (or the budget's, when it stopped it, or
+// why a resource the stylesheet asked for was not read).
 void reportTransformError(const xalanc::XalanTransformer& transformer,
-                          const TransformBudget& budget) {
+                          const TransformBudget& budget, const TransformSources& sources) {
     const char* message = transformer.getLastError();
+    if (!sources.problem().empty()) message = sources.problem().c_str();
     if (!budget.exceeded().empty()) message = budget.exceeded().c_str();
     reportDom(Error::TransformFailed, message && *message ? message : "no detailed message");
 }
@@ -206,21 +208,13 @@ XPathContext* sourceView(QvHandle_* h) {
 
 void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, bool stylesheetIsText,
                 int resultKind, const char* outputFile) {
-    const std::string problem = stylesheetProblem(stylesheet, stylesheetIsText);
+    TransformSources sources;  // outlives the transformer
+    const std::string problem = sources.load(stylesheet, stylesheetIsText);
     if (!problem.empty()) {
         reportDom(Error::TransformFailed, problem.c_str());
         return nullptr;
     }
-    ViewParsedSource source(context.document, *context.support);
-
-    std::istringstream stylesheetText;
-    std::unique_ptr<xalanc::XSLTInputSource> stylesheetSource;
-    if (stylesheetIsText) {
-        stylesheetText.str(stylesheet);
-        stylesheetSource = std::make_unique<xalanc::XSLTInputSource>(&stylesheetText, xalanMemory());
-    } else {
-        stylesheetSource = std::make_unique<xalanc::XSLTInputSource>(stylesheet, xalanMemory());
-    }
+    ViewParsedSource source(context.document, *context.support, sources);
 
     TransformMemory transformMemory;  // outlives the transformer
     xalanc::XalanTransformer transformer(transformMemory);
@@ -230,10 +224,11 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
     transformer.setErrorHandler(&parseErrors);
     TransformBudget budget(transformMemory);
     transformer.addTraceListener(&budget);
+    transformer.setEntityResolver(&sources);
 
     const xalanc::XalanCompiledStylesheet* compiled = nullptr;
-    if (transformer.compileStylesheet(*stylesheetSource, compiled) != 0) {
-        reportTransformError(transformer, budget);
+    if (transformer.compileStylesheet(sources.stylesheet(), compiled) != 0) {
+        reportTransformError(transformer, budget, sources);
         return nullptr;
     }
 
@@ -255,8 +250,9 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
         target = std::make_unique<xalanc::XSLTResultTarget>(outputFile, xalanMemory());
     }
 
-    if (transformer.transform(source, compiled, *target) != 0) {
-        reportTransformError(transformer, budget);
+    sources.beginTransform();
+    if (transformer.transform(source, compiled, *target) != 0 || !sources.problem().empty()) {
+        reportTransformError(transformer, budget, sources);
         return nullptr;
     }
     if (resultKind == QV_RESULT_DOM) return makeDocumentHandle(std::move(resultDocument));
