@@ -7,6 +7,7 @@
 #include "qvxml.h"
 #include "xmap/model.h"
 #include "xmap/paths.h"
+#include "frame/runtime.h"
 
 namespace {
 
@@ -132,6 +133,47 @@ TEST_F(Paths, StartPaths) {
             EXPECT_EQ(path, c.out);
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+std::u16string u16(const XMLCh* text) { return text ? std::u16string(text) : u"<null>"; }
+
+// The compiled form both roads follow: step kinds, local names, prefix URIs and
+// the last step read as a node or as a value.
+TEST_F(Paths, CompiledStepsResolvePrefixesAndLastStepKinds) {
+    ASSERT_TRUE(qv::startRuntime(qv::Runtime::Xml));
+    qv::HostTranscoder toXml;
+    using K = qv::PathStep::Kind;
+    qv::CompiledPath value =
+        qv::compilePath(std::string("/p:A/./../B/@q:x"), qv::PathUse::Value, model, toXml);
+    ASSERT_TRUE(value.present);
+    ASSERT_EQ(value.steps.size(), 5u);
+    EXPECT_EQ(value.steps[0].kind, K::Element);
+    EXPECT_EQ(u16(value.steps[0].local.get()), u"A");
+    EXPECT_EQ(u16(value.steps[0].uri.get()), u"urn:p");
+    EXPECT_EQ(u16(value.steps[0].qualified.get()), u"p:A");
+    EXPECT_EQ(value.steps[1].kind, K::Self);
+    EXPECT_EQ(value.steps[2].kind, K::Parent);
+    EXPECT_EQ(u16(value.steps[3].uri.get()), u"<null>");
+    EXPECT_FALSE(value.steps[3].prefixed);
+    EXPECT_EQ(value.steps[4].kind, K::Attribute);
+    EXPECT_EQ(u16(value.steps[4].local.get()), u"x");
+    EXPECT_EQ(u16(value.steps[4].uri.get()), u"urn:q");
+    EXPECT_EQ(value.siblingStep(), nullptr);
+
+    EXPECT_EQ(qv::compilePath(std::string("A/TEXT()"), qv::PathUse::Value, model, toXml)
+                  .steps.back().kind, K::Text);
+    EXPECT_EQ(qv::compilePath(std::string("xmldata()"), qv::PathUse::Value, model, toXml)
+                  .steps.back().kind, K::XmlData);
+    // As a node path the same texts are element names; a trailing "/" stays put.
+    qv::CompiledPath node = qv::compilePath(std::string("A/B/"), qv::PathUse::Node, model, toXml);
+    EXPECT_EQ(node.steps.back().kind, K::Self);
+    EXPECT_EQ(qv::compilePath(std::string("A/text()"), qv::PathUse::Node, model, toXml)
+                  .siblingStep()->kind, K::Element);
+    EXPECT_FALSE(qv::compilePath(qv::Text(), qv::PathUse::Node, model, toXml).present);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "xdom/handle.h"
+#include "xdom/new_document.h"
 #include "xdom/owning_document.h"
 #include "xdom/qname.h"
 
@@ -20,19 +21,6 @@ using namespace xercesc;
 
 namespace qv {
 namespace {
-
-// The encoding name of the settings record: a field of fixed width that a host may
-// fill to the last byte without a terminator.
-std::string recordEncodingName(const QvDocSettings* settings) {
-    const char* name = settings->docEncoding;
-    return std::string(name, strnlen(name, sizeof settings->docEncoding));
-}
-
-// The encoding named by the XML declaration. The DOM interface only reads it; every
-// document of this library is the DOM's own implementation, which also sets it.
-void setDeclaredEncoding(DOMDocument* document, const XMLCh* encoding) {
-    if (auto* impl = dynamic_cast<DOMDocumentImpl*>(document)) impl->setXmlEncoding(encoding);
-}
 
 bool isYes(const char* word) {
     if (!word) return false;
@@ -91,19 +79,11 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
                              .starts(qv::Runtime::Xml)
                              .fallsBackTo(qv::Error::CreateDocumentFailed);
     return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
-        qv::XercesPtr<DOMDocument> document(
-            DOMImplementation::getImplementation()->createDocument(XMLPlatformUtils::fgMemoryManager));
+        qv::XercesPtr<DOMDocument> document = qv::newDocument(settings);
         if (!document) {
             qv::reportDom(qv::Error::CreateDocumentFailed);
             return nullptr;
         }
-        std::string encoding = qv::recordEncodingName(settings);
-        if (!encoding.empty()) {
-            // The record's encoding name is in the local code page.
-            qv::XmlText name = qv::fromLocalText(encoding.c_str());
-            qv::setDeclaredEncoding(document.get(), name.get());
-        }
-        document->setXmlStandalone(settings->standalone != 0);
         return qv::makeDocumentHandle(std::move(document));
     });
 }

@@ -34,6 +34,17 @@ QvHandle_* makeDocumentHandle(XercesPtr<DOMDocument> document) {
     return h.release();
 }
 
+QvHandle_* makeSharedDocumentHandle(DOMDocument* document, std::shared_ptr<void> keepAlive) {
+    auto h = std::make_unique<QvHandle_>();
+    h->isDocument = true;
+    h->docHandle = h.get();
+    h->document = document;
+    h->node = document;
+    h->documentMemory = std::move(keepAlive);
+    takeEncoding(h.get());
+    return h.release();
+}
+
 QvHandle_* makeNodeHandle(QvHandle_* from, DOMNode* node) {
     auto* h = new QvHandle_;
     h->docHandle = documentHandleOf(from);

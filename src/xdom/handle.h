@@ -57,8 +57,9 @@ struct QvHandle_ {
 
     qv::HostText resultText;             // last text handed to the host through this handle
 
-    // The memory manager a parsed tree lives on. Documents cloned from the tree are
-    // made on the same manager, so their handles share it too.
+    // What the tree lives on, shared: the memory manager of a parsed tree (documents
+    // cloned from it are made on the same manager, so their handles share it too),
+    // or a document built by QV_XMAPToDOM, shared with its dataset.
     std::shared_ptr<void> documentMemory;
 
     std::unique_ptr<qv::ParseErrorHandler> errorHandler;         // parsed documents only
@@ -69,10 +70,15 @@ struct QvHandle_ {
 
 namespace qv {
 
-// A document handle that owns a document not parsed by it: built, cloned,
-// transformed or mapped documents. The document is released if the handle cannot
-// be made.
+// A document handle that owns a document not parsed by it: built, cloned or
+// transformed documents. The document is released if the handle cannot be made.
 QvHandle_* makeDocumentHandle(XercesPtr<XERCES_CPP_NAMESPACE::DOMDocument> document);
+
+// A document handle over a document that others hold (the document a mapping
+// dataset built): `keepAlive`, when not null, is shared with them and keeps the
+// document alive for as long as the handle lives.
+QvHandle_* makeSharedDocumentHandle(XERCES_CPP_NAMESPACE::DOMDocument* document,
+                                    std::shared_ptr<void> keepAlive);
 
 // A node handle for `node` under the document handle of `from`.
 QvHandle_* makeNodeHandle(QvHandle_* from, XERCES_CPP_NAMESPACE::DOMNode* node);

@@ -1,5 +1,5 @@
 // The mapping dataset exports: QV_XMAPOpen, QV_XMAPClose, QV_XMAPReadNext,
-// QV_XMAPWriteNext, QV_XMAPSetOption.
+// QV_XMAPWriteNext, QV_XMAPSetOption (QV_XMAPGetInfo and QV_XMAPToDOM: output.cpp).
 #include "xmap/dataset.h"
 
 #include <cstring>
@@ -14,6 +14,7 @@
 #include "frame/host.h"
 #include "xdom/handle.h"
 #include "xmap/loader.h"
+#include "xmap/paths.h"
 #include "xmap/reader.h"
 
 namespace qv {
@@ -82,6 +83,7 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
         }
         if (!qv::loadMapping(ds->model, mapping, ds->mode, ds->toHost))
             return nullptr;  // the loader has reported why
+        qv::compilePaths(ds->model, ds->toXml);
         if (mode != XML_CREATE) qv::rememberXmldataEncoding(input);
         ds->marks.set(fieldMark, valueMark, subvalueMark, nullMark);
         if (mode != QV_XMAP_READ) return ds.release();
@@ -89,7 +91,6 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
         qv::ReadSettings settings;
         settings.marks = &ds->marks;
         settings.buffer = &ds->work;
-        settings.toXml = &ds->toXml;
         settings.toHost = &ds->toHost;
         settings.xmldataEncoding = qv::xmldataEncoding();
         qv::readDocument(ds->model, ds->readingStart, settings);
@@ -118,6 +119,7 @@ QVXML_API int QV_XMAPReadNext(QvDataset ds, const char* table, char** record) {
             qv::report(qv::Error::NoSuchTableOrMap, table ? table : "");
             return -1;
         }
+        if (ds->writing) ds->writing->settle();  // records written are read in queue order
         qv::RecordQueue& queue = map->records;
         const uint32_t current = queue.cursor;
         if (current == qv::kNoRecord) return QV_END_OF_TABLE;
@@ -150,16 +152,11 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
             return -1;
         }
         if (length <= 0) return 0;
-        // Arrival order under the parent map's last record.
-        const uint32_t parent =
-            map->parent ? map->parent->records.lastQueued() : qv::kNoRecord;
-        try {
-            map->records.append(record, static_cast<size_t>(length), parent);
-        } catch (const std::bad_alloc&) {
-            qv::report(qv::Error::OutOfMemory);
-            return -1;
-        }
-        return 0;
+        if (!ds->writing) ds->writing = std::make_unique<qv::WriteQueues>(ds->model);
+        const size_t n = static_cast<size_t>(length);
+        const bool queued = ds->model.cascade ? ds->writing->queueInArrivalOrder(*map, record, n)
+                                              : ds->writing->queueByKeys(*map, record, n);
+        return queued ? 0 : -1;
     });
 }
 

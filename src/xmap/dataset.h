@@ -6,6 +6,9 @@
 #include "frame/transcode.h"
 #include "xmap/model.h"
 #include "xmap/record.h"
+#include "xmap/write_queue.h"
+
+#include <memory>
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMDocument;
@@ -34,6 +37,11 @@ struct QvDataset_ {
     qv::HostTranscoder toXml;   // host text to UTF-16
     qv::HostTranscoder toHost;  // UTF-16 to host text
     bool namespacesWritten = false;  // declarations put on the output's first element
+    // Queueing state of the records written, made by the first QV_XMAPWriteNext.
+    std::unique_ptr<qv::WriteQueues> writing;
+    // The document QV_XMAPToDOM built, shared with every handle given out over it:
+    // released when the dataset is closed and the last of those handles too.
+    std::shared_ptr<XERCES_CPP_NAMESPACE::DOMDocument> output;
 };
 
 namespace qv {

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "xmap/compiled_path.h"
 #include "xmap/queue.h"
 
 namespace qv {
@@ -81,7 +82,14 @@ struct MapColumn {
     // The path split at ",": RecordId: XFIELD, SUBR; NestedMap: Node (as written);
     // ChildKeyMulti: part2 is the relative path to the parent key's value.
     Text part1, part2, part3;
+    // The parts as both roads follow them (compiled_path.h), filled once the
+    // mapping is loaded: for Regular and ParentKey columns every part, the lowest
+    // as a value path; for ChildKeyMulti only part 2, as a value path; none for
+    // the other kinds.
+    CompiledPath path1, path2, path3;
 
+    // Number of level parts of a Regular or ParentKey column (1 to 3).
+    int partCount() const { return part3 ? 3 : part2 ? 2 : 1; }
     bool isKey() const { return kind == ColumnKind::ChildKey || kind == ColumnKind::ChildKeyMulti; }
 };
 
@@ -113,6 +121,7 @@ struct TableClassMap {
     Text mapName;               // empty for an extraction file
     Text tableName;             // the host file
     Text startPath;             // blanks removed, prefixes verified
+    CompiledPath start;         // the start path as a node path, once loaded
     int multivalueDepth = -1;
     int subvalueDepth = -1;
 

@@ -181,4 +181,90 @@ bool deriveKeyPaths(MappingModel& model) {
     return forEachMap(model, [](TableClassMap& m) { return deriveForMap(m); });
 }
 
+namespace {
+
+// An element or attribute name, optionally prefixed: local name, the prefix's
+// URI (exact match on the prefix; none when undeclared) and the name as written.
+PathStep nameStep(const char* text, std::size_t n, PathStep::Kind kind,
+                  const MappingModel& model, const HostTranscoder& toXml) {
+    PathStep step;
+    step.kind = kind;
+    step.qualified = toXml.toXml(text, n);
+    const char* colon = static_cast<const char*>(std::memchr(text, ':', n));
+    if (colon) {
+        step.prefixed = true;
+        const std::string prefix(text, colon);
+        for (const NameSpaceEntry& entry : model.namespaces) {
+            if (entry.prefix == prefix) {
+                step.uri = toXml.toXml(entry.uri.c_str());
+                break;
+            }
+        }
+        n -= static_cast<std::size_t>(colon + 1 - text);
+        text = colon + 1;
+    }
+    step.local = toXml.toXml(text, n);
+    return step;
+}
+
+}  // namespace
+
+CompiledPath compilePath(const Text& text, PathUse use, const MappingModel& model,
+                         const HostTranscoder& toXml) {
+    CompiledPath path;
+    if (!text) return path;
+    path.present = true;
+    const char* p = text->c_str();
+    if (*p == '/') ++p;
+    for (;;) {
+        const char* slash = std::strchr(p, '/');
+        const std::size_t n = slash ? static_cast<std::size_t>(slash - p) : std::strlen(p);
+        const bool last = !slash;
+        PathStep step;
+        if (last && use == PathUse::Value) {
+            if (equalsNoCase(std::string_view(p, n), "text()"))
+                step.kind = PathStep::Kind::Text;
+            else if (equalsNoCase(std::string_view(p, n), "xmldata()"))
+                step.kind = PathStep::Kind::XmlData;
+            else if (n > 0 && p[0] == '@')
+                step = nameStep(p + 1, n - 1, PathStep::Kind::Attribute, model, toXml);
+            else
+                step = nameStep(p, n, PathStep::Kind::Element, model, toXml);
+        } else if (n == 1 && p[0] == '.') {
+            step.kind = PathStep::Kind::Self;
+        } else if (n == 2 && p[0] == '.' && p[1] == '.') {
+            step.kind = PathStep::Kind::Parent;
+        } else if (n == 0 && last) {
+            step.kind = PathStep::Kind::Self;  // a node path ending in "/" stays on the node
+        } else {
+            step = nameStep(p, n, PathStep::Kind::Element, model, toXml);
+        }
+        path.steps.push_back(std::move(step));
+        if (last) break;
+        p = slash + 1;
+    }
+    return path;
+}
+
+void compilePaths(MappingModel& model, const HostTranscoder& toXml) {
+    forEachMap(model, [&](TableClassMap& map) {
+        map.start = compilePath(map.startPath, PathUse::Node, model, toXml);
+        for (auto& owned : map.columns) {
+            MapColumn& c = *owned;
+            if (c.kind == ColumnKind::ChildKeyMulti) {
+                c.path2 = compilePath(c.part2, PathUse::Value, model, toXml);
+            } else if (c.kind == ColumnKind::Regular || c.kind == ColumnKind::ParentKey) {
+                const int parts = c.partCount();
+                c.path1 = compilePath(c.part1, parts > 1 ? PathUse::Node : PathUse::Value, model,
+                                      toXml);
+                if (parts > 1)
+                    c.path2 = compilePath(c.part2, parts > 2 ? PathUse::Node : PathUse::Value,
+                                          model, toXml);
+                if (parts > 2) c.path3 = compilePath(c.part3, PathUse::Value, model, toXml);
+            }
+        }
+        return true;
+    });
+}
+
 }  // namespace qv

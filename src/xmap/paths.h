@@ -40,4 +40,17 @@ bool normaliseExtractionStart(std::string& path, MappingModel& model);
 // subvalue depths (3056 when two keys of one map disagree). False after reporting.
 bool deriveKeyPaths(MappingModel& model);
 
+// Compiles every path of the loaded tree into the form the reading and writing
+// roads follow (compiled_path.h): each map's start path, and the parts of every
+// column whose values are read or written. Names go to UTF-16 through `toXml` (the
+// dataset's host-to-UTF-16 converter); prefixes take the URI of their namespace
+// entry. Run once after a successful load, before the first record is read or
+// queued; nothing in it can fail but allocation.
+void compilePaths(MappingModel& model, const HostTranscoder& toXml);
+
+// Compiles one path text (null: an absent path) as a node path or a value path.
+enum class PathUse { Node, Value };
+CompiledPath compilePath(const Text& text, PathUse use, const MappingModel& model,
+                         const HostTranscoder& toXml);
+
 }  // namespace qv

@@ -142,6 +142,28 @@ void RecordQueue::linkInGroup(uint32_t index, uint32_t parent) {
     if (nextOfParent_[index] == kNoRecord) g.last = index;
 }
 
+void RecordQueue::setOrder(const std::vector<uint32_t>& order) {
+    link();
+    for (Group& g : groups_) g = Group();
+    rootGroup_ = Group();
+    head_ = tail_ = kNoRecord;
+    for (uint32_t index : order) {
+        if (tail_ == kNoRecord)
+            head_ = index;
+        else
+            next_[tail_] = index;
+        tail_ = index;
+        next_[index] = kNoRecord;
+        nextOfParent_[index] = kNoRecord;
+        Group& g = group(parents_[index]);
+        if (g.last == kNoRecord)
+            g.first = index;
+        else
+            nextOfParent_[g.last] = index;
+        g.last = index;
+    }
+}
+
 uint32_t RecordQueue::firstOf(uint32_t parent) const {
     if (linked_) {
         if (parent == kNoRecord) return rootGroup_.first;

@@ -70,6 +70,10 @@ public:
     // (kNoRecord: at the front). The per-parent chain keeps queue order.
     uint32_t insertAfter(uint32_t after, const char* text, size_t length, uint32_t parent);
 
+    // Puts the records in the queue order given (every index once): the chain in
+    // queue order and each parent's chain follow it. The cursor stays where it is.
+    void setOrder(const std::vector<uint32_t>& order);
+
     bool empty() const { return count_ == 0; }
     uint32_t size() const { return count_; }
     uint32_t first() const { return linked_ ? head_ : (count_ ? 0 : kNoRecord); }
@@ -96,8 +100,11 @@ public:
     // Read cursor (kNoRecord when at the end).
     uint32_t cursor = kNoRecord;
 
-    // Writing state, made on first use.
+    // Writing state, made on first use; placeOf() reads it (zeros when never set).
     KeyPlace& place(uint32_t index);
+    KeyPlace placeOf(uint32_t index) const {
+        return index < places_.size() ? places_[index] : KeyPlace();
+    }
 
     // Bytes of record text held (NUL terminators included).
     size_t textBytes() const { return textBytes_; }

@@ -8,66 +8,44 @@
 
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/DOMNode.hpp>
-#include <xercesc/util/XMLString.hpp>
 
 #include "frame/errors.h"
-#include "xdom/serialize.h"
 #include "frame/transcode.h"
+#include "xdom/serialize.h"
+#include "xmap/step_match.h"
 
 using namespace xercesc;
 
 namespace qv {
 namespace {
 
-// One step of a mapping path, its names converted to UTF-16 once per open.
-struct Step {
-    enum Kind { Name, Self, Parent, Text, XmlData, Attribute };
-    Kind kind = Name;
-    XmlText local;  // Name, Attribute
-    XmlText uri;    // the prefix's namespace; null for none
-};
+using Step = PathStep;
+using Kind = PathStep::Kind;
+using Path = CompiledPath;
 
-struct Path {
-    bool present = false;
-    std::vector<Step> steps;
-
-    // Only a last step that names elements allows a scan of same-named siblings.
-    const Step* siblingStep() const {
-        return !steps.empty() && steps.back().kind == Step::Name ? &steps.back() : nullptr;
-    }
-};
-
-// A node path leads to elements: ".", ".." and an empty last step stay put or climb.
-// A value path ends in "text()", "xmldata()", an "@" attribute or a child name.
-enum class PathUse { Node, Value };
-
+// A column with its compiled parts (owned by the model) and its conversion.
 struct ColumnPlan {
     MapColumn* column = nullptr;
     const char* conversion = nullptr;  // after the DateFormat rule
     int parts = 1;
-    Path part1, part2, part3;
 };
 
 struct TablePlan {
     TableClassMap* map = nullptr;
-    Path start;
+    const Path* start = nullptr;
     size_t iterateFrom = 0;   // inner steps from here on visit every occurrence
     std::vector<DOMNode*> at;  // node reached at each step of the current record node
     std::vector<ColumnPlan> columns;  // field order
     std::vector<TablePlan> children;
 };
 
-bool sameUri(const XMLCh* a, const XMLCh* b) {
-    if (!a || !*a) return !b || !*b;
-    return b && XMLString::equals(a, b);
-}
 
 class Reader {
 public:
     Reader(MappingModel& model, const ReadSettings& settings)
         : model_(model),
           settings_(settings),
-          ignoreNamespaces_(model.ignoreNameSpace != 0),
+          match_(model.ignoreNameSpace != 0),
           emptyIsNull_(model.emptyStringIsNull != 0) {}
 
     void run(DOMNode* start) {
@@ -77,88 +55,23 @@ public:
     }
 
 private:
-    // ---- Paths ---------------------------------------------------------------
-
-    Step nameStep(const char* text, size_t n, Step::Kind kind) const {
-        Step step;
-        step.kind = kind;
-        const char* colon = static_cast<const char*>(std::memchr(text, ':', n));
-        if (colon) {
-            std::string prefix(text, colon);
-            for (const NameSpaceEntry& entry : model_.namespaces) {
-                if (entry.prefix == prefix) {
-                    step.uri = settings_.toXml->toXml(entry.uri.c_str());
-                    break;
-                }
-            }
-            n -= static_cast<size_t>(colon + 1 - text);
-            text = colon + 1;
-        }
-        step.local = settings_.toXml->toXml(text, n);
-        return step;
-    }
-
-    Path compile(const Text& text, PathUse use) const {
-        Path path;
-        if (!text) return path;
-        path.present = true;
-        const char* p = text->c_str();
-        if (*p == '/') ++p;
-        for (;;) {
-            const char* slash = std::strchr(p, '/');
-            const size_t n = slash ? static_cast<size_t>(slash - p) : std::strlen(p);
-            const bool last = !slash;
-            Step step;
-            if (last && use == PathUse::Value) {
-                if (equalsNoCase(std::string_view(p, n), "text()"))
-                    step.kind = Step::Text;
-                else if (equalsNoCase(std::string_view(p, n), "xmldata()"))
-                    step.kind = Step::XmlData;
-                else if (n > 0 && p[0] == '@')
-                    step = nameStep(p + 1, n - 1, Step::Attribute);
-                else
-                    step = nameStep(p, n, Step::Name);
-            } else if (n == 1 && p[0] == '.') {
-                step.kind = Step::Self;
-            } else if (n == 2 && p[0] == '.' && p[1] == '.') {
-                step.kind = Step::Parent;
-            } else if (n == 0 && last) {
-                step.kind = Step::Self;  // a node path ending in "/" stays on the node
-            } else {
-                step = nameStep(p, n, Step::Name);
-            }
-            path.steps.push_back(std::move(step));
-            if (last) break;
-            p = slash + 1;
-        }
-        return path;
-    }
-
     TablePlan plan(TableClassMap& map) const {
         TablePlan t;
         t.map = &map;
-        t.start = compile(map.startPath, PathUse::Node);
+        t.start = &map.start;
         // Name steps before a ".." are followed to their first match only: every
         // occurrence of them would lead back to the same nodes.
-        for (size_t i = 0; i < t.start.steps.size(); ++i)
-            if (t.start.steps[i].kind == Step::Parent) t.iterateFrom = i + 1;
-        t.at.resize(t.start.steps.size());
+        for (size_t i = 0; i < t.start->steps.size(); ++i)
+            if (t.start->steps[i].kind == Kind::Parent) t.iterateFrom = i + 1;
+        t.at.resize(t.start->steps.size());
         const char* dateFormat = cstr(model_.dateFormat);
         for (MapColumn* column : map.byField) {
             if (column->kind == ColumnKind::NestedMap) continue;
             ColumnPlan c;
             c.column = column;
             c.conversion = effectiveConversion(cstr(column->convCode), dateFormat);
-            if (column->kind == ColumnKind::ChildKeyMulti) {
-                c.part2 = compile(column->part2, PathUse::Value);
-            } else if (column->kind == ColumnKind::Regular ||
-                       column->kind == ColumnKind::ParentKey) {
-                c.parts = column->part3 ? 3 : column->part2 ? 2 : 1;
-                c.part1 = compile(column->part1, c.parts > 1 ? PathUse::Node : PathUse::Value);
-                if (c.parts > 1)
-                    c.part2 = compile(column->part2, c.parts > 2 ? PathUse::Node : PathUse::Value);
-                if (c.parts > 2) c.part3 = compile(column->part3, PathUse::Value);
-            }
+            if (column->kind == ColumnKind::Regular || column->kind == ColumnKind::ParentKey)
+                c.parts = column->partCount();
             t.columns.push_back(std::move(c));
         }
         for (auto& child : map.children) t.children.push_back(plan(*child));
@@ -167,30 +80,15 @@ private:
 
     // ---- Name matching and moves ---------------------------------------------
 
-    bool matches(const DOMNode* node, const Step& step) const {
-        const XMLCh* local = node->getLocalName();
-        if (!local) local = node->getNodeName();  // a node made without namespaces
-        if (!XMLString::equals(local, step.local.get())) return false;
-        return ignoreNamespaces_ || sameUri(node->getNamespaceURI(), step.uri.get());
-    }
-
-    DOMNode* firstChild(DOMNode* node, const Step& step) const {
-        for (DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling())
-            if (c->getNodeType() == DOMNode::ELEMENT_NODE && matches(c, step)) return c;
-        return nullptr;
-    }
-
-    DOMNode* nextSibling(DOMNode* node, const Step& step) const {
-        for (DOMNode* c = node->getNextSibling(); c; c = c->getNextSibling())
-            if (c->getNodeType() == DOMNode::ELEMENT_NODE && matches(c, step)) return c;
-        return nullptr;
-    }
+    bool matches(const DOMNode* node, const Step& step) const { return match_.matches(node, step); }
+    DOMNode* firstChild(DOMNode* node, const Step& step) const { return match_.firstChild(node, step); }
+    DOMNode* nextSibling(DOMNode* node, const Step& step) const { return match_.nextSibling(node, step); }
 
     // One inner step from `node`; null when it leads nowhere.
     DOMNode* move(DOMNode* node, const Step& step) const {
         switch (step.kind) {
-            case Step::Self: return node;
-            case Step::Parent: return node->getParentNode();
+            case Kind::Self: return node;
+            case Kind::Parent: return node->getParentNode();
             default: return firstChild(node, step);
         }
     }
@@ -209,7 +107,7 @@ private:
     // same-named sibling, and an occurrence without record nodes is passed over.
 
     DOMNode* descend(TablePlan& t, size_t from, DOMNode* node) const {
-        const std::vector<Step>& steps = t.start.steps;
+        const std::vector<Step>& steps = t.start->steps;
         for (;;) {
             size_t i = from;
             for (; i < steps.size(); ++i) {
@@ -224,9 +122,9 @@ private:
     // Moves the deepest iterated step below `limit` to its next occurrence; sets
     // `resume` to the step after it. Null when every occurrence has been visited.
     DOMNode* backtrack(TablePlan& t, size_t limit, size_t& resume) const {
-        const std::vector<Step>& steps = t.start.steps;
+        const std::vector<Step>& steps = t.start->steps;
         for (size_t j = limit; j-- > t.iterateFrom;) {
-            if (steps[j].kind != Step::Name) continue;
+            if (steps[j].kind != Kind::Element) continue;
             if (DOMNode* sibling = nextSibling(t.at[j], steps[j])) {
                 t.at[j] = sibling;
                 resume = j + 1;
@@ -242,7 +140,7 @@ private:
 
     DOMNode* nextRecord(TablePlan& t) const {
         size_t resume = 0;
-        DOMNode* node = backtrack(t, t.start.steps.size(), resume);
+        DOMNode* node = backtrack(t, t.start->steps.size(), resume);
         return node ? descend(t, resume, node) : nullptr;
     }
 
@@ -284,17 +182,16 @@ private:
             if (!(node = move(node, steps[i]))) return false;
         const Step& last = steps.back();
         switch (last.kind) {
-            case Step::Text: return elementText(node, out);
-            case Step::XmlData: {
+            case Kind::Text: return elementText(node, out);
+            case Kind::XmlData: {
                 std::string markup;
-                if (!serializeNode(node, settings_.xmldataEncoding, nullptr,
-                                   nullptr, &markup))
+                if (!serializeNode(node, settings_.xmldataEncoding, nullptr, nullptr, &markup))
                     return false;
                 out += markup;
                 return true;
             }
-            case Step::Attribute: return attribute(node, last, out);
-            case Step::Name: {
+            case Kind::Attribute: return attribute(node, last, out);
+            case Kind::Element: {
                 DOMNode* child = firstChild(node, last);
                 return child && elementText(child, out);
             }
@@ -308,24 +205,24 @@ private:
     void assemble(const ColumnPlan& c, DOMNode* node, RecordWriter& w) const {
         std::string& out = w.text();
         if (c.parts == 1) {
-            if (!valueAt(node, c.part1, out)) w.missing();
+            if (!valueAt(node, c.column->path1, out)) w.missing();
             return;
         }
-        DOMNode* multi = firstNode(node, c.part1);
+        DOMNode* multi = firstNode(node, c.column->path1);
         if (!multi) {
             w.missing();
             return;
         }
-        const Step* multiStep = c.part1.siblingStep();
-        const Step* subStep = c.part2.siblingStep();
+        const Step* multiStep = c.column->path1.siblingStep();
+        const Step* subStep = c.column->path2.siblingStep();
         for (bool first = true; multi;
              multi = multiStep ? nextSibling(multi, *multiStep) : nullptr, first = false) {
             if (!first) w.valueMark();
             if (c.parts == 2) {
-                if (!valueAt(multi, c.part2, out)) w.missing();
+                if (!valueAt(multi, c.column->path2, out)) w.missing();
                 continue;
             }
-            DOMNode* sub = firstNode(multi, c.part2);
+            DOMNode* sub = firstNode(multi, c.column->path2);
             if (!sub) {
                 w.missing();
                 continue;
@@ -333,7 +230,7 @@ private:
             for (bool firstSub = true; sub;
                  sub = subStep ? nextSibling(sub, *subStep) : nullptr, firstSub = false) {
                 if (!firstSub) w.subvalueMark();
-                if (!valueAt(sub, c.part3, out)) w.missing();
+                if (!valueAt(sub, c.column->path3, out)) w.missing();
             }
         }
     }
@@ -380,7 +277,7 @@ private:
                     break;
                 }
                 case ColumnKind::ChildKeyMulti:
-                    if (valueAt(node, c.part2, out))
+                    if (valueAt(node, c.column->path2, out))
                         convert(out, from, c.conversion);
                     else
                         w.missing();
@@ -425,7 +322,7 @@ private:
 
     MappingModel& model_;
     const ReadSettings& settings_;
-    const bool ignoreNamespaces_;
+    const StepMatcher match_;
     const bool emptyIsNull_;
     std::string scratch_;  // NUL-terminated input of the host's conversion
 };

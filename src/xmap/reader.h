@@ -20,12 +20,12 @@ class HostTranscoder;
 struct ReadSettings {
     const RecordMarks* marks = nullptr;
     WorkBuffer* buffer = nullptr;
-    const HostTranscoder* toXml = nullptr;   // host text (names in paths) to UTF-16
     const HostTranscoder* toHost = nullptr;  // document text to host text
     const XMLCh* xmldataEncoding = nullptr;  // encoding of "xmldata()" values
 };
 
-// Reads the whole document below `start` into the queues of the model's maps,
+// Reads the whole document below `start`, following the compiled paths of the
+// model (compilePaths() must have run) into the queues of the model's maps,
 // beginning with the root map and its next siblings. Problems met on the way give
 // missing values, never a failure; a record that cannot be queued for want of
 // memory is reported (3004) and passed over.

@@ -23,4 +23,14 @@ bool convertInPlace(std::string& text, size_t from, const char* code, int direct
     return true;
 }
 
+RecordItem extractItem(const char* record, int field, int value, int subvalue) {
+    RecordItem item;
+    char* text = nullptr;
+    host().extract(record, field + 1, value, subvalue, &text, &item.length, &item.values,
+                   &item.subvalues);
+    item.text = text ? text : "";
+    if (!text || item.length < 0) item.length = 0;
+    return item;
+}
+
 }  // namespace qv

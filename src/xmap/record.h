@@ -94,4 +94,25 @@ const char* effectiveConversion(const char* columnCode, const char* dateFormat);
 bool convertInPlace(std::string& text, size_t from, const char* code, int direction,
                     std::string& scratch);
 
+// One field, value or subvalue of a record as the host's extract callback gives it.
+// The text stays the host's (valid until its next call); `values` and `subvalues`
+// count the marks, so a field holds values + 1 values.
+struct RecordItem {
+    const char* text = nullptr;
+    int length = 0;
+    int values = 0;
+    int subvalues = 0;
+};
+
+// Field `field` of the mapping's numbering (0 = record ID), value and subvalue from 1
+// (0: the whole field or value), of a NUL-terminated record.
+RecordItem extractItem(const char* record, int field, int value = 0, int subvalue = 0);
+
+// A written item counts as missing when it is empty (IsNull off) or is exactly the
+// null mark (IsNull on).
+inline bool isMissing(const RecordItem& item, bool emptyIsNull, char nullMark) {
+    if (!emptyIsNull) return item.length <= 0;
+    return item.length == 1 && item.text[0] == nullMark;
+}
+
 }  // namespace qv

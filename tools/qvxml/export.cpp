@@ -9,7 +9,6 @@
 #include "commands.h"
 #include "host/account.h"
 #include "mapping_info.h"
-#include "pending_exports.h"
 #include "records.h"
 #include "session.h"
 #include "writer_options.h"

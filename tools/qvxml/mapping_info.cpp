@@ -6,7 +6,6 @@
 #include <functional>
 
 #include "cli.h"
-#include "pending_exports.h"
 #include "records.h"
 #include "session.h"
 
@@ -156,15 +155,11 @@ std::vector<InfoTable> parseDescription(const std::string& text) {
 }
 
 std::string descriptionText(QvDataset ds) {
-    if (!&QV_XMAPGetInfo) throw Failure("this build of libqvxml has no QV_XMAPGetInfo");
     char* text = nullptr;
     QV_XMAPGetInfo(ds, &text);
     return text ? text : "";
 }
 
-std::vector<InfoTable> describeDataset(QvDataset ds) {
-    if (!&QV_XMAPGetInfo) return {};
-    return parseDescription(descriptionText(ds));
-}
+std::vector<InfoTable> describeDataset(QvDataset ds) { return parseDescription(descriptionText(ds)); }
 
 }  // namespace qvcli

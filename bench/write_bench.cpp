@@ -1,0 +1,230 @@
+// Writing records into a document: QV_XMAPWriteNext of every record (queued by
+// keys and by an order column), QV_XMAPToDOM (the build), QV_XDOMWrite to memory,
+// and, as the yardstick, QV_XDOMOpen parsing the text that came out.
+//
+//   write_bench [records ...]     default: 10000 100000 1000000
+//
+// One parent table (orders, with a multivalued column of tags) and one child table
+// (lines, ten per order, keyed to their order, ordered by a sequence column and
+// pushed in descending sequence, so every line but the first of an order is placed
+// before the ones already queued). Every measurement runs in a child process of its
+// own, so each peak is that of one job.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/reference_host.h"
+#include "qvxml.h"
+
+namespace {
+
+constexpr int kLinesPerOrder = 10;
+constexpr char kField = '\xFE';
+constexpr char kValue = '\xFD';
+constexpr char kSubvalue = '\xFC';
+constexpr char kNull = '\x7F';
+
+const char* const kMapping = R"map(<QVXMAP>
+  <TABLECLASSMAP MapName="ORDERS" TableName="ORDERS" StartNode="/ORDERS/ORDER">
+    <ColumnMap Column="ORDERNO" Node="@no"/>
+    <ColumnMap Column="CUST" Node="CUSTOMER"/>
+    <ColumnMap Column="TAGS" Node="TAGS/TAG,text()"/>
+    <TableMap MapName="LINES" Node="LINE"/>
+  </TABLECLASSMAP>
+  <TABLECLASSMAP MapName="LINES" TableName="LINES" StartNode="LINE">
+    <ColumnMap Column="SEQ" Node="@seq"/>
+    <ColumnMap Column="SKU" Node="@sku"/>
+    <ColumnMap Column="QTY" Node="QTY"/>
+    <OrderColumn Column="SEQ"/>
+  </TABLECLASSMAP>
+  <RelatedTable>
+    <MapParentKey TableName="ORDERS" Column="ORDERNO" KeyGenerate="NO"/>
+    <MapChildKey TableName="LINES" Column="ORDERREF"/>
+  </RelatedTable>
+</QVXMAP>)map";
+
+struct Figures {
+    int ok = 0;
+    double writeNext = 0;  // every QV_XMAPWriteNext, seconds
+    double toDom = 0;      // QV_XMAPToDOM
+    double write = 0;      // QV_XDOMWrite to memory
+    double parse = 0;      // QV_XDOMOpen of the written text (separate job)
+    long peakKb = 0;
+    size_t records = 0;
+    size_t bytes = 0;  // of the written text
+};
+
+double seconds(std::chrono::steady_clock::time_point from) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+long peakKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+Figures inChild(const std::function<Figures()>& job) {
+    int fd[2];
+    if (pipe(fd) != 0) return {};
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fd[0]);
+        Figures f = job();
+        ssize_t written = write(fd[1], &f, sizeof f);
+        _exit(written == static_cast<ssize_t>(sizeof f) ? 0 : 1);
+    }
+    close(fd[1]);
+    Figures f{};
+    if (pid < 0 || read(fd[0], &f, sizeof f) != static_cast<ssize_t>(sizeof f)) f.ok = 0;
+    close(fd[0]);
+    if (pid > 0) waitpid(pid, nullptr, 0);
+    return f;
+}
+
+void installHost(qvhost::ReferenceHost& host) {
+    host.dictionary("ORDERS").add("ID", 0).add("ORDERNO", 1).add("CUST", 2).add("TAGS", 3, true);
+    host.dictionary("LINES").add("ID", 0).add("ORDERREF", 1).add("SEQ", 2).add("SKU", 3).add("QTY", 4);
+    host.setMarks(kField, kValue, kSubvalue);
+    QvHostEncoding utf8{};
+    std::strcpy(utf8.base, "UTF-8");
+    host.setEncoding(utf8);
+    host.install();
+}
+
+// The records of `records` records (whole orders of one order and ten lines), in
+// the order they are pushed.
+struct Pushed {
+    std::string table;
+    std::string text;
+};
+
+std::vector<Pushed> makeRecords(size_t records) {
+    const size_t orders = records / (kLinesPerOrder + 1);
+    std::vector<Pushed> out;
+    out.reserve(orders * (kLinesPerOrder + 1));
+    const std::string fm(1, kField), vm(1, kValue);
+    for (size_t o = 1; o <= orders; ++o) {
+        const std::string no = std::to_string(o);
+        out.push_back({"ORDERS", fm + no + fm + "Customer " + std::to_string(o % 997) + fm +
+                                     "red" + vm + "green" + vm + "t" + no});
+        for (int seq = kLinesPerOrder; seq >= 1; --seq)
+            out.push_back({"LINES", fm + no + fm + std::to_string(seq) + fm + "SKU-" +
+                                        std::to_string((o * 7 + static_cast<size_t>(seq)) % 10007) +
+                                        fm + std::to_string(seq * 3)});
+    }
+    return out;
+}
+
+Figures writeJob(size_t records, std::string* text) {
+    Figures f;
+    qvhost::ReferenceHost host;
+    installHost(host);
+    const std::vector<Pushed> pushed = makeRecords(records);
+    QvHandle map = QV_XDOMOpen(kMapping, 1);
+    QvDataset ds = map ? QV_XMAPOpen(nullptr, map, nullptr, kField, kValue, kSubvalue, kNull,
+                                     XML_CREATE)
+                       : nullptr;
+    if (!ds) return f;
+
+    auto t0 = std::chrono::steady_clock::now();
+    int failed = 0;
+    for (const Pushed& p : pushed)
+        failed += QV_XMAPWriteNext(ds, p.table.c_str(), p.text.c_str(),
+                                   static_cast<int>(p.text.size())) != 0;
+    f.writeNext = seconds(t0);
+    f.records = pushed.size();
+
+    t0 = std::chrono::steady_clock::now();
+    QvHandle doc = QV_XMAPToDOM(ds, nullptr);
+    f.toDom = seconds(t0);
+
+    QvDocSettings settings{};
+    std::strcpy(settings.lineEnd, "LF");
+    t0 = std::chrono::steady_clock::now();
+    const char* written = doc ? QV_XDOMWrite(doc, &settings, nullptr) : nullptr;
+    f.write = seconds(t0);
+    if (written) {
+        f.bytes = std::strlen(written);
+        if (text) *text = written;
+    }
+    f.peakKb = peakKb();
+    f.ok = failed == 0 && written && Q_XMLGetErrCode() == 0;
+    QV_XDOMClose(doc);
+    QV_XMAPClose(ds);
+    QV_XDOMClose(map);
+    return f;
+}
+
+// Parses the text written for `records` records; the writing is not timed here.
+Figures parseJob(size_t records) {
+    std::string text;
+    Figures f = writeJob(records, &text);
+    if (!f.ok) return f;
+    auto t0 = std::chrono::steady_clock::now();
+    QvHandle doc = QV_XDOMOpen(text.c_str(), 1);
+    f.parse = seconds(t0);
+    f.ok = doc != nullptr;
+    QV_XDOMClose(doc);
+    return f;
+}
+
+Figures median(std::vector<Figures> runs, double Figures::*by) {
+    std::sort(runs.begin(), runs.end(),
+              [by](const Figures& a, const Figures& b) { return a.*by < b.*by; });
+    return runs[runs.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<size_t> sizes;
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoull(argv[i], nullptr, 10));
+    if (sizes.empty()) sizes = {10000, 100000, 1000000};
+
+    std::printf("writing orders: 1 order + %d lines keyed to it, lines in descending order-column "
+                "order; medians of 3 runs below 10^6 records\n",
+                kLinesPerOrder);
+    std::printf("%9s %7s | %9s %8s %8s %8s | %8s %9s | %8s %4s\n", "records", "doc MB",
+                "writenext", "todom s", "write s", "total s", "parse s", "(wn+td)/p", "peak MB",
+                "ok");
+    struct Row {
+        size_t records;
+        double writeAndBuild;
+    };
+    std::vector<Row> rows;
+    for (size_t n : sizes) {
+        const int reps = n < 1000000 ? 3 : 1;
+        std::vector<Figures> writes, parses;
+        for (int r = 0; r < reps; ++r) {
+            writes.push_back(inChild([&] { return writeJob(n, nullptr); }));
+            parses.push_back(inChild([&] { return parseJob(n); }));
+        }
+        const Figures w = median(writes, &Figures::writeNext);
+        const Figures p = median(parses, &Figures::parse);
+        const double wb = w.writeNext + w.toDom;
+        std::printf("%9zu %7.1f | %9.3f %8.3f %8.3f %8.3f | %8.3f %9.2f | %8.1f %4s\n", w.records,
+                    w.bytes / 1e6, w.writeNext, w.toDom, w.write, wb + w.write, p.parse,
+                    p.parse > 0 ? wb / p.parse : 0.0, w.peakKb / 1024.0,
+                    w.ok && p.ok && w.bytes == p.bytes ? "yes" : "NO");
+        std::fflush(stdout);
+        rows.push_back({w.records, wb});
+    }
+    std::printf("\ngoals: WriteNext + ToDOM at most the parse of the output; 10x records at most "
+                "11x time\n");
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const double records = static_cast<double>(rows[i].records) / rows[i - 1].records;
+        std::printf("  %zu -> %zu records (x%.1f): WriteNext + ToDOM x%.2f\n", rows[i - 1].records,
+                    rows[i].records, records, rows[i].writeAndBuild / rows[i - 1].writeAndBuild);
+    }
+    return 0;
+}

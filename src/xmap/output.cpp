@@ -1,0 +1,75 @@
+// What a dataset gives beyond records: QV_XMAPGetInfo (the mapping description)
+// and QV_XMAPToDOM (the document built from the records written).
+#include <memory>
+#include <string>
+
+#include <xercesc/dom/DOMDocument.hpp>
+
+#include "frame/boundary.h"
+#include "frame/errors.h"
+#include "xdom/handle.h"
+#include "xdom/new_document.h"
+#include "xmap/dataset.h"
+#include "xmap/describe.h"
+#include "xmap/writer.h"
+
+using namespace xercesc;
+
+namespace qv {
+namespace {
+
+// The output document: the settings record's declaration, version "1.0".
+std::shared_ptr<DOMDocument> newOutputDocument(const QvDocSettings* settings) {
+    std::shared_ptr<DOMDocument> document = newDocument(settings);
+    static const XMLCh kVersion[] = u"1.0";
+    if (document) document->setXmlVersion(kVersion);
+    return document;
+}
+
+}  // namespace
+}  // namespace qv
+
+extern "C" {
+
+QVXML_API int QV_XMAPGetInfo(QvDataset ds, char** description) {
+    return qv::callExport<int>(qv::mapExport(), -1, [&]() -> int {
+        if (!ds->description) {
+            ds->work.begin();
+            qv::describeMapping(ds->model, ds->marks, ds->work.text());
+            ds->description = ds->work.text();
+        }
+        if (description) *description = const_cast<char*>(ds->description->c_str());
+        return ds->model.existRecordAction;
+    });
+}
+
+QVXML_API QvHandle QV_XMAPToDOM(QvDataset ds, const QvDocSettings* settings) {
+    const auto options = qv::mapExport().starts(qv::Runtime::Xml);
+    return qv::callExport<QvHandle>(options, nullptr, [&]() -> QvHandle {
+        if (ds->mode == QV_XMAP_READ) {
+            qv::report(qv::Error::ReadOnlyMapping);
+            return nullptr;
+        }
+        if (!ds->document) {
+            ds->output = qv::newOutputDocument(settings);
+            if (!ds->output) {
+                qv::report(qv::Error::OutOfMemory);
+                return nullptr;
+            }
+            ds->document = ds->output.get();
+            ds->namespacesWritten = false;
+            if (ds->writing) ds->writing->settle();
+            qv::WriteSettings write;
+            write.marks = &ds->marks;
+            write.toXml = &ds->toXml;
+            write.namespacesWritten = &ds->namespacesWritten;
+            // A failed build leaves the partial document with the dataset.
+            if (!qv::buildDocument(ds->model, ds->document, write)) return nullptr;
+        }
+        // The handle keeps the built document alive for as long as it lives; a
+        // document taken from the input handle stays that handle's.
+        return qv::makeSharedDocumentHandle(ds->document, ds->output);
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,37 @@
+#include "xmap/step_match.h"
+
+#include <xercesc/dom/DOMNode.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+using namespace xercesc;
+
+namespace qv {
+namespace {
+
+bool sameUri(const XMLCh* a, const XMLCh* b) {
+    if (!a || !*a) return !b || !*b;
+    return b && XMLString::equals(a, b);
+}
+
+}  // namespace
+
+bool StepMatcher::matches(const DOMNode* node, const PathStep& step) const {
+    const XMLCh* local = node->getLocalName();
+    if (!local) local = node->getNodeName();  // a node made without namespaces
+    if (!XMLString::equals(local, step.local.get())) return false;
+    return ignoreNamespaces_ || sameUri(node->getNamespaceURI(), step.uri.get());
+}
+
+DOMNode* StepMatcher::firstChild(DOMNode* node, const PathStep& step) const {
+    for (DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling())
+        if (c->getNodeType() == DOMNode::ELEMENT_NODE && matches(c, step)) return c;
+    return nullptr;
+}
+
+DOMNode* StepMatcher::nextSibling(DOMNode* node, const PathStep& step) const {
+    for (DOMNode* c = node->getNextSibling(); c; c = c->getNextSibling())
+        if (c->getNodeType() == DOMNode::ELEMENT_NODE && matches(c, step)) return c;
+    return nullptr;
+}
+
+}  // namespace qv

@@ -1,0 +1,405 @@
+#include "xmap/write_queue.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <numeric>
+#include <unordered_map>
+
+#include "frame/errors.h"
+#include "xmap/record.h"
+
+namespace qv {
+namespace {
+
+// One order column's key of one record: the number atoi() reads from the field and
+// the field's bytes (in the table's key text).
+struct OrderKey {
+    int number = 0;
+    uint32_t length = 0;
+    std::size_t offset = 0;
+};
+
+std::string fieldText(const char* record, int field, int value = 0, int subvalue = 0) {
+    const RecordItem item = extractItem(record, field, value, subvalue);
+    return std::string(item.text, static_cast<std::size_t>(item.length));
+}
+
+}  // namespace
+
+struct WriteQueues::Table {
+    TableClassMap* map = nullptr;
+    std::size_t orderCount = 0;
+    std::vector<OrderKey> keys;  // orderCount per record, by arrival index
+    std::string keyText;
+
+    // The queue order is the arrival order sorted stably by the order keys;
+    // `lagging`: the queue's chain has not been sorted since a record arrived out
+    // of order. `literal`: the order is no such sort (see the header).
+    bool lagging = false;
+    bool literal = false;
+    uint32_t first = kNoRecord;  // first and last in queue order, unless literal
+    uint32_t last = kNoRecord;
+
+    // Indexes on this table's parent key fields, by field number.
+    struct Whole {
+        uint32_t upTo = 0;
+        std::unordered_map<std::string, std::vector<uint32_t>> byText;
+    };
+    struct Items {
+        uint32_t upTo = 0;
+        std::unordered_map<std::string, std::vector<Position>> byText;
+    };
+    std::unordered_map<int, Whole> whole;
+    std::unordered_map<int, Items> items;
+};
+
+WriteQueues::WriteQueues(MappingModel& model) : model_(model) {
+    tables_.resize(static_cast<std::size_t>(std::max(model.mapSequence, 1)));
+    forEachMap(model, [this](TableClassMap& m) {
+        const std::size_t seq = static_cast<std::size_t>(std::max(m.sequence, 0));
+        if (seq >= tables_.size()) tables_.resize(seq + 1);
+        tables_[seq] = std::make_unique<Table>();
+        tables_[seq]->map = &m;
+        tables_[seq]->orderCount = m.orderColumns.size();
+        return true;
+    });
+    // Records already queued (read at open from an extraction file) stand in
+    // arrival order: the queue is a sort only if they happen to be in key order.
+    for (auto& t : tables_) {
+        if (!t) continue;
+        const RecordQueue& q = t->map->records;
+        for (uint32_t i = 0; i < q.size(); ++i) {
+            takeKeys(*t, q.text(i));
+            if (i > 0 && compare(*t->map, i, i - 1) < 0) t->literal = true;
+        }
+        if (!q.empty() && !t->literal) {
+            t->first = q.first();
+            t->last = q.tail();
+        }
+    }
+}
+
+WriteQueues::~WriteQueues() = default;
+
+WriteQueues::Table& WriteQueues::table(const TableClassMap& map) {
+    return *tables_[static_cast<std::size_t>(map.sequence)];
+}
+const WriteQueues::Table& WriteQueues::table(const TableClassMap& map) const {
+    return *tables_[static_cast<std::size_t>(map.sequence)];
+}
+
+// Appends the order keys of the record about to be queued (its index is the
+// queue's size).
+void WriteQueues::takeKeys(Table& t, const char* record) {
+    for (const OrderColumnRef& ref : t.map->orderColumns) {
+        const RecordItem item = extractItem(record, ref.field());
+        OrderKey key;
+        // atoi() wants a terminated copy; it reads what strtol reads, cut to int.
+        std::string copy(item.text, static_cast<std::size_t>(item.length));
+        key.number = static_cast<int>(std::strtol(copy.c_str(), nullptr, 10));
+        key.length = static_cast<uint32_t>(copy.size());
+        key.offset = t.keyText.size();
+        t.keyText += copy;
+        t.keys.push_back(key);
+    }
+}
+
+// Takes back the keys of a record that was not queued after all.
+void WriteQueues::dropKeys(Table& t, uint32_t index) {
+    const std::size_t from = static_cast<std::size_t>(index) * t.orderCount;
+    if (from < t.keys.size()) {
+        t.keyText.resize(t.keys[from].offset);
+        t.keys.resize(from);
+    }
+}
+
+int WriteQueues::compare(const TableClassMap& map, uint32_t a, uint32_t b) const {
+    const Table& t = table(map);
+    if (t.orderCount == 0) return 0;
+    const OrderKey* ka = &t.keys[static_cast<std::size_t>(a) * t.orderCount];
+    const OrderKey* kb = &t.keys[static_cast<std::size_t>(b) * t.orderCount];
+    for (std::size_t i = 0; i < t.orderCount; ++i) {
+        if (ka[i].number != kb[i].number) return ka[i].number > kb[i].number ? 1 : -1;
+        const uint32_t n = std::min(ka[i].length, kb[i].length);
+        const int bytes = std::memcmp(t.keyText.data() + ka[i].offset,
+                                      t.keyText.data() + kb[i].offset, n);
+        if (bytes != 0) return bytes > 0 ? 1 : -1;
+        if (ka[i].length != kb[i].length) return ka[i].length > kb[i].length ? 1 : -1;
+    }
+    return 0;
+}
+
+// Whether record `a` stands before record `b` in a queue kept as a stable sort.
+bool WriteQueues::sortsBefore(const Table& t, uint32_t a, uint32_t b) const {
+    const int c = compare(*t.map, a, b);
+    return c < 0 || (c == 0 && a < b);
+}
+
+void WriteQueues::settle(Table& t) {
+    if (!t.lagging) return;
+    std::vector<uint32_t> order(t.map->records.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        return compare(*t.map, a, b) < 0;
+    });
+    t.map->records.setOrder(order);
+    t.lagging = false;
+}
+
+void WriteQueues::settle() {
+    for (auto& t : tables_)
+        if (t) settle(*t);
+}
+
+// Stores the record (its keys already taken) at its place: by its keys when
+// `ordered`, else at the end.
+uint32_t WriteQueues::store(Table& t, const char* record, std::size_t length, uint32_t parent,
+                            bool ordered) {
+    RecordQueue& q = t.map->records;
+    const uint32_t x = q.size();
+    if (t.literal) {
+        uint32_t after = q.tail();
+        if (ordered) {
+            after = kNoRecord;
+            for (uint32_t i = q.first(); i != kNoRecord; i = q.next(i)) {
+                if (compare(*t.map, i, x) > 0) break;
+                after = i;
+            }
+        }
+        return q.insertAfter(after, record, length, parent);
+    }
+    const bool beforeLast = t.last != kNoRecord && compare(*t.map, x, t.last) < 0;
+    if (beforeLast && !ordered) {
+        // A record put at the end out of key order: the queue is no sort any more.
+        settle(t);
+        t.literal = true;
+        return q.append(record, length, parent);
+    }
+    q.append(record, length, parent);
+    if (beforeLast)
+        t.lagging = true;
+    else
+        t.last = x;
+    if (t.first == kNoRecord || compare(*t.map, x, t.first) < 0) t.first = x;
+    return x;
+}
+
+const std::vector<uint32_t>* WriteQueues::wholeMatches(TableClassMap& holder, int field,
+                                                       const std::string& key) {
+    Table::Whole& index = table(holder).whole[field];
+    const RecordQueue& q = holder.records;
+    for (; index.upTo < q.size(); ++index.upTo)
+        index.byText[fieldText(q.text(index.upTo), field)].push_back(index.upTo);
+    auto found = index.byText.find(key);
+    return found == index.byText.end() ? nullptr : &found->second;
+}
+
+// Every subvalue of the field of every record, with its place: (v, s), s being 0
+// when the value holds no subvalue mark.
+const std::vector<WriteQueues::Position>* WriteQueues::itemMatches(TableClassMap& holder,
+                                                                   int field,
+                                                                   const std::string& key) {
+    Table::Items& index = table(holder).items[field];
+    const RecordQueue& q = holder.records;
+    for (; index.upTo < q.size(); ++index.upTo) {
+        const char* text = q.text(index.upTo);
+        const int values = extractItem(text, field).values;
+        for (int v = 1; v <= values + 1; ++v) {
+            const int subvalues = extractItem(text, field, v).subvalues;
+            for (int s = 1; s <= subvalues + 1; ++s)
+                index.byText[fieldText(text, field, v, s)].push_back(
+                    {index.upTo, v, subvalues == 0 ? 0 : s});
+        }
+    }
+    auto found = index.byText.find(key);
+    return found == index.byText.end() ? nullptr : &found->second;
+}
+
+// From a matching record of an ancestor map down to the records of `target` below
+// it, through the first child map that holds any records at each level.
+void WriteQueues::descend(TableClassMap& from, uint32_t record, const TableClassMap& target,
+                          std::vector<uint32_t>& reached) {
+    TableClassMap* child = nullptr;
+    for (auto& c : from.children)
+        if (!c->records.empty()) {
+            child = c.get();
+            break;
+        }
+    if (!child) return;
+    const RecordQueue& q = child->records;
+    for (uint32_t r = q.firstOf(record); r != kNoRecord; r = q.nextOfParent(r)) {
+        if (child == &target)
+            reached.push_back(r);
+        else
+            descend(*child, r, target, reached);
+    }
+}
+
+// The value and subvalue of the parent record's multivalued key fields that the
+// record's keys are found in. True when every such key agrees on a place (or the
+// table has none).
+bool WriteQueues::keyPosition(TableClassMap& map, const char* record, uint32_t parent,
+                              Position& at) {
+    std::vector<Position> candidates;
+    bool firstColumn = true;
+    for (MapColumn* k : map.byField) {
+        if (k->kind != ColumnKind::ChildKeyMulti || !k->parentKey) continue;
+        const std::vector<Position>* all =
+            itemMatches(*map.parent, k->parentKey->field, fieldText(record, k->field));
+        std::vector<Position> found;
+        if (all) {
+            auto from = std::lower_bound(all->begin(), all->end(), parent,
+                                         [](const Position& p, uint32_t r) { return p.record < r; });
+            for (; from != all->end() && from->record == parent; ++from) found.push_back(*from);
+        }
+        if (firstColumn) {
+            candidates = std::move(found);
+            firstColumn = false;
+            continue;
+        }
+        std::vector<Position> kept;
+        std::vector<Position> added;
+        for (const Position& c : candidates) {
+            bool stays = false;
+            for (const Position& f : found) {
+                if (f.value != c.value) continue;
+                if (c.subvalue == 0 || f.subvalue == 0 || f.subvalue == c.subvalue) stays = true;
+                if (c.subvalue == 0 && f.subvalue != 0) added.push_back(f);
+            }
+            if (stays) kept.push_back(c);
+        }
+        kept.insert(kept.end(), added.begin(), added.end());
+        candidates = std::move(kept);
+    }
+    if (firstColumn) {
+        at = {parent, 0, 0};
+        return true;
+    }
+    if (candidates.empty()) return false;
+    at = candidates.back();
+    at.record = parent;
+    return true;
+}
+
+bool WriteQueues::findParent(TableClassMap& map, const char* record, uint32_t& parent,
+                             Position& at) {
+    TableClassMap& up = *map.parent;
+    Table& pt = table(up);
+    if (up.records.empty()) return false;
+
+    std::vector<const MapColumn*> keys;
+    const MapColumn* firstMulti = nullptr;
+    for (const MapColumn* k : map.byField) {
+        if (k->kind == ColumnKind::ChildKey) keys.push_back(k);
+        if (k->kind == ColumnKind::ChildKeyMulti && !firstMulti) firstMulti = k;
+    }
+
+    std::vector<uint32_t> candidates;
+    if (!keys.empty()) {
+        // Match counts of the parent records, over every child key column.
+        std::unordered_map<uint32_t, std::size_t> counts;
+        std::vector<uint32_t> reached;
+        for (const MapColumn* k : keys) {
+            if (!k->parentKey || !k->parentMap) continue;
+            const std::vector<uint32_t>* matches =
+                wholeMatches(*k->parentMap, k->parentKey->field, fieldText(record, k->field));
+            if (!matches) continue;
+            reached.clear();
+            if (k->parentMap == &up)
+                reached = *matches;
+            else
+                for (uint32_t r : *matches) descend(*k->parentMap, r, up, reached);
+            for (uint32_t r : reached) ++counts[r];
+        }
+        for (const auto& c : counts)
+            if (c.second == keys.size()) candidates.push_back(c.first);
+    } else if (firstMulti && firstMulti->parentKey) {
+        const std::vector<Position>* found =
+            itemMatches(up, firstMulti->parentKey->field, fieldText(record, firstMulti->field));
+        if (found)
+            for (const Position& p : *found)
+                if (candidates.empty() || candidates.back() != p.record)
+                    candidates.push_back(p.record);
+    } else {
+        parent = pt.literal ? up.records.first() : pt.first;
+        at = {parent, 0, 0};
+        return true;
+    }
+    if (candidates.empty()) return false;
+
+    // The first candidate in the parent's queue order that its multivalued keys place.
+    if (pt.literal) {
+        std::vector<uint32_t> rank(up.records.size());
+        uint32_t n = 0;
+        for (uint32_t i = up.records.first(); i != kNoRecord; i = up.records.next(i)) rank[i] = n++;
+        std::sort(candidates.begin(), candidates.end(),
+                  [&](uint32_t a, uint32_t b) { return rank[a] < rank[b]; });
+    } else {
+        std::sort(candidates.begin(), candidates.end(),
+                  [&](uint32_t a, uint32_t b) { return sortsBefore(pt, a, b); });
+    }
+    for (uint32_t r : candidates) {
+        if (keyPosition(map, record, r, at)) {
+            parent = r;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool WriteQueues::queueInArrivalOrder(TableClassMap& map, const char* record,
+                                      std::size_t length) {
+    if (length == 0) return true;
+    Table& t = table(map);
+    copy_.assign(record, length);
+    const uint32_t x = map.records.size();
+    try {
+        takeKeys(t, copy_.c_str());
+        const uint32_t parent = map.parent ? map.parent->records.lastQueued() : kNoRecord;
+        Position at{parent, 0, 0};
+        const bool placed = parent != kNoRecord && keyPosition(map, copy_.c_str(), parent, at);
+        store(t, copy_.data(), length, parent, false);
+        if (placed && at.value != 0) {
+            KeyPlace& place = map.records.place(x);
+            place.valueNumber = at.value;
+            place.subvalueNumber = at.subvalue;
+        }
+    } catch (const std::bad_alloc&) {
+        if (map.records.size() == x) dropKeys(t, x);
+        report(Error::OutOfMemory);
+        return false;
+    }
+    return true;
+}
+
+bool WriteQueues::queueByKeys(TableClassMap& map, const char* record, std::size_t length) {
+    if (length == 0) return true;
+    Table& t = table(map);
+    copy_.assign(record, length);
+    const uint32_t x = map.records.size();
+    try {
+        takeKeys(t, copy_.c_str());
+        uint32_t parent = kNoRecord;
+        Position at{kNoRecord, 0, 0};
+        if (map.parent && !findParent(map, copy_.c_str(), parent, at)) {
+            dropKeys(t, x);
+            report(Error::ParentRecordMissing);
+            return false;
+        }
+        store(t, copy_.data(), length, parent, true);
+        if (at.value != 0) {
+            KeyPlace& place = map.records.place(x);
+            place.valueNumber = at.value;
+            place.subvalueNumber = at.subvalue;
+        }
+    } catch (const std::bad_alloc&) {
+        if (map.records.size() == x) dropKeys(t, x);
+        report(Error::OutOfMemory);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qv
