@@ -45,6 +45,8 @@ public:
 
     const Column* find(const char* name) const;
     std::size_t size() const { return columns_.size(); }
+    // Every column in the order first added.
+    const std::vector<Column>& columns() const { return columns_; }
 
 private:
     std::vector<Column> columns_;

@@ -34,6 +34,9 @@ public:
     Dictionary& dictionary(const std::string& file);
     // Where dictionaries not built in code are read from ("<dir>/<FILE>.dict").
     void setDictionaryDirectory(std::string dir) { directory_ = std::move(dir); }
+    // The dictionary of a host file as the callbacks find it (built in code, else read
+    // from the directory); null when there is none.
+    const Dictionary* findDictionary(const std::string& file) { return find(file.c_str()); }
     // The last error of reading a dictionary file ("" when none).
     const std::string& dictionaryError() const { return dictionaryError_; }
 

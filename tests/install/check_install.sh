@@ -9,4 +9,5 @@ cmake -S "$src" -B "$prefix/consumer" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$prefix/consumer" >/dev/null
 LD_LIBRARY_PATH="$prefix/lib" "$prefix/consumer/consumer"
 PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name qvxml.pc)") pkg-config --cflags --libs qvxml | grep -q -- "-lqvxml"
+"$prefix/bin/qvxml" --help | grep -q "qvxml SUBCOMMAND"
 echo "installed tree usable"

@@ -1,0 +1,79 @@
+// An account: the reference host's files kept in one SQLite database.
+//
+// Each host file is a table of records keyed by record ID; each record is kept byte
+// for byte as the mapping engine makes it (record ID, field marks, value marks,
+// subvalue marks). Each file's dictionary is kept in the account as the text of its
+// ".dict" file (format in dictionary.h). Schema:
+//
+//   qvxml_files(name TEXT PRIMARY KEY COLLATE NOCASE, dictionary TEXT NOT NULL)
+//   "<FILE>"(id TEXT PRIMARY KEY, record BLOB NOT NULL) WITHOUT ROWID
+//
+// File names become quoted table names, so they are held to letters, digits, "_",
+// "." and "-" (not starting with "sqlite_" or "qvxml_"). Record IDs and records
+// only ever reach SQLite as bound parameters. Every failure throws AccountError.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace qvhost {
+
+class AccountError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class Account {
+public:
+    // Opens the account at `path`, creating it (and its schema) unless `mustExist`.
+    explicit Account(const std::string& path, bool mustExist = false);
+    ~Account();
+    Account(const Account&) = delete;
+    Account& operator=(const Account&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    // Whether `name` can name a file (see above); `why` tells what is wrong.
+    static bool validFileName(const std::string& name, std::string* why);
+
+    // Dictionaries: the stored ".dict" text of a file, by name without regard to case.
+    bool dictionary(const std::string& file, std::string& text);
+    // Stores (or replaces) a file's dictionary and makes its record table.
+    void putDictionary(const std::string& file, const std::string& text);
+    // File names as first stored, sorted without regard to case.
+    std::vector<std::string> files();
+
+    // Records of a file. get: false when there is none with that ID.
+    bool get(const std::string& file, const std::string& id, std::string& record);
+    void put(const std::string& file, const std::string& id, const std::string& record);
+    // Every record of a file in record ID order; `visit` returns false to stop.
+    void scan(const std::string& file,
+              const std::function<bool(const std::string& id, const std::string& record)>& visit);
+    long long count(const std::string& file);
+
+    // One transaction: begin, then commit or (also by the destructor) roll back.
+    void begin();
+    void commit();
+    void rollback();
+
+private:
+    struct Statement;
+    Statement& statement(const std::string& sql);
+    void exec(const char* sql);
+    std::string tableOf(const std::string& file);
+    [[noreturn]] void fail(const std::string& what);
+
+    std::string path_;
+    sqlite3* db_ = nullptr;
+    bool inTransaction_ = false;
+    std::vector<std::pair<std::string, std::unique_ptr<Statement>>> statements_;
+    std::vector<std::pair<std::string, std::string>> tables_;  // file as asked -> quoted table
+};
+
+}  // namespace qvhost

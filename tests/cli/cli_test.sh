@@ -1,0 +1,287 @@
+#!/bin/sh
+# End-to-end checks of the qvxml command-line tool on fixtures in a scratch folder:
+# exit codes and messages, account contents after import (read with the sqlite3
+# shell), the --json output parsed back, Replace and Append on a second import,
+# hostile record IDs, imports that fail part way, and the export round trip.
+#
+#   cli_test.sh QVXML EXAMPLES_DIR [CASE]
+set -u
+qvxml="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+examples="$(cd "$2" && pwd)"; only="${3:-}"
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+cd "$work"
+failures=0
+
+fail() { echo "FAIL [$case]: $*"; failures=$((failures + 1)); }
+
+# run EXPECTED_EXIT ARGS...: runs qvxml, keeps stdout in out, stderr in err.
+run() {
+  expected="$1"; shift
+  "$qvxml" "$@" >out 2>err
+  rc=$?
+  if [ "$rc" != "$expected" ]; then
+    fail "qvxml $* exited $rc, expected $expected"; sed 's/^/  stderr: /' err | head -20
+  fi
+  if grep -q -e 'terminate called' -e 'Aborted' -e 'Segmentation' -e 'runtime error' err; then
+    fail "qvxml $* crashed"; cat err
+  fi
+}
+has() { grep -q -F -- "$2" "$1" || { fail "$1 lacks: $2"; sed 's/^/  | /' "$1" | head -20; }; }
+same() { cmp -s "$1" "$2" || { fail "$1 and $2 differ"; diff "$1" "$2" | head -20; }; }
+sql() { sqlite3 -batch "$ACCOUNT" "$1"; }
+want() { [ -z "$only" ] || [ "$only" = "$1" ]; }
+
+cp "$examples"/orders/* .
+export QVXML_ACCOUNT="$work/orders.db"
+ACCOUNT="$QVXML_ACCOUNT"
+
+cat > hostile.xml <<'X'
+<orders xmlns="urn:example:orders">
+<order no="x'); DROP TABLE ORDERS; --"><customer>one</customer></order>
+<order no="../../etc/passwd"><customer>two</customer></order>
+<order no="&quot;&lt;&amp;&gt; tab&#9;nl&#10;é€"><customer>three</customer>
+  <note>two
+lines ]\ ^</note><note/><note>ÿ</note></order>
+</orders>
+X
+
+load_dicts() {
+  rm -f "$ACCOUNT"
+  run 0 dict ORDERS ORDERS.dict
+  run 0 dict ORDER_LINES ORDER_LINES.dict
+}
+
+case=usage; if want $case; then
+  run 2
+  run 2 frobnicate; has err "unknown subcommand 'frobnicate'"
+  run 2 import orders_map.xml; has err "missing arguments"
+  run 2 show ORDERS --bogus; has err "unknown option --bogus"
+  run 2 xpath orders.xml; has err "usage: qvxml xpath"
+  run 2 format orders.xml --line-end LFCR
+  run 2 export orders_map.xml --encoding
+  run 0 --help; has out "import"
+  for c in check xpath transform format dict show describe import export; do
+    run 0 $c --help; has out "usage: qvxml $c"
+  done
+fi
+
+case=documents; if want $case; then
+  run 0 check orders.xml; has out "well-formed"
+  printf '<a><b></a>' > broken.xml
+  run 1 check broken.xml; has err "broken.xml"
+  run 1 check missing.xml; has err "missing.xml: No such file or directory"
+  run 1 check .; has err "it is a folder"
+  cat > note.xsd <<'X'
+<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema">
+  <xs:element name="note"><xs:complexType><xs:sequence>
+    <xs:element name="to" type="xs:string"/></xs:sequence></xs:complexType></xs:element>
+</xs:schema>
+X
+  printf '<note><to>Ada</to></note>' > note.xml
+  printf '<note><from>Ada</from></note>' > bad_note.xml
+  run 0 check note.xml --schema note.xsd; has out "valid"
+  run 1 check bad_note.xml --schema note.xsd; has err "from"
+
+  run 0 xpath orders.xml "count(//o:line)" --ns "xmlns:o=urn:example:orders"
+  [ "$(cat out)" = "3" ] || fail "xpath count gave $(cat out)"
+  run 0 xpath orders.xml "/o:orders/o:order[2]/o:customer" --ns "xmlns:o=urn:example:orders" --node
+  has out "<customer"; has out "Grace Hopper</customer>"
+  run 1 xpath orders.xml "count(("; [ -s err ] || fail "no message for a bad expression"
+
+  cat > names.xsl <<'X'
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+    xmlns:o="urn:example:orders">
+  <xsl:output method="text"/>
+  <xsl:template match="/"><xsl:for-each select="//o:customer">
+    <xsl:value-of select="."/>;</xsl:for-each></xsl:template>
+</xsl:stylesheet>
+X
+  run 0 transform orders.xml names.xsl; has out "Ada Lovelace;"; has out "Grace Hopper;"
+  run 0 transform orders.xml names.xsl -o names.txt; has names.txt "Grace Hopper;"
+  run 1 transform orders.xml broken.xml
+
+  run 0 format note.xml --no-pretty --no-declaration
+  [ "$(cat out)" = "<note><to>Ada</to></note>" ] || fail "format --no-pretty gave $(cat out)"
+  run 0 format note.xml --line-end CR-LF -o crlf.xml
+  grep -q "$(printf '\r')" crlf.xml || fail "format --line-end CR-LF wrote no CR"
+  has crlf.xml '<?xml version="1.0" encoding="UTF-8"'
+  run 0 format note.xml --encoding ISO-8859-1; has out 'encoding="ISO-8859-1"'
+fi
+
+case=dict; if want $case; then
+  load_dicts
+  run 0 dict ORDERS; same out ORDERS.dict
+  run 0 dict; has out "ORDER_LINES"
+  printf 'ID 0 S\nQTY x S\n' > bad.dict
+  run 1 dict BAD bad.dict; has err "line 2"
+  run 1 dict "bad;name" ORDERS.dict; has err "bad file name"
+  run 1 show NOFILE; has err "no file NOFILE"
+fi
+
+case=import; if want $case; then
+  load_dicts
+  run 0 import orders_map.xml orders.xml
+  has err "imported 5 records (ORDERS 2, ORDER_LINES 3)"
+  # Records byte for byte: ID, field marks FE, value marks FD.
+  [ "$(sql "SELECT hex(record) FROM ORDERS WHERE id = '1001'")" = \
+    "$(printf '1001\376Ada Lovelace\37621246\3761001-1\3751001-2\376Leave at the door' | od -An -tx1 | tr -d ' \n' | tr a-f A-F)" ] \
+    || fail "stored record 1001: $(sql "SELECT hex(record) FROM ORDERS WHERE id = '1001'")"
+  [ "$(sql "SELECT count(*) FROM ORDER_LINES")" = 3 ] || fail "ORDER_LINES count"
+  run 0 show ORDERS 1001; has out "ORDERS 1001"; has out "CUSTOMER  Ada Lovelace"
+  run 1 show ORDERS 9999; has err "no record 9999"
+
+  # --json parsed back with SQLite's JSON functions.
+  run 0 show ORDERS --json; cp out orders.jsonl
+  run 0 import orders_map.xml orders.xml --dry-run --json; cp out dry.jsonl
+  { echo '['; sed '$!s/$/,/' orders.jsonl; echo ']'; } > orders.json
+  [ "$(sqlite3 :memory: "SELECT group_concat(json_extract(value, '\$.id') || '=' ||
+        ifnull(json_extract(value, '\$.LINE_IDS[1]'), '') || '/' || json_array_length(value, '\$.LINE_IDS'), ' ')
+        FROM json_each(readfile('orders.json'))")" = "1001=1001-2/2 1002=/1" ] \
+    || fail "show --json did not parse back: $(cat orders.jsonl)"
+  [ "$(grep -c '"file":"ORDERS"' dry.jsonl)" = 2 ] || fail "dry run --json: $(cat dry.jsonl)"
+  grep -q '"PRICE":"475"' dry.jsonl || fail "dry run lacks the converted price"
+
+  # Dictionaries from --dicts join a fresh account with the records; --account wins
+  # over QVXML_ACCOUNT.
+  run 0 import --account fresh.db --dicts . orders_map.xml orders.xml
+  run 0 dict ORDER_LINES --account fresh.db; same out ORDER_LINES.dict
+  [ "$(sqlite3 fresh.db "SELECT count(*) FROM ORDER_LINES")" = 3 ] || fail "--dicts import"
+  # An extraction file, read without an account.
+  cat > extract.xml <<'X'
+<QVXML_extraction>
+  <file_extraction start="/orders/order" dictionary="ORDERS" by_name="ON"/>
+  <field_extraction field="ID" path="@no"/>
+  <field_extraction field="CUSTOMER" path="customer"/>
+</QVXML_extraction>
+X
+  run 0 import extract.xml orders.xml --dry-run --dicts . --account none.db
+  has out "ORDERS 1002"; has out "CUSTOMER  Grace Hopper"
+  [ ! -e none.db ] || fail "a dry run made an account"
+fi
+
+case=replace_append; if want $case; then
+  load_dicts
+  run 0 import orders_map.xml orders.xml
+  cat > update.xml <<'X'
+<orders xmlns="urn:example:orders">
+  <order no="1001" date="2026-03-09">
+    <customer>Ada King</customer>
+    <note>Ring twice</note>
+    <lines><line id="1001-3"><sku>NIB-F</sku><qty>1</qty><price>0.80</price></line></lines>
+  </order>
+</orders>
+X
+  run 0 import orders_map.xml update.xml
+  run 0 show ORDERS 1001 --json
+  # CUSTOMER, DATE and LINE_IDS are Replace columns; NOTES is an Append column.
+  has out '"CUSTOMER":"Ada King"'
+  has out '"LINE_IDS":["1001-3"]'
+  has out '"NOTES":["Leave at the door","Ring twice"]'
+  [ "$(sql "SELECT count(*) FROM ORDER_LINES")" = 4 ] || fail "ORDER_LINES after update"
+fi
+
+case=hostile_ids; if want $case; then
+  load_dicts
+  run 0 import orders_map.xml hostile.xml
+  [ "$(sql "SELECT count(*) FROM ORDERS")" = 3 ] || fail "hostile IDs not all stored"
+  run 0 show ORDERS "x'); DROP TABLE ORDERS; --" "../../etc/passwd"
+  has out "ORDERS x'); DROP TABLE ORDERS; --"; has out "ORDERS ../../etc/passwd"
+  run 0 show ORDERS --json
+  has out '"id":"\"<&> tab\tnl\né€"'
+  has out '"NOTES":["two\nlines ]\\ ^","","ÿ"]'
+  run 0 show ORDERS "$(printf '"<&> tab\tnl\né€')"; has out "three"
+  [ ! -e "$work/etc" ] && [ ! -e /etc/passwd.dict ] || fail "an ID reached a path"
+
+  printf '<orders xmlns="urn:example:orders"><order no=""><customer>x</customer></order></orders>' > empty_id.xml
+  cp "$ACCOUNT" before.db
+  run 1 import orders_map.xml empty_id.xml; has err "empty record ID"
+  [ "$(sqlite3 before.db .dump)" = "$(sql .dump)" ] || fail "a refused import changed the account"
+fi
+
+case=atomic; if want $case; then
+  load_dicts
+  run 0 import orders_map.xml orders.xml
+  cp "$ACCOUNT" before.db
+  # The first document is fine, the second is not well-formed: nothing is stored.
+  sed 's/1001/2001/g; s/1002/2002/g' orders.xml > more.xml
+  printf '<orders xmlns="urn:example:orders"><order no="3001">' > cut.xml
+  run 1 import orders_map.xml more.xml cut.xml; has err "cut.xml"
+  [ "$(sqlite3 before.db .dump)" = "$(sql .dump)" ] || fail "a failed import changed the account"
+  # A line with an empty ID, after the orders of the same document were stored.
+  sed 's/id="2001-2"/id=""/' more.xml > late.xml
+  run 1 import orders_map.xml late.xml; has err "record 2 of ORDER_LINES has an empty record ID"
+  [ "$(sqlite3 before.db .dump)" = "$(sql .dump)" ] || fail "a failed import changed the account"
+  # A mapping whose file has no dictionary in the account.
+  sed 's/TableName="ORDER_LINES"/TableName="LINES"/; s/TableName="ORDER_LINES"/TableName="LINES"/' \
+    orders_map.xml > nodict_map.xml
+  run 1 import nodict_map.xml orders.xml; has err "Unable to open the dictionary for file LINES"
+  [ "$(sqlite3 before.db .dump)" = "$(sql .dump)" ] || fail "a failed import changed the account"
+  run 1 import --account new.db --dicts . orders_map.xml cut.xml
+  [ ! -e new.db ] || fail "a failed import left an account behind"
+  printf 'not a database, just text' > junk.db
+  run 1 show ORDERS --account junk.db; has err "junk.db"
+fi
+
+case=interrupt; if want $case; then
+  load_dicts
+  run 0 import orders_map.xml orders.xml
+  cp "$ACCOUNT" before.db
+  awk 'BEGIN { print "<orders xmlns=\"urn:example:orders\">";
+    for (i = 0; i < 200000; i++) printf "<order no=\"%d\"><customer>c%d</customer></order>\n", i, i;
+    print "</orders>" }' > big.xml
+  "$qvxml" import orders_map.xml big.xml >out 2>err &
+  pid=$!
+  # Signal once the transaction has begun writing (its rollback journal exists).
+  tries=0
+  while [ ! -e "$ACCOUNT-journal" ] && kill -0 $pid 2>/dev/null && [ $tries -lt 1200 ]; do
+    sleep 0.05; tries=$((tries + 1))
+  done
+  kill -TERM $pid 2>/dev/null
+  wait $pid; rc=$?
+  if [ "$rc" = 0 ]; then
+    echo "note [$case]: the import finished before the signal; nothing to check"
+  else
+    [ "$rc" = 1 ] || fail "an interrupted import exited $rc"
+    has err "interrupted"
+    [ "$(sqlite3 before.db .dump)" = "$(sql .dump)" ] || fail "an interrupted import changed the account"
+  fi
+fi
+
+case=roundtrip; if want $case; then
+  load_dicts
+  run 0 import orders_map.xml orders.xml
+  run 0 describe orders_map.xml
+  has out "ORDERS (map ORDERS_MAP), level 1"
+  has out "ORDER_LINES (map LINES_MAP), level 2, nested in ORDERS"
+  has out "child key into the values of ORDERS field 3 (LINE_IDS)"
+  has out "Append"
+  run 0 describe orders_map.xml --raw; has out "ORDERS\\1"
+  run 0 export orders_map.xml -o exported.xml
+  run 0 check exported.xml
+  # The exported document reads back into the same records.
+  cp "$ACCOUNT" first.db
+  load_dicts
+  run 0 import orders_map.xml exported.xml
+  for t in ORDERS ORDER_LINES; do
+    [ "$(sqlite3 first.db "SELECT hex(id), hex(record) FROM $t ORDER BY id")" = \
+      "$(sql "SELECT hex(id), hex(record) FROM $t ORDER BY id")" ] || fail "$t differs after the round trip"
+  done
+  run 0 export orders_map.xml 1002 --no-declaration
+  has out "Grace Hopper"; grep -q "Ada" out && fail "export of 1002 holds order 1001"
+  has out 'price>3.10<'
+  run 1 export orders_map.xml 4711; has err "no record 4711"
+  # Hostile IDs and values survive export and import again.
+  load_dicts
+  run 0 import orders_map.xml hostile.xml
+  run 0 export orders_map.xml -o hostile_back.xml
+  cp "$ACCOUNT" first.db
+  load_dicts
+  run 0 import orders_map.xml hostile_back.xml
+  [ "$(sqlite3 first.db "SELECT hex(id), hex(record) FROM ORDERS ORDER BY id")" = \
+    "$(sql "SELECT hex(id), hex(record) FROM ORDERS ORDER BY id")" ] || fail "hostile records differ after the round trip"
+  load_dicts
+  run 1 export orders_map.xml; has err "no records in ORDERS to export"
+fi
+
+[ "$failures" = 0 ] && echo "all cli checks passed" && exit 0
+echo "$failures cli checks failed"; exit 1

@@ -1,0 +1,80 @@
+// The document subcommands: check, xpath, transform, format.
+#include <cstdio>
+
+#include "cli.h"
+#include "commands.h"
+#include "session.h"
+#include "writer_options.h"
+
+namespace qvcli {
+
+int runCheck(const Args& args) {
+    args.expect(1, 1);
+    const std::string file = args.positional()[0];
+    requireReadable(file);
+    Session session;
+    const std::string schema = args.value("--schema");
+    const std::string locations = args.value("--schema-location");
+    const int status = QV_XDOMValidate(file.c_str(), 0, schema.empty() ? nullptr : schema.c_str(),
+                                       locations.empty() ? nullptr : locations.c_str());
+    if (status != 0) libraryFailure(file + ": not valid (code " + std::to_string(status) + "):");
+    std::printf("%s: %s\n", file.c_str(),
+                schema.empty() && locations.empty() ? "well-formed" : "valid");
+    return kSuccess;
+}
+
+int runXpath(const Args& args) {
+    args.expect(2, 2);
+    Session session;
+    Handle doc = session.parse(args.positional()[0], "document");
+    const std::string& expression = args.positional()[1];
+    const std::string ns = args.value("--ns");
+    if (args.has("--node")) {
+        Handle node(QV_XDOMLocate(doc.get(), expression.c_str(), ns.c_str()));
+        if (!node) libraryFailure("no node for " + expression + ":");
+        QvDocSettings settings = writerSettings(Args({}, {}, {}));
+        settings.xmlDeclaration = 0;
+        const char* text = QV_XDOMWrite(node.get(), &settings, nullptr);
+        if (!text) libraryFailure("cannot write the node:");
+        std::string out = text;
+        if (out.empty() || out.back() != '\n') out += '\n';
+        writeOutput("", out);
+        return kSuccess;
+    }
+    const char* value = QV_XDOMEvaluate(doc.get(), expression.c_str(), ns.c_str());
+    if (!value) libraryFailure("cannot evaluate " + expression + ":");
+    writeOutput("", std::string(value) + "\n");
+    return kSuccess;
+}
+
+int runTransform(const Args& args) {
+    args.expect(2, 2);
+    Session session;
+    Handle doc = session.parse(args.positional()[0], "document");
+    const std::string& stylesheet = args.positional()[1];
+    requireReadable(stylesheet);
+    const std::string out = args.value("-o");
+    if (!out.empty()) {
+        if (!QV_XDOMTransform(doc.get(), stylesheet.c_str(), 0, QV_RESULT_FILE, out.c_str()))
+            libraryFailure("cannot transform with " + stylesheet + ":");
+        return kSuccess;
+    }
+    void* text = QV_XDOMTransform(doc.get(), stylesheet.c_str(), 0, QV_RESULT_TEXT, nullptr);
+    if (!text) libraryFailure("cannot transform with " + stylesheet + ":");
+    writeOutput("", static_cast<const char*>(text));
+    return kSuccess;
+}
+
+int runFormat(const Args& args) {
+    args.expect(1, 1);
+    const QvDocSettings settings = writerSettings(args);
+    Session session;
+    Handle doc = session.parse(args.positional()[0], "document");
+    const std::string out = args.value("-o");
+    const char* text = QV_XDOMWrite(doc.get(), &settings, out.empty() ? nullptr : out.c_str());
+    if (!text) libraryFailure("cannot write the document:");
+    if (out.empty()) writeOutput("", text);
+    return kSuccess;
+}
+
+}  // namespace qvcli

@@ -1,0 +1,55 @@
+// What every subcommand that talks to the library needs: the reference host
+// installed with UTF-8 text and the account's marks, owned handles, parsed files.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "host/account.h"
+#include "host/reference_host.h"
+#include "qvxml.h"
+
+namespace qvcli {
+
+// The record marks of an account: field, value and subvalue marks as a multivalued
+// database uses them (bytes that never occur in UTF-8 text), and DEL for null.
+constexpr char kFieldMark = '\xFE';
+constexpr char kValueMark = '\xFD';
+constexpr char kSubvalueMark = '\xFC';
+constexpr char kNullMark = '\x7F';
+
+struct HandleCloser {
+    void operator()(QvHandle h) const { QV_XDOMClose(h); }
+};
+using Handle = std::unique_ptr<QvHandle_, HandleCloser>;
+
+struct DatasetCloser {
+    void operator()(QvDataset ds) const { QV_XMAPClose(ds); }
+};
+using Dataset = std::unique_ptr<QvDataset_, DatasetCloser>;
+
+// The reference host, installed for the life of the session.
+class Session {
+public:
+    Session();
+    qvhost::ReferenceHost& host() { return host_; }
+
+    // A parsed XML file; Failure naming the file and the library's lines otherwise.
+    Handle parse(const std::string& path, const char* what);
+
+    // Gives the host the dictionary of every file of the account; with `directory`
+    // not empty, "<FILE>.dict" files there stand in for files the account lacks.
+    void useDictionaries(qvhost::Account* account, const std::string& directory);
+
+    // A dataset over a parsed mapping: mode QV_XMAP_READ over `input`, or XML_CREATE.
+    // Failure with the library's lines (and the host's dictionary error) otherwise.
+    Dataset open(QvHandle input, QvHandle mapping, int mode, std::string* rootTable);
+
+private:
+    qvhost::ReferenceHost host_;
+};
+
+// The account named by --account, else QVXML_ACCOUNT, else ./qvxml.db.
+std::string accountPath(const std::string& option);
+
+}  // namespace qvcli

@@ -1,0 +1,68 @@
+// Writer options of `format` and `export`.
+#include "writer_options.h"
+
+#include <cstring>
+
+namespace qvcli {
+
+const char kWriterHelp[] =
+    "Writer options:\n"
+    "  --encoding E           output encoding (default UTF-8)\n"
+    "  --line-end LF|CR-LF|CR line ends (default LF)\n"
+    "  --no-declaration       no XML declaration\n"
+    "  --no-pretty            no indentation\n"
+    "  --normalize            normalize characters\n"
+    "  --no-split-cdata       fail on \"]]>\" in a CDATA section instead of splitting it\n"
+    "  --validate             validate while writing\n"
+    "  --no-entities          write entity references expanded\n"
+    "  --no-whitespace        drop whitespace in element content\n"
+    "  --no-discard-default   keep attributes that have their default value\n"
+    "  --canonical            canonical form\n"
+    "  --bom                  write a byte order mark\n"
+    "  --standalone           standalone=\"yes\" (documents built by export)\n";
+
+const std::set<std::string>& writerValueOptions() {
+    static const std::set<std::string> options{"--encoding", "--line-end"};
+    return options;
+}
+
+const std::set<std::string>& writerFlags() {
+    static const std::set<std::string> flags{
+        "--no-declaration", "--no-pretty", "--normalize", "--no-split-cdata",
+        "--validate",       "--no-entities", "--no-whitespace", "--no-discard-default",
+        "--canonical",      "--bom",        "--standalone"};
+    return flags;
+}
+
+std::set<std::string> merged(std::set<std::string> a, const std::set<std::string>& b) {
+    a.insert(b.begin(), b.end());
+    return a;
+}
+
+QvDocSettings writerSettings(const Args& args) {
+    QvDocSettings s;
+    std::memset(&s, 0, sizeof s);
+    const std::string encoding = args.value("--encoding", "UTF-8");
+    if (encoding.empty() || encoding.size() >= sizeof s.outEncoding)
+        throw UsageError("--encoding needs a name of 1 to 39 characters");
+    std::memcpy(s.docEncoding, encoding.data(), encoding.size());
+    std::memcpy(s.outEncoding, encoding.data(), encoding.size());
+    const std::string lineEnd = args.value("--line-end", "LF");
+    if (lineEnd != "LF" && lineEnd != "CR-LF" && lineEnd != "CR")
+        throw UsageError("--line-end takes LF, CR-LF or CR");
+    std::memcpy(s.lineEnd, lineEnd.data(), lineEnd.size());
+    s.standalone = args.has("--standalone");
+    s.xmlDeclaration = !args.has("--no-declaration");
+    s.prettyPrint = !args.has("--no-pretty");
+    s.normalizeChars = args.has("--normalize");
+    s.splitCdata = !args.has("--no-split-cdata");
+    s.validation = args.has("--validate");
+    s.entities = !args.has("--no-entities");
+    s.whitespaceInContent = !args.has("--no-whitespace");
+    s.discardDefault = !args.has("--no-discard-default");
+    s.canonicalForm = args.has("--canonical");
+    s.byteOrderMark = args.has("--bom");
+    return s;
+}
+
+}  // namespace qvcli
