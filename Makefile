@@ -32,7 +32,9 @@ test: build build-asan
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The peers the benchmarks compare with, where they run the same job.
 bench: deps
+	@scripts/install-deps python3-lxml xsltproc
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQVXML_BENCH=ON -DQVXML_TESTS=OFF $(CMAKE_ARGS)
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	scripts/bench $(BENCH_BUILD)

@@ -9,9 +9,6 @@
 // pushed in descending sequence, so every line but the first of an order is placed
 // before the ones already queued). Every measurement runs in a child process of its
 // own, so each peak is that of one job.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,6 +20,7 @@
 #include <vector>
 
 #include "host/reference_host.h"
+#include "measure.h"
 #include "qvxml.h"
 
 namespace {
@@ -63,33 +61,9 @@ struct Figures {
     size_t bytes = 0;  // of the written text
 };
 
-double seconds(std::chrono::steady_clock::time_point from) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
-}
-
-long peakKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-Figures inChild(const std::function<Figures()>& job) {
-    int fd[2];
-    if (pipe(fd) != 0) return {};
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(fd[0]);
-        Figures f = job();
-        ssize_t written = write(fd[1], &f, sizeof f);
-        _exit(written == static_cast<ssize_t>(sizeof f) ? 0 : 1);
-    }
-    close(fd[1]);
-    Figures f{};
-    if (pid < 0 || read(fd[0], &f, sizeof f) != static_cast<ssize_t>(sizeof f)) f.ok = 0;
-    close(fd[0]);
-    if (pid > 0) waitpid(pid, nullptr, 0);
-    return f;
-}
+using bench::inChild;
+using bench::peakKb;
+using bench::seconds;
 
 void installHost(qvhost::ReferenceHost& host) {
     host.dictionary("ORDERS").add("ID", 0).add("ORDERNO", 1).add("CUST", 2).add("TAGS", 3, true);
@@ -171,7 +145,7 @@ Figures parseJob(size_t records) {
     Figures f = writeJob(records, &text);
     if (!f.ok) return f;
     auto t0 = std::chrono::steady_clock::now();
-    QvHandle doc = QV_XDOMOpen(text.c_str(), 1);
+    QvHandle doc = QV_XDOMOpen(text.c_str(), 1);  // the compact form only
     f.parse = seconds(t0);
     f.ok = doc != nullptr;
     QV_XDOMClose(doc);
@@ -206,8 +180,8 @@ int main(int argc, char** argv) {
         const int reps = n < 1000000 ? 3 : 1;
         std::vector<Figures> writes, parses;
         for (int r = 0; r < reps; ++r) {
-            writes.push_back(inChild([&] { return writeJob(n, nullptr); }));
-            parses.push_back(inChild([&] { return parseJob(n); }));
+            writes.push_back(inChild<Figures>([&] { return writeJob(n, nullptr); }));
+            parses.push_back(inChild<Figures>([&] { return parseJob(n); }));
         }
         const Figures w = median(writes, &Figures::writeNext);
         const Figures p = median(parses, &Figures::parse);

@@ -1,5 +1,7 @@
 #include "xdom/compact_tree.h"
 
+#include "xdom/scanned_attributes.h"
+
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/framework/XMLAttr.hpp>
@@ -21,8 +23,6 @@ template <class V>
 std::size_t capacityBytes(const V& v) {
     return v.capacity() * sizeof(typename V::value_type);
 }
-
-const XMLCh kXmlns[] = u"xmlns";
 
 }  // namespace
 
@@ -94,34 +94,6 @@ CompactTree::Slice CompactTreeBuilder::store(const XMLCh* text, std::size_t leng
     return slice;
 }
 
-// The DOM keeps an element's attributes sorted by qualified name: one that has the
-// namespace URI and local name of an attribute already there takes its place, any
-// other goes where a binary search of the qualified names puts it (in front of an
-// equal name). The same steps give the same order here.
-void CompactTreeBuilder::addAttribute(const XMLCh* qname, const XMLCh* uri, const XMLCh* local,
-                                      const XMLCh* value) {
-    for (PendingAttribute& a : pendingAttributes_) {
-        if (XMLString::equals(a.uri, uri) && XMLString::equals(a.local, local)) {
-            a = {qname, uri, local, value};
-            return;
-        }
-    }
-    int first = 0;
-    int last = static_cast<int>(pendingAttributes_.size()) - 1;
-    int i = 0;
-    while (first <= last) {
-        i = (first + last) / 2;
-        const int test = XMLString::compareString(qname, pendingAttributes_[i].qname);
-        if (test == 0) break;
-        if (test < 0)
-            last = i - 1;
-        else
-            first = i + 1;
-    }
-    if (first > last && first > i) i = first;
-    pendingAttributes_.insert(pendingAttributes_.begin() + i, {qname, uri, local, value});
-}
-
 void CompactTreeBuilder::startElement(const XMLScanner& scanner, const XMLElementDecl& decl,
                                       unsigned int uriId, const RefVectorOf<XMLAttr>& attrs,
                                       XMLSize_t attrCount, const DOMNamedNodeMap* defaults) {
@@ -154,23 +126,8 @@ void CompactTreeBuilder::startElement(const XMLScanner& scanner, const XMLElemen
         elements[lastChild_.back()].nextSibling = e;
     lastChild_.back() = e;
 
-    pendingAttributes_.clear();
-    if (defaults) {
-        const XMLSize_t n = defaults->getLength();
-        for (XMLSize_t i = 0; i < n; ++i) {
-            const DOMNode* a = defaults->item(i);
-            pendingAttributes_.push_back(
-                {a->getNodeName(), a->getNamespaceURI(), a->getLocalName(), a->getNodeValue()});
-        }
-    }
-    for (XMLSize_t i = 0; i < attrCount; ++i) {
-        const XMLAttr* a = attrs.elementAt(i);
-        unsigned int id = a->getURIId();
-        if (XMLString::equals(a->getName(), kXmlns)) id = scanner.getXMLNSNamespaceId();
-        addAttribute(a->getQName(), id != empty ? scanner.getURIText(id) : nullptr, a->getName(),
-                     a->getValue());
-    }
-    for (const PendingAttribute& a : pendingAttributes_) {
+    scanAttributes(scanner, attrs, attrCount, defaults, pendingAttributes_);
+    for (const ScannedAttribute& a : pendingAttributes_) {
         CompactTree::Attribute attribute;
         attribute.name = intern(a.uri, a.local, XMLString::stringLen(a.local));
         attribute.value = store(a.value, XMLString::stringLen(a.value));

@@ -21,6 +21,7 @@
 #include <xercesc/util/RefVectorOf.hpp>
 
 #include "xdom/huge_pages.h"
+#include "xdom/scanned_attributes.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMNamedNodeMap;
@@ -121,8 +122,6 @@ public:
 private:
     CompactTree::Index intern(const XMLCh* uri, const XMLCh* local, std::size_t localLength);
     CompactTree::Slice store(const XMLCh* text, std::size_t length);
-    void addAttribute(const XMLCh* qname, const XMLCh* uri, const XMLCh* local,
-                      const XMLCh* value);
 
     CompactTree& tree_;
     // The open elements, innermost last, and the last child element of each.
@@ -147,14 +146,8 @@ private:
         CompactTree::Index name = CompactTree::kNone;
     };
     ElementSlot elementNames_[64];
-    // Attribute order and qualified names of the element being started.
-    struct PendingAttribute {
-        const XMLCh* qname;  // valid while the start tag is delivered
-        const XMLCh* uri;
-        const XMLCh* local;
-        const XMLCh* value;
-    };
-    std::vector<PendingAttribute> pendingAttributes_;
+    // The attributes of the element being started, in the DOM's order.
+    std::vector<ScannedAttribute> pendingAttributes_;
 };
 
 }  // namespace qv

@@ -19,6 +19,7 @@
 #include "frame/limits.h"
 #include "frame/transcode.h"
 #include "xdom/compact_tree.h"
+#include "xdom/content_sink.h"
 #include "xdom/resource_policy.h"
 
 using namespace xercesc;
@@ -119,10 +120,25 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
                                       isRoot);
         return;
     }
-    if (builder_)
+    if (builder_) {
         builder_->startElement(
             *getScanner(), elemDecl, urlId, attrList, attrCount,
             declaredDefaults(getDocument(), *getScanner(), elemDecl, urlId, elemPrefix, qname_));
+    } else if (sink_) {
+        const XMLScanner& scanner = *getScanner();
+        scanAttributes(scanner, attrList, attrCount,
+                       declaredDefaults(getDocument(), scanner, elemDecl, urlId, elemPrefix, qname_),
+                       attributes_);
+        qname_.clear();
+        if (elemPrefix && *elemPrefix) {
+            qname_ += reinterpret_cast<const char16_t*>(elemPrefix);
+            qname_ += u':';
+        }
+        qname_ += reinterpret_cast<const char16_t*>(elemDecl.getBaseName());
+        const XMLCh* uri = urlId != scanner.getEmptyNamespaceId() ? scanner.getURIText(urlId) : u"";
+        sink_->startElement(uri, elemDecl.getBaseName(),
+                            reinterpret_cast<const XMLCh*>(qname_.c_str()), attributes_);
+    }
     if (isEmpty) endElement(elemDecl, urlId, isRoot, elemPrefix);
 }
 
@@ -134,6 +150,8 @@ void GuardedParser::endElement(const XMLElementDecl& elemDecl, const unsigned in
         XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
     else if (builder_)
         builder_->endElement();
+    else if (sink_)
+        sink_->endElement();
 }
 
 void GuardedParser::docCharacters(const XMLCh* const chars, const XMLSize_t length,
@@ -143,6 +161,8 @@ void GuardedParser::docCharacters(const XMLCh* const chars, const XMLSize_t leng
         XercesDOMParser::docCharacters(chars, length, cdataSection);
     else if (builder_)
         builder_->characters(chars, length);
+    else if (sink_ && inContent_ && depth_ > 0)
+        sink_->characters(chars, length, cdataSection);
 }
 
 void GuardedParser::ignorableWhitespace(const XMLCh* const chars, const XMLSize_t length,
@@ -152,16 +172,24 @@ void GuardedParser::ignorableWhitespace(const XMLCh* const chars, const XMLSize_
         XercesDOMParser::ignorableWhitespace(chars, length, cdataSection);
     else if (builder_ && getIncludeIgnorableWhitespace())
         builder_->characters(chars, length);
+    else if (sink_ && getIncludeIgnorableWhitespace() && inContent_ && depth_ > 0)
+        sink_->characters(chars, length, false);
 }
 
 void GuardedParser::docComment(const XMLCh* const comment) {
     produced(XMLString::stringLen(comment));
-    if (!scanOnly_) XercesDOMParser::docComment(comment);
+    if (!scanOnly_)
+        XercesDOMParser::docComment(comment);
+    else if (sink_)
+        sink_->comment(comment);
 }
 
 void GuardedParser::docPI(const XMLCh* const target, const XMLCh* const data) {
     produced(XMLString::stringLen(target) + XMLString::stringLen(data));
-    if (!scanOnly_) XercesDOMParser::docPI(target, data);
+    if (!scanOnly_)
+        XercesDOMParser::docPI(target, data);
+    else if (sink_)
+        sink_->processingInstruction(target, data);
 }
 
 // Without entity reference nodes the DOM parser builds an entity's content under a

@@ -9,17 +9,20 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLEntityResolver.hpp>
 
 #include "frame/limits.h"
+#include "xdom/scanned_attributes.h"
 #include "xdom/parse_memory.h"
 
 namespace qv {
 
 class CompactTreeBuilder;
+class ContentSink;
 
 // Thrown out of the scan after a bound was reached; the parser's error handler has
 // already reported the fatal error with its position.
@@ -43,11 +46,13 @@ public:
     explicit GuardedParser(bool schema);
 
     // What a parse makes of the content: the Xerces DOM (the default), a compact
-    // tree, or nothing (validation). The scanner, its settings, bounds and error
-    // reports are the same for all three; only the document handler differs.
-    void buildDom() { scanOnly_ = false; builder_ = nullptr; }
-    void buildCompact(CompactTreeBuilder* builder) { scanOnly_ = true; builder_ = builder; }
-    void scanOnly() { scanOnly_ = true; builder_ = nullptr; }
+    // tree, whatever a content sink builds, or nothing (validation). The scanner, its
+    // settings, bounds and error reports are the same for all; only the document
+    // handler differs.
+    void buildDom() { scanOnly_ = false; builder_ = nullptr; sink_ = nullptr; }
+    void buildCompact(CompactTreeBuilder* builder) { scanOnly_ = true; builder_ = builder; sink_ = nullptr; }
+    void buildWith(ContentSink* sink) { scanOnly_ = true; builder_ = nullptr; sink_ = sink; }
+    void scanOnly() { scanOnly_ = true; builder_ = nullptr; sink_ = nullptr; }
 
     // Sets the bounds that depend on the document's size in bytes: the characters
     // entity expansion may add and the memory the parse may hold.
@@ -106,6 +111,8 @@ private:
     std::set<std::u16string> externalGeneralEntities_;  // their system ids
     bool scanOnly_ = false;                 // no DOM content is built
     CompactTreeBuilder* builder_ = nullptr;  // receives the content when scanning only
+    ContentSink* sink_ = nullptr;            // or this
+    std::vector<ScannedAttribute> attributes_;  // scratch for the sink's start tags
     std::u16string qname_;                   // scratch for an element's qualified name
     std::set<std::u16string> trustedSchemas_;
 };

@@ -1,7 +1,6 @@
 #include "xdom/xpath_context.h"
 
 #include <cstddef>
-#include <type_traits>
 #include <vector>
 
 #include <xalanc/XalanDOM/XalanNamedNodeMap.hpp>
@@ -18,9 +17,9 @@
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/dom/DOMProcessingInstruction.hpp>
-#include <xercesc/sax2/Attributes.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "xdom/view_parts.h"
 #include "xdom/xalan_memory.h"
 
 namespace qv {
@@ -33,15 +32,8 @@ using xalanc::XalanSourceTreeElement;
 
 
 const XMLCh kEmpty[] = {0};
-const XMLCh kCdata[] = u"CDATA";
-const XMLCh kId[] = u"ID";
 
 const XMLCh* orEmpty(const XMLCh* s) { return s ? s : kEmpty; }
-
-bool isNamespaceDeclaration(const XMLCh* qname) {
-    return xercesc::XMLString::equals(qname, u"xmlns") ||
-           xercesc::XMLString::startsWith(qname, u"xmlns:");
-}
 
 // Whether a Xerces node has a node in the view: the view keeps elements, text
 // (CDATA sections as text), comments and processing instructions, child for child.
@@ -60,87 +52,6 @@ bool inView(const DOMNode* node) {
         default:
             return false;
     }
-}
-
-// An element's attributes as the source tree's builder takes them, namespace
-// declarations first: the builder creates them in that order, so the view's
-// attribute i stands for attrs[i].
-class ElementAttributes : public xercesc::Attributes {
-public:
-    explicit ElementAttributes(const DOMNode* element) {
-        const xercesc::DOMNamedNodeMap* map = element->getAttributes();
-        XMLSize_t n = map ? map->getLength() : 0;
-        attrs.reserve(n);
-        for (int pass = 0; pass < 2; ++pass) {
-            for (XMLSize_t i = 0; i < n; ++i) {
-                auto* attr = static_cast<const xercesc::DOMAttr*>(map->item(i));
-                if (isNamespaceDeclaration(attr->getName()) == (pass == 0)) attrs.push_back(attr);
-            }
-        }
-    }
-
-    std::vector<const xercesc::DOMAttr*> attrs;
-
-    XMLSize_t getLength() const override { return attrs.size(); }
-    const XMLCh* getURI(const XMLSize_t i) const override {
-        return orEmpty(attrs[i]->getNamespaceURI());
-    }
-    const XMLCh* getLocalName(const XMLSize_t i) const override {
-        const XMLCh* local = attrs[i]->getLocalName();
-        return local ? local : attrs[i]->getName();
-    }
-    const XMLCh* getQName(const XMLSize_t i) const override { return attrs[i]->getName(); }
-    const XMLCh* getType(const XMLSize_t i) const override {
-        return attrs[i]->isId() ? kId : kCdata;
-    }
-    const XMLCh* getValue(const XMLSize_t i) const override {
-        return orEmpty(attrs[i]->getValue());
-    }
-
-    bool getIndex(const XMLCh* const uri, const XMLCh* const local,
-                  XMLSize_t& index) const override {
-        for (index = 0; index < attrs.size(); ++index)
-            if (xercesc::XMLString::equals(getURI(index), orEmpty(uri)) &&
-                xercesc::XMLString::equals(getLocalName(index), local))
-                return true;
-        return false;
-    }
-    int getIndex(const XMLCh* const uri, const XMLCh* const local) const override {
-        XMLSize_t index;
-        return getIndex(uri, local, index) ? static_cast<int>(index) : -1;
-    }
-    bool getIndex(const XMLCh* const qname, XMLSize_t& index) const override {
-        for (index = 0; index < attrs.size(); ++index)
-            if (xercesc::XMLString::equals(getQName(index), qname)) return true;
-        return false;
-    }
-    int getIndex(const XMLCh* const qname) const override {
-        XMLSize_t index;
-        return getIndex(qname, index) ? static_cast<int>(index) : -1;
-    }
-    const XMLCh* getType(const XMLCh* const uri, const XMLCh* const local) const override {
-        XMLSize_t index;
-        return getIndex(uri, local, index) ? getType(index) : nullptr;
-    }
-    const XMLCh* getType(const XMLCh* const qname) const override {
-        XMLSize_t index;
-        return getIndex(qname, index) ? getType(index) : nullptr;
-    }
-    const XMLCh* getValue(const XMLCh* const uri, const XMLCh* const local) const override {
-        XMLSize_t index;
-        return getIndex(uri, local, index) ? getValue(index) : nullptr;
-    }
-    const XMLCh* getValue(const XMLCh* const qname) const override {
-        XMLSize_t index;
-        return getIndex(qname, index) ? getValue(index) : nullptr;
-    }
-};
-
-// The smallest of a few primes at or above n, for the string pools' buckets.
-std::size_t bucketsFor(std::size_t n) {
-    for (std::size_t prime : {101UL, 997UL, 10007UL, 100003UL})
-        if (prime >= n) return prime;
-    return 1000003UL;
 }
 
 // Copies a Xerces tree into a source tree, recording the Xerces node of every
@@ -192,23 +103,9 @@ private:
         xercesNodes_[index] = node;
     }
 
-    // Links a new node as the last child of parent (the document when null).
     template <class Child>
     void link(XalanSourceTreeElement* parent, XalanNode*& last, Child* child) {
-        if constexpr (!std::is_same_v<Child, xalanc::XalanSourceTreeText>) {
-            if (!parent) {
-                tree_.appendChildNode(child);
-                last = child;
-                return;
-            }
-        }
-        if (!last) {
-            parent->appendChildNode(child);
-        } else {
-            xalanc::XalanSourceTreeHelper::appendSibling(last, child);
-            child->setParent(parent);
-        }
-        last = child;
+        linkLast(tree_, parent, last, child);
     }
 
     // The view node of one Xerces node, linked under parent; null when the node
@@ -216,7 +113,17 @@ private:
     XalanNode* add(const DOMNode* node, XalanSourceTreeElement* parent, XalanNode*& last) {
         switch (node->getNodeType()) {
             case DOMNode::ELEMENT_NODE: {
-                ElementAttributes attributes(node);
+                scanned_.clear();
+                domAttributes_.clear();
+                if (const xercesc::DOMNamedNodeMap* map = node->getAttributes()) {
+                    for (XMLSize_t i = 0; i < map->getLength(); ++i) {
+                        auto* attr = static_cast<const xercesc::DOMAttr*>(map->item(i));
+                        scanned_.push_back({attr->getName(), attr->getNamespaceURI(),
+                                            attr->getLocalName(), attr->getValue(), attr->isId()});
+                        domAttributes_.push_back(attr);
+                    }
+                }
+                const ViewAttributes attributes(scanned_);
                 const XMLCh* local = node->getLocalName();
                 XalanSourceTreeElement* element = tree_.createElementNode(
                     orEmpty(node->getNamespaceURI()), local ? local : node->getNodeName(),
@@ -224,8 +131,9 @@ private:
                 link(parent, last, element);
                 record(element, node);
                 if (const xalanc::XalanNamedNodeMap* map = element->getAttributes()) {
-                    for (xalanc::XalanSize_t i = 0; i < map->getLength() && i < attributes.attrs.size(); ++i)
-                        record(map->item(i), attributes.attrs[i]);
+                    const std::vector<std::size_t>& order = attributes.order();
+                    for (xalanc::XalanSize_t i = 0; i < map->getLength() && i < order.size(); ++i)
+                        record(map->item(i), domAttributes_[order[i]]);
                 }
                 return element;
             }
@@ -261,6 +169,9 @@ private:
 
     XalanSourceTreeDocument& tree_;
     std::vector<const DOMNode*>& xercesNodes_;
+    // Scratch for one element's attributes.
+    std::vector<ScannedAttribute> scanned_;
+    std::vector<const xercesc::DOMAttr*> domAttributes_;
 };
 
 // Attribute values, comments and whitespace text are pooled (text is not): the
