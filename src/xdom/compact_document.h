@@ -12,7 +12,11 @@
 #include "xdom/huge_pages.h"
 #include "frame/transcode.h"
 
+struct QvHandle_;
+
 namespace qv {
+
+class ContentSink;
 
 struct CompactDocument {
     // Null once the DOM is being built: the tree is let go first, so that the two
@@ -21,5 +25,10 @@ struct CompactDocument {
     std::vector<XMLByte, HugePageAllocator<XMLByte>> bytes;  // the document as it was read
     XmlText systemId;                  // the name the parser knew the document by
 };
+
+// Scans the kept bytes of the document handle h (in its compact form) again with the
+// parser it was opened with, handing the content to `sink`. Throws, after reporting
+// why, when the bytes no longer parse (an outside resource changed).
+void scanKept(QvHandle_* h, ContentSink& sink);
 
 }  // namespace qv

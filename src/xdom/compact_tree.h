@@ -80,6 +80,7 @@ public:
     const XMLCh* text(Slice s) const { return arena_.data() + s.begin; }
 
     std::size_t elementCount() const { return elements_.size(); }
+    std::size_t attributeCount() const { return attributes_.size(); }
     // Bytes held, for the benchmarks.
     std::size_t bytes() const;
 

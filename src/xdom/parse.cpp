@@ -16,6 +16,7 @@
 #include "xdom/guarded_parser.h"
 #include "xdom/handle.h"
 #include "xdom/parse_error_handler.h"
+#include "xdom/xpath_context.h"
 
 using namespace xercesc;
 
@@ -159,7 +160,20 @@ int parseKept(QvHandle_* h) {
     h->errorHandler = std::move(handler);
     adoptDom(h, std::move(parser));
     h->compact.reset();
+    domArrived(h);
     return 0;
+}
+
+// The kept bytes of h's compact form scanned into `sink`. Returns the parse status.
+int scanKeptInto(QvHandle_* h, ContentSink& sink) {
+    ParseErrorHandler handler;
+    auto parser = makeParser(handler, nullptr, nullptr);
+    parser->buildWith(&sink);
+    try {
+        return runParse(*parser, handler, *keptInput(*h->compact), h->compact->bytes.size());
+    } catch (const ParseLimitExceeded&) {
+        return handler.lastError() ? handler.lastError() : codeOf(Error::ParseFatalError);
+    }
 }
 
 // The common step of Open and Validate: on success the handle holds the document in
@@ -211,6 +225,12 @@ int parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNam
 }
 
 }  // namespace
+
+void scanKept(QvHandle_* h, ContentSink& sink) {
+    // As requireDom: the bytes parsed at open; failing now is reported by the parse.
+    struct ScanFailed {};
+    if (scanKeptInto(h, sink) != 0) throw ScanFailed{};
+}
 
 void requireDom(QvHandle_* h) {
     h = documentHandleOf(h);

@@ -10,9 +10,9 @@ using namespace xercesc;
 
 namespace qv {
 
-void setAsideFirstPI(QvHandle_* doc) {
-    if (doc->xpath) return;
-    doc->xpath.reset(new XPathContext);
+namespace {
+
+void takeFirstPI(QvHandle_* doc) {
     SetAsidePI& aside = doc->xpath->setAside;
     for (DOMNode* child = doc->document->getFirstChild(); child; child = child->getNextSibling()) {
         if (child->getNodeType() != DOMNode::PROCESSING_INSTRUCTION_NODE) continue;
@@ -20,6 +20,24 @@ void setAsideFirstPI(QvHandle_* doc) {
         aside.pi = doc->document->removeChild(child);
         return;
     }
+}
+
+}  // namespace
+
+void setAsideFirstPI(QvHandle_* doc) {
+    if (doc->xpath) return;
+    doc->xpath.reset(new XPathContext);
+    if (!doc->document) {
+        doc->xpath->setAside.pending = true;
+        return;
+    }
+    takeFirstPI(doc);
+}
+
+void takeAsideFromDom(QvHandle_* doc) {
+    if (!doc->xpath || !doc->xpath->setAside.pending || !doc->document) return;
+    doc->xpath->setAside.pending = false;
+    takeFirstPI(doc);
 }
 
 SetAsidePI* setAsidePI(QvHandle_* doc) { return doc && doc->xpath ? &doc->xpath->setAside : nullptr; }

@@ -17,11 +17,18 @@ namespace qv {
 struct SetAsidePI {
     XERCES_CPP_NAMESPACE::DOMNode* pi = nullptr;    // owned by the document
     XERCES_CPP_NAMESPACE::DOMNode* next = nullptr;  // it goes back before this (null: at the end)
+    // The view was first made while the document had no DOM yet: the instruction is
+    // set aside when the DOM is built (takeAsideFromDom).
+    bool pending = false;
 };
 
 // Sets aside the first document-level processing instruction of the document
-// handle `doc`, once per document: what building its XPath view does first.
+// handle `doc`, once per document: what building its XPath view does first. For a
+// document in its compact form this is left pending until its DOM is built.
 void setAsideFirstPI(QvHandle_* doc);
+
+// Carries out a pending set-aside on the DOM just built for `doc`.
+void takeAsideFromDom(QvHandle_* doc);
 
 // What is held aside for the document handle `doc`; null before its view exists.
 SetAsidePI* setAsidePI(QvHandle_* doc);

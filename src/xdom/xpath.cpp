@@ -152,8 +152,9 @@ QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
     const auto options = qv::queryExport("XDOMEvaluate");
     const auto arguments =
         qv::Arguments().check(qv::handleProblem(h)).needs(expression, "a null expression");
+    // A string comes back, no node: a document in its compact form is queried
+    // without building its DOM.
     return qv::callExport<const char*>(options, arguments, nullptr, [&]() -> const char* {
-        qv::requireDom(h);
         if (!*expression) expression = ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;

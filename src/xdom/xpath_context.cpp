@@ -19,6 +19,8 @@
 #include <xercesc/dom/DOMProcessingInstruction.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "xdom/compact_document.h"
+#include "xdom/scanned_view.h"
 #include "xdom/view_parts.h"
 #include "xdom/xalan_memory.h"
 
@@ -206,15 +208,27 @@ void buildView(XPathContext& context, QvHandle_* doc) {
     auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(xalanMemory());
     auto support = std::make_unique<xalanc::XalanSourceTreeDOMSupport>(*liaison);
 
-    std::size_t nodes = pooledNodesOf(doc->document);
+    // Without a DOM yet the view is built from the document's kept bytes; its
+    // compact tree tells how many nodes to expect.
+    const CompactTree* scanned = doc->document ? nullptr : doc->compact->tree.get();
+    std::size_t nodes = doc->document ? pooledNodesOf(doc->document)
+                        : scanned ? 2 * scanned->elementCount() + scanned->attributeCount()
+                                  : doc->compact->bytes.size() / 16;
     using Tree = XalanSourceTreeDocument;
     std::unique_ptr<Tree, XalanSourceTreeDocumentDeleter> tree(new Tree(
         xalanMemory(), false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
         Tree::eDefaultNamesStringPoolBucketSize, Tree::eDefaultValuesStringPoolBlockSize,
         bucketsFor(nodes / 4), Tree::eDefaultValuesStringPoolBucketSize));
     std::vector<const DOMNode*> xercesNodes;
-    xercesNodes.reserve(nodes + 2);
-    ViewBuilder(*tree, xercesNodes).build(doc->document);
+    if (doc->document) {
+        xercesNodes.reserve(nodes + 2);
+        ViewBuilder(*tree, xercesNodes).build(doc->document);
+    } else {
+        // The first view of the document: it hides the first document-level
+        // processing instruction, which its DOM will set aside when built.
+        ScannedViewBuilder builder(*tree, true);
+        scanKept(doc, builder);
+    }
 
     context.document = tree.get();
     context.tree = std::move(tree);
@@ -257,6 +271,17 @@ XPathContext::XPathContext() = default;
 XPathContext::~XPathContext() = default;
 
 void XPathContextDeleter::operator()(XPathContext* context) const { delete context; }
+
+void domArrived(QvHandle_* doc) {
+    if (!doc->xpath) return;
+    takeAsideFromDom(doc);
+    XPathContext& context = *doc->xpath;
+    context.document = nullptr;
+    context.xercesNodes.clear();
+    context.tree.reset();
+    context.support.reset();
+    context.liaison.reset();
+}
 
 XPathContext& currentXPathContext(QvHandle_* h) {
     QvHandle_* doc = documentHandleOf(h);

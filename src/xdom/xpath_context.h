@@ -54,7 +54,15 @@ struct XPathContext {
 // The up-to-date view of the document of h (any handle), built on first use
 // (which also sets aside the document's first document-level processing
 // instruction) and rebuilt when the document changed since. Throws on failure.
+// A document still in its compact form gets a view without a DOM
+// (scanned_view.h), whose nodes map to no DOM node: callers that hand back nodes
+// of the document call requireDom first.
 XPathContext& currentXPathContext(QvHandle_* h);
+
+// The DOM of the document handle `doc` has just been built from its kept bytes: a
+// view built from those bytes maps no node to it, so the next use builds the view
+// again, from the DOM; a set-aside left pending is carried out.
+void domArrived(QvHandle_* doc);
 
 // The Xalan node standing for the node of h: the Xalan document for a document
 // handle. Null when the node is not part of the document's tree.
