@@ -1,7 +1,8 @@
 // A document read into records from both forms it can be held in, the compact tree
 // it is opened in and the DOM built on first need, with a fixed set of mappings:
 // the records must be byte-identical, and so must the picture of what the walk can
-// see (names, attributes in order, direct text). Any difference aborts.
+// see (names, attributes in order, direct text) and what queries and stylesheets see
+// (the view scanned from the bytes against the DOM's). Any difference aborts.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -107,6 +108,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string domPicture =
         formdump::picture(static_cast<const xercesc::DOMNode*>(dom->document));
     if (compactPicture != domPicture) differ("what the walk sees", compactPicture, domPicture);
+
+    // Queries of the compact form read a view scanned from the bytes; it must show
+    // what the DOM's view shows.
+    const std::string compactView = formdump::viewPicture(compact);
+    if (!compact->compact) std::abort();  // a query builds no DOM
+    const std::string domView = formdump::viewPicture(dom);
+    if (compactView != domView) differ("what queries see", compactView, domView);
 
     const std::vector<std::string> fromCompact = records(compact);
     const std::vector<std::string> fromDom = records(dom);

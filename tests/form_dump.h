@@ -1,6 +1,7 @@
 // A text picture of what the reading walk can see of a document (elements with their
 // names, attributes in order, direct text and whether there is any, child elements),
-// taken from either form. Both forms of one document must give the same picture.
+// taken from either form. Both forms of one document must give the same picture;
+// and so must what queries see of it (viewPicture).
 #pragma once
 
 #include <string>
@@ -10,6 +11,7 @@
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
+#include "qvxml.h"
 #include "xdom/compact_tree.h"
 
 namespace formdump {
@@ -131,6 +133,41 @@ inline std::string picture(const qv::CompactTree& tree) {
         pushChildren(n);
     }
     return out;
+}
+
+// Every node a query or stylesheet sees, with its kind, names and value, in
+// document order: one line per node, attributes and namespace nodes after their
+// element.
+inline const char kViewDump[] =
+    "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+    "<xsl:output method='text'/>"
+    "<xsl:template match='/'><xsl:apply-templates select='node()'/></xsl:template>"
+    "<xsl:template match='*'>E <xsl:value-of select='concat(name(), \" {\", namespace-uri(),"
+    " \"} \", count(namespace::*))'/>&#10;<xsl:for-each select='@*'>"
+    "A <xsl:value-of select='concat(name(), \" {\", namespace-uri(), \"}=\", .)'/>&#10;"
+    "</xsl:for-each><xsl:apply-templates select='node()'/></xsl:template>"
+    "<xsl:template match='text()'>T [<xsl:value-of select='.'/>]&#10;</xsl:template>"
+    "<xsl:template match='comment()'>C [<xsl:value-of select='.'/>]&#10;</xsl:template>"
+    "<xsl:template match='processing-instruction()'>"
+    "P <xsl:value-of select='name()'/> [<xsl:value-of select='.'/>]&#10;</xsl:template>"
+    "</xsl:stylesheet>";
+
+// What queries and stylesheets see of the document of h: a few answers of
+// QV_XDOMEvaluate and the dump of QV_XDOMTransform with kViewDump (or the errors).
+inline std::string viewPicture(QvHandle h) {
+    static const char* const expressions[] = {
+        "count(//node())", "count(//text())", "count(//@*)", "count(//comment())",
+        "count(/processing-instruction())", "string(/)", "count(id('a b'))",
+        "name(id('b'))", "count(//namespace::*)", "string(//*[last()])",
+    };
+    std::string all;
+    for (const char* e : expressions) {
+        const char* v = QV_XDOMEvaluate(h, e, nullptr);
+        all += std::string(e) + " = " + (v ? v : Q_XMLGetErrMsg()) + "\n";
+    }
+    const void* dump = QV_XDOMTransform(h, kViewDump, 1, QV_RESULT_TEXT, nullptr);
+    all += dump ? static_cast<const char*>(dump) : Q_XMLGetErrMsg();
+    return all;
 }
 
 }  // namespace formdump
