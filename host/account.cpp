@@ -36,7 +36,9 @@ std::string columnText(sqlite3_stmt* stmt, int column) {
 }  // namespace
 
 Account::Account(const std::string& path, bool mustExist) : path_(path) {
-    const int flags = SQLITE_OPEN_READWRITE | (mustExist ? 0 : SQLITE_OPEN_CREATE);
+    // One thread uses an account: SQLite's own locking would only cost time.
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (mustExist ? 0 : SQLITE_OPEN_CREATE);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close(db_);
@@ -159,8 +161,20 @@ std::vector<std::string> Account::files() {
     return names;
 }
 
+Account::RecordStatements& Account::recordStatements(const std::string& file) {
+    RecordStatements& found = recordStatements_[file];
+    if (!found.get) {
+        const std::string table = tableOf(file);
+        found.get = &statement("SELECT record FROM " + table + " WHERE id = ?1");
+        found.put = &statement("INSERT OR REPLACE INTO " + table + "(id, record) VALUES(?1, ?2)");
+        found.insert = &statement("INSERT INTO " + table + "(id, record) VALUES(?1, ?2)");
+        found.update = &statement("UPDATE " + table + " SET record = ?2 WHERE id = ?1");
+    }
+    return found;
+}
+
 bool Account::get(const std::string& file, const std::string& id, std::string& record) {
-    Statement& s = statement("SELECT record FROM " + tableOf(file) + " WHERE id = ?1");
+    Statement& s = *recordStatements(file).get;
     Use use{s.stmt};
     sqlite3_bind_text(s.stmt, 1, id.data(), int(id.size()), SQLITE_TRANSIENT);
     const int rc = sqlite3_step(s.stmt);
@@ -173,12 +187,32 @@ bool Account::get(const std::string& file, const std::string& id, std::string& r
 }
 
 void Account::put(const std::string& file, const std::string& id, const std::string& record) {
-    Statement& s =
-        statement("INSERT OR REPLACE INTO " + tableOf(file) + "(id, record) VALUES(?1, ?2)");
+    Statement& s = *recordStatements(file).put;
     Use use{s.stmt};
     sqlite3_bind_text(s.stmt, 1, id.data(), int(id.size()), SQLITE_STATIC);
     sqlite3_bind_blob(s.stmt, 2, record.data(), int(record.size()), SQLITE_STATIC);
     if (sqlite3_step(s.stmt) != SQLITE_DONE) fail("cannot store a record of " + file);
+}
+
+void Account::update(const std::string& file, const std::string& id, const std::string& record) {
+    Statement& s = *recordStatements(file).update;
+    Use use{s.stmt};
+    sqlite3_bind_text(s.stmt, 1, id.data(), int(id.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(s.stmt, 2, record.data(), int(record.size()), SQLITE_STATIC);
+    if (sqlite3_step(s.stmt) != SQLITE_DONE) fail("cannot store a record of " + file);
+}
+
+bool Account::insertNew(const std::string& file, const std::string& id,
+                        const std::string& record) {
+    Statement& s = *recordStatements(file).insert;
+    Use use{s.stmt};
+    sqlite3_bind_text(s.stmt, 1, id.data(), int(id.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(s.stmt, 2, record.data(), int(record.size()), SQLITE_STATIC);
+    const int rc = sqlite3_step(s.stmt);
+    if (rc == SQLITE_DONE) return true;
+    // The ID is taken: the failed statement alone is undone, not the transaction.
+    if (sqlite3_extended_errcode(db_) == SQLITE_CONSTRAINT_PRIMARYKEY) return false;
+    fail("cannot store a record of " + file);
 }
 
 void Account::scan(const std::string& file,

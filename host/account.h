@@ -17,6 +17,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
@@ -49,9 +50,13 @@ public:
     // File names as first stored, sorted without regard to case.
     std::vector<std::string> files();
 
-    // Records of a file. get: false when there is none with that ID.
+    // Records of a file. get: false when there is none with that ID. put stores or
+    // replaces; insertNew stores only a record whose ID is not there yet (false when
+    // it is, leaving the stored one); update replaces a record known to be stored.
     bool get(const std::string& file, const std::string& id, std::string& record);
     void put(const std::string& file, const std::string& id, const std::string& record);
+    bool insertNew(const std::string& file, const std::string& id, const std::string& record);
+    void update(const std::string& file, const std::string& id, const std::string& record);
     // Every record of a file in record ID order; `visit` returns false to stop.
     void scan(const std::string& file,
               const std::function<bool(const std::string& id, const std::string& record)>& visit);
@@ -64,7 +69,15 @@ public:
 
 private:
     struct Statement;
+    // The record statements of one file, prepared once: imports use them per record.
+    struct RecordStatements {
+        Statement* get = nullptr;
+        Statement* put = nullptr;
+        Statement* insert = nullptr;
+        Statement* update = nullptr;
+    };
     Statement& statement(const std::string& sql);
+    RecordStatements& recordStatements(const std::string& file);
     void exec(const char* sql);
     std::string tableOf(const std::string& file);
     [[noreturn]] void fail(const std::string& what);
@@ -74,6 +87,7 @@ private:
     bool inTransaction_ = false;
     std::vector<std::pair<std::string, std::unique_ptr<Statement>>> statements_;
     std::vector<std::pair<std::string, std::string>> tables_;  // file as asked -> quoted table
+    std::unordered_map<std::string, RecordStatements> recordStatements_;  // by file as asked
 };
 
 }  // namespace qvhost

@@ -180,6 +180,10 @@ int runImport(const Args& args) {
             const InfoTable* rules = m < info.size() ? &info[m] : nullptr;
             const std::string key = maps.size() == 1 ? std::string() : mapKey(map);
             long long number = 0;
+            // While records come new, each is inserted at once; after one that
+            // joined a stored record, the stored one is looked up first. Either
+            // way the same records are stored.
+            bool expectNew = true;
             for (;;) {
                 phase = std::chrono::steady_clock::now();
                 char* text = nullptr;
@@ -202,11 +206,17 @@ int runImport(const Args& args) {
                     continue;
                 }
                 phase = std::chrono::steady_clock::now();
-                std::string stored;
-                if (account->get(map.tableName, id, stored))
-                    account->put(map.tableName, id, joinRecord(stored, record, rules));
-                else
-                    account->put(map.tableName, id, record);
+                bool isNew = expectNew && account->insertNew(map.tableName, id, record);
+                if (!isNew) {
+                    std::string stored;
+                    if (account->get(map.tableName, id, stored)) {
+                        account->update(map.tableName, id, joinRecord(stored, record, rules));
+                    } else {
+                        account->put(map.tableName, id, record);
+                        isNew = true;
+                    }
+                }
+                expectNew = isNew;
                 storeTime += since(phase);
                 if ((tally.total & 0xFFFF) == 0) {
                     InterruptGuard::check();
