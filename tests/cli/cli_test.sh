@@ -169,6 +169,8 @@ case=replace_append; if want $case; then
     <note>Ring twice</note>
     <lines><line id="1001-3"><sku>NIB-F</sku><qty>1</qty><price>0.80</price></line></lines>
   </order>
+  <order no="1003"><customer>Alan</customer><note>first</note></order>
+  <order no="1003"><note>second</note></order>
 </orders>
 X
   run 0 import orders_map.xml update.xml
@@ -178,6 +180,10 @@ X
   has out '"LINE_IDS":["1001-3"]'
   has out '"NOTES":["Leave at the door","Ring twice"]'
   [ "$(sql "SELECT count(*) FROM ORDER_LINES")" = 4 ] || fail "ORDER_LINES after update"
+  # A new record after a joined one, then its ID again in the same document.
+  run 0 show ORDERS 1003 --json
+  has out '"NOTES":["first","second"]'
+  [ "$(sql "SELECT count(*) FROM ORDERS")" = 3 ] || fail "ORDERS after update"
 fi
 
 case=hostile_ids; if want $case; then
