@@ -49,10 +49,10 @@ public:
     // tree, whatever a content sink builds, or nothing (validation). The scanner, its
     // settings, bounds and error reports are the same for all; only the document
     // handler differs.
-    void buildDom() { scanOnly_ = false; builder_ = nullptr; sink_ = nullptr; }
-    void buildCompact(CompactTreeBuilder* builder) { scanOnly_ = true; builder_ = builder; sink_ = nullptr; }
-    void buildWith(ContentSink* sink) { scanOnly_ = true; builder_ = nullptr; sink_ = sink; }
-    void scanOnly() { scanOnly_ = true; builder_ = nullptr; sink_ = nullptr; }
+    void buildDom() { handTo(false, nullptr, nullptr); }
+    void buildCompact(CompactTreeBuilder* builder) { handTo(true, builder, nullptr); }
+    void buildWith(ContentSink* sink) { handTo(true, nullptr, sink); }
+    void scanOnly() { handTo(true, nullptr, nullptr); }
 
     // Sets the bounds that depend on the document's size in bytes: the characters
     // entity expansion may add and the memory the parse may hold.
@@ -88,6 +88,11 @@ public:
         XERCES_CPP_NAMESPACE::XMLResourceIdentifier* resourceIdentifier) override;
 
 private:
+    void handTo(bool scanOnly, CompactTreeBuilder* builder, ContentSink* sink) {
+        scanOnly_ = scanOnly;
+        builder_ = builder;
+        sink_ = sink;
+    }
     void produced(std::size_t count);
     static void memoryExceeded(void* parser, std::size_t budget);
     [[noreturn]] void fail(const std::string& message);

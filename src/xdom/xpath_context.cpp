@@ -198,6 +198,14 @@ std::size_t pooledNodesOf(const xercesc::DOMDocument* document) {
     return count;
 }
 
+// The nodes to size the pools for: counted in the DOM, or, for a document without
+// one yet, told by its compact tree (text nodes are about as many as elements).
+std::size_t expectedNodes(const QvHandle_* doc) {
+    if (doc->document) return pooledNodesOf(doc->document);
+    const CompactTree& tree = *doc->compact->tree;
+    return 2 * tree.elementCount() + tree.attributeCount();
+}
+
 void buildView(XPathContext& context, QvHandle_* doc) {
     context.document = nullptr;
     context.xercesNodes.clear();
@@ -208,12 +216,7 @@ void buildView(XPathContext& context, QvHandle_* doc) {
     auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(xalanMemory());
     auto support = std::make_unique<xalanc::XalanSourceTreeDOMSupport>(*liaison);
 
-    // Without a DOM yet the view is built from the document's kept bytes; its
-    // compact tree tells how many nodes to expect.
-    const CompactTree* scanned = doc->document ? nullptr : doc->compact->tree.get();
-    std::size_t nodes = doc->document ? pooledNodesOf(doc->document)
-                        : scanned ? 2 * scanned->elementCount() + scanned->attributeCount()
-                                  : doc->compact->bytes.size() / 16;
+    const std::size_t nodes = expectedNodes(doc);
     using Tree = XalanSourceTreeDocument;
     std::unique_ptr<Tree, XalanSourceTreeDocumentDeleter> tree(new Tree(
         xalanMemory(), false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
