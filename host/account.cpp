@@ -27,6 +27,12 @@ struct Use {
 
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
+// Binds a record statement's ID (?1) and record (?2); both outlive the statement's use.
+void bindRecord(sqlite3_stmt* stmt, const std::string& id, const std::string& record) {
+    sqlite3_bind_text(stmt, 1, id.data(), int(id.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(stmt, 2, record.data(), int(record.size()), SQLITE_STATIC);
+}
+
 std::string columnText(sqlite3_stmt* stmt, int column) {
     const void* bytes = sqlite3_column_blob(stmt, column);
     const int length = sqlite3_column_bytes(stmt, column);
@@ -189,16 +195,14 @@ bool Account::get(const std::string& file, const std::string& id, std::string& r
 void Account::put(const std::string& file, const std::string& id, const std::string& record) {
     Statement& s = *recordStatements(file).put;
     Use use{s.stmt};
-    sqlite3_bind_text(s.stmt, 1, id.data(), int(id.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(s.stmt, 2, record.data(), int(record.size()), SQLITE_STATIC);
+    bindRecord(s.stmt, id, record);
     if (sqlite3_step(s.stmt) != SQLITE_DONE) fail("cannot store a record of " + file);
 }
 
 void Account::update(const std::string& file, const std::string& id, const std::string& record) {
     Statement& s = *recordStatements(file).update;
     Use use{s.stmt};
-    sqlite3_bind_text(s.stmt, 1, id.data(), int(id.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(s.stmt, 2, record.data(), int(record.size()), SQLITE_STATIC);
+    bindRecord(s.stmt, id, record);
     if (sqlite3_step(s.stmt) != SQLITE_DONE) fail("cannot store a record of " + file);
 }
 
@@ -206,8 +210,7 @@ bool Account::insertNew(const std::string& file, const std::string& id,
                         const std::string& record) {
     Statement& s = *recordStatements(file).insert;
     Use use{s.stmt};
-    sqlite3_bind_text(s.stmt, 1, id.data(), int(id.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(s.stmt, 2, record.data(), int(record.size()), SQLITE_STATIC);
+    bindRecord(s.stmt, id, record);
     const int rc = sqlite3_step(s.stmt);
     if (rc == SQLITE_DONE) return true;
     // The ID is taken: the failed statement alone is undone, not the transaction.

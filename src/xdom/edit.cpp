@@ -113,12 +113,9 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
 }
 
 QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
-    const auto arguments = qv::Arguments()
-                               .check(qv::handleProblem(target))
-                               .check(qv::handleProblem(node));
+    const auto arguments = qv::handleArguments(target, node);
     return qv::callExport<QvHandle>(qv::domExport("XDOMImportNode"), arguments, nullptr, [&]() -> QvHandle {
-        qv::requireDom(target);
-        qv::requireDom(node);
+        qv::requireDom(target, node);
         DOMDocument* document = qv::owningDocument(target);
         if (!document) {
             qv::reportDom(qv::Error::DocumentRequired);
@@ -137,36 +134,27 @@ QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
 
 QVXML_API int QV_XDOMAppend(QvHandle reference, QvHandle node) {
     const auto options = qv::domExport("XDOMAppend").fallsBackTo(qv::Error::AppendFailed);
-    const auto arguments = qv::Arguments()
-                               .check(qv::handleProblem(reference))
-                               .check(qv::handleProblem(node));
+    const auto arguments = qv::handleArguments(reference, node);
     return qv::callStatusExport(options, arguments, [&] {
-        qv::requireDom(reference);
-        qv::requireDom(node);
+        qv::requireDom(reference, node);
         qv::attachBeside(reference, node, true);
     });
 }
 
 QVXML_API int QV_XDOMInsert(QvHandle reference, QvHandle node) {
     const auto options = qv::domExport("XDOMInsert").fallsBackTo(qv::Error::InsertFailed);
-    const auto arguments = qv::Arguments()
-                               .check(qv::handleProblem(reference))
-                               .check(qv::handleProblem(node));
+    const auto arguments = qv::handleArguments(reference, node);
     return qv::callStatusExport(options, arguments, [&] {
-        qv::requireDom(reference);
-        qv::requireDom(node);
+        qv::requireDom(reference, node);
         qv::attachBeside(reference, node, false);
     });
 }
 
 QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
     const auto options = qv::domExport("XDOMAddChild").fallsBackTo(qv::Error::AddChildFailed);
-    const auto arguments = qv::Arguments()
-                               .check(qv::handleProblem(parent))
-                               .check(qv::handleProblem(child));
+    const auto arguments = qv::handleArguments(parent, child);
     return qv::callStatusExport(options, arguments, [&] {
-        qv::requireDom(parent);
-        qv::requireDom(child);
+        qv::requireDom(parent, child);
         DOMNode* r = parent->node;
         DOMNode* n = child->node;
         if (qv::isAttribute(n)) {
@@ -181,12 +169,9 @@ QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
 
 QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
     const auto options = qv::domExport("XDOMReplace").fallsBackTo(qv::Error::ReplaceFailed);
-    const auto arguments = qv::Arguments()
-                               .check(qv::handleProblem(oldNode))
-                               .check(qv::handleProblem(newNode));
+    const auto arguments = qv::handleArguments(oldNode, newNode);
     return qv::callStatusExport(options, arguments, [&] {
-        qv::requireDom(oldNode);
-        qv::requireDom(newNode);
+        qv::requireDom(oldNode, newNode);
         DOMNode* r = oldNode->node;
         DOMNode* n = newNode->node;
         const bool rAttribute = qv::isAttribute(r);

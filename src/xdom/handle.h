@@ -9,6 +9,7 @@
 #include <xercesc/util/XercesDefs.hpp>
 
 #include "frame/live_handles.h"
+#include "frame/misuse.h"
 #include "frame/transcode.h"
 #include "frame/xerces_ptr.h"
 #include "qvxml.h"
@@ -101,11 +102,20 @@ QvHandle_* makeNodeHandle(QvHandle_* from, XERCES_CPP_NAMESPACE::DOMNode* node);
 // that DOM. Every export that uses the DOM of a handle calls this first. Throws when
 // the document can no longer be parsed (after reporting why).
 void requireDom(QvHandle_* h);
+inline void requireDom(QvHandle_* a, QvHandle_* b) {
+    requireDom(a);
+    requireDom(b);
+}
 
 // Why h may not be used ("" when it may): null, not a live handle (closed, never
 // made, or a dataset), or, when `documentOpen`, a node handle whose document
 // handle has been closed (such a handle may still be closed itself).
 const char* handleProblem(const QvHandle_* h, bool documentOpen = true);
+
+// The argument checks of an export that takes two handles.
+inline Arguments handleArguments(const QvHandle_* a, const QvHandle_* b) {
+    return Arguments().check(handleProblem(a)).check(handleProblem(b));
+}
 
 // The document handle of any handle.
 inline QvHandle_* documentHandleOf(QvHandle_* h) {
