@@ -31,6 +31,16 @@ std::u16string text16(const XMLCh* s) {
     return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : std::u16string();
 }
 
+// The qualified name of an element: prefix:local, or the local name alone.
+void qualifiedName(const XMLCh* prefix, const XMLCh* local, std::u16string& out) {
+    out.clear();
+    if (prefix && *prefix) {
+        out += reinterpret_cast<const char16_t*>(prefix);
+        out += u':';
+    }
+    out += reinterpret_cast<const char16_t*>(local);
+}
+
 // The attributes a DTD declares with a value for elements of this qualified name, as
 // the DOM parser keeps them on its document type: every element of that name starts
 // with them.
@@ -42,12 +52,8 @@ const DOMNamedNodeMap* declaredDefaults(DOMDocument* document, const XMLScanner&
     const auto* doctype =
         dynamic_cast<const DOMDocumentTypeImpl*>(document ? document->getDoctype() : nullptr);
     if (!doctype) return nullptr;
-    qname.clear();
-    if (uriId != scanner.getEmptyNamespaceId() && prefix && *prefix) {
-        qname += reinterpret_cast<const char16_t*>(prefix);
-        qname += u':';
-    }
-    qname += reinterpret_cast<const char16_t*>(decl.getBaseName());
+    qualifiedName(uriId != scanner.getEmptyNamespaceId() ? prefix : nullptr, decl.getBaseName(),
+                  qname);
     const DOMNode* definition =
         doctype->getElements()->getNamedItem(reinterpret_cast<const XMLCh*>(qname.c_str()));
     return definition ? definition->getAttributes() : nullptr;
@@ -129,12 +135,7 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
         scanAttributes(scanner, attrList, attrCount,
                        declaredDefaults(getDocument(), scanner, elemDecl, urlId, elemPrefix, qname_),
                        attributes_);
-        qname_.clear();
-        if (elemPrefix && *elemPrefix) {
-            qname_ += reinterpret_cast<const char16_t*>(elemPrefix);
-            qname_ += u':';
-        }
-        qname_ += reinterpret_cast<const char16_t*>(elemDecl.getBaseName());
+        qualifiedName(elemPrefix, elemDecl.getBaseName(), qname_);
         const XMLCh* uri = urlId != scanner.getEmptyNamespaceId() ? scanner.getURIText(urlId) : u"";
         sink_->startElement(uri, elemDecl.getBaseName(),
                             reinterpret_cast<const XMLCh*>(qname_.c_str()), attributes_);

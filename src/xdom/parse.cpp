@@ -112,11 +112,16 @@ std::unique_ptr<InputSource> makeInput(const char* source, bool inMemory,
     return keptInput(*keep);
 }
 
-// Parses with the parser; returns the parse status.
+// Parses with the parser; returns the parse status. A bound the parser stopped at has
+// been reported as a fatal error.
 int runParse(GuardedParser& parser, ParseErrorHandler& handler, const InputSource& input,
              std::size_t size) {
     parser.setInputSize(size);
-    parser.parse(input);
+    try {
+        parser.parse(input);
+    } catch (const ParseLimitExceeded&) {
+        return handler.lastError() ? handler.lastError() : codeOf(Error::ParseFatalError);
+    }
     parser.liftMemoryBudget();
     return handler.lastError();
 }
@@ -150,12 +155,8 @@ int parseKept(QvHandle_* h) {
     h->compact->tree.reset();
     auto handler = std::make_unique<ParseErrorHandler>();
     auto parser = makeParser(*handler, nullptr, nullptr);
-    int status;
-    try {
-        status = runParse(*parser, *handler, *keptInput(*h->compact), h->compact->bytes.size());
-    } catch (const ParseLimitExceeded&) {
-        status = handler->lastError() ? handler->lastError() : codeOf(Error::ParseFatalError);
-    }
+    const int status =
+        runParse(*parser, *handler, *keptInput(*h->compact), h->compact->bytes.size());
     if (status != 0) return status;
     h->errorHandler = std::move(handler);
     adoptDom(h, std::move(parser));
@@ -169,11 +170,7 @@ int scanKeptInto(QvHandle_* h, ContentSink& sink) {
     ParseErrorHandler handler;
     auto parser = makeParser(handler, nullptr, nullptr);
     parser->buildWith(&sink);
-    try {
-        return runParse(*parser, handler, *keptInput(*h->compact), h->compact->bytes.size());
-    } catch (const ParseLimitExceeded&) {
-        return handler.lastError() ? handler.lastError() : codeOf(Error::ParseFatalError);
-    }
+    return runParse(*parser, handler, *keptInput(*h->compact), h->compact->bytes.size());
 }
 
 // The common step of Open and Validate: on success the handle holds the document in
@@ -199,9 +196,6 @@ int parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNam
             parser->buildCompact(builder.get());
         }
         status = runParse(*parser, *h->errorHandler, *input, size);
-    } catch (const ParseLimitExceeded&) {
-        status = h->errorHandler->lastError() ? h->errorHandler->lastError()
-                                              : codeOf(Error::ParseFatalError);
     } catch (const CompactTreeBuilder::TooLarge&) {
         status = h->errorHandler->lastError();
         tooLarge = status == 0;
