@@ -30,8 +30,8 @@
 #include "measure.h"
 #include "orders_gen.h"
 #include "qvxml.h"
-#include "xdom/guarded_parser.h"
-#include "xdom/parse_error_handler.h"
+#include "xdom/parsing/guarded_parser.h"
+#include "xdom/parsing/parse_error_handler.h"
 #include "frame/transcode.h"
 
 using bench::inChild;

@@ -15,7 +15,7 @@
 #include "fuzz_input.h"
 #include "host/reference_host.h"
 #include "qvxml.h"
-#include "xdom/compact_document.h"
+#include "xdom/compact/compact_document.h"
 #include "xdom/handle.h"
 
 namespace {

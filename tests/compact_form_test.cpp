@@ -13,7 +13,7 @@
 
 #include "form_dump.h"
 #include "read_fixture.h"
-#include "xdom/compact_document.h"
+#include "xdom/compact/compact_document.h"
 #include "xdom/handle.h"
 #include "dom_test_support.h"
 

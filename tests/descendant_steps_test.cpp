@@ -21,11 +21,11 @@
 #include "dom_test_support.h"
 #include "frame/runtime.h"
 #include "qvxml.h"
-#include "xdom/descendant_steps.h"
+#include "xdom/xpath/descendant_steps.h"
 #include "xdom/handle.h"
-#include "xdom/namespace_map.h"
-#include "xdom/xalan_memory.h"
-#include "xdom/xpath_context.h"
+#include "xdom/xpath/namespace_map.h"
+#include "xdom/xpath/xalan_memory.h"
+#include "xdom/xpath/xpath_context.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "xdom/resource_policy.h"
+#include "xdom/parsing/resource_policy.h"
 #include "dom_test_support.h"
 
 using namespace qvtest;

@@ -12,7 +12,7 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "qvxml.h"
-#include "xdom/compact_tree.h"
+#include "xdom/compact/compact_tree.h"
 
 namespace formdump {
 

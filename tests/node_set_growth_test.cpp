@@ -10,7 +10,7 @@
 
 #include "dom_test_support.h"
 #include "qvxml.h"
-#include "xdom/node_set_growth.h"
+#include "xdom/replaced/node_set_growth.h"
 
 namespace {
 

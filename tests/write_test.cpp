@@ -17,7 +17,7 @@
 
 #include "frame/errors.h"
 #include "xdom/handle.h"
-#include "xdom/serialize.h"
+#include "xdom/writing/serialize.h"
 #include "xdom/set_aside_pi.h"
 #include "frame/transcode.h"
 #include "dom_test_support.h"

@@ -24,8 +24,8 @@
 #include "xdom/handle.h"
 #include "frame/transcode.h"
 #include "xdom/set_aside_pi.h"
-#include "xdom/xpath_budget.h"
-#include "xdom/xpath_context.h"
+#include "xdom/xpath/xpath_budget.h"
+#include "xdom/xpath/xpath_context.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "xdom/handle.h"
-#include "xdom/new_document.h"
-#include "xdom/owning_document.h"
-#include "xdom/qname.h"
+#include "xdom/dom/new_document.h"
+#include "xdom/dom/owning_document.h"
+#include "xdom/dom/qname.h"
 
 using namespace xercesc;
 

@@ -9,10 +9,10 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "xdom/handle.h"
-#include "xdom/owning_document.h"
-#include "xdom/qname.h"
+#include "xdom/dom/owning_document.h"
+#include "xdom/dom/qname.h"
 #include "xdom/set_aside_pi.h"
-#include "xdom/tree_depth.h"
+#include "xdom/dom/tree_depth.h"
 
 using namespace xercesc;
 

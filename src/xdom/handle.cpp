@@ -5,8 +5,8 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "frame/boundary.h"
-#include "xdom/compact_document.h"
-#include "xdom/parse_error_handler.h"
+#include "xdom/compact/compact_document.h"
+#include "xdom/parsing/parse_error_handler.h"
 
 using namespace xercesc;
 

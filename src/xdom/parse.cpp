@@ -12,11 +12,11 @@
 
 #include "frame/boundary.h"
 #include "frame/errors.h"
-#include "xdom/compact_document.h"
-#include "xdom/guarded_parser.h"
+#include "xdom/compact/compact_document.h"
+#include "xdom/parsing/guarded_parser.h"
 #include "xdom/handle.h"
-#include "xdom/parse_error_handler.h"
-#include "xdom/xpath_context.h"
+#include "xdom/parsing/parse_error_handler.h"
+#include "xdom/xpath/xpath_context.h"
 
 using namespace xercesc;
 

@@ -11,8 +11,8 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "xdom/handle.h"
-#include "xdom/owning_document.h"
-#include "xdom/qname.h"
+#include "xdom/dom/owning_document.h"
+#include "xdom/dom/qname.h"
 
 using namespace xercesc;
 

@@ -4,7 +4,7 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "xdom/handle.h"
-#include "xdom/xpath_context.h"
+#include "xdom/xpath/xpath_context.h"
 
 using namespace xercesc;
 

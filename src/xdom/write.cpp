@@ -5,7 +5,7 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "xdom/handle.h"
-#include "xdom/serialize.h"
+#include "xdom/writing/serialize.h"
 #include "xdom/set_aside_pi.h"
 
 extern "C" {

@@ -16,13 +16,13 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "frame/limits.h"
-#include "xdom/descendant_steps.h"
-#include "xdom/expression_limits.h"
+#include "xdom/xpath/descendant_steps.h"
+#include "xdom/xpath/expression_limits.h"
 #include "xdom/handle.h"
 #include "frame/transcode.h"
-#include "xdom/xpath_budget.h"
-#include "xdom/xpath_context.h"
-#include "xdom/xalan_memory.h"
+#include "xdom/xpath/xpath_budget.h"
+#include "xdom/xpath/xpath_context.h"
+#include "xdom/xpath/xalan_memory.h"
 
 namespace qv {
 namespace {

@@ -28,14 +28,14 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "frame/limits.h"
-#include "xdom/descendant_steps.h"
+#include "xdom/xpath/descendant_steps.h"
 #include "xdom/handle.h"
 #include "frame/transcode.h"
-#include "xdom/extension_functions.h"
-#include "xdom/stylesheet_run.h"
-#include "xdom/transform_sources.h"
-#include "xdom/xpath_context.h"
-#include "xdom/xalan_memory.h"
+#include "xdom/xpath/extension_functions.h"
+#include "xdom/xslt/stylesheet_run.h"
+#include "xdom/xslt/transform_sources.h"
+#include "xdom/xpath/xpath_context.h"
+#include "xdom/xpath/xalan_memory.h"
 
 namespace qv {
 namespace {

@@ -12,7 +12,7 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "frame/host.h"
-#include "xdom/compact_document.h"
+#include "xdom/compact/compact_document.h"
 #include "xdom/handle.h"
 #include "xmap/loader.h"
 #include "xmap/paths.h"

@@ -20,8 +20,8 @@
 #include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/util/XMLString.hpp>
 
-#include "xdom/compact_tree.h"
-#include "xdom/serialize.h"
+#include "xdom/compact/compact_tree.h"
+#include "xdom/writing/serialize.h"
 #include "frame/transcode.h"
 #include "xmap/compiled_path.h"
 #include "xmap/step_match.h"

@@ -9,7 +9,7 @@
 #include "frame/host.h"
 #include "frame/errors.h"
 #include "xdom/handle.h"
-#include "xdom/new_document.h"
+#include "xdom/dom/new_document.h"
 #include "xmap/dataset.h"
 #include "xmap/describe.h"
 #include "xmap/writer.h"

@@ -1,0 +1,154 @@
+// A compact read-only form of a parsed document, built in one pass of the scanner:
+// what the reading walk of a mapping sees of a document and nothing more. Elements
+// and attributes live in arrays and refer to each other by index; names are
+// interned once; every text is a slice of one UTF-16 arena. It takes a small
+// fraction of the memory and time of the Xerces DOM of the same document.
+//
+// Kept per element: its name (local name and namespace URI), parent, first child
+// element, next sibling element, its attributes (as the DOM orders them: by
+// qualified name), and its direct text, that is the text and CDATA children the DOM
+// would give it, concatenated in document order, with whether it has any such child
+// at all. Comments, processing instructions and text outside the document element
+// are of no use to the walk and are not kept.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <xercesc/util/XercesDefs.hpp>
+#include <xercesc/util/RefVectorOf.hpp>
+
+#include "xdom/parsing/huge_pages.h"
+#include "xdom/parsing/scanned_attributes.h"
+
+XERCES_CPP_NAMESPACE_BEGIN
+class DOMNamedNodeMap;
+class XMLAttr;
+class XMLElementDecl;
+class XMLScanner;
+XERCES_CPP_NAMESPACE_END
+
+namespace qv {
+
+class CompactTree {
+public:
+    using Index = std::uint32_t;
+    static constexpr Index kNone = 0xFFFFFFFFu;
+    static constexpr Index kDocument = 0;  // the document node, parent of the root
+
+    // A slice of the text arena.
+    struct Slice {
+        Index begin = 0;
+        Index length = 0;
+    };
+
+    // An interned name: a local name and a namespace URI (empty for none).
+    struct Name {
+        std::u16string local;
+        std::u16string uri;
+    };
+
+    struct Element {
+        Index name = kNone;         // kNone for the document node
+        Index parent = kNone;
+        Index firstChild = kNone;   // first child element
+        Index nextSibling = kNone;  // next sibling element
+        Index attributes = 0;       // first attribute; they run to the next element's
+        // Direct text; begin is kNone when there is no text or CDATA child at all
+        // (an empty CDATA section is a child: its text is empty, not missing).
+        Slice text{kNone, 0};
+
+        bool hasText() const { return text.begin != kNone; }
+    };
+
+    struct Attribute {
+        Index name = 0;
+        Slice value;
+    };
+    static_assert(sizeof(Element) == 28 && sizeof(Attribute) == 12, "kept small: millions of them");
+
+    const Element& element(Index i) const { return elements_[i]; }
+    const Name& name(Index i) const { return names_[i]; }
+    Index attributesBegin(Index e) const { return elements_[e].attributes; }
+    Index attributesEnd(Index e) const {
+        return e + 1 < elements_.size() ? elements_[e + 1].attributes
+                                        : static_cast<Index>(attributes_.size());
+    }
+    const Attribute& attribute(Index a) const { return attributes_[a]; }
+    const XMLCh* text(Slice s) const { return arena_.data() + s.begin; }
+
+    std::size_t elementCount() const { return elements_.size(); }
+    std::size_t attributeCount() const { return attributes_.size(); }
+    // Bytes held, for the benchmarks.
+    std::size_t bytes() const;
+
+private:
+    friend class CompactTreeBuilder;
+
+    template <class T>
+    using Array = std::vector<T, HugePageAllocator<T>>;
+    Array<Element> elements_;
+    Array<Attribute> attributes_;
+    std::vector<Name> names_;
+    Array<XMLCh> arena_;
+};
+
+// Builds a CompactTree from the events of the scanner, the same events the DOM
+// parser builds its tree from, so that both forms hold the same elements,
+// attributes and texts.
+class CompactTreeBuilder {
+public:
+    using XMLCh = ::XMLCh;
+
+    // Thrown when the document holds more than the tree's 32-bit indices can count.
+    struct TooLarge {};
+
+    // `sizeHint`: the document's size in bytes, to reserve room once.
+    CompactTreeBuilder(CompactTree& tree, std::size_t sizeHint);
+
+    // `defaults`: the attributes the document type declares for this element, as the
+    // DOM parser keeps them (null without a document type or declared defaults).
+    void startElement(const XERCES_CPP_NAMESPACE::XMLScanner& scanner,
+                      const XERCES_CPP_NAMESPACE::XMLElementDecl& decl, unsigned int uriId,
+                      const XERCES_CPP_NAMESPACE::RefVectorOf<XERCES_CPP_NAMESPACE::XMLAttr>& attrs,
+                      XMLSize_t attrCount, const XERCES_CPP_NAMESPACE::DOMNamedNodeMap* defaults);
+    void endElement();
+    // Text or CDATA content; outside the document element it is not kept.
+    void characters(const XMLCh* chars, XMLSize_t length);
+    // The tree is complete.
+    void finish();
+
+private:
+    CompactTree::Index intern(const XMLCh* uri, const XMLCh* local, std::size_t localLength);
+    CompactTree::Slice store(const XMLCh* text, std::size_t length);
+
+    CompactTree& tree_;
+    // The open elements, innermost last, and the last child element of each.
+    std::vector<CompactTree::Index> open_;
+    std::vector<CompactTree::Index> lastChild_;
+    // Direct text of each open element, gathered until it ends (reused buffers).
+    std::vector<std::u16string> pendingText_;
+    std::vector<bool> pendingHasText_;
+    // Names interned so far, by URI (its text pointer, which the scanner keeps for the
+    // whole parse) and local name: an open-addressing table of name indices.
+    struct NameSlot {
+        CompactTree::Index name = CompactTree::kNone;
+        const XMLCh* uri = nullptr;
+    };
+    std::vector<NameSlot> nameTable_;
+    std::size_t namesHeld_ = 0;
+    // Element names by the scanner's declaration and URI id, which stay the same for
+    // every element of a name: most elements skip the table.
+    struct ElementSlot {
+        const void* decl = nullptr;
+        unsigned int uriId = 0;
+        CompactTree::Index name = CompactTree::kNone;
+    };
+    ElementSlot elementNames_[64];
+    // The attributes of the element being started, in the DOM's order.
+    std::vector<ScannedAttribute> pendingAttributes_;
+};
+
+}  // namespace qv

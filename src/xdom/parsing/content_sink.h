@@ -1,0 +1,28 @@
+// What a scan that builds no DOM hands a document's content to, in document order,
+// with the DOM parser's view of it: the element's attributes as the DOM holds them,
+// text outside the document element dropped, entities already expanded.
+#pragma once
+
+#include <vector>
+
+#include <xercesc/util/XercesDefs.hpp>
+
+#include "xdom/parsing/scanned_attributes.h"
+
+namespace qv {
+
+class ContentSink {
+public:
+    virtual ~ContentSink() = default;
+
+    // `qname`: the element's qualified name; `uri`: its namespace URI (empty for none).
+    virtual void startElement(const XMLCh* uri, const XMLCh* local, const XMLCh* qname,
+                              const std::vector<ScannedAttribute>& attributes) = 0;
+    virtual void endElement() = 0;
+    // Content inside the document element; a CDATA section comes in one piece.
+    virtual void characters(const XMLCh* chars, XMLSize_t length, bool cdataSection) = 0;
+    virtual void comment(const XMLCh* text) = 0;
+    virtual void processingInstruction(const XMLCh* target, const XMLCh* data) = 0;
+};
+
+}  // namespace qv

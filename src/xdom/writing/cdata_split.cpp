@@ -1,0 +1,104 @@
+#include "xdom/writing/cdata_split.h"
+
+#include <xercesc/dom/DOMCDATASection.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMDocumentFragment.hpp>
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/dom/DOMNode.hpp>
+
+using namespace xercesc;
+
+namespace qv {
+namespace {
+
+bool holdsCdataEnd(const XMLCh* s) {
+    for (; s && *s; ++s)
+        if (s[0] == u']' && s[1] == u']' && s[2] == u'>') return true;
+    return false;
+}
+
+}  // namespace
+
+std::vector<std::basic_string<XMLCh>> splitAtCdataEnds(const XMLCh* data) {
+    std::vector<std::basic_string<XMLCh>> pieces(1);
+    for (const XMLCh* s = data; s && *s; ++s) {
+        if (s[0] == u']' && s[1] == u']' && s[2] == u'>') {
+            pieces.back().append(s, 2);
+            pieces.emplace_back();
+            ++s;  // the ">" starts the next piece
+            continue;
+        }
+        pieces.back().push_back(*s);
+    }
+    return pieces;
+}
+
+CdataSplit::CdataSplit(DOMNode* root, bool enabled) : toWrite_{root} {
+    if (!enabled || !root) return;
+    if (root->getNodeType() == DOMNode::CDATA_SECTION_NODE) {
+        // Its pieces cannot become its siblings: they would fall outside the write.
+        if (!holdsCdataEnd(root->getNodeValue())) return;
+        DOMDocument* doc = root->getOwnerDocument();
+        DOMDocumentFragment* fragment = doc->createDocumentFragment();
+        fragment_.reset(fragment);
+        toWrite_.clear();
+        for (const auto& piece : splitAtCdataEnds(root->getNodeValue()))
+            toWrite_.push_back(fragment->appendChild(doc->createCDATASection(piece.c_str())));
+        return;
+    }
+    try {
+        walk(root);
+    } catch (...) {
+        for (auto it = cuts_.rbegin(); it != cuts_.rend(); ++it) restore(*it);
+        throw;
+    }
+}
+
+void CdataSplit::walk(DOMNode* root) {
+    // Without recursion: trees may be deep.
+    DOMNode* n = root->getFirstChild();
+    while (n) {
+        if (n->getNodeType() == DOMNode::CDATA_SECTION_NODE && holdsCdataEnd(n->getNodeValue())) {
+            cut(static_cast<DOMCharacterData*>(static_cast<DOMCDATASection*>(n)));
+            n = static_cast<DOMNode*>(cuts_.back().added.empty() ? n : cuts_.back().added.back());
+        }
+        if (DOMNode* child = n->getFirstChild()) {
+            n = child;
+            continue;
+        }
+        while (n && n != root && !n->getNextSibling()) n = n->getParentNode();
+        n = (n && n != root) ? n->getNextSibling() : nullptr;
+    }
+}
+
+void CdataSplit::cut(DOMCharacterData* section) {
+    Cut c{section, section->getData(), {}};
+    std::vector<std::basic_string<XMLCh>> pieces = splitAtCdataEnds(c.original.c_str());
+    try {
+        section->setData(pieces[0].c_str());
+        cuts_.push_back(std::move(c));
+    } catch (const DOMException&) {
+        return;  // read-only (inside an entity reference): left to the writer
+    }
+    Cut& done = cuts_.back();
+    DOMDocument* doc = section->getOwnerDocument();
+    DOMNode* parent = section->getParentNode();
+    DOMNode* after = section->getNextSibling();
+    for (size_t i = 1; i < pieces.size(); ++i)
+        done.added.push_back(parent->insertBefore(doc->createCDATASection(pieces[i].c_str()), after));
+}
+
+void CdataSplit::restore(Cut& c) noexcept {
+    try {
+        for (DOMNode* added : c.added) c.section->getParentNode()->removeChild(added)->release();
+        c.section->setData(c.original.c_str());
+    } catch (...) {
+    }
+}
+
+CdataSplit::~CdataSplit() {
+    for (auto it = cuts_.rbegin(); it != cuts_.rend(); ++it) restore(*it);
+    fragment_.reset();
+}
+
+}  // namespace qv

@@ -1,0 +1,90 @@
+#include "xdom/xpath/extension_functions.h"
+
+#include <cmath>
+#include <string>
+
+#include <xalanc/Include/PlatformDefinitions.hpp>
+#include <xalanc/PlatformSupport/DoubleSupport.hpp>
+#include <xalanc/XPath/Function.hpp>
+#include <xalanc/XPath/XObjectFactory.hpp>
+#include <xalanc/XPath/XPathEnvSupportDefault.hpp>
+#include <xalanc/XPath/XPathExecutionContext.hpp>
+#include <xalanc/XPath/XalanXPathException.hpp>
+#include <xalanc/XalanEXSLT/XalanEXSLTStringImpl.hpp>
+
+#include "frame/limits.h"
+
+namespace qv {
+
+const char16_t kXalanExtensionsNamespace[] = u"http://xml.apache.org/xalan";
+const char16_t kExsltDynamicNamespace[] = u"http://exslt.org/dynamic";
+const char16_t kEvaluateFunction[] = u"evaluate";
+
+namespace {
+
+const char16_t kExsltStringsNamespace[] = u"http://exslt.org/strings";
+const char16_t kPaddingFunction[] = u"padding";
+
+xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXercesMemMgr(); }
+
+// str:padding(length, text?) as Xalan computes it, for lengths up to the output
+// limit; a longer one stops the transformation. A length that is not a positive
+// number gives the empty text (Xalan would take a negative one for a huge size).
+class BoundedPadding : public xalanc::Function {
+public:
+    BoundedPadding() : padding_(memory()) {}
+    BoundedPadding(const BoundedPadding&) : padding_(memory()) {}
+
+    xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& executionContext,
+                               xalanc::XalanNode* context, const XObjectArgVectorType& args,
+                               const xalanc::Locator* locator) const override {
+        if (!args.empty() && !args[0].null()) {
+            const double length = xalanc::DoubleSupport::round(args[0]->num(executionContext));
+            if (std::isnan(length) || length < 1)
+                return executionContext.getXObjectFactory().createString(
+                    xalanc::XalanDOMString(memory()));
+            if (length > static_cast<double>(limits::kMaxTransformOutput)) {
+                const std::string text = "str:padding() stopped: a padding longer than " +
+                                         std::to_string(limits::kMaxTransformOutput) +
+                                         " characters";
+                throw xalanc::XalanXPathException(xalanc::XalanDOMString(text.c_str(), memory()),
+                                                  memory(), locator);
+            }
+        }
+        return padding_.execute(executionContext, context, args, locator);
+    }
+    using Function::execute;
+
+    BoundedPadding* clone(xercesc::MemoryManager& manager) const override {
+        return xalanc::XalanCopyConstruct(manager, *this);
+    }
+
+protected:
+    const xalanc::XalanDOMString& getError(xalanc::XalanDOMString& buffer) const override {
+        buffer.assign(u"The padding() function accepts one or two arguments");
+        return buffer;
+    }
+
+private:
+    xalanc::XalanEXSLTFunctionPadding padding_;
+};
+
+bool g_restricted = false;
+
+}  // namespace
+
+void restrictExtensionFunctions() {
+    if (g_restricted) return;
+    using Env = xalanc::XPathEnvSupportDefault;
+    const xalanc::XalanDOMString evaluate(kEvaluateFunction, memory());
+    Env::uninstallExternalFunctionGlobal(xalanc::XalanDOMString(kXalanExtensionsNamespace, memory()),
+                                         evaluate);
+    Env::uninstallExternalFunctionGlobal(xalanc::XalanDOMString(kExsltDynamicNamespace, memory()),
+                                         evaluate);
+    Env::installExternalFunctionGlobal(xalanc::XalanDOMString(kExsltStringsNamespace, memory()),
+                                       xalanc::XalanDOMString(kPaddingFunction, memory()),
+                                       BoundedPadding());
+    g_restricted = true;
+}
+
+}  // namespace qv
