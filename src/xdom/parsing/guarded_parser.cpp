@@ -241,7 +241,11 @@ InputSource* GuardedParser::resolveEntity(XMLResourceIdentifier* id) {
                             trustedSchemas_.count(text16(systemId)) != 0;
     if (!systemId || !*systemId || hostSchema) return XercesDOMParser::resolveEntity(id);
     const std::string reference = localText(systemId);
-    ResourceDecision decision = decideResource(reference, localText(id->getBaseURI()));
+    std::string base = localText(id->getBaseURI());
+    // A base that is neither a path nor a URI is the name of text held in memory.
+    if (!textFolder_.empty() && !base.empty() && base[0] != '/' && base.find(':') == std::string::npos)
+        base = textFolder_ + "/" + base;
+    ResourceDecision decision = decideResource(reference, base);
     if (!decision.refusal.empty()) fail(refusalMessage(reference, decision.refusal));
     return new ConfinedFileSource(decision);
 }

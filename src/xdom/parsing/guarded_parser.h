@@ -31,7 +31,7 @@ struct ParseLimitExceeded {};
 // The parser's memory manager must outlive the parser's document, which the parser
 // releases in its destructor: a base listed first is built first and goes last. It is
 // shared because a document cloned from the tree lives on the same manager and may
-// outlive the parser (see QvHandle_::documentMemory).
+// outlive the parser (see qv::DomForm::memory).
 struct ParseMemoryHolder {
     explicit ParseMemoryHolder(ParseMemory::OnExceeded onExceeded, void* context)
         : memory_(std::make_shared<ParseMemory>(onExceeded, context)) {}
@@ -67,6 +67,9 @@ public:
     // Schema locations the host gave itself: read as given, not by the resource rule.
     void trustSchemaLocations(const char* noNamespace, const char* pairs);
     std::shared_ptr<ParseMemory> sharedMemory() const { return memory_; }
+    // Text held in memory names its resources relative to `folder` (a real path),
+    // not to whatever folder is current when it is parsed.
+    void setTextFolder(std::string folder) { textFolder_ = std::move(folder); }
 
     void startElement(const XERCES_CPP_NAMESPACE::XMLElementDecl& elemDecl, const unsigned int urlId,
                       const XMLCh* const elemPrefix,
@@ -120,6 +123,7 @@ private:
     std::vector<ScannedAttribute> attributes_;  // scratch for the sink's start tags
     std::u16string qname_;                   // scratch for an element's qualified name
     std::set<std::u16string> trustedSchemas_;
+    std::string textFolder_;
 };
 
 }  // namespace qv
