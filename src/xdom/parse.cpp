@@ -174,7 +174,7 @@ int parseInto(const char* source, bool inMemory, const char* noNamespaceSchema,
     if (form == Form::Compact)
         compact.reset(new CompactDocument);
     else
-        parser->scanOnly();
+        parser->buildWith(nullptr);
 
     bool tooLarge = false;
     try {
@@ -183,7 +183,7 @@ int parseInto(const char* source, bool inMemory, const char* noNamespaceSchema,
         if (compact) {
             parser->setTextFolder(compact->folder);
             builder = std::make_unique<CompactTreeBuilder>(*compact->tree, size);
-            parser->buildCompact(builder.get());
+            parser->buildWith(builder.get());
         }
         status = runParse(*parser, *handler, *input, size);
     } catch (const CompactTreeBuilder::TooLarge&) {

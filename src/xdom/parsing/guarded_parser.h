@@ -21,7 +21,6 @@
 
 namespace qv {
 
-class CompactTreeBuilder;
 class ContentSink;
 
 // Thrown out of the scan after a bound was reached; the parser's error handler has
@@ -45,14 +44,18 @@ public:
     // schema: XML Schema processing on (a schema location was given).
     explicit GuardedParser(bool schema);
 
-    // What a parse makes of the content: the Xerces DOM (the default), a compact
-    // tree, whatever a content sink builds, or nothing (validation). The scanner, its
-    // settings, bounds and error reports are the same for all; only the document
-    // handler differs.
-    void buildDom() { handTo(false, nullptr, nullptr); }
-    void buildCompact(CompactTreeBuilder* builder) { handTo(true, builder, nullptr); }
-    void buildWith(ContentSink* sink) { handTo(true, nullptr, sink); }
-    void scanOnly() { handTo(true, nullptr, nullptr); }
+    // What a parse makes of the content: the Xerces DOM (the default), or what a
+    // content sink makes of it (the compact tree, an XPath view; null: nothing, as
+    // validation). The scanner, its settings, bounds and error reports are the same
+    // for all; only the output differs.
+    void buildDom() {
+        dom_ = true;
+        sink_ = nullptr;
+    }
+    void buildWith(ContentSink* sink) {
+        dom_ = false;
+        sink_ = sink;
+    }
 
     // Sets the bounds that depend on the document's size in bytes: the characters
     // entity expansion may add and the memory the parse may hold.
@@ -91,11 +94,6 @@ public:
         XERCES_CPP_NAMESPACE::XMLResourceIdentifier* resourceIdentifier) override;
 
 private:
-    void handTo(bool scanOnly, CompactTreeBuilder* builder, ContentSink* sink) {
-        scanOnly_ = scanOnly;
-        builder_ = builder;
-        sink_ = sink;
-    }
     void produced(std::size_t count);
     static void memoryExceeded(void* parser, std::size_t budget);
     [[noreturn]] void fail(const std::string& message);
@@ -117,9 +115,8 @@ private:
     std::size_t budget_ = 0;     // most characters the document may deliver
     bool inContent_ = false;     // the root element has started
     std::set<std::u16string> externalGeneralEntities_;  // their system ids
-    bool scanOnly_ = false;                 // no DOM content is built
-    CompactTreeBuilder* builder_ = nullptr;  // receives the content when scanning only
-    ContentSink* sink_ = nullptr;            // or this
+    bool dom_ = true;              // the output: the parser's own DOM
+    ContentSink* sink_ = nullptr;  // or this (or nothing)
     std::vector<ScannedAttribute> attributes_;  // scratch for the sink's start tags
     std::u16string qname_;                   // scratch for an element's qualified name
     std::set<std::u16string> trustedSchemas_;

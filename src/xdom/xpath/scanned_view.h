@@ -28,7 +28,7 @@ public:
     ScannedViewBuilder(xalanc::XalanSourceTreeDocument& tree, bool hideFirstPI);
 
     void startElement(const XMLCh* uri, const XMLCh* local, const XMLCh* qname,
-                      const std::vector<ScannedAttribute>& attributes) override;
+                      const std::vector<ScannedAttribute>& attributes, const void*) override;
     void endElement() override;
     void characters(const XMLCh* chars, XMLSize_t length, bool cdataSection) override;
     void comment(const XMLCh* text) override;
