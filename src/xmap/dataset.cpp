@@ -26,7 +26,7 @@ namespace {
 XmlText g_xmldataEncoding;
 
 void rememberXmldataEncoding(const QvHandle_* input) {
-    g_xmldataEncoding = copyXml(input && input->isDocument ? input->encoding.get() : nullptr);
+    g_xmldataEncoding = copyXml(input && input->isDocument() ? input->encoding() : nullptr);
 }
 
 // The maps on the same level as `map`, itself included.
@@ -88,13 +88,12 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
         auto ds = std::make_unique<QvDataset_>(qv::hostInputEncoding(encoding),
                                                qv::hostOutputEncoding(encoding));
         ds->mode = mode;
-        if (mode != XML_CREATE && input) {
+        if (mode != XML_CREATE && mode != QV_XMAP_READ && input) {
             // The other modes keep the input document and QV_XMAPToDOM hands it
-            // back: it is needed as a DOM.
-            if (mode != QV_XMAP_READ) qv::requireDom(input);
-            QvHandle_* docHandle = qv::documentHandleOf(input);
-            ds->document = docHandle ? docHandle->document : nullptr;
-            ds->readingStart = input->isDocument ? input->document : input->node;
+            // back: it is needed as a DOM, and the dataset shares it, so that it
+            // outlives the input handle.
+            ds->input = input->sharedDom();
+            ds->document = ds->input.document;
         }
         if (!qv::loadMapping(ds->model, mapping, ds->mode, ds->toHost))
             return nullptr;  // the loader has reported why
@@ -110,16 +109,11 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
         settings.xmldataEncoding = qv::xmldataEncoding();
         // A document still in its compact form is read as it is, unless a column
         // asks for markup: that is written from the DOM.
-        if (input && input->compact && (!input->compact->tree || qv::readsMarkup(ds->model))) {
-            qv::requireDom(input);
-            ds->readingStart = input->document;
-        }
-        const bool read = input && input->compact
-                              ? qv::readDocument(ds->model, *input->compact->tree, settings)
-                              : qv::readDocument(ds->model, ds->readingStart, settings);
+        const qv::ReadingView view =
+            input ? input->readingView(qv::readsMarkup(ds->model)) : qv::ReadingView{};
+        const bool read = view.tree ? qv::readDocument(ds->model, *view.tree, settings)
+                                    : qv::readDocument(ds->model, view.node, settings);
         if (!read) return nullptr;
-        ds->document = nullptr;
-        ds->readingStart = nullptr;
         if (rootTableName) *rootTableName = const_cast<char*>(qv::cstr(ds->model.root()->tableName));
         return ds.release();
     });

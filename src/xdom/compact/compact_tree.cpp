@@ -2,11 +2,6 @@
 
 #include "xdom/parsing/scanned_attributes.h"
 
-#include <xercesc/dom/DOMNamedNodeMap.hpp>
-#include <xercesc/dom/DOMNode.hpp>
-#include <xercesc/framework/XMLAttr.hpp>
-#include <xercesc/framework/XMLElementDecl.hpp>
-#include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/util/XMLString.hpp>
 
 #include <cstdint>
@@ -94,29 +89,25 @@ CompactTree::Slice CompactTreeBuilder::store(const XMLCh* text, std::size_t leng
     return slice;
 }
 
-void CompactTreeBuilder::startElement(const XMLScanner& scanner, const XMLElementDecl& decl,
-                                      unsigned int uriId, const RefVectorOf<XMLAttr>& attrs,
-                                      XMLSize_t attrCount, const DOMNamedNodeMap* defaults) {
+void CompactTreeBuilder::startElement(const XMLCh* uri, const XMLCh* local, const XMLCh*,
+                                      const std::vector<ScannedAttribute>& attributes,
+                                      const void* nameKey) {
     auto& elements = tree_.elements_;
     if (elements.size() >= CompactTree::kNone - 1 ||
-        tree_.attributes_.size() + attrCount >= CompactTree::kNone)
+        tree_.attributes_.size() + attributes.size() >= CompactTree::kNone)
         throw TooLarge{};
     const auto e = static_cast<Index>(elements.size());
     const Index parent = open_.back();
-    const unsigned int empty = scanner.getEmptyNamespaceId();
     CompactTree::Element element;
     element.parent = parent;
-    // The URI id stands for one URI for the whole parse; the local name is compared
-    // as well, so a declaration reused for another name cannot mislead the cache.
-    const XMLCh* local = decl.getBaseName();
-    ElementSlot& cached =
-        elementNames_[(reinterpret_cast<std::uintptr_t>(&decl) / sizeof(void*) + uriId) % 64];
-    if (cached.decl != &decl || cached.uriId != uriId ||
-        tree_.names_[cached.name].local.compare(reinterpret_cast<const char16_t*>(local)) != 0) {
-        cached = {&decl, uriId,
-                  intern(uriId != empty ? scanner.getURIText(uriId) : nullptr, local,
-                         XMLString::stringLen(local))};
-    }
+    // The URI pointer stands for one URI for the whole scan; the local name is
+    // compared as well, so a key shared by another name cannot mislead the cache.
+    ElementSlot& cached = elementNames_[(reinterpret_cast<std::uintptr_t>(nameKey) / sizeof(void*) +
+                                         reinterpret_cast<std::uintptr_t>(uri) / sizeof(XMLCh)) %
+                                        64];
+    if (cached.key != nameKey || cached.uri != uri ||
+        tree_.names_[cached.name].local.compare(reinterpret_cast<const char16_t*>(local)) != 0)
+        cached = {nameKey, uri, intern(uri, local, XMLString::stringLen(local))};
     element.name = cached.name;
     element.attributes = static_cast<Index>(tree_.attributes_.size());
     elements.push_back(element);
@@ -126,8 +117,7 @@ void CompactTreeBuilder::startElement(const XMLScanner& scanner, const XMLElemen
         elements[lastChild_.back()].nextSibling = e;
     lastChild_.back() = e;
 
-    scanAttributes(scanner, attrs, attrCount, defaults, pendingAttributes_);
-    for (const ScannedAttribute& a : pendingAttributes_) {
+    for (const ScannedAttribute& a : attributes) {
         CompactTree::Attribute attribute;
         attribute.name = intern(a.uri, a.local, XMLString::stringLen(a.local));
         attribute.value = store(a.value, XMLString::stringLen(a.value));
@@ -157,7 +147,7 @@ void CompactTreeBuilder::endElement() {
     lastChild_.pop_back();
 }
 
-void CompactTreeBuilder::characters(const XMLCh* chars, XMLSize_t length) {
+void CompactTreeBuilder::characters(const XMLCh* chars, XMLSize_t length, bool) {
     if (open_.size() <= 1) return;
     const std::size_t depth = open_.size() - 1;
     pendingText_[depth].append(reinterpret_cast<const char16_t*>(chars), length);

@@ -18,17 +18,10 @@
 #include <vector>
 
 #include <xercesc/util/XercesDefs.hpp>
-#include <xercesc/util/RefVectorOf.hpp>
 
+#include "xdom/parsing/content_sink.h"
 #include "xdom/parsing/huge_pages.h"
 #include "xdom/parsing/scanned_attributes.h"
-
-XERCES_CPP_NAMESPACE_BEGIN
-class DOMNamedNodeMap;
-class XMLAttr;
-class XMLElementDecl;
-class XMLScanner;
-XERCES_CPP_NAMESPACE_END
 
 namespace qv {
 
@@ -95,10 +88,10 @@ private:
     Array<XMLCh> arena_;
 };
 
-// Builds a CompactTree from the events of the scanner, the same events the DOM
-// parser builds its tree from, so that both forms hold the same elements,
-// attributes and texts.
-class CompactTreeBuilder {
+// Builds a CompactTree from what the scanner hands on (content_sink.h), the same
+// events the DOM parser builds its tree from, so that both forms hold the same
+// elements, attributes and texts.
+class CompactTreeBuilder : public ContentSink {
 public:
     using XMLCh = ::XMLCh;
 
@@ -108,15 +101,15 @@ public:
     // `sizeHint`: the document's size in bytes, to reserve room once.
     CompactTreeBuilder(CompactTree& tree, std::size_t sizeHint);
 
-    // `defaults`: the attributes the document type declares for this element, as the
-    // DOM parser keeps them (null without a document type or declared defaults).
-    void startElement(const XERCES_CPP_NAMESPACE::XMLScanner& scanner,
-                      const XERCES_CPP_NAMESPACE::XMLElementDecl& decl, unsigned int uriId,
-                      const XERCES_CPP_NAMESPACE::RefVectorOf<XERCES_CPP_NAMESPACE::XMLAttr>& attrs,
-                      XMLSize_t attrCount, const XERCES_CPP_NAMESPACE::DOMNamedNodeMap* defaults);
-    void endElement();
-    // Text or CDATA content; outside the document element it is not kept.
-    void characters(const XMLCh* chars, XMLSize_t length);
+    void startElement(const XMLCh* uri, const XMLCh* local, const XMLCh* qname,
+                      const std::vector<ScannedAttribute>& attributes,
+                      const void* nameKey) override;
+    void endElement() override;
+    // Text and CDATA content alike.
+    void characters(const XMLCh* chars, XMLSize_t length, bool cdataSection) override;
+    // Comments and processing instructions are not kept.
+    void comment(const XMLCh*) override {}
+    void processingInstruction(const XMLCh*, const XMLCh*) override {}
     // The tree is complete.
     void finish();
 
@@ -139,16 +132,14 @@ private:
     };
     std::vector<NameSlot> nameTable_;
     std::size_t namesHeld_ = 0;
-    // Element names by the scanner's declaration and URI id, which stay the same for
-    // every element of a name: most elements skip the table.
+    // Element names by the scan's name key and URI, which stay the same for every
+    // element of a name: most elements skip the table.
     struct ElementSlot {
-        const void* decl = nullptr;
-        unsigned int uriId = 0;
+        const void* key = nullptr;
+        const XMLCh* uri = nullptr;
         CompactTree::Index name = CompactTree::kNone;
     };
     ElementSlot elementNames_[64];
-    // The attributes of the element being started, in the DOM's order.
-    std::vector<ScannedAttribute> pendingAttributes_;
 };
 
 }  // namespace qv

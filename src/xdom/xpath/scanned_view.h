@@ -2,7 +2,7 @@
 // document's kept bytes by the scanner: node for node the view the DOM of those
 // bytes would give (xpath_context.cpp), without building the DOM. Queries and
 // transformations that hand back no node of the document use it; the first export
-// that needs the DOM drops it (xpath_context.h: domArrived).
+// that needs the DOM drops it (QvHandle_::domNode).
 #pragma once
 
 #include <cstddef>
@@ -28,7 +28,7 @@ public:
     ScannedViewBuilder(xalanc::XalanSourceTreeDocument& tree, bool hideFirstPI);
 
     void startElement(const XMLCh* uri, const XMLCh* local, const XMLCh* qname,
-                      const std::vector<ScannedAttribute>& attributes) override;
+                      const std::vector<ScannedAttribute>& attributes, const void*) override;
     void endElement() override;
     void characters(const XMLCh* chars, XMLSize_t length, bool cdataSection) override;
     void comment(const XMLCh* text) override;
