@@ -128,7 +128,7 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
     }
     if (builder_) {
         builder_->startElement(
-            *getScanner(), elemDecl, urlId, attrList, attrCount,
+            *getScanner(), elemDecl, urlId, elemPrefix, attrList, attrCount,
             declaredDefaults(getDocument(), *getScanner(), elemDecl, urlId, elemPrefix, qname_));
     } else if (sink_) {
         const XMLScanner& scanner = *getScanner();
@@ -161,7 +161,7 @@ void GuardedParser::docCharacters(const XMLCh* const chars, const XMLSize_t leng
     if (!scanOnly_)
         XercesDOMParser::docCharacters(chars, length, cdataSection);
     else if (builder_)
-        builder_->characters(chars, length);
+        builder_->characters(chars, length, cdataSection);
     else if (sink_ && inContent_ && depth_ > 0)
         sink_->characters(chars, length, cdataSection);
 }
@@ -172,7 +172,7 @@ void GuardedParser::ignorableWhitespace(const XMLCh* const chars, const XMLSize_
     if (!scanOnly_)
         XercesDOMParser::ignorableWhitespace(chars, length, cdataSection);
     else if (builder_ && getIncludeIgnorableWhitespace())
-        builder_->characters(chars, length);
+        builder_->characters(chars, length, false);
     else if (sink_ && getIncludeIgnorableWhitespace() && inContent_ && depth_ > 0)
         sink_->characters(chars, length, false);
 }
@@ -181,6 +181,8 @@ void GuardedParser::docComment(const XMLCh* const comment) {
     produced(XMLString::stringLen(comment));
     if (!scanOnly_)
         XercesDOMParser::docComment(comment);
+    else if (builder_)
+        builder_->comment(comment);
     else if (sink_)
         sink_->comment(comment);
 }
@@ -189,6 +191,8 @@ void GuardedParser::docPI(const XMLCh* const target, const XMLCh* const data) {
     produced(XMLString::stringLen(target) + XMLString::stringLen(data));
     if (!scanOnly_)
         XercesDOMParser::docPI(target, data);
+    else if (builder_)
+        builder_->processingInstruction(target, data);
     else if (sink_)
         sink_->processingInstruction(target, data);
 }

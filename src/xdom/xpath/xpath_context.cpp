@@ -20,6 +20,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "xdom/compact/compact_document.h"
+#include "xdom/xpath/compact_view.h"
 #include "xdom/xpath/scanned_view.h"
 #include "xdom/xpath/view_parts.h"
 #include "xdom/xpath/xalan_memory.h"
@@ -226,9 +227,12 @@ void buildView(XPathContext& context, QvHandle_* doc) {
     if (doc->document) {
         xercesNodes.reserve(nodes + 2);
         ViewBuilder(*tree, xercesNodes).build(doc->document);
-    } else {
+    } else if (compactViewPossible(*doc->compact->tree)) {
         // The first view of the document: it hides the first document-level
-        // processing instruction, which its DOM will set aside when built.
+        // processing instruction, which its DOM will set aside when built; so does
+        // the scanned view, for a tree that cannot tell every node.
+        buildCompactView(*doc->compact->tree, *tree);
+    } else {
         ScannedViewBuilder builder(*tree, true);
         scanKept(doc, builder);
     }
