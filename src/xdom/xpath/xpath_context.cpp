@@ -211,6 +211,7 @@ void buildView(XPathContext& context, QvHandle_* doc) {
     context.document = nullptr;
     context.xercesNodes.clear();
     context.tree.reset();
+    context.treeMemory.reset();
     context.support.reset();
     context.liaison.reset();
 
@@ -219,8 +220,9 @@ void buildView(XPathContext& context, QvHandle_* doc) {
 
     const std::size_t nodes = expectedNodes(doc);
     using Tree = XalanSourceTreeDocument;
+    auto memory = std::make_unique<ViewMemory>();
     std::unique_ptr<Tree, XalanSourceTreeDocumentDeleter> tree(new Tree(
-        xalanMemory(), false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
+        *memory, false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
         Tree::eDefaultNamesStringPoolBucketSize, Tree::eDefaultValuesStringPoolBlockSize,
         bucketsFor(nodes / 4), Tree::eDefaultValuesStringPoolBucketSize));
     std::vector<const DOMNode*> xercesNodes;
@@ -237,7 +239,9 @@ void buildView(XPathContext& context, QvHandle_* doc) {
         scanKept(doc, builder);
     }
 
+    memory->seal();
     context.document = tree.get();
+    context.treeMemory = std::move(memory);
     context.tree = std::move(tree);
     context.xercesNodes = std::move(xercesNodes);
     context.liaison = std::move(liaison);
@@ -286,6 +290,7 @@ void domArrived(QvHandle_* doc) {
     context.document = nullptr;
     context.xercesNodes.clear();
     context.tree.reset();
+    context.treeMemory.reset();
     context.support.reset();
     context.liaison.reset();
 }
