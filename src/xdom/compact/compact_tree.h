@@ -1,5 +1,5 @@
 // A compact read-only form of a parsed document, built in one pass of the scanner:
-// what the reading walk of a mapping sees of a document and nothing more. Elements
+// what the reading walk of a mapping and the XPath view see of a document. Elements
 // and attributes live in arrays and refer to each other by index; names are
 // interned once; every text is a slice of one UTF-16 arena. It takes a small
 // fraction of the memory and time of the Xerces DOM of the same document.

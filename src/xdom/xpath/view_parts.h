@@ -1,6 +1,7 @@
-// What the two builders of a document's XPath view share (from the DOM:
-// xpath_context.cpp; from the document's kept bytes: scanned_view.cpp): an element's
-// attributes as the source tree takes them, and the linking of a new node.
+// What the builders of a document's XPath view share (from the DOM:
+// xpath_context.cpp; from the compact tree: compact_view.cpp; from the document's
+// kept bytes: scanned_view.cpp): an element's attributes as the source tree takes
+// them, the linking of a new node, and the memory the view is made on.
 #pragma once
 
 #include <cstddef>
