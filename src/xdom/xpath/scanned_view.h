@@ -1,8 +1,9 @@
 // The XPath view of a document still in its compact form, built straight from the
 // document's kept bytes by the scanner: node for node the view the DOM of those
 // bytes would give (xpath_context.cpp), without building the DOM. Queries and
-// transformations that hand back no node of the document use it; the first export
-// that needs the DOM drops it (QvHandle_::domNode).
+// transformations that hand back no node of the document use it when the compact
+// tree cannot tell every node (compact_view.h); the first export that needs the DOM
+// drops it (QvHandle_::domNode).
 #pragma once
 
 #include <cstddef>

@@ -20,6 +20,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "xdom/compact/compact_document.h"
+#include "xdom/xpath/compact_view.h"
 #include "xdom/xpath/scanned_view.h"
 #include "xdom/xpath/view_parts.h"
 #include "xdom/xpath/xalan_memory.h"
@@ -214,22 +215,28 @@ void buildView(XPathContext& context, QvHandle_* doc) {
 
     const std::size_t nodes = expectedNodes(doc);
     using Tree = XalanSourceTreeDocument;
+    auto memory = std::make_unique<ViewMemory>();
     std::unique_ptr<Tree, XalanSourceTreeDocumentDeleter> tree(new Tree(
-        xalanMemory(), false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
+        *memory, false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
         Tree::eDefaultNamesStringPoolBucketSize, Tree::eDefaultValuesStringPoolBlockSize,
         bucketsFor(nodes / 4), Tree::eDefaultValuesStringPoolBucketSize));
     std::vector<const DOMNode*> xercesNodes;
     if (const xercesc::DOMDocument* dom = doc->builtDom()) {
         xercesNodes.reserve(nodes + 2);
         ViewBuilder(*tree, xercesNodes).build(dom);
-    } else {
+    } else if (compactViewPossible(*doc->compact()->tree)) {
         // The first view of the document: it hides the first document-level
-        // processing instruction, which its DOM will set aside when built.
+        // processing instruction, which its DOM will set aside when built; so does
+        // the scanned view, for a tree that cannot tell every node.
+        buildCompactView(*doc->compact()->tree, *tree);
+    } else {
         ScannedViewBuilder builder(*tree, true);
         scanKept(*doc->compact(), builder);
     }
 
+    memory->seal();
     context.document = tree.get();
+    context.treeMemory = std::move(memory);
     context.tree = std::move(tree);
     context.xercesNodes = std::move(xercesNodes);
     context.liaison = std::move(liaison);
@@ -275,6 +282,7 @@ void dropView(XPathContext& context) {
     context.document = nullptr;
     context.xercesNodes.clear();
     context.tree.reset();
+    context.treeMemory.reset();
     context.support.reset();
     context.liaison.reset();
 }

@@ -25,6 +25,8 @@ class XalanSourceTreeDocument;
 
 namespace qv {
 
+class ViewMemory;
+
 struct XalanSourceTreeDocumentDeleter {
     void operator()(xalanc::XalanSourceTreeDocument* document) const;
 };
@@ -37,6 +39,7 @@ struct XPathContext {
     // loads); the view document is ours. Members are destroyed in reverse order.
     std::unique_ptr<xalanc::XalanSourceTreeParserLiaison> liaison;
     std::unique_ptr<xalanc::XalanSourceTreeDOMSupport> support;
+    std::unique_ptr<ViewMemory> treeMemory;  // what the tree is made on (view_parts.h)
     std::unique_ptr<xalanc::XalanSourceTreeDocument, XalanSourceTreeDocumentDeleter> tree;
     xalanc::XalanDocument* document = nullptr;  // the tree, as a plain document
     // The Xerces node of each view node, by the view node's index (document order,
