@@ -313,7 +313,9 @@ private:
         const std::string guess = suggestion(written, names);
         std::vector<const char*> allowed;
         for (const ElementRule& rule : children) allowed.push_back(rule.name);
-        problem("unknown element <" + written + "> in <" + parent + ">, which the library ignores" +
+        // The loader refuses unknown options itself; elsewhere it passes them over.
+        problem("unknown element <" + written + "> in <" + parent + ">" +
+                (parent == "OPTIONS" ? "" : ", which the library ignores") +
                 (guess.empty() ? "" : ": did you mean <" + guess + ">?") + " (<" + parent +
                 "> takes " + listed(allowed, "<", ">") + ")");
         return false;
