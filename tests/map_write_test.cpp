@@ -426,6 +426,7 @@ TEST(WriteValues, ValuesThatCannotBeWrittenAreNamed) {
          "Value 'caf\xE9' of column A in record '2' of table T cannot be written: it is not "
          "valid UTF-8 text."},
         {"3|\xE2\x82|", "record '3' of table T cannot be written: it is not valid UTF-8 text."},
+        {"5|a\xFF" "b\xC3\x28|", "record '5' of table T cannot be written: it is not valid UTF-8 text."},
     };
     for (const Case& c : cases) {
         Dataset d(mapping);

@@ -142,8 +142,8 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
         settings.marks = &ds->marks;
         settings.buffer = &ds->work;
         settings.toHost = &ds->toHost;
-        const qv::XmlText markupEncoding = qv::markupEncoding(qv::xmldataEncoding(), ds->toHost);
-        settings.xmldataEncoding = markupEncoding.get();
+        const qv::XmlText markupIn = qv::markupEncoding(qv::xmldataEncoding(), ds->toHost);
+        settings.xmldataEncoding = markupIn.get();
         // A document still in its compact form is read as it is, unless a column
         // asks for markup: that is written from the DOM.
         if (input && input->compact && (!input->compact->tree || qv::readsMarkup(ds->model))) {

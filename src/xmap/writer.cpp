@@ -1,5 +1,6 @@
 #include "xmap/writer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -229,10 +230,12 @@ private:
             }
             replaced = replaced || c == 0xFFFD;
         }
-        // Only then can bytes have been dropped or replaced: an incomplete
-        // sequence at the end, or a replacement character.
-        const bool highLast = !value_.empty() && static_cast<unsigned char>(value_.back()) >= 0x80;
-        if (!replaced && !highLast) return;
+        // ASCII text converts as it is; other bytes are checked by converting the
+        // text back (a transcoder may replace, skip or cut what it cannot read).
+        const bool ascii = std::all_of(value_.begin(), value_.end(), [](char b) {
+            return static_cast<unsigned char>(b) < 0x80;
+        });
+        if (!replaced && ascii) return;
         std::string back;
         settings_.toXml->appendHost(back, text, xmlLength(text));
         if (back == value_) return;
