@@ -2,7 +2,9 @@
 // QV_XMAPWriteNext, QV_XMAPSetOption (QV_XMAPGetInfo and QV_XMAPToDOM: output.cpp).
 #include "xmap/dataset.h"
 
+#include <algorithm>
 #include <cstring>
+#include <strings.h>
 #include <memory>
 #include <new>
 
@@ -60,6 +62,39 @@ bool recordsAreDocumentElement(const TableClassMap& map) {
     return std::strchr(path, '/') == nullptr;
 }
 
+// The encoding "xmldata()" markup is written in: the document's as long as its bytes
+// are host text (the host's own encoding, or US-ASCII), else the host's. Markup of
+// an ISO-8859-1 document in a UTF-8 host would carry bytes that are marks there,
+// and UTF-16 markup NULs.
+XmlText markupEncoding(const XMLCh* documentEncoding, const HostTranscoder& toHost) {
+    const char* host = toHost.encodingName();
+    if (!host) return copyXml(documentEncoding);
+    if (documentEncoding) {
+        const std::string name = localText(documentEncoding);
+        if (strcasecmp(name.c_str(), host) == 0 || strcasecmp(name.c_str(), "US-ASCII") == 0 ||
+            strcasecmp(name.c_str(), "ASCII") == 0)
+            return copyXml(documentEncoding);
+    }
+    return fromLocalText(host);
+}
+
+// The host reads records by NUL-terminated text: everything after a NUL would be
+// lost without a word. Names the record, the field and its column.
+void reportNulInRecord(const TableClassMap& map, const RecordMarks& marks, const char* record,
+                       size_t length) {
+    const char* nul = static_cast<const char*>(std::memchr(record, '\0', length));
+    const size_t at = static_cast<size_t>(nul - record);
+    const std::string text(record, length);
+    int field = 0;
+    for (size_t i = 0; i < at; ++i)
+        if (text[i] == marks.field[0]) ++field;
+    const std::string id = shownValue(record, std::min(at, text.find(marks.field[0])));
+    const char* column = "none";
+    for (const MapColumn* c : map.byField)
+        if (c->field == field) column = shown(c->name);
+    report(Error::RecordHoldsNul, id.c_str(), shown(map.tableName), field, column);
+}
+
 }  // namespace
 
 const XMLCh* xmldataEncoding() { return g_xmldataEncoding.get(); }
@@ -106,7 +141,8 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
         settings.marks = &ds->marks;
         settings.buffer = &ds->work;
         settings.toHost = &ds->toHost;
-        settings.xmldataEncoding = qv::xmldataEncoding();
+        const qv::XmlText markupIn = qv::markupEncoding(qv::xmldataEncoding(), ds->toHost);
+        settings.xmldataEncoding = markupIn.get();
         // A document still in its compact form is read as it is, unless a column
         // asks for markup: that is written from the DOM.
         const qv::ReadingView view =
@@ -177,8 +213,12 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
             return -1;
         }
         if (length <= 0) return 0;
-        if (!ds->writing) ds->writing = std::make_unique<qv::WriteQueues>(ds->model);
         const size_t n = static_cast<size_t>(length);
+        if (std::memchr(record, '\0', n)) {
+            qv::reportNulInRecord(*map, ds->marks, record, n);
+            return -1;
+        }
+        if (!ds->writing) ds->writing = std::make_unique<qv::WriteQueues>(ds->model);
         const bool queued = ds->model.cascade ? ds->writing->queueInArrivalOrder(*map, record, n)
                                               : ds->writing->queueByKeys(*map, record, n);
         return queued ? 0 : -1;
