@@ -206,6 +206,13 @@ void Account::update(const std::string& file, const std::string& id, const std::
     if (sqlite3_step(s.stmt) != SQLITE_DONE) fail("cannot store a record of " + file);
 }
 
+void Account::remove(const std::string& file, const std::string& id) {
+    Statement& s = statement("DELETE FROM " + tableOf(file) + " WHERE id = ?1");
+    Use use{s.stmt};
+    sqlite3_bind_text(s.stmt, 1, id.data(), int(id.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(s.stmt) != SQLITE_DONE) fail("cannot remove a record of " + file);
+}
+
 bool Account::insertNew(const std::string& file, const std::string& id,
                         const std::string& record) {
     Statement& s = *recordStatements(file).insert;

@@ -57,6 +57,8 @@ public:
     void put(const std::string& file, const std::string& id, const std::string& record);
     bool insertNew(const std::string& file, const std::string& id, const std::string& record);
     void update(const std::string& file, const std::string& id, const std::string& record);
+    // Removes a record (nothing when there is none with that ID).
+    void remove(const std::string& file, const std::string& id);
     // Every record of a file in record ID order; `visit` returns false to stop.
     void scan(const std::string& file,
               const std::function<bool(const std::string& id, const std::string& record)>& visit);
