@@ -63,6 +63,11 @@ public:
     void scan(const std::string& file,
               const std::function<bool(const std::string& id, const std::string& record)>& visit);
     long long count(const std::string& file);
+    // The records of a file whose field `field` (1 and up, the field mark 0xFE between
+    // fields) is exactly `value`, in record ID order: one pass in SQLite, holding one
+    // record at a time.
+    void scanWhereField(const std::string& file, int field, const std::string& value,
+                        const std::function<bool(const std::string& id, const std::string& record)>& visit);
 
     // One transaction: begin, then commit or (also by the destructor) roll back.
     void begin();

@@ -84,8 +84,9 @@ struct Lines {
     }
     std::string text() const {
         std::string out;
-        for (const std::string& line : shown) out += "  " + line + "\n";
-        return out + more();
+        for (const std::string& line : shown) out += "\n  " + line;
+        const std::string rest = more();
+        return rest.empty() ? out : out + "\n" + rest.substr(0, rest.size() - 1);
     }
     // The names shown, on one line.
     std::string names() const {
@@ -402,7 +403,7 @@ void Importer::finish() {
                       " refused by their conversion; " +
                       (options_.dryRun ? "an import would store nothing"
                                        : "nothing is stored") +
-                      " (--skip-bad-values stores the rest):\n" + badValues_.text());
+                      " (--skip-bad-values stores the rest):" + badValues_.text());
     if (options_.skipBadValues && badValues_.more().size())
         std::fprintf(stderr, "qvxml import: warning:%s", badValues_.more().c_str());
     if (options_.dryRun) return;

@@ -70,7 +70,9 @@ void Numbering::start(qvhost::Account* account) {
                 if (asNumber(value, n) && n > highest) highest = n;
             return true;
         });
-        g.base = highest;
+        if (account->count(maps_[g.map].tableName) == 0) continue;
+        g.next = highest + 1;
+        g.highest = highest;
     }
 }
 
@@ -79,14 +81,19 @@ void Numbering::shift(std::size_t m, std::string& record) {
         if (g.map != m) continue;
         long long n = 0;
         if (!asNumber(fieldOf(record, g.field), n)) continue;
+        if (!g.started) {
+            g.started = true;
+            g.offset = g.next < 0 ? 0 : g.next - n;
+        }
+        n += g.offset;
         if (n > g.highest) g.highest = n;
-        setField(record, g.field, std::to_string(n + g.base));
+        setField(record, g.field, std::to_string(n));
     }
     for (const Follower& f : followers_) {
         if (f.map != m) continue;
         long long n = 0;
         if (!asNumber(fieldOf(record, f.field), n)) continue;
-        setField(record, f.field, std::to_string(n + generated_[f.source].base));
+        setField(record, f.field, std::to_string(n + generated_[f.source].offset));
     }
 }
 
@@ -98,8 +105,8 @@ bool Numbering::generated(std::size_t m, int field) const {
 
 void Numbering::endDocument() {
     for (Field& g : generated_) {
-        g.base += g.highest;
-        g.highest = 0;
+        if (g.started && g.highest >= g.next) g.next = g.highest + 1;
+        g.started = false;
     }
 }
 

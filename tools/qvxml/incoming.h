@@ -34,11 +34,15 @@ public:
     void endDocument();
 
 private:
+    // The library counts from 0 or 1 depending on the column; a document's first
+    // number of a field (the lowest: they ascend in the order read) becomes `next`.
     struct Field {
         std::size_t map;
         int field;
-        long long base = 0;     // added to the document's numbers
-        long long highest = 0;  // the highest document number seen in this document
+        long long next = -1;      // the first number free (-1: none stored, none given)
+        bool started = false;     // this document's first number was seen
+        long long offset = 0;     // added to this document's numbers
+        long long highest = 0;    // the highest number given out
     };
     struct Follower {
         std::size_t map;
