@@ -151,8 +151,9 @@ private:
     std::vector<ChildLink> links_;
     std::unique_ptr<Numbering> numbering_;
     std::vector<bool> expectNew_;
-    // Records of this import by upper-case file and ID: whether the first came new.
-    std::unordered_map<std::string, bool> seen_;
+    // Records of this import by file (maps of one file share one) and ID.
+    std::vector<std::size_t> fileOf_;
+    std::vector<std::unordered_set<std::string>> seen_;
     std::unordered_map<std::string, std::string> dryStore_;  // --dry-run: stored by key
     // Parent key values a joined record no longer holds, by link.
     std::vector<std::unordered_set<std::string>> dropped_;
@@ -226,6 +227,13 @@ void Importer::prepare(QvDataset ds) {
                     links_.push_back(ChildLink{t, e.field, parent - 1, std::atoi(e.more[1].c_str())});
             }
     dropped_.resize(links_.size());
+    for (std::size_t m = 0; m < maps_.size(); ++m) {
+        std::size_t f = m;
+        for (std::size_t o = 0; o < m; ++o)
+            if (qvhost::upperAscii(maps_[o].tableName) == qvhost::upperAscii(maps_[m].tableName)) f = fileOf_[o];
+        fileOf_.push_back(f);
+    }
+    seen_.resize(maps_.size());
 }
 
 void Importer::readDocument(const std::string& document) {
@@ -275,8 +283,7 @@ void Importer::take(std::size_t m, std::string record, const std::string& docume
                       " has an empty record ID");
     for (const Refused& r : refused) noteRefused(document, m, id, r);
     tally_.add(table);
-    const std::string seenKey = qvhost::upperAscii(table) + '\n' + id;
-    const bool again = seen_.count(seenKey) != 0;
+    const bool again = !seen_[fileOf_[m]].insert(id).second;
     if (again) repeated_.add(table + " " + visible(id));
 
     bool isNew = false;
@@ -298,10 +305,7 @@ void Importer::take(std::size_t m, std::string record, const std::string& docume
         isNew = !had;
     }
     expectNew_[m] = isNew;
-    if (!again) {
-        seen_.emplace(seenKey, isNew);
-        ++(isNew ? new_ : updated_);
-    }
+    if (!again) ++(isNew ? new_ : updated_);
     if (!options_.dryRun) return;
     if (options_.json)
         printJson(stdout, table, record, names_[m], state);
