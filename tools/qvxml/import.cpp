@@ -452,6 +452,7 @@ int runImport(const Args& args) {
     Session session;
     session.host().setMarkRefusals(true);
     Handle mapping = session.parse(args.positional()[0], "mapping");
+    // Checks of the mapping itself belong here: before any account is opened.
     Importer importer(session, mapping.get(), options);
     importer.openAccount();
     for (std::size_t d = 1; d < args.positional().size(); ++d)
