@@ -440,6 +440,26 @@ case=output; if want $case; then
   [ "$(cat out.xml)" = keep ] || fail "a failed format touched out.xml"
   run 0 export orders_map.xml -o out.xml; has out.xml "Ada Lovelace"
   [ -z "$(ls out.xml.* 2>/dev/null)" ] || fail "a temporary file was left: $(ls out.xml.*)"
+  # Ctrl-C while -o is being written leaves the previous file whole.
+  cp out.xml good.xml
+  awk 'BEGIN { print "<orders>"; for (i = 0; i < 100000; i++) printf "<order no=\"%d\"><c>c%d</c></order>\n", i, i;
+    print "</orders>" }' > big.xml
+  "$qvxml" format big.xml -o out.xml >/dev/null 2>err &
+  pid=$!
+  tries=0
+  while [ -z "$(ls out.xml.* 2>/dev/null)" ] && kill -0 $pid 2>/dev/null && [ $tries -lt 1200 ]; do
+    sleep 0.02; tries=$((tries + 1))
+  done
+  kill -INT $pid 2>/dev/null
+  wait $pid; rc=$?
+  if [ "$rc" = 0 ]; then
+    echo "note [$case]: format finished before the signal; nothing to check"
+  else
+    [ "$rc" = 1 ] || fail "an interrupted format exited $rc"
+    has err "interrupted: out.xml is left as it was"
+    same out.xml good.xml
+  fi
+  [ -z "$(ls out.xml.* 2>/dev/null)" ] || fail "a temporary file was left: $(ls out.xml.*)"
 fi
 
 [ "$failures" = 0 ] && echo "all cli checks passed" && exit 0
