@@ -410,6 +410,8 @@ case=keys; if want $case; then
   has err "2 records came more than once and were joined: BOOKS b1, COPIES c2"
   # A Replace parent key that drops c1: its copy is named, and removed on request.
   sed 's/ Action="Append"//' books_map.xml > replace_map.xml
+  run 0 import replace_map.xml twice.xml --dry-run --remove-orphans
+  has err "1 child record no longer referenced by a parent record, would be removed: COPIES c1"
   run 0 import replace_map.xml twice.xml
   has err "1 child record no longer referenced by a parent record (--remove-orphans removes them): COPIES c1"
   run 0 import books_map.xml k.xml; run 0 import replace_map.xml twice.xml --remove-orphans

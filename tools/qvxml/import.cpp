@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -138,6 +139,8 @@ private:
                      const Refused& refused);
     void noteDropped(std::size_t m, const std::string& before, const std::string& after);
     void findOrphans();
+    using Visit = std::function<bool(const std::string& id, const std::string& record)>;
+    void scanStored(const std::string& table, const Visit& visit);
 
     Session& session_;
     QvHandle mapping_;
@@ -374,7 +377,7 @@ void Importer::findOrphans() {
         std::unordered_set<std::string>& keys = dropped_[l];
         if (keys.empty()) continue;
         const ChildLink& link = links_[l];
-        account_->scan(maps_[link.parent].tableName, [&](const std::string&, const std::string& r) {
+        scanStored(maps_[link.parent].tableName, [&](const std::string&, const std::string& r) {
             const std::vector<std::string> fields = splitMarks(r, kFieldMark);
             const std::size_t f = std::size_t(link.parentField);
             if (f < fields.size())
@@ -384,7 +387,7 @@ void Importer::findOrphans() {
         if (keys.empty()) continue;
         const std::string& child = maps_[link.child].tableName;
         std::vector<std::string> found;
-        account_->scan(child, [&](const std::string& id, const std::string& r) {
+        scanStored(child, [&](const std::string& id, const std::string& r) {
             const std::vector<std::string> fields = splitMarks(r, kFieldMark);
             const std::size_t f = std::size_t(link.childField);
             if (f < fields.size() && keys.count(fields[f])) found.push_back(id);
@@ -392,10 +395,33 @@ void Importer::findOrphans() {
         });
         for (const std::string& id : found) {
             orphans_.add(child + " " + visible(id));
-            if (!options_.removeOrphans) continue;
+            if (!options_.removeOrphans || options_.dryRun) continue;
             account_->remove(child, id);
             ++orphansRemoved_;
         }
+    }
+}
+
+// The records of a file as stored now: in a dry run, the account's with the records
+// this run would store in their place, then those it would add.
+void Importer::scanStored(const std::string& table, const Visit& visit) {
+    if (!options_.dryRun) return account_->scan(table, visit);
+    const std::string prefix = qvhost::upperAscii(table) + '\n';
+    std::unordered_set<std::string> seen;
+    bool going = true;
+    std::string text;
+    if (account_ && account_->dictionary(table, text))
+        account_->scan(table, [&](const std::string& id, const std::string& record) {
+            auto it = dryStore_.find(prefix + id);
+            if (it == dryStore_.end()) return going = visit(id, record);
+            seen.insert(id);
+            return going = visit(id, it->second);
+        });
+    for (const auto& entry : dryStore_) {
+        if (!going) return;
+        if (entry.first.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string id = entry.first.substr(prefix.size());
+        if (!seen.count(id)) going = visit(id, entry.second);
     }
 }
 
@@ -410,8 +436,8 @@ void Importer::finish() {
                       " (--skip-bad-values stores the rest):" + badValues_.text());
     if (options_.skipBadValues && badValues_.more().size())
         std::fprintf(stderr, "qvxml import: warning:%s", badValues_.more().c_str());
-    if (options_.dryRun) return;
     findOrphans();
+    if (options_.dryRun) return;
     const auto phase = std::chrono::steady_clock::now();
     account_->commit();
     created_ = false;
@@ -436,7 +462,9 @@ void Importer::summary(std::size_t documents, double total) const {
     if (orphans_.count)
         std::fprintf(stderr, "%lld child record%s no longer referenced by a parent record%s: %s\n",
                      orphans_.count, orphans_.count == 1 ? "" : "s",
-                     orphansRemoved_ ? ", removed" : " (--remove-orphans removes them)",
+                     orphansRemoved_                                ? ", removed"
+                     : options_.removeOrphans && options_.dryRun ? ", would be removed"
+                                                                 : " (--remove-orphans removes them)",
                      orphans_.names().c_str());
 }
 
