@@ -3,6 +3,8 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 
 #include "host/dictionary.h"
 
@@ -39,6 +41,21 @@ std::string columnText(sqlite3_stmt* stmt, int column) {
     return bytes ? std::string(static_cast<const char*>(bytes), std::size_t(length)) : std::string();
 }
 
+// qvxml_field(record, n): field n of a record, as a BLOB ("" past the last field).
+void fieldFunction(sqlite3_context* context, int, sqlite3_value** args) {
+    const auto* begin = static_cast<const char*>(sqlite3_value_blob(args[0]));
+    const char* end = begin + sqlite3_value_bytes(args[0]);
+    long long n = sqlite3_value_int64(args[1]);
+    if (!begin) begin = end = "";
+    for (; n > 0 && begin < end; --n) {
+        const void* at = std::memchr(begin, '\xFE', std::size_t(end - begin));
+        begin = at ? static_cast<const char*>(at) + 1 : end;
+    }
+    const void* stop = std::memchr(begin, '\xFE', std::size_t(end - begin));
+    if (stop) end = static_cast<const char*>(stop);
+    sqlite3_result_blob(context, begin, int(end - begin), SQLITE_TRANSIENT);
+}
+
 }  // namespace
 
 Account::Account(const std::string& path, bool mustExist) : path_(path) {
@@ -52,6 +69,8 @@ Account::Account(const std::string& path, bool mustExist) : path_(path) {
         throw AccountError("cannot open account " + path + ": " + why);
     }
     sqlite3_busy_timeout(db_, 5000);
+    sqlite3_create_function(db_, "qvxml_field", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            fieldFunction, nullptr, nullptr);
     try {
         exec("CREATE TABLE IF NOT EXISTS qvxml_files("
              "name TEXT PRIMARY KEY COLLATE NOCASE, dictionary TEXT NOT NULL)");
@@ -206,6 +225,13 @@ void Account::update(const std::string& file, const std::string& id, const std::
     if (sqlite3_step(s.stmt) != SQLITE_DONE) fail("cannot store a record of " + file);
 }
 
+void Account::remove(const std::string& file, const std::string& id) {
+    Statement& s = statement("DELETE FROM " + tableOf(file) + " WHERE id = ?1");
+    Use use{s.stmt};
+    sqlite3_bind_text(s.stmt, 1, id.data(), int(id.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(s.stmt) != SQLITE_DONE) fail("cannot remove a record of " + file);
+}
+
 bool Account::insertNew(const std::string& file, const std::string& id,
                         const std::string& record) {
     Statement& s = *recordStatements(file).insert;
@@ -222,6 +248,20 @@ void Account::scan(const std::string& file,
                    const std::function<bool(const std::string&, const std::string&)>& visit) {
     Statement& s = statement("SELECT id, record FROM " + tableOf(file) + " ORDER BY id");
     Use use{s.stmt};
+    int rc;
+    while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW)
+        if (!visit(columnText(s.stmt, 0), columnText(s.stmt, 1))) return;
+    if (rc != SQLITE_DONE) fail("cannot read the records of " + file);
+}
+
+void Account::scanWhereField(
+    const std::string& file, int field, const std::string& value,
+    const std::function<bool(const std::string&, const std::string&)>& visit) {
+    Statement& s = statement("SELECT id, record FROM " + tableOf(file) +
+                             " WHERE qvxml_field(record, ?1) = ?2 ORDER BY id");
+    Use use{s.stmt};
+    sqlite3_bind_int(s.stmt, 1, field);
+    sqlite3_bind_blob(s.stmt, 2, value.data(), int(value.size()), SQLITE_TRANSIENT);
     int rc;
     while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW)
         if (!visit(columnText(s.stmt, 0), columnText(s.stmt, 1))) return;

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "qvxml.h"
+#include "safe_output.h"
 
 namespace qvcli {
 
@@ -71,10 +72,12 @@ void writeOutput(const std::string& path, const std::string& bytes) {
             throw Failure("cannot write the output: " + std::string(std::strerror(errno)));
         return;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    OutputFile file(path);
+    std::ofstream out(file.path(), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), std::streamsize(bytes.size()));
     out.close();
     if (!out) throw Failure("cannot write " + path + ": " + std::strerror(errno));
+    file.commit();
 }
 
 std::string readFile(const std::string& path) {

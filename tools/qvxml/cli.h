@@ -55,7 +55,8 @@ const std::vector<Command>& commands();
 
 // The library's error lines (Q_XMLGetErrMsg) after `what`, as a Failure; resets them.
 [[noreturn]] void libraryFailure(const std::string& what);
-// Writes bytes to stdout, or to `path` when not empty; Failure when it cannot.
+// Writes bytes to stdout, or to `path` when not empty (beside it, then renamed over
+// it); Failure when it cannot.
 void writeOutput(const std::string& path, const std::string& bytes);
 // Whole file as bytes; Failure when unreadable.
 std::string readFile(const std::string& path);

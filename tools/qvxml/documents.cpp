@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <memory>
 
 #include "cli.h"
 #include "commands.h"
+#include "safe_output.h"
 #include "session.h"
 #include "writer_options.h"
 
@@ -88,14 +90,19 @@ int runXpath(const Args& args) {
 
 int runTransform(const Args& args) {
     args.expect(2, 2);
+    const std::string out = args.value("-o");
+    std::unique_ptr<OutputFile> file;
+    if (!out.empty()) file = std::make_unique<OutputFile>(out);  // before the work
     Session session;
     Handle doc = session.parse(args.positional()[0], "document");
     const std::string& stylesheet = args.positional()[1];
     requireReadable(stylesheet);
-    const std::string out = args.value("-o");
-    if (!out.empty()) {
-        if (!QV_XDOMTransform(doc.get(), stylesheet.c_str(), 0, QV_RESULT_FILE, out.c_str()))
+    if (file) {
+        const InterruptGuard interrupts(out + " is left as it was");
+        if (!QV_XDOMTransform(doc.get(), stylesheet.c_str(), 0, QV_RESULT_FILE, file->path().c_str()))
             libraryFailure("cannot transform with " + stylesheet + ":");
+        interrupts.check();
+        file->commit();
         return kSuccess;
     }
     void* text = QV_XDOMTransform(doc.get(), stylesheet.c_str(), 0, QV_RESULT_TEXT, nullptr);
@@ -108,11 +115,18 @@ int runFormat(const Args& args) {
     args.expect(1, 1);
     const QvDocSettings settings = writerSettings(args);
     Session session;
-    Handle doc = session.parse(args.positional()[0], "document");
     const std::string out = args.value("-o");
-    const char* text = QV_XDOMWrite(doc.get(), &settings, out.empty() ? nullptr : out.c_str());
+    std::unique_ptr<OutputFile> file;
+    if (!out.empty()) file = std::make_unique<OutputFile>(out);  // before the work
+    Handle doc = session.parse(args.positional()[0], "document");
+    const InterruptGuard interrupts(out.empty() ? "nothing written" : out + " is left as it was");
+    const char* text = QV_XDOMWrite(doc.get(), &settings, file ? file->path().c_str() : nullptr);
     if (!text) libraryFailure("cannot write the document:");
-    if (out.empty()) writeOutput("", text);
+    interrupts.check();
+    if (file)
+        file->commit();
+    else
+        writeOutput("", text);
     return kSuccess;
 }
 

@@ -19,22 +19,32 @@ namespace {
 const char kAccountHelp[] =
     "  --account FILE         the account (default: $QVXML_ACCOUNT, else ./qvxml.db)\n";
 
+const char kImportHelp[] =
+    "usage: qvxml import MAPPING DOCUMENT... [--dry-run] [--json] [--skip-bad-values]\n"
+    "                    [--remove-orphans] [--dicts DIR]\n"
+    "Reads each DOCUMENT through the mapping file MAPPING into records and stores them\n"
+    "in the account, all documents in one transaction: on any failure (or Ctrl-C) the\n"
+    "account is left as it was. A record whose ID is already stored is joined with it\n"
+    "as the mapping's actions say: Replace columns are replaced, Append columns get the\n"
+    "new values added (to a parent key only those it lacks); without actions the new\n"
+    "record replaces the old one. Generated IDs and keys continue after the largest\n"
+    "stored. A value its conversion refuses fails the import, naming it.\n"
+    "  --dry-run              print the records as they would be stored, each marked\n"
+    "                         (new) or (joined), instead of storing them\n"
+    "  --json                 with --dry-run: one JSON object per record\n"
+    "  --skip-bad-values      store the rest when values are refused, with a warning\n"
+    "                         naming each\n"
+    "  --remove-orphans       remove the child records that a replaced parent key no\n"
+    "                         longer holds (they are named either way)\n"
+    "  --dicts DIR            read FILE.dict from DIR for files the account has no\n"
+    "                         dictionary for (an import stores them in the account)\n";
+
 std::string withAccount(const char* text) { return std::string(text) + kAccountHelp; }
 
 }  // namespace
 
 const std::vector<Command>& commands() {
-    static const std::string importHelp = withAccount(
-        "usage: qvxml import MAPPING DOCUMENT... [--dry-run] [--json] [--dicts DIR]\n"
-        "Reads each DOCUMENT through the mapping file MAPPING into records and stores them\n"
-        "in the account, all documents in one transaction: on any failure (or Ctrl-C) the\n"
-        "account is left as it was. A record whose ID is already stored is joined with it\n"
-        "as the mapping's actions say: Replace columns are replaced, Append columns get the\n"
-        "new values added; without actions the new record replaces the old one.\n"
-        "  --dry-run              print the records per table instead of storing them\n"
-        "  --json                 with --dry-run: one JSON object per record\n"
-        "  --dicts DIR            read FILE.dict from DIR for files the account has no\n"
-        "                         dictionary for (an import stores them in the account)\n");
+    static const std::string importHelp = withAccount(kImportHelp);
     static const std::string exportHelp =
         withAccount(
             "usage: qvxml export MAPPING [-o OUT] [ID...] [writer options]\n"
@@ -93,7 +103,7 @@ const std::vector<Command>& commands() {
         {"describe", "show how a mapping lays records out", describeHelp.c_str(), runDescribe,
          {"--account", "--dicts"}, {"--raw"}},
         {"import", "read documents into records", importHelp.c_str(), runImport,
-         {"--account", "--dicts"}, {"--dry-run", "--json"}},
+         {"--account", "--dicts"}, {"--dry-run", "--json", "--skip-bad-values", "--remove-orphans"}},
         {"export", "write records as a document", exportHelp.c_str(), runExport,
          merged({"-o", "--account"}, writerValueOptions()), writerFlags()},
     };
