@@ -331,6 +331,27 @@ X
   has err "unknown attribute Actoin on <ColumnMap>, which the library ignores: did you mean Action?"
   [ "$(sql 'SELECT count(*) FROM ORDERS')" = 0 ] || fail "a mapping with mistakes imported records"
   run 1 describe typos_map.xml; has err "typos_map.xml:5:52: unknown element <ColumMap>"
+  # Paths: those the language has pass, each other shape is named.
+  path_map() {
+    printf '<QVXMAP><OPTIONS><NameSpace Prefix="o" URI="urn:example:orders"/></OPTIONS>
+<TABLECLASSMAP MapName="M" TableName="ORDERS" StartNode="%s">
+<ColumnMap Column="ID" Node="@no"/><ColumnMap Column="CUSTOMER" Node="%s"/>
+</TABLECLASSMAP></QVXMAP>' "$1" "$2" > path_map.xml
+  }
+  for good in 'o:customer' 'text()' '../o:x/xmldata()' './o:a/@o:b' 'o:a,,o:c' 'o:a , @b' '/o:a/o:b'; do
+    path_map /o:orders/o:order "$good"; run 0 describe path_map.xml
+    grep -q "path_map.xml:" err && fail "path $good was refused: $(cat err)"
+  done
+  for bad in 'o:a[1]:predicates' 'o:a//o:b:any depth' '@*:wildcards' '*:wildcards' \
+             'count(o:a):functions' 'o:a/..:a value path ends' '@a/o:b:can only be the last step' \
+             'o:a,text(),o:b:can only be the last step' 'o:a|o:b:unions' 'o:a,/o:b:only the first part' \
+             'o:a,o:b,o:c,o:d:at most three' 'o:a/:cannot end in' '1a:is not an element name'; do
+    path_map /o:orders/o:order "${bad%:*}"; run 1 describe path_map.xml; has err "${bad##*:}"
+  done
+  for bad in '/o:orders/@no:a start path names elements only' '/../o:a:climbs above the document' \
+             '/o:orders,o:order:no "," parts'; do
+    path_map "$(printf '%s' "$bad" | sed 's/:[^:]*$//')" o:customer; run 1 describe path_map.xml; has err "${bad##*:}"
+  done
   # A start path (here: its namespace) that finds nothing: a warning naming the
   # document, the map and the document element.
   sed 's/urn:example:orders/urn:example:order/' orders_map.xml > wrong_ns_map.xml
