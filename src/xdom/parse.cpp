@@ -14,6 +14,7 @@
 #include "frame/errors.h"
 #include "xdom/compact/compact_document.h"
 #include "xdom/parsing/guarded_parser.h"
+#include "xdom/parsing/open_options.h"
 #include "xdom/handle.h"
 #include "xdom/parsing/parse_error_handler.h"
 #include "xdom/xpath/xpath_context.h"
@@ -24,6 +25,8 @@ namespace qv {
 namespace {
 
 constexpr char kMemoryBufferId[] = "QVXMLMemoryBufferID";
+
+thread_local bool openValidates = true;
 
 constexpr ExportOptions kParseOptions =
     domExport("XDOMParse").starts(Runtime::Xml).fallsBackTo(Error::ParseDomError);
@@ -132,6 +135,7 @@ std::unique_ptr<GuardedParser> makeParser(ParseErrorHandler& handler,
                                           const char* schemaLocations) {
     auto parser = std::make_unique<GuardedParser>(noNamespaceSchema || schemaLocations);
     parser->setErrorHandler(&handler);
+    if (!openValidates) parser->setValidationScheme(XercesDOMParser::Val_Never);
     if (noNamespaceSchema) parser->setExternalNoNamespaceSchemaLocation(noNamespaceSchema);
     if (schemaLocations) parser->setExternalSchemaLocation(schemaLocations);
     parser->trustSchemaLocations(noNamespaceSchema, schemaLocations);
@@ -219,6 +223,14 @@ int parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNam
 }
 
 }  // namespace
+
+OpenWithoutValidation::OpenWithoutValidation() : previous_(openValidates) {
+    openValidates = false;
+}
+
+OpenWithoutValidation::~OpenWithoutValidation() { openValidates = previous_; }
+
+bool validatesOnOpen() { return openValidates; }
 
 void scanKept(QvHandle_* h, ContentSink& sink) {
     // As requireDom: the bytes parsed at open; failing now is reported by the parse.

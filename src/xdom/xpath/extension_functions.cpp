@@ -1,11 +1,14 @@
 #include "xdom/xpath/extension_functions.h"
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include <xalanc/Include/PlatformDefinitions.hpp>
 #include <xalanc/PlatformSupport/DoubleSupport.hpp>
 #include <xalanc/XPath/Function.hpp>
+#include <xalanc/XPath/NodeRefListBase.hpp>
+#include <xalanc/XPath/XPath.hpp>
 #include <xalanc/XPath/XObjectFactory.hpp>
 #include <xalanc/XPath/XPathEnvSupportDefault.hpp>
 #include <xalanc/XPath/XPathExecutionContext.hpp>
@@ -69,6 +72,55 @@ private:
     xalanc::XalanEXSLTFunctionPadding padding_;
 };
 
+// generate-id() as XSLT 1.0 wants it: an ASCII letter followed by ASCII letters
+// and digits ("N" and the node's address in hexadecimal), the same for a node
+// throughout a transformation. Xalan's own gives "N(nil)N0x..." for the root.
+class StableGenerateId : public xalanc::Function {
+public:
+    // Built-in functions are called by their number of arguments.
+    xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& executionContext,
+                               xalanc::XalanNode* context,
+                               const xalanc::Locator*) const override {
+        return idOf(executionContext, context);
+    }
+    xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& executionContext,
+                               xalanc::XalanNode*, const xalanc::XObjectPtr arg,
+                               const xalanc::Locator*) const override {
+        const xalanc::NodeRefListBase& nodes = arg->nodeset();
+        return idOf(executionContext, nodes.getLength() == 0 ? nullptr : nodes.item(0));
+    }
+    using Function::execute;
+
+    StableGenerateId* clone(xercesc::MemoryManager& manager) const override {
+        return xalanc::XalanCopyConstruct(manager, *this);
+    }
+
+protected:
+    const xalanc::XalanDOMString& getError(xalanc::XalanDOMString& buffer) const override {
+        buffer.assign(u"The generate-id() function accepts zero or one argument");
+        return buffer;
+    }
+
+private:
+    static xalanc::XObjectPtr idOf(xalanc::XPathExecutionContext& executionContext,
+                                   const xalanc::XalanNode* node) {
+        xalanc::XalanDOMString id(memory());
+        if (node) {
+            static const char16_t kHex[] = u"0123456789abcdef";
+            std::uintptr_t address = reinterpret_cast<std::uintptr_t>(node);
+            char16_t digits[2 * sizeof address];
+            std::size_t count = 0;
+            do {
+                digits[count++] = kHex[address & 15];
+                address >>= 4;
+            } while (address != 0);
+            id.append(1, u'N');
+            while (count > 0) id.append(1, digits[--count]);
+        }
+        return executionContext.getXObjectFactory().createString(id);
+    }
+};
+
 bool g_restricted = false;
 
 }  // namespace
@@ -84,6 +136,8 @@ void restrictExtensionFunctions() {
     Env::installExternalFunctionGlobal(xalanc::XalanDOMString(kExsltStringsNamespace, memory()),
                                        xalanc::XalanDOMString(kPaddingFunction, memory()),
                                        BoundedPadding());
+    xalanc::XPath::installFunction(xalanc::XalanDOMString(u"generate-id", memory()),
+                                   StableGenerateId());
     g_restricted = true;
 }
 

@@ -259,6 +259,10 @@ std::string TransformSources::read(const InputSource& request) {
     if (!systemId || !*systemId) fail("a document to load has no name");
     const std::string reference = localText(systemId);
     ResourceDecision decision = decideWithin(reference, rootFolder_);
+    if (!decision.refusal.empty() && !sourceFolder_.empty()) {
+        ResourceDecision fromSource = decideWithin(reference, sourceFolder_);
+        if (fromSource.refusal.empty()) decision = fromSource;
+    }
     if (!decision.refusal.empty()) fail(refusalMessage(reference, decision.refusal));
     // A missing document stays what it is to Xalan: document() gives an empty node-set.
     if (decision.missing) throw SAXException((reference + " cannot be opened").c_str());
@@ -266,6 +270,10 @@ std::string TransformSources::read(const InputSource& request) {
     GuardedRead document = readGuarded(input, fileSize(decision.path), false);
     if (!document.error.empty()) fail(document.error);
     return std::move(document.markup);
+}
+
+void TransformSources::allowSourceFolder(const std::string& sourceFile) {
+    sourceFolder_ = folderOf(sourceFile);
 }
 
 xalanc::XalanParsedSourceHelper* TransformSources::createHelper(
