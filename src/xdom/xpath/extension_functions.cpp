@@ -5,7 +5,10 @@
 #include <string>
 
 #include <xalanc/Include/PlatformDefinitions.hpp>
+#include <xalanc/DOMSupport/DOMServices.hpp>
 #include <xalanc/PlatformSupport/DoubleSupport.hpp>
+#include <xalanc/XalanDOM/XalanNamedNodeMap.hpp>
+#include <xalanc/XalanDOM/XalanNode.hpp>
 #include <xalanc/XPath/Function.hpp>
 #include <xalanc/XPath/NodeRefListBase.hpp>
 #include <xalanc/XPath/XPath.hpp>
@@ -121,6 +124,52 @@ private:
     }
 };
 
+// lang() as XSLT 1.0 has it: the xml:lang of the nearest ancestor-or-self that
+// has one decides. Xalan's own matches any ancestor's.
+class NearestLang : public xalanc::Function {
+public:
+    xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& executionContext,
+                               xalanc::XalanNode* context, const xalanc::XObjectPtr arg,
+                               const xalanc::Locator*) const override {
+        const xalanc::XalanDOMString& wanted = arg->str(executionContext);
+        static const xalanc::XalanDOMString kXml(u"http://www.w3.org/XML/1998/namespace", memory());
+        static const xalanc::XalanDOMString kLang(u"lang", memory());
+        bool matches = false;
+        for (const xalanc::XalanNode* node = context; node;
+             node = xalanc::DOMServices::getParentOfNode(*node)) {
+            if (node->getNodeType() != xalanc::XalanNode::ELEMENT_NODE) continue;
+            const xalanc::XalanNamedNodeMap* attributes = node->getAttributes();
+            const xalanc::XalanNode* lang = attributes ? attributes->getNamedItemNS(kXml, kLang) : nullptr;
+            if (!lang) continue;
+            matches = sameOrSublanguage(lang->getNodeValue(), wanted);
+            break;
+        }
+        return executionContext.getXObjectFactory().createBoolean(matches);
+    }
+    using Function::execute;
+
+    NearestLang* clone(xercesc::MemoryManager& manager) const override {
+        return xalanc::XalanCopyConstruct(manager, *this);
+    }
+
+protected:
+    const xalanc::XalanDOMString& getError(xalanc::XalanDOMString& buffer) const override {
+        buffer.assign(u"The lang() function accepts one argument");
+        return buffer;
+    }
+
+private:
+    // `value` equals `wanted` or starts with it and a '-', ignoring ASCII case.
+    static bool sameOrSublanguage(const xalanc::XalanDOMString& value,
+                                  const xalanc::XalanDOMString& wanted) {
+        if (value.length() < wanted.length()) return false;
+        for (xalanc::XalanDOMString::size_type i = 0; i < wanted.length(); ++i)
+            if (lower(value[i]) != lower(wanted[i])) return false;
+        return value.length() == wanted.length() || value[wanted.length()] == u'-';
+    }
+    static char16_t lower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
+};
+
 bool g_restricted = false;
 
 }  // namespace
@@ -138,6 +187,7 @@ void restrictExtensionFunctions() {
                                        BoundedPadding());
     xalanc::XPath::installFunction(xalanc::XalanDOMString(u"generate-id", memory()),
                                    StableGenerateId());
+    xalanc::XPath::installFunction(xalanc::XalanDOMString(u"lang", memory()), NearestLang());
     g_restricted = true;
 }
 

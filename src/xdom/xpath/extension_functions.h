@@ -15,7 +15,8 @@ extern const char16_t kEvaluateFunction[];
 
 // Removes both "evaluate" functions, holds str:padding to
 // limits::kMaxTransformOutput characters and puts a generate-id() whose ids are
-// names (a letter, then letters and digits) in place of Xalan's. Call once the XSLT runtime has started;
+// names (a letter, then letters and digits) and a lang() that asks the nearest
+// xml:lang in place of Xalan's. Call once the XSLT runtime has started;
 // later calls do nothing.
 void restrictExtensionFunctions();
 

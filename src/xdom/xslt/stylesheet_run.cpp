@@ -58,6 +58,19 @@ public:
         return WorkBudgeted::getResultPrefixForNamespace(theNamespace);
     }
 
+    // A top-level variable is evaluated with the root as the only node of the
+    // context node list, where Xalan has no list at all (position() and last()
+    // would be 0). A list that is there is never empty while it is evaluated in.
+    xalanc::XalanSize_t getContextNodeListLength() const override {
+        const xalanc::XalanSize_t length = WorkBudgeted::getContextNodeListLength();
+        return length == 0 ? 1 : length;
+    }
+    xalanc::XalanSize_t getContextNodeListPosition(
+        const xalanc::XalanNode& contextNode) const override {
+        if (WorkBudgeted::getContextNodeListLength() == 0) return 1;
+        return WorkBudgeted::getContextNodeListPosition(contextNode);
+    }
+
 protected:
     [[noreturn]] void exceeded(unsigned long budget) override {
         stopped_ = "transformation stopped: " + workExceeded(budget);

@@ -14,6 +14,7 @@
 #include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/URLInputSource.hpp>
+#include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLURL.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXException.hpp>
@@ -74,6 +75,25 @@ void collectHrefs(const DOMDocument* document, const XMLCh* name, std::vector<st
     }
 }
 
+// Top-level elements in another namespace are data to XSLT 1.0 (document('') still
+// reads them from the stylesheet's own file): Xalan would compile the templates
+// inside them, so they are left out of what it compiles. Xalan's own extension
+// namespaces stay, as it defines them.
+void dropForeignTopLevel(DOMDocument* document) {
+    DOMElement* root = document ? document->getDocumentElement() : nullptr;
+    if (!root || !XMLString::equals(root->getNamespaceURI(), kXsltNamespace)) return;
+    for (DOMNode* child = root->getFirstChild(); child;) {
+        DOMNode* next = child->getNextSibling();
+        const XMLCh* uri = child->getNamespaceURI();
+        if (child->getNodeType() == DOMNode::ELEMENT_NODE && uri && *uri &&
+            !XMLString::equals(uri, kXsltNamespace) &&
+            !XMLString::equals(uri, u"http://xml.apache.org/xalan") &&
+            !XMLString::equals(uri, u"http://xml.apache.org/xslt"))
+            root->removeChild(child)->release();
+        child = next;
+    }
+}
+
 // size: the source's bytes, for the entity and memory bounds (0 when unknown).
 GuardedRead readGuarded(InputSource& input, std::size_t size, bool stylesheet) {
     GuardedRead result;
@@ -92,13 +112,14 @@ GuardedRead readGuarded(InputSource& input, std::size_t size, bool stylesheet) {
     if (stylesheet && parser.depthExceeded())  // in the words of the stylesheet check
         errors.text = "stylesheet refused: elements are nested deeper than " +
                       std::to_string(limits::kMaxStylesheetDepth) + " levels";
-    const DOMDocument* document = parser.getDocument();
+    DOMDocument* document = parser.getDocument();
     if (errors.text.empty() && (!document || !document->getDocumentElement()))
         errors.text = "'" + localText(input.getSystemId()) + "' holds no document";
     if (!errors.text.empty()) {
         result.error = errors.text;
         return result;
     }
+    if (stylesheet) dropForeignTopLevel(document);
     result.markup = plainMarkup(document);
     if (stylesheet) {
         collectHrefs(document, u"include", result.includes);
