@@ -41,8 +41,6 @@ struct TransformSources::Stylesheet {
 
 namespace {
 
-const XMLCh kXsltNamespace[] = u"http://www.w3.org/1999/XSL/Transform";
-
 // Keeps the first fatal error of a read as one line of text; validity errors do
 // not matter here (nothing is validated) and warnings are dropped.
 class FirstFatalError : public ErrorHandler {
@@ -119,7 +117,12 @@ GuardedRead readGuarded(InputSource& input, std::size_t size, bool stylesheet) {
         result.error = errors.text;
         return result;
     }
-    if (stylesheet) dropForeignTopLevel(document);
+    if (stylesheet) {
+        // The shape check reads the tree this parse made: one parse before Xalan's.
+        result.error = stylesheetProblem(*document);
+        if (!result.error.empty()) return result;
+        dropForeignTopLevel(document);
+    }
     result.markup = plainMarkup(document);
     if (stylesheet) {
         collectHrefs(document, u"include", result.includes);
@@ -211,13 +214,11 @@ std::string TransformSources::load(const char* stylesheet, bool isText) {
         main = readGuarded(*input, 0, true);
     }
     if (!main.error.empty()) return main.error;
-    std::string problem = stylesheetProblem(main.markup.c_str(), true);
-    if (!problem.empty()) return problem;
     rootFolder_ = folderOf(namingId);
 
     unsigned long modules = 1;
     for (const std::string& href : main.includes) {
-        problem = loadIncluded(href, namingId, modules);
+        const std::string problem = loadIncluded(href, namingId, modules);
         if (!problem.empty()) return problem;
     }
 
@@ -242,11 +243,9 @@ std::string TransformSources::loadIncluded(const std::string& href, const std::s
         ConfinedFileSource input(decision);
         GuardedRead read = readGuarded(input, fileSize(decision.path), true);
         if (!read.error.empty()) return read.error;
-        std::string problem = stylesheetProblem(read.markup.c_str(), true);
-        if (!problem.empty()) return problem;
         found = stylesheets_.emplace(decision.path, Stylesheet{std::move(read.markup)}).first;
         for (const std::string& child : read.includes) {
-            problem = loadIncluded(child, decision.path, found->second.modules);
+            const std::string problem = loadIncluded(child, decision.path, found->second.modules);
             if (!problem.empty()) return problem;
         }
         found->second.done = true;
