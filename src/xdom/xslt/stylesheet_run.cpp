@@ -3,6 +3,7 @@
 #include <xalanc/ICUBridge/ICUBridgeCollationCompareFunctor.hpp>
 #include <xalanc/ICUBridge/ICUFormatNumberFunctor.hpp>
 #include <xalanc/PlatformSupport/DOMStringPrintWriter.hpp>
+#include <xalanc/PlatformSupport/XalanMessageLoader.hpp>
 #include <xalanc/PlatformSupport/XSLException.hpp>
 #include <xalanc/XMLSupport/XMLParserLiaison.hpp>
 #include <xalanc/XPath/XObjectFactoryDefault.hpp>
@@ -86,17 +87,37 @@ private:
 
 // Where Xalan's problems go: errors into the message of the failure, as its
 // transformer's own listener writes them; xsl:message texts and warnings to the
-// caller's reader, one line each.
+// caller's reader, one line each. A reference to a variable that is not declared
+// is an error to XSLT 1.0; Xalan only warns and reads its own message as the
+// value, so that warning fails the transformation.
 class ProblemSorter : public xalanc::ProblemListener {
 public:
     ProblemSorter(xalanc::XalanDOMString& errors, xercesc::MemoryManager& memory,
                   const std::function<void(const std::u16string&)>& notice)
-        : errors_(errors), memory_(memory), notice_(notice) {}
+        : errors_(errors), memory_(memory), notice_(notice) {
+        // The message with a marker where the name goes, split around it.
+        xalanc::XalanDOMString message(memory);
+        xalanc::XalanMessageLoader::getMessage(
+            message, xalanc::XalanMessages::VariableIsNotDefined_1Param, u"\u0001");
+        const std::u16string text(message.c_str(), message.length());
+        const std::size_t marker = text.find(u'\u0001');
+        if (marker != std::u16string::npos) {
+            undefined_ = text.substr(0, marker);
+            undefinedSuffix_ = text.substr(marker + 1);
+        }
+    }
+
+    // An error reached the listener without ending the transformation.
+    bool failed() const { return failed_; }
 
     void setPrintWriter(xalanc::PrintWriter*) override {}
     void problem(eSource source, eClassification classification, const xalanc::XalanDOMString& msg,
                  const xercesc::Locator* locator, const xalanc::XalanNode* node) override {
         if (classification == eMESSAGE) return say(msg);
+        if (classification == eWARNING && undefinedVariable(msg)) {
+            classification = eERROR;
+            failed_ = true;
+        }
         xalanc::XalanDOMString line(memory_);
         xalanc::DOMStringPrintWriter writer(line);
         defaultFormat(writer, source, classification, msg, locator, node);
@@ -105,6 +126,10 @@ public:
     void problem(eSource source, eClassification classification, const xalanc::XalanDOMString& msg,
                  const xalanc::XalanNode* node) override {
         if (classification == eMESSAGE) return say(msg);
+        if (classification == eWARNING && undefinedVariable(msg)) {
+            classification = eERROR;
+            failed_ = true;
+        }
         xalanc::XalanDOMString line(memory_);
         xalanc::DOMStringPrintWriter writer(line);
         defaultFormat(writer, source, classification, msg, node);
@@ -117,6 +142,13 @@ public:
     }
 
 private:
+    bool undefinedVariable(const xalanc::XalanDOMString& msg) const {
+        const std::u16string text(msg.c_str(), msg.length());
+        return !undefined_.empty() && text.size() > undefined_.length() + undefinedSuffix_.size() &&
+               text.compare(0, undefined_.length(), undefined_) == 0 &&
+               text.compare(text.size() - undefinedSuffix_.size(), std::u16string::npos,
+                            undefinedSuffix_) == 0;
+    }
     void say(const xalanc::XalanDOMString& text) {
         if (notice_) notice_(std::u16string(text.c_str(), text.length()));
     }
@@ -125,6 +157,10 @@ private:
         while (!line.empty() && (line[line.length() - 1] == u'\n' || line[line.length() - 1] == u'\r'))
             line.erase(line.length() - 1);
         if (classification == eERROR) {
+            // Xalan reports some problems once per evaluation: each is said once.
+            const std::u16string text(line.c_str(), line.length());
+            if (text == lastError_) return;
+            lastError_ = text;
             if (!errors_.empty()) errors_.append(u"\n");
             errors_.append(line);
         } else {
@@ -135,6 +171,10 @@ private:
     xalanc::XalanDOMString& errors_;
     xercesc::MemoryManager& memory_;
     const std::function<void(const std::u16string&)>& notice_;
+    std::u16string undefined_;        // the undeclared-variable warning up to the name
+    std::u16string undefinedSuffix_;  // and after it
+    std::u16string lastError_;
+    bool failed_ = false;
 };
 
 // Formats numbers by the pattern and decimal format of format-number() and
@@ -226,7 +266,7 @@ bool runStylesheet(const xalanc::XalanParsedSource& source,
             stopped = context.stopped();
             throw;
         }
-        return true;
+        if (!listener.failed()) return true;
     } catch (const xalanc::XSLException& e) {
         if (problems.empty()) e.defaultFormat(problems);
     } catch (const xercesc::SAXParseException& e) {
