@@ -156,11 +156,11 @@ private:
         // The formatted text ends with a line break; the lines are ours to end.
         while (!line.empty() && (line[line.length() - 1] == u'\n' || line[line.length() - 1] == u'\r'))
             line.erase(line.length() - 1);
+        // Xalan reports some problems twice in a row: each is said once.
+        const std::u16string text(line.c_str(), line.length());
+        if (text == lastLine_) return;
+        lastLine_ = text;
         if (classification == eERROR) {
-            // Xalan reports some problems once per evaluation: each is said once.
-            const std::u16string text(line.c_str(), line.length());
-            if (text == lastError_) return;
-            lastError_ = text;
             if (!errors_.empty()) errors_.append(u"\n");
             errors_.append(line);
         } else {
@@ -173,7 +173,7 @@ private:
     const std::function<void(const std::u16string&)>& notice_;
     std::u16string undefined_;        // the undeclared-variable warning up to the name
     std::u16string undefinedSuffix_;  // and after it
-    std::u16string lastError_;
+    std::u16string lastLine_;
     bool failed_ = false;
 };
 
