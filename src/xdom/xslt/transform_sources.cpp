@@ -92,6 +92,38 @@ void dropForeignTopLevel(DOMDocument* document) {
     }
 }
 
+// exclude-result-prefixes on a stylesheet holds for its whole tree; Xalan loses it
+// for the literal result elements of an included stylesheet, whose templates join
+// the including one. The same list on each outermost literal result element (as
+// xsl:exclude-result-prefixes, which XSLT 1.0 allows there) says the same thing in
+// a form Xalan keeps. A stylesheet whose XSLT elements have no prefix is left as
+// it is: such an attribute would need one.
+void spreadExcludedPrefixes(DOMDocument* document) {
+    DOMElement* root = document ? document->getDocumentElement() : nullptr;
+    if (!root || !XMLString::equals(root->getNamespaceURI(), kXsltNamespace)) return;
+    const XMLCh* prefix = root->getPrefix();
+    const XMLCh* excluded = root->getAttribute(u"exclude-result-prefixes");
+    if (!prefix || !*prefix || !excluded || !*excluded) return;
+    const std::u16string list(excluded);
+    const std::u16string name = std::u16string(prefix) + u":exclude-result-prefixes";
+    std::vector<DOMElement*> pending{root};
+    while (!pending.empty()) {
+        DOMElement* element = pending.back();
+        pending.pop_back();
+        const bool instruction = XMLString::equals(element->getNamespaceURI(), kXsltNamespace);
+        for (DOMElement* child = element->getFirstElementChild(); child;
+             child = child->getNextElementSibling()) {
+            if (XMLString::equals(child->getNamespaceURI(), kXsltNamespace)) {
+                pending.push_back(child);
+            } else if (instruction && element != root) {
+                const XMLCh* own = child->getAttributeNS(kXsltNamespace, u"exclude-result-prefixes");
+                const std::u16string merged = own && *own ? list + u" " + own : list;
+                child->setAttributeNS(kXsltNamespace, name.c_str(), merged.c_str());
+            }
+        }
+    }
+}
+
 // size: the source's bytes, for the entity and memory bounds (0 when unknown).
 GuardedRead readGuarded(InputSource& input, std::size_t size, bool stylesheet) {
     GuardedRead result;
@@ -122,6 +154,7 @@ GuardedRead readGuarded(InputSource& input, std::size_t size, bool stylesheet) {
         result.error = stylesheetProblem(*document);
         if (!result.error.empty()) return result;
         dropForeignTopLevel(document);
+        spreadExcludedPrefixes(document);
     }
     result.markup = plainMarkup(document);
     if (stylesheet) {
