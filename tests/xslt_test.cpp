@@ -480,6 +480,10 @@ TEST_F(Xslt, XalanDeviationsCorrected) {
         "</xsl:for-each></xsl:template>");
     EXPECT_EQ(str(QV_XDOMTransform(doc.get(), lang.c_str(), 1, QV_RESULT_TEXT, nullptr)),
               "false/true true/false ");
+    // Queries have the same lang().
+    Handle q(QV_XDOMLocate(doc.get(), "//q", nullptr));
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(str(QV_XDOMEvaluate(q.get(), "concat(lang('en'), lang('de'))", nullptr)), "falsetrue");
 }
 
 }  // namespace

@@ -171,8 +171,15 @@ private:
 };
 
 bool g_restricted = false;
+bool g_corrected = false;
 
 }  // namespace
+
+void correctCoreFunctions() {
+    if (g_corrected) return;
+    xalanc::XPath::installFunction(xalanc::XalanDOMString(u"lang", memory()), NearestLang());
+    g_corrected = true;
+}
 
 void restrictExtensionFunctions() {
     if (g_restricted) return;
@@ -187,7 +194,7 @@ void restrictExtensionFunctions() {
                                        BoundedPadding());
     xalanc::XPath::installFunction(xalanc::XalanDOMString(u"generate-id", memory()),
                                    StableGenerateId());
-    xalanc::XPath::installFunction(xalanc::XalanDOMString(u"lang", memory()), NearestLang());
+    correctCoreFunctions();
     g_restricted = true;
 }
 

@@ -20,6 +20,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "xdom/compact/compact_document.h"
+#include "xdom/xpath/extension_functions.h"
 #include "xdom/xpath/scanned_view.h"
 #include "xdom/xpath/view_parts.h"
 #include "xdom/xpath/xalan_memory.h"
@@ -287,6 +288,7 @@ void domArrived(QvHandle_* doc) {
 }
 
 XPathContext& currentXPathContext(QvHandle_* h) {
+    correctCoreFunctions();
     QvHandle_* doc = documentHandleOf(h);
     setAsideFirstPI(doc);
     XPathContext& context = *doc->xpath;
