@@ -15,7 +15,7 @@
 namespace qvcli {
 
 Args::Args(const std::vector<std::string>& argv, const std::set<std::string>& valueOptions,
-           const std::set<std::string>& flags) {
+           const std::set<std::string>& flags, const std::set<std::string>& pairOptions) {
     bool options = true;
     for (std::size_t i = 0; i < argv.size(); ++i) {
         const std::string& a = argv[i];
@@ -30,7 +30,11 @@ Args::Args(const std::vector<std::string>& argv, const std::set<std::string>& va
                 inlineValue = a.substr(eq + 1);
                 hasInline = true;
             }
-            if (valueOptions.count(name)) {
+            if (pairOptions.count(name) && !hasInline) {
+                if (i + 2 >= argv.size()) throw UsageError("option " + name + " needs two values");
+                pairs_.push_back({name, argv[i + 1], argv[i + 2]});
+                i += 2;
+            } else if (valueOptions.count(name)) {
                 if (hasInline) {
                     values_[name] = inlineValue;
                 } else {

@@ -92,10 +92,21 @@ const std::vector<Command>& commands() {
          "  --node                 print the first selected node as XML instead\n",
          runXpath, {"--ns"}, {"--node"}},
         {"transform", "apply an XSLT stylesheet",
-         "usage: qvxml transform FILE STYLESHEET [-o OUT]\n"
-         "Transforms FILE with the XSLT 1.0 stylesheet STYLESHEET.\n"
-         "  -o OUT                 write the result to OUT instead of stdout\n",
-         runTransform, {"-o"}, {}},
+         "usage: qvxml transform FILE STYLESHEET [-o OUT] [--param NAME XPATH]...\n"
+         "                       [--stringparam NAME TEXT]... [--validate]\n"
+         "Transforms FILE with the XSLT 1.0 stylesheet STYLESHEET, as xsltproc does:\n"
+         "the result in the encoding of the stylesheet's xsl:output (UTF-8 by default),\n"
+         "declared as such, the declaration on a line of its own, a final newline.\n"
+         "xsl:message texts and the processor's warnings go to stderr; a message with\n"
+         "terminate=\"yes\" fails the transformation (exit 1).\n"
+         "  -o OUT                 write the result to OUT instead of stdout\n"
+         "  --param NAME XPATH     set the top-level parameter NAME to the value of the\n"
+         "                         XPath expression (--param n \"'text'\" for a string)\n"
+         "  --stringparam NAME TEXT  set the top-level parameter NAME to the string TEXT\n"
+         "  --validate             validate FILE against its DTD (not done by default)\n"
+         "document() reads files in the folders of STYLESHEET and FILE, and resolves names\n"
+         "found in FILE against FILE's folder.\n",
+         runTransform, {"-o"}, {"--validate"}, {"--param", "--stringparam"}},
         {"format", "write a document with writer options", formatHelp.c_str(), runFormat,
          merged({"-o"}, writerValueOptions()), writerFlags()},
         {"dict", "load, show or list dictionaries", dictHelp.c_str(), runDict, {"--account"}, {}},
@@ -148,7 +159,7 @@ int run(int argc, char** argv) {
         }
     }
     try {
-        const Args args(rest, command->valueOptions, command->flags);
+        const Args args(rest, command->valueOptions, command->flags, command->pairOptions);
         return command->run(args);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "qvxml %s: %s\n", command->name, e.what());
