@@ -2,6 +2,7 @@
 #include "host/account.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 
 #include "host/dictionary.h"
@@ -46,9 +47,14 @@ Account::Account(const std::string& path, bool mustExist) : path_(path) {
     const int flags =
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (mustExist ? 0 : SQLITE_OPEN_CREATE);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close(db_);
         db_ = nullptr;
+        // SQLite says "unable to open database file" for a missing folder: say which.
+        const std::size_t slash = path.rfind('/');
+        struct stat st {};
+        if (slash != std::string::npos && slash > 0 && stat(path.substr(0, slash).c_str(), &st) != 0)
+            why = "folder " + path.substr(0, slash) + " does not exist";
         throw AccountError("cannot open account " + path + ": " + why);
     }
     sqlite3_busy_timeout(db_, 5000);

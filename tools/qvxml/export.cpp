@@ -104,9 +104,11 @@ private:
 int runExport(const Args& args) {
     args.expect(1, std::size_t(-1));
     const QvDocSettings settings = writerSettings(args);
+    if (!args.value("-o").empty()) requireWritable(args.value("-o"));
     Session session;
     Handle mapping = session.parse(args.positional()[0], "mapping");
     const std::string path = accountPath(args.value("--account"));
+    requireAccount(path);
     qvhost::Account account(path, true);
     session.useDictionaries(&account, "");
     Dataset ds = session.open(nullptr, mapping.get(), XML_CREATE, nullptr);
@@ -137,11 +139,10 @@ int runExport(const Args& args) {
     const std::string out = args.value("-o");
     const char* text = QV_XDOMWrite(doc.get(), &settings, out.empty() ? nullptr : out.c_str());
     if (!text) libraryFailure("cannot write the document:");
-    if (out.empty()) {
-        std::string bytes = text;
-        if (!bytes.empty() && bytes.back() != '\n') bytes += '\n';
-        writeOutput("", bytes);
-    }
+    if (out.empty())
+        writeOutput("", tidyDocument(text, lineEndText(settings)));
+    else
+        tidyFile(out, settings);
     std::fprintf(stderr, "exported %lld records\n", exporter.written());
     return kSuccess;
 }

@@ -94,6 +94,8 @@ int runImport(const Args& args) {
     if (json && !dryRun) throw UsageError("--json goes with --dry-run");
     const std::string path = accountPath(args.value("--account"));
     const auto start = std::chrono::steady_clock::now();
+    if (dicts.empty()) requireAccount(path);  // nowhere else to find dictionaries
+    else requireFolder(dicts);
 
     Session session;
     Handle mapping = session.parse(args.positional()[0], "mapping");
@@ -136,6 +138,7 @@ int runImport(const Args& args) {
             account->putDictionary(map.tableName, text);
         }
         session.useDictionaries(account.get(), "");
+        session.dictionaryFolder(dicts);
     } else {
         session.useDictionaries(account.get(), dicts);
     }

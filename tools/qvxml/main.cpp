@@ -3,7 +3,11 @@
 //   qvxml SUBCOMMAND [ARGS...]      qvxml SUBCOMMAND --help      qvxml --help
 //
 // Exit codes: 0 success, 1 failure, 2 usage error. Errors go to stderr.
+#include <dlfcn.h>
+
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -12,6 +16,9 @@
 #include "commands.h"
 #include "host/account.h"
 #include "writer_options.h"
+
+#include <xalanc/Include/XalanVersion.hpp>
+#include <xercesc/util/XercesVersion.hpp>
 
 namespace qvcli {
 namespace {
@@ -104,32 +111,96 @@ namespace {
 
 void mainHelp(std::FILE* out) {
     std::fprintf(out,
-                 "usage: qvxml SUBCOMMAND [ARGS...]\n"
+                 "usage: qvxml [--account FILE] SUBCOMMAND [ARGS...]\n"
+                 "       qvxml help SUBCOMMAND | --help | --version\n"
                  "XML documents and the records of a multivalued account (an SQLite file).\n\n"
                  "Subcommands:\n");
     for (const Command& c : commands()) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
-    std::fprintf(out, "\nRun 'qvxml SUBCOMMAND --help' for the arguments of one.\n");
+    std::fprintf(out,
+                 "\n"
+                 "The account is --account FILE (before or after the subcommand), else\n"
+                 "$QVXML_ACCOUNT, else ./qvxml.db. A document named \"-\" is read from standard\n"
+                 "input. Exit codes: 0 success, 1 failure (or an empty result), 2 a wrong\n"
+                 "command line. Run 'qvxml help SUBCOMMAND' for the arguments of one.\n");
+}
+
+// The version of the library this process loaded: the name its file resolves to
+// (libqvxml.so.MAJOR.MINOR.PATCH), else the version the tool was built with.
+std::string libraryVersion() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&QV_XDOMOpen), &info) && info.dli_fname) {
+        char resolved[PATH_MAX];
+        if (realpath(info.dli_fname, resolved)) {
+            const std::string file = resolved;
+            const std::size_t at = file.rfind(".so.");
+            if (at != std::string::npos) return file.substr(at + 4);
+        }
+    }
+    return QVXML_TOOL_VERSION;
+}
+
+void version() {
+    std::printf("qvxml %s\nlibqvxml %s\nbuilt with Xerces-C++ %s and Xalan-C++ %s\n",
+                QVXML_TOOL_VERSION, libraryVersion().c_str(), XERCES_FULLVERSIONDOT,
+                XALAN_FULLVERSIONDOT);
+}
+
+const Command* find(const std::string& name) {
+    for (const Command& c : commands())
+        if (name == c.name) return &c;
+    return nullptr;
+}
+
+int unknown(const std::string& name) {
+    std::fprintf(stderr, "qvxml: unknown subcommand '%s'\n", name.c_str());
+    mainHelp(stderr);
+    return kUsage;
 }
 
 int run(int argc, char** argv) {
-    if (argc < 2) {
+    // Options before the subcommand: --account (passed on to it), --help, --version.
+    std::vector<std::string> account;
+    int at = 1;
+    for (; at < argc && argv[at][0] == '-'; ++at) {
+        const std::string a = argv[at];
+        if (a == "--help" || a == "-h") {
+            mainHelp(stdout);
+            return kSuccess;
+        }
+        if (a == "--version" || a == "-V") {
+            version();
+            return kSuccess;
+        }
+        if (a == "--account" && at + 1 < argc) {
+            account = {a, argv[++at]};
+        } else if (a.rfind("--account=", 0) == 0) {
+            account = {a};
+        } else {
+            std::fprintf(stderr, "qvxml: %s\n",
+                         a == "--account" ? "option --account needs a value"
+                                          : ("unknown option " + a + " before the subcommand").c_str());
+            mainHelp(stderr);
+            return kUsage;
+        }
+    }
+    if (at >= argc) {
         mainHelp(stderr);
         return kUsage;
     }
-    const std::string name = argv[1];
-    if (name == "--help" || name == "-h" || name == "help") {
-        mainHelp(stdout);
+    const std::string name = argv[at];
+    if (name == "help") {
+        if (at + 1 >= argc) {
+            mainHelp(stdout);
+            return kSuccess;
+        }
+        const Command* command = find(argv[at + 1]);
+        if (!command) return unknown(argv[at + 1]);
+        std::fputs(command->usage, stdout);
         return kSuccess;
     }
-    const Command* command = nullptr;
-    for (const Command& c : commands())
-        if (name == c.name) command = &c;
-    if (!command) {
-        std::fprintf(stderr, "qvxml: unknown subcommand '%s'\n", name.c_str());
-        mainHelp(stderr);
-        return kUsage;
-    }
-    std::vector<std::string> rest(argv + 2, argv + argc);
+    const Command* command = find(name);
+    if (!command) return unknown(name);
+    std::vector<std::string> rest(argv + at + 1, argv + argc);
     for (const std::string& a : rest) {
         if (a == "--") break;
         if (a == "--help" || a == "-h") {
@@ -138,6 +209,11 @@ int run(int argc, char** argv) {
         }
     }
     try {
+        if (!account.empty()) {
+            if (!command->valueOptions.count("--account"))
+                throw UsageError(std::string(command->name) + " uses no account");
+            rest.insert(rest.begin(), account.begin(), account.end());
+        }
         const Args args(rest, command->valueOptions, command->flags);
         return command->run(args);
     } catch (const UsageError& e) {
@@ -152,18 +228,28 @@ int run(int argc, char** argv) {
 }  // namespace qvcli
 
 int main(int argc, char** argv) {
+    // The subcommand's name for messages: the first argument not an option or its value.
+    const char* name = "";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--account") == 0) {
+            ++i;
+        } else if (argv[i][0] != '-') {
+            name = argv[i];
+            break;
+        }
+    }
     try {
         return qvcli::run(argc, argv);
     } catch (const qvcli::Failure& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "qvxml %s: %s\n", argv[1], e.what());
+        std::fprintf(stderr, "qvxml %s: %s\n", name, e.what());
     } catch (const qvhost::AccountError& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "qvxml %s: %s\n", argv[1], e.what());
+        std::fprintf(stderr, "qvxml %s: %s\n", name, e.what());
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "qvxml %s: out of memory\n", argv[1]);
+        std::fprintf(stderr, "qvxml %s: out of memory\n", name);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "qvxml %s: %s\n", argv[1], e.what());
+        std::fprintf(stderr, "qvxml %s: %s\n", name, e.what());
     }
     return qvcli::kFailure;
 }

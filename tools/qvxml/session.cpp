@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "cli.h"
 
 namespace qvcli {
@@ -17,14 +19,39 @@ Session::Session() {
 }
 
 Handle Session::parse(const std::string& path, const char* what) {
-    requireReadable(path);
-    Handle h(QV_XDOMOpen(path.c_str(), 0));
-    if (!h) libraryFailure(std::string("cannot read ") + what + " " + path + ":");
+    return parse(loadSource(path), what);
+}
+
+Handle Session::parse(const Source& source, const char* what) {
+    Handle h(QV_XDOMOpen(source.source(), source.inMemory() ? 1 : 0));
+    if (!h) parseFailure(source, Q_XMLGetErrCode(), what);
     return h;
 }
 
+void parseFailure(const Source& source, int code, const std::string& what) {
+    const std::string lines = Q_XMLGetErrMsg();
+    libraryFailure((what == "document" ? "" : what + " ") + parseFailureLine(source, code, lines));
+}
+
+void requireFolder(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) throw Failure("folder " + path + " does not exist");
+    if (!S_ISDIR(st.st_mode)) throw Failure(path + " is not a folder");
+}
+
+void requireAccount(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) return;
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0) requireFolder(path.substr(0, slash));
+    throw Failure("no account " + path + " here: create one with `qvxml dict FILE DICT_FILE` or "
+                  "`import --dicts DIR`");
+}
+
 void Session::useDictionaries(qvhost::Account* account, const std::string& directory) {
+    if (!directory.empty()) dictionaryFolder_ = directory;
     if (account) {
+        accountPath_ = account->path();
         for (const std::string& file : account->files()) {
             std::string text, error;
             account->dictionary(file, text);
@@ -42,11 +69,25 @@ Dataset Session::open(QvHandle input, QvHandle mapping, int mode, std::string* r
                            kNullMark, mode));
     if (!ds) {
         std::string what = "cannot use the mapping:";
-        if (Q_XMLGetErrCode() == 3043)
-            what = "cannot use the mapping (load the dictionary of each file it names with "
-                   "'qvxml dict FILE DICT_FILE'):";
-        if (!host_.dictionaryError().empty())
+        const std::string lines = Q_XMLGetErrMsg();
+        const char* const missing = "Unable to open the dictionary for file ";
+        const std::size_t at = lines.find(missing);
+        if (at != std::string::npos) {
+            // Which file lacks a dictionary, and everywhere it was looked for.
+            std::string file = lines.substr(at + std::strlen(missing));
+            file = file.substr(0, file.find_first_of(".\n"));
+            what = "no dictionary for file " + file + ": ";
+            what += accountPath_.empty() ? "no account" : "not in account " + accountPath_;
+            if (!dictionaryFolder_.empty())
+                what += ", no " + file + ".dict in folder " + dictionaryFolder_;
+            what += "; load it with `qvxml dict " + file + " " + file + ".dict`" +
+                    (dictionaryFolder_.empty() ? " or give `--dicts DIR`" : "");
+            if (!host_.dictionaryError().empty() &&
+                host_.dictionaryError().rfind("no dictionary file", 0) != 0)
+                what = "the dictionary of " + file + " is broken: " + host_.dictionaryError();
+        } else if (!host_.dictionaryError().empty()) {
             what = "cannot use the mapping (" + host_.dictionaryError() + "):";
+        }
         libraryFailure(what);
     }
     if (rootTable) *rootTable = root ? root : "";

@@ -15,6 +15,7 @@ int runDict(const Args& args) {
     const std::string path = accountPath(args.value("--account"));
     if (args.positional().empty()) {
         // The files of the account with their record counts.
+        requireAccount(path);
         qvhost::Account account(path, true);
         for (const std::string& file : account.files())
             std::printf("%-20s %lld records\n", file.c_str(), account.count(file));
@@ -24,6 +25,7 @@ int runDict(const Args& args) {
     std::string why;
     if (!qvhost::Account::validFileName(file, &why)) throw Failure("bad file name \"" + file + "\": " + why);
     if (args.positional().size() == 1) {
+        requireAccount(path);
         qvhost::Account account(path, true);
         std::string text;
         if (!account.dictionary(file, text)) throw Failure("no dictionary for " + file + " in " + path);
@@ -46,6 +48,7 @@ int runDict(const Args& args) {
 int runShow(const Args& args) {
     args.expect(1, std::size_t(-1));
     const std::string path = accountPath(args.value("--account"));
+    requireAccount(path);
     qvhost::Account account(path, true);
     const std::string& file = args.positional()[0];
     std::string text, error;
