@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "host/account.h"
 #include "mapping_info.h"
+#include "progress.h"
 #include "records.h"
 #include "session.h"
 #include "writer_options.h"
@@ -122,7 +123,11 @@ int runExport(const Args& args) {
             roots.push_back(record);
             return true;
         });
-        for (const std::string& record : roots) exporter.push(0, record);
+        Progress progress("exporting");
+        for (const std::string& record : roots) {
+            exporter.push(0, record);
+            progress.update(exporter.written());
+        }
     } else {
         for (std::size_t i = 1; i < args.positional().size(); ++i) {
             std::string record;

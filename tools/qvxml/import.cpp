@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "host/account.h"
 #include "mapping_info.h"
+#include "progress.h"
 #include "records.h"
 #include "session.h"
 #include "store_rules.h"
@@ -155,18 +156,10 @@ int runImport(const Args& args) {
 
     Tally tally;
     double libraryTime = 0, storeTime = 0;
-    const bool terminal = !dryRun && isatty(STDERR_FILENO);
-    // The progress line is wiped however the import ends.
-    struct ProgressLine {
-        bool on;
-        ~ProgressLine() {
-            if (on) std::fprintf(stderr, "\r\033[K");
-        }
-    } progress{terminal};
+    Progress progress("importing", !dryRun);
     for (std::size_t d = 1; d < args.positional().size(); ++d) {
         const std::string& document = args.positional()[d];
         auto phase = std::chrono::steady_clock::now();
-        if (terminal) std::fprintf(stderr, "\rreading %s ...", document.c_str());
         Handle doc = session.parse(document, "document");
         InterruptGuard::check();
         std::string root;
@@ -221,10 +214,8 @@ int runImport(const Args& args) {
                 }
                 expectNew = isNew;
                 storeTime += since(phase);
-                if ((tally.total & 0xFFFF) == 0) {
-                    InterruptGuard::check();
-                    if (terminal) std::fprintf(stderr, "\rimporting: %lld records", tally.total);
-                }
+                progress.update(tally.total, d, args.positional().size() - 1);
+                if ((tally.total & 0xFFFF) == 0) InterruptGuard::check();
             }
         }
     }
@@ -236,10 +227,7 @@ int runImport(const Args& args) {
         made.keep = true;
         storeTime += since(phase);
     }
-    if (progress.on) {
-        std::fprintf(stderr, "\r\033[K");
-        progress.on = false;
-    }
+    progress.done();
     const double total = since(start);
     std::fprintf(stderr, "%s %lld records (%s) from %zu document%s in %.2f s, %.0f records/s",
                  dryRun ? "read" : "imported", tally.total, tally.text().c_str(),

@@ -69,11 +69,17 @@ const std::vector<Command>& commands() {
         "\"NAME FIELD S|M [CONVERSION]\" or \"NAME V\") into the account, creating the file.\n"
         "With FILE alone: prints its dictionary. Without arguments: lists the files.\n");
     static const std::string showHelp = withAccount(
-        "usage: qvxml show FILE [ID...] [--json]\n"
+        "usage: qvxml show FILE [ID...] [--json] [--where FIELD=VALUE]... [--conv]\n"
         "Prints the records of FILE (all, in record ID order, or those with the IDs given)\n"
         "with the field names of its dictionary. Each further value of a field is on a line\n"
         "of its own, subvalues are separated by \" \\ \", control characters are escaped.\n"
-        "  --json                 one JSON object per record (multivalues as arrays)\n");
+        "  --json                 one JSON object per record (multivalues as arrays)\n"
+        "  --where FIELD=VALUE    only records where the field, or one of its values or\n"
+        "                         subvalues, is VALUE (repeat: all must hold); exit 1 when\n"
+        "                         none is (with --conv, VALUE is compared converted)\n"
+        "  --conv                 values converted by the dictionary's conversion codes\n"
+        "                         (dates and amounts as a person writes them)\n"
+        "From SQL: the view FILE_view has the record ID and one column per field.\n");
     static const std::vector<Command> all{
         {"check", "parse and validate a document",
          "usage: qvxml check FILE [--schema XSD] [--schema-location 'URI FILE ...']\n"
@@ -96,7 +102,8 @@ const std::vector<Command>& commands() {
         {"format", "write a document with writer options", formatHelp.c_str(), runFormat,
          merged({"-o"}, writerValueOptions()), writerFlags()},
         {"dict", "load, show or list dictionaries", dictHelp.c_str(), runDict, {"--account"}, {}},
-        {"show", "print records of a file", showHelp.c_str(), runShow, {"--account"}, {"--json"}},
+        {"show", "print records of a file", showHelp.c_str(), runShow, {"--account", "--where"},
+         {"--json", "--conv"}},
         {"describe", "show how a mapping lays records out", describeHelp.c_str(), runDescribe,
          {"--account", "--dicts"}, {"--raw"}},
         {"import", "read documents into records", importHelp.c_str(), runImport,
