@@ -143,10 +143,17 @@ std::vector<std::string> everyNode(QvHandle doc, const std::string& expression,
     QvDocSettings settings = writerSettings(Args({}, {}, {}));
     settings.xmlDeclaration = 0;
     settings.prettyPrint = 0;  // each node as the document has it, as xmllint prints it
+    // The text a wrapper holds: its text children's values (a query per node would
+    // cost a view of the whole result each time).
     auto text = [](QvHandle node) {
-        const char* value = QV_XDOMEvaluate(node, "string(.)", "");
-        if (!value) libraryFailure("cannot read a node:");
-        return std::string(value);
+        std::string value;
+        Handle part(QV_XDOMLocateNode(node, QV_DIR_CHILD, QV_CHILD_FIRST, QV_NODE_ANY));
+        while (part) {
+            if (const char* piece = QV_XDOMGetNodeValue(part.get())) value += piece;
+            part.reset(QV_XDOMLocateNode(part.get(), QV_DIR_NEXT_SIBLING, 0, QV_NODE_ANY));
+        }
+        Q_XMLResetErrMsg();  // "no value", "no next sibling"
+        return value;
     };
     Handle node(QV_XDOMLocateNode(root.get(), QV_DIR_CHILD, QV_CHILD_FIRST, QV_NODE_ELEMENT));
     while (node) {

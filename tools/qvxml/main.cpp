@@ -33,11 +33,13 @@ std::string withAccount(const char* text) { return std::string(text) + kAccountH
 const std::vector<Command>& commands() {
     static const std::string importHelp = withAccount(
         "usage: qvxml import MAPPING DOCUMENT... [--dry-run] [--json] [--dicts DIR]\n"
-        "Reads each DOCUMENT through the mapping file MAPPING into records and stores them\n"
-        "in the account, all documents in one transaction: on any failure (or Ctrl-C) the\n"
-        "account is left as it was. A record whose ID is already stored is joined with it\n"
-        "as the mapping's actions say: Replace columns are replaced, Append columns get the\n"
-        "new values added; without actions the new record replaces the old one.\n"
+        "Reads each DOCUMENT (\"-\": standard input) through the mapping file MAPPING into\n"
+        "records and stores them in the account, all documents in one transaction: on any\n"
+        "failure (or Ctrl-C) the account is left as it was. Another import writing to the\n"
+        "same account is waited for (QVXML_LOCK_WAIT seconds, default 600). A record\n"
+        "whose ID is already stored is joined with it as the mapping's actions say:\n"
+        "Replace columns are replaced, Append columns get the new values added; without\n"
+        "actions the new record replaces the old one.\n"
         "  --dry-run              print the records per table instead of storing them\n"
         "  --json                 with --dry-run: one JSON object per record\n"
         "  --dicts DIR            read FILE.dict from DIR for files the account has no\n"
@@ -51,9 +53,10 @@ const std::vector<Command>& commands() {
         kWriterHelp;
     static const std::string formatHelp =
         std::string(
-            "usage: qvxml format FILE [-o OUT] [writer options]\n"
-            "Parses FILE and writes it again with the writer options.\n"
-            "  -o OUT                 write to OUT instead of stdout\n") +
+            "usage: qvxml format FILE... [-o OUT] [writer options]\n"
+            "Parses each FILE (\"-\": standard input) and writes it again with the writer\n"
+            "options, to stdout one after another, each ending with a line end.\n"
+            "  -o OUT                 write the one FILE to OUT instead of stdout\n") +
         kWriterHelp;
     static const std::string describeHelp = withAccount(
         "usage: qvxml describe MAPPING [--raw] [--dicts DIR]\n"
@@ -81,18 +84,29 @@ const std::vector<Command>& commands() {
         "                         (dates and amounts as a person writes them)\n"
         "From SQL: the view FILE_view has the record ID and one column per field.\n");
     static const std::vector<Command> all{
-        {"check", "parse and validate a document",
-         "usage: qvxml check FILE [--schema XSD] [--schema-location 'URI FILE ...']\n"
-         "Parses FILE, validating it against a DTD it names, or against XML Schemas:\n"
+        {"check", "parse and validate documents",
+         "usage: qvxml check FILE... [--schema XSD] [--schema-location 'URI FILE ...']\n"
+         "Parses each FILE (\"-\": standard input), validating it against a DTD it names, or\n"
+         "against XML Schemas:\n"
          "  --schema XSD           schema for elements in no namespace\n"
          "  --schema-location L    pairs of namespace URI and schema file\n"
-         "Prints the parser's errors and exits with 1 when there are any.\n",
+         "One line per file: \"FILE: well-formed\" (or \"valid\") on stdout, else on stderr\n"
+         "\"FILE:LINE:COLUMN: not well-formed: ...\" (or \"not valid\") with the parser's lines\n"
+         "below it. Exits with 1 when any file fails.\n",
          runCheck, {"--schema", "--schema-location"}, {}},
         {"xpath", "evaluate an XPath expression",
-         "usage: qvxml xpath FILE EXPR [--ns 'xmlns:p=URI ...'] [--node]\n"
-         "Prints the string value of the XPath 1.0 expression EXPR over FILE.\n"
-         "  --ns MAP               prefixes for EXPR, e.g. 'xmlns:o=urn:orders'\n"
-         "  --node                 print the first selected node as XML instead\n",
+         "usage: qvxml xpath FILE... EXPR [--ns p=URI]... [--node]\n"
+         "Evaluates the XPath 1.0 expression EXPR over each FILE (\"-\": standard input).\n"
+         "A node-set prints the string value of every node, one a line, in document order;\n"
+         "a number, string or boolean prints itself. With several files each result line\n"
+         "starts with \"FILE:\". An empty node-set prints nothing and exits 1 (as xmlstarlet\n"
+         "does; xmllint exits 10). The expression comes last (xmllint and xmlstarlet take\n"
+         "it first), so that one file and one expression read as before.\n"
+         "  --ns p=URI             a prefix for EXPR (repeat, or several separated by\n"
+         "                         blanks; xmlns:p=URI also works); without --ns, the\n"
+         "                         prefixes the document element declares\n"
+         "  --node                 each node as XML, as the document has it; an attribute\n"
+         "                         as name=\"value\"\n",
          runXpath, {"--ns"}, {"--node"}},
         {"transform", "apply an XSLT stylesheet",
          "usage: qvxml transform FILE STYLESHEET [-o OUT]\n"
