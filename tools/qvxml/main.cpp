@@ -132,7 +132,8 @@ namespace {
 
 void mainHelp(std::FILE* out) {
     std::fprintf(out,
-                 "usage: qvxml [--account FILE] SUBCOMMAND [ARGS...]\n"
+                 "usage: qvxml SUBCOMMAND [ARGS...]\n"
+                 "       qvxml --account FILE SUBCOMMAND [ARGS...]\n"
                  "       qvxml help SUBCOMMAND | --help | --version\n"
                  "XML documents and the records of a multivalued account (an SQLite file).\n\n"
                  "Subcommands:\n");
