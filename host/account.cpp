@@ -132,23 +132,26 @@ std::string Account::viewSql(const std::string& table, const std::string& view,
     Dictionary dictionary;
     std::string error;
     dictionary.parse(dictionaryText, &error);
-    // The first name a field is given wins over its synonyms; names already taken
-    // (without regard to case) get the field number added.
-    std::vector<std::string> taken{"ID"};
-    std::vector<bool> seen;
-    std::string columns = "id";
+    // Columns in field order; the first name a field is given wins over its synonyms;
+    // names already taken (without regard to case) get the field number added.
+    std::vector<const Column*> byField;
     for (const Column& c : dictionary.columns()) {
         if (c.result < 0 || c.result > 100000) continue;
         const std::size_t field = std::size_t(c.result);
-        if (field >= seen.size()) seen.resize(field + 1);
-        if (seen[field]) continue;
-        seen[field] = true;
-        std::string name = c.name;
+        if (field >= byField.size()) byField.resize(field + 1);
+        if (!byField[field]) byField[field] = &c;
+    }
+    std::vector<std::string> taken{"ID"};
+    std::string columns = "id";
+    for (std::size_t field = 0; field < byField.size(); ++field) {
+        const Column* c = byField[field];
+        if (!c) continue;
+        std::string name = c->name;
         if (field == 0 && upperAscii(name) == "ID") continue;
         for (const std::string& t : taken)
             if (t == upperAscii(name)) name += "_" + std::to_string(field);
         taken.push_back(upperAscii(name));
-        columns += ", " + (field == 0 ? std::string("id") : fieldColumn(int(field), c.multivalued)) +
+        columns += ", " + (field == 0 ? std::string("id") : fieldColumn(int(field), c->multivalued)) +
                    " AS " + quotedName(name);
     }
     return "CREATE VIEW " + view + " AS SELECT " + columns + " FROM (" + recordsAsJson(table) + ")";
