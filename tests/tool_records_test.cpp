@@ -12,6 +12,7 @@
 #include "host/account.h"
 #include "mapping_info.h"
 #include "records.h"
+#include "session.h"
 #include "store_rules.h"
 
 namespace {
@@ -122,6 +123,30 @@ TEST(tool_records, parse_failures_say_where_and_what) {
     input.name = "-";
     EXPECT_EQ(qvcli::parseFailureLine(input, 2029, "An XML exception occured.\n"),
               "standard input: cannot be parsed (code 2029)");
+}
+
+TEST(tool_records, mapping_errors_find_their_line) {
+    const std::string mapping =
+        "<QVXMAP>\n"
+        "  <TABLECLASSMAP MapName=\"M\" TableName=\"T\" StartNode=\"/r/i\">\n"
+        "    <ColumnMap Column=\"ID\" Node=\"@id\"/>\n"
+        "    <ColumnMap Column='NAMEX'\n"
+        "               Node=\"n\"/>\n"
+        "    <ColumnMap\n"
+        "      Node=\"x\"/>\n"
+        "  </TABLECLASSMAP>\n"
+        "</QVXMAP>\n";
+    struct Case {
+        const char* message;
+        int line;
+    } cases[] = {
+        {"QVXMAP/QVXML_extraction: Cannot find column NAMEX in file T.\n", 4},
+        {"QVXMAP/QVXML_extraction: Missing attribute Column in <ColumnMap>.\n", 6},
+        {"QVXMAP/QVXML_extraction: Cannot find the map name 'M' referenced in the <TableMap> in X.\n", 2},
+        {"QVXMAP/QVXML_extraction: Must have an ID mapping for table Q.\n", 0},
+        {"", 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(qvcli::mappingErrorLine(mapping, c.message), c.line) << c.message;
 }
 
 // The file's view read from SQL gives back every value of every record as the tool

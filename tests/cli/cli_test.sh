@@ -381,6 +381,10 @@ case=messages; if want $case; then
   # A mapping that is not well-formed says which file, line and column.
   printf '<QVXML_mapping>\n<TABLECLASSMAP>\n</QVXML_mapping>\n' > bad_map.xml
   run 1 import bad_map.xml orders.xml; has err "mapping bad_map.xml:3:"
+  # A mapping naming a column the dictionary lacks says on which line.
+  sed 's/Column="SKU"/Column="SKUX"/' orders_map.xml > skux_map.xml
+  run 1 import skux_map.xml orders.xml
+  has err "cannot use the mapping skux_map.xml (line $(grep -n SKUX skux_map.xml | cut -d: -f1)):"
 fi
 
 case=show; if want $case; then

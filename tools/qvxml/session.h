@@ -55,6 +55,7 @@ private:
     qvhost::ReferenceHost host_;
     std::string accountPath_;       // the account whose dictionaries are used, if any
     std::string dictionaryFolder_;  // --dicts
+    std::string mappingName_, mappingText_;  // the last mapping parsed, for messages
 };
 
 // The account named by --account, else QVXML_ACCOUNT, else ./qvxml.db.
@@ -63,6 +64,11 @@ std::string accountPath(const std::string& option);
 void requireAccount(const std::string& path);
 // Fails with "folder DIR does not exist" unless `path` names a folder.
 void requireFolder(const std::string& path);
+
+// The line of a mapping file's text that a mapping error of the library names (an
+// attribute value it quotes, or the element lacking the attribute it misses); 0 when
+// the message does not tell.
+int mappingErrorLine(const std::string& mappingText, const std::string& message);
 
 // The library's lines after the first line of a failed parse (see parseFailureLine).
 [[noreturn]] void parseFailure(const Source& source, int code, const std::string& what);
