@@ -192,21 +192,23 @@ int queryOne(Session& session, const std::string& file, const std::string& expre
     const Source source = loadSource(file);
     Handle doc = session.parse(source, "document");
     const std::string prefix = named ? source.shown() + ":" : "";
-    const char* value = QV_XDOMEvaluate(doc.get(), expression.c_str(), map.c_str());
-    if (!value) queryFailure(source.shown(), expression);
-    const std::string first = value;
-    // A node-set counts; any other result (a number, a string, a boolean) does not.
+    // A node-set counts; any other result (a number, a string, a boolean) does not,
+    // and neither does a broken expression: evaluated alone, it says why.
     const char* count = QV_XDOMEvaluate(doc.get(), ("count(" + expression + ")").c_str(), map.c_str());
     if (!count) {
         Q_XMLResetErrMsg();
-        writeOutput("", prefix + first + "\n");
+        const char* value = QV_XDOMEvaluate(doc.get(), expression.c_str(), map.c_str());
+        if (!value) queryFailure(source.shown(), expression);
+        writeOutput("", prefix + value + "\n");
         return kSuccess;
     }
     const long long nodes = std::atoll(count);
     if (nodes == 0) return kFailure;
     std::string out;
     if (nodes == 1 && !asXml) {
-        out = prefix + first + "\n";
+        const char* value = QV_XDOMEvaluate(doc.get(), expression.c_str(), map.c_str());
+        if (!value) queryFailure(source.shown(), expression);
+        out = prefix + value + "\n";
     } else {
         for (const std::string& item : everyNode(doc.get(), expression, map, asXml))
             out += prefix + item + "\n";
