@@ -50,31 +50,13 @@ std::string columnText(sqlite3_stmt* stmt, int column) {
 
 // The records of `table` as rows (id, j): j is the record as JSON nested three deep,
 // built with SQLite's own functions so that any sqlite3 shell reads it: fields, each
-// an array of values, each an array of subvalues. The record's bytes become text
-// (marks included), JSON's special characters are escaped, then the marks become the
-// array boundaries. The replacements are spread over nested subqueries because
-// SQLite's parser takes only so many nested calls in one expression.
+// an array of values, each an array of subvalues. json_quote makes the record's bytes
+// one JSON string (marks included: bytes above 0x7F pass through it), then the marks
+// become the array boundaries.
 std::string recordsAsJson(const std::string& table) {
-    std::vector<std::pair<std::string, std::string>> steps{
-        {"'\\'", "\\\\"}, {"'\"'", "\\\""}, {"char(10)", "\\n"}, {"char(13)", "\\r"},
-        {"char(9)", "\\t"}};
-    for (int c = 1; c < 0x20; ++c) {
-        if (c == 9 || c == 10 || c == 13) continue;
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-        steps.emplace_back("char(" + std::to_string(c) + ")", escaped);
-    }
-    steps.emplace_back("CAST(x'FC' AS TEXT)", "\",\"");
-    steps.emplace_back("CAST(x'FD' AS TEXT)", "\"],[\"");
-    steps.emplace_back("CAST(x'FE' AS TEXT)", "\"]],[[\"");
-    std::string rows = "SELECT id, CAST(record AS TEXT) AS t FROM " + table;
-    for (std::size_t i = 0; i < steps.size(); i += 8) {
-        std::string text = "t";
-        for (std::size_t k = i; k < steps.size() && k < i + 8; ++k)
-            text = "replace(" + text + ", " + steps[k].first + ", '" + steps[k].second + "')";
-        rows = "SELECT id, " + text + " AS t FROM (" + rows + ")";
-    }
-    return "SELECT id, '[[[\"' || t || '\"]]]' AS j FROM (" + rows + ")";
+    return "SELECT id, '[[[' || replace(replace(replace(json_quote(CAST(record AS TEXT)), "
+           "CAST(x'FC' AS TEXT), '\",\"'), CAST(x'FD' AS TEXT), '\"],[\"'), "
+           "CAST(x'FE' AS TEXT), '\"]],[[\"') || ']]]' AS j FROM " + table;
 }
 
 // A view column of field `field`: a single-valued field as text (as an array, like a
