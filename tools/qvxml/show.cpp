@@ -29,7 +29,9 @@ int runDict(const Args& args) {
         requireAccount(path);
         qvhost::Account account(path, true);
         std::string text;
-        if (!account.dictionary(file, text)) throw Failure("no dictionary for " + file + " in " + path);
+        if (!account.dictionary(file, text))
+            throw Failure("no dictionary for " + file + " in " + path + ": load one with `qvxml dict " +
+                          file + " DICT_FILE`");
         writeOutput("", text);
         return kSuccess;
     }
@@ -106,7 +108,8 @@ int runShow(const Args& args) {
     qvhost::Account account(path, true);
     const std::string& file = args.positional()[0];
     std::string text, error;
-    if (!account.dictionary(file, text)) throw Failure("no file " + file + " in " + path);
+    if (!account.dictionary(file, text))
+        throw Failure("no file " + file + " in " + path + " (`qvxml dict` lists the files)");
     qvhost::Dictionary dictionary;
     dictionary.parse(text, &error);
     const FieldNames names(&dictionary);
