@@ -2,9 +2,16 @@
 #include "host/account.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-
+#include <thread>
 
 #include "host/dictionary.h"
 
@@ -56,25 +63,144 @@ void fieldFunction(sqlite3_context* context, int, sqlite3_value** args) {
     sqlite3_result_blob(context, begin, int(end - begin), SQLITE_TRANSIENT);
 }
 
+// The records of `table` as rows (id, j): j is the record as JSON nested three deep,
+// built with SQLite's own functions so that any sqlite3 shell reads it: fields, each
+// an array of values, each an array of subvalues. json_quote makes the record's bytes
+// one JSON string (marks included: bytes above 0x7F pass through it), then the marks
+// become the array boundaries.
+std::string recordsAsJson(const std::string& table) {
+    return "SELECT id, '[[[' || replace(replace(replace(json_quote(CAST(record AS TEXT)), "
+           "CAST(x'FC' AS TEXT), '\",\"'), CAST(x'FD' AS TEXT), '\"],[\"'), "
+           "CAST(x'FE' AS TEXT), '\"]],[[\"') || ']]]' AS j FROM " + table;
+}
+
+// A view column of field `field`: a single-valued field as text (as an array, like a
+// multivalued one, when it holds value or subvalue marks, so nothing is hidden); a
+// multivalued field as a JSON array of its values, a value with subvalues as an
+// array of them. A field the record does not reach reads as "" or [].
+std::string fieldColumn(int field, bool multivalued) {
+    const std::string array =
+        "(SELECT json_group_array(CASE WHEN json_array_length(value) = 1 "
+        "THEN json_extract(value, '$[0]') ELSE json(value) END) FROM json_each(f))";
+    std::string column = "(SELECT CASE WHEN f IS NULL OR f = '[[\"\"]]' THEN ";
+    column += multivalued ? "json_array()" : "''";
+    if (!multivalued)
+        column += " WHEN json_array_length(f) = 1 AND json_array_length(f, '$[0]') = 1 "
+                  "THEN json_extract(f, '$[0][0]')";
+    column += " ELSE " + array + " END FROM (SELECT json_extract(j, '$[" + std::to_string(field) +
+              "]') AS f))";
+    return column;
+}
+
+std::string quotedName(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+// How long a writer waits for another one to finish: QVXML_LOCK_WAIT seconds, else
+// ten minutes (an import of millions of records takes about one).
+int lockWaitMs() {
+    const char* env = std::getenv("QVXML_LOCK_WAIT");
+    const long seconds = env && *env ? std::strtol(env, nullptr, 10) : 600;
+    return int(std::min(std::max(seconds, 0L), 86400L) * 1000);
+}
+
 }  // namespace
+
+int Account::onBusy(void* self, int attempt) {
+    Account& account = *static_cast<Account*>(self);
+    if (attempt == 0) {
+        account.waitStart_ = std::chrono::steady_clock::now();
+        // Someone at a terminal learns why nothing happens.
+        if (isatty(STDERR_FILENO))
+            std::fprintf(stderr, "another import is writing to %s: waiting for it to finish\n",
+                         account.path_.c_str());
+    }
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - account.waitStart_);
+    if (waited.count() >= account.lockWaitMs_) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(attempt < 10 ? 5 : 50));
+    return 1;
+}
+
+std::string Account::viewSql(const std::string& table, const std::string& view,
+                             const std::string& dictionaryText) {
+    Dictionary dictionary;
+    std::string error;
+    dictionary.parse(dictionaryText, &error);
+    // Columns in field order; the first name a field is given wins over its synonyms;
+    // names already taken (without regard to case) get the field number added.
+    std::vector<const Column*> byField;
+    for (const Column& c : dictionary.columns()) {
+        if (c.result < 0 || c.result > 100000) continue;
+        const std::size_t field = std::size_t(c.result);
+        if (field >= byField.size()) byField.resize(field + 1);
+        if (!byField[field]) byField[field] = &c;
+    }
+    std::vector<std::string> taken{"ID"};
+    std::string columns = "id";
+    for (std::size_t field = 0; field < byField.size(); ++field) {
+        const Column* c = byField[field];
+        if (!c) continue;
+        std::string name = c->name;
+        if (field == 0 && upperAscii(name) == "ID") continue;
+        for (const std::string& t : taken)
+            if (t == upperAscii(name)) name += "_" + std::to_string(field);
+        taken.push_back(upperAscii(name));
+        columns += ", " + (field == 0 ? std::string("id") : fieldColumn(int(field), c->multivalued)) +
+                   " AS " + quotedName(name);
+    }
+    return "CREATE VIEW " + view + " AS SELECT " + columns + " FROM (" + recordsAsJson(table) + ")";
+}
+
+void Account::makeView(const std::string& file, const std::string& dictionaryText) {
+    const std::string table = tableOf(file);
+    const std::string view = quotedName(table.substr(1, table.size() - 2) + "_view");
+    exec(("DROP VIEW IF EXISTS " + view).c_str());
+    exec(viewSql(table, view, dictionaryText).c_str());
+}
+
+void Account::addMissingViews() {
+    std::vector<std::pair<std::string, std::string>> missing;
+    {
+        Statement& s = statement(
+            "SELECT name, dictionary FROM qvxml_files WHERE NOT EXISTS (SELECT 1 FROM "
+            "sqlite_master WHERE type = 'view' AND name = qvxml_files.name || '_view')");
+        Use use{s.stmt};
+        int rc;
+        while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW)
+            missing.emplace_back(columnText(s.stmt, 0), columnText(s.stmt, 1));
+        if (rc != SQLITE_DONE) fail("cannot read the file list");
+    }
+    for (const auto& file : missing) makeView(file.first, file.second);
+}
 
 Account::Account(const std::string& path, bool mustExist) : path_(path) {
     // One thread uses an account: SQLite's own locking would only cost time.
     const int flags =
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (mustExist ? 0 : SQLITE_OPEN_CREATE);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close(db_);
         db_ = nullptr;
+        // SQLite says "unable to open database file" for a missing folder: say which.
+        const std::size_t slash = path.rfind('/');
+        struct stat st {};
+        if (slash != std::string::npos && slash > 0 && stat(path.substr(0, slash).c_str(), &st) != 0)
+            why = "folder " + path.substr(0, slash) + " does not exist";
         throw AccountError("cannot open account " + path + ": " + why);
     }
-    sqlite3_busy_timeout(db_, 5000);
+    lockWaitMs_ = lockWaitMs();
+    sqlite3_busy_handler(db_, &Account::onBusy, this);
     sqlite3_create_function(db_, "qvxml_field", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             fieldFunction, nullptr, nullptr);
     try {
         exec("CREATE TABLE IF NOT EXISTS qvxml_files("
              "name TEXT PRIMARY KEY COLLATE NOCASE, dictionary TEXT NOT NULL)");
+        if (!mustExist) addMissingViews();
     } catch (...) {
+        statements_.clear();
         sqlite3_close(db_);
         throw;
     }
@@ -87,14 +213,23 @@ Account::~Account() {
 }
 
 void Account::fail(const std::string& what) {
+    const int code = sqlite3_errcode(db_);
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) throw AccountError(busyMessage());
     throw AccountError(what + ": " + sqlite3_errmsg(db_) + " (account " + path_ + ")");
+}
+
+std::string Account::busyMessage() const {
+    return "another import is writing to " + path_ + " (waited " +
+           std::to_string(lockWaitMs_ / 1000) + " s; QVXML_LOCK_WAIT sets how long)";
 }
 
 void Account::exec(const char* sql) {
     char* message = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
         const std::string why = message ? message : "failed";
         sqlite3_free(message);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) throw AccountError(busyMessage());
         throw AccountError(why + " (account " + path_ + ")");
     }
 }
@@ -160,6 +295,7 @@ bool Account::dictionary(const std::string& file, std::string& text) {
 void Account::putDictionary(const std::string& file, const std::string& text) {
     std::string why;
     if (!validFileName(file, &why)) throw AccountError("bad file name \"" + file + "\": " + why);
+    writing();
     {
         Statement& s = statement(
             "INSERT INTO qvxml_files(name, dictionary) VALUES(?1, ?2) "
@@ -174,6 +310,7 @@ void Account::putDictionary(const std::string& file, const std::string& text) {
     const std::string create = "CREATE TABLE IF NOT EXISTS " + tableOf(file) +
                                "(id TEXT PRIMARY KEY, record BLOB NOT NULL) WITHOUT ROWID";
     exec(create.c_str());
+    makeView(file, text);
 }
 
 std::vector<std::string> Account::files() {
@@ -212,6 +349,7 @@ bool Account::get(const std::string& file, const std::string& id, std::string& r
 }
 
 void Account::put(const std::string& file, const std::string& id, const std::string& record) {
+    writing();
     Statement& s = *recordStatements(file).put;
     Use use{s.stmt};
     bindRecord(s.stmt, id, record);
@@ -219,6 +357,7 @@ void Account::put(const std::string& file, const std::string& id, const std::str
 }
 
 void Account::update(const std::string& file, const std::string& id, const std::string& record) {
+    writing();
     Statement& s = *recordStatements(file).update;
     Use use{s.stmt};
     bindRecord(s.stmt, id, record);
@@ -234,6 +373,7 @@ void Account::remove(const std::string& file, const std::string& id) {
 
 bool Account::insertNew(const std::string& file, const std::string& id,
                         const std::string& record) {
+    writing();
     Statement& s = *recordStatements(file).insert;
     Use use{s.stmt};
     bindRecord(s.stmt, id, record);
@@ -275,17 +415,23 @@ long long Account::count(const std::string& file) {
     return sqlite3_column_int64(s.stmt, 0);
 }
 
-void Account::begin() {
+void Account::begin() { transactionWanted_ = true; }
+
+void Account::writing() {
+    if (!transactionWanted_ || inTransaction_) return;
     exec("BEGIN IMMEDIATE");
     inTransaction_ = true;
 }
 
 void Account::commit() {
+    transactionWanted_ = false;
+    if (!inTransaction_) return;
     exec("COMMIT");
     inTransaction_ = false;
 }
 
 void Account::rollback() {
+    transactionWanted_ = false;
     if (!inTransaction_) return;
     inTransaction_ = false;
     exec("ROLLBACK");

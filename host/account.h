@@ -7,12 +7,19 @@
 //
 //   qvxml_files(name TEXT PRIMARY KEY COLLATE NOCASE, dictionary TEXT NOT NULL)
 //   "<FILE>"(id TEXT PRIMARY KEY, record BLOB NOT NULL) WITHOUT ROWID
+//   "<FILE>_view"(id, one column per field of the dictionary)
+//
+// The view reads the records with SQLite's built-in functions only, so that any
+// sqlite3 shell can query them: a single-valued field as text, a multivalued one as
+// a JSON array of its values (a value with subvalues as a nested array), for
+// json_each. It is made again each time the file's dictionary is stored.
 //
 // File names become quoted table names, so they are held to letters, digits, "_",
 // "." and "-" (not starting with "sqlite_" or "qvxml_"). Record IDs and records
 // only ever reach SQLite as bound parameters. Every failure throws AccountError.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -45,7 +52,7 @@ public:
 
     // Dictionaries: the stored ".dict" text of a file, by name without regard to case.
     bool dictionary(const std::string& file, std::string& text);
-    // Stores (or replaces) a file's dictionary and makes its record table.
+    // Stores (or replaces) a file's dictionary and makes its record table and view.
     void putDictionary(const std::string& file, const std::string& text);
     // File names as first stored, sorted without regard to case.
     std::vector<std::string> files();
@@ -70,12 +77,24 @@ public:
                         const std::function<bool(const std::string& id, const std::string& record)>& visit);
 
     // One transaction: begin, then commit or (also by the destructor) roll back.
+    // The write lock is taken at the first write after begin, so that the work before
+    // it (reading documents) does not hold other writers up. A writer waits for
+    // another one to finish (QVXML_LOCK_WAIT seconds, default 600), then fails with
+    // "another import is writing to PATH".
     void begin();
     void commit();
     void rollback();
 
+    // The CREATE VIEW statement of a file's view over `table` (quoted) by the fields
+    // of a dictionary's text.
+    static std::string viewSql(const std::string& table, const std::string& view,
+                               const std::string& dictionaryText);
+    // Makes the views an account made before files had views lacks (a writer calls it).
+    void addMissingViews();
+
 private:
     struct Statement;
+    void makeView(const std::string& file, const std::string& dictionaryText);
     // The record statements of one file, prepared once: imports use them per record.
     struct RecordStatements {
         Statement* get = nullptr;
@@ -83,6 +102,9 @@ private:
         Statement* insert = nullptr;
         Statement* update = nullptr;
     };
+    static int onBusy(void* self, int attempt);
+    std::string busyMessage() const;
+    void writing();  // takes the write lock when a transaction is wanted
     Statement& statement(const std::string& sql);
     RecordStatements& recordStatements(const std::string& file);
     void exec(const char* sql);
@@ -92,6 +114,9 @@ private:
     std::string path_;
     sqlite3* db_ = nullptr;
     bool inTransaction_ = false;
+    bool transactionWanted_ = false;
+    int lockWaitMs_ = 0;
+    std::chrono::steady_clock::time_point waitStart_;
     std::vector<std::pair<std::string, std::unique_ptr<Statement>>> statements_;
     std::vector<std::pair<std::string, std::string>> tables_;  // file as asked -> quoted table
     std::unordered_map<std::string, RecordStatements> recordStatements_;  // by file as asked

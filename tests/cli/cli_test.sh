@@ -558,5 +558,168 @@ case=output; if want $case; then
   [ -z "$(ls out.xml.* 2>/dev/null)" ] || fail "a temporary file was left: $(ls out.xml.*)"
 fi
 
+case=pipes; if want $case; then
+  # Standard input, /dev/stdin and pipes wherever a document is read; several files
+  # with the worst exit code.
+  printf '<a><b></a>' > broken.xml
+  : > empty.xml
+  cat orders.xml | run 0 check -; has out "standard input: well-formed"
+  run 0 check /dev/stdin < orders.xml; has out "/dev/stdin: well-formed"
+  cat orders.xml | run 0 xpath - "count(//o:line)" --ns o=urn:example:orders
+  [ "$(cat out)" = 3 ] || fail "xpath over a pipe gave $(cat out)"
+  cat orders.xml | run 0 format - --no-pretty; has out '<orders xmlns="urn:example:orders">'
+  run 1 check orders.xml broken.xml empty.xml ORDERS.dict
+  [ "$(wc -l < out)" = 1 ] || fail "check printed $(cat out)"
+  has err "broken.xml:1:9: not well-formed: expected end of tag 'b'"
+  has err "empty.xml: empty file"
+  [ "$(grep -c '^qvxml check:' err)" = 3 ] || fail "not one line per failed file"
+  run 1 check - < /dev/null; has err "standard input: empty file"
+  # A document listing several files for xpath names each result's file.
+  run 0 xpath orders.xml orders.xml "//o:customer" --ns o=urn:example:orders
+  [ "$(grep -c '^orders.xml:' out)" = 4 ] || fail "xpath over two files: $(cat out)"
+  run 1 xpath orders.xml broken.xml "//o:customer" --ns o=urn:example:orders
+  has out "orders.xml:Grace Hopper"; has err "broken.xml:1:9"
+  run 2 format orders.xml orders.xml -o two.xml; has err "-o takes one document"
+  # Writer output: no line end before the markup, one after it.
+  run 0 format orders.xml --no-declaration
+  [ "$(head -c 1 out)" = "<" ] || fail "format --no-declaration starts with: $(head -c 8 out | od -c)"
+  run 0 format orders.xml --no-pretty
+  [ "$(tail -c 1 out | od -An -c | tr -d ' ')" = '\n' ] || fail "format --no-pretty lacks a final line end"
+  run 0 format orders.xml --no-declaration -o nodecl.xml
+  [ "$(head -c 1 nodecl.xml)" = "<" ] || fail "format -o --no-declaration starts with a line end"
+fi
+
+case=xpath_nodes; if want $case; then
+  ns="--ns o=urn:example:orders"
+  run 0 xpath orders.xml "//o:customer" $ns
+  [ "$(cat out)" = "$(printf 'Ada Lovelace\nGrace Hopper')" ] || fail "every node: $(cat out)"
+  run 0 xpath orders.xml "//o:order/@no" $ns --node
+  [ "$(cat out)" = "$(printf 'no="1001"\nno="1002"')" ] || fail "attributes as XML: $(cat out)"
+  run 0 xpath orders.xml "//o:sku" --ns "xmlns:o=urn:example:orders" --node
+  [ "$(head -n 1 out)" = '<sku xmlns="urn:example:orders">PEN-01</sku>' ] || fail "--node: $(cat out)"
+  [ "$(wc -l < out)" = 3 ] || fail "--node gave $(wc -l < out) lines"
+  printf '<a x="&lt;&quot;"><!--c--><?pi d?><b>t</b>u</a>' > mixed.xml
+  run 0 xpath mixed.xml "/a/node() | /a/@x" --node
+  [ "$(cat out)" = "$(printf 'x="&lt;&quot;"\n<!--c-->\n<?pi d?>\n<b>t</b>\nu')" ] || fail "mixed nodes: $(cat out)"
+  # Empty node-sets print nothing and exit 1; scalars print themselves.
+  run 1 xpath orders.xml "//nothing"; [ -s out ] && fail "an empty node-set printed $(cat out)"
+  run 0 xpath orders.xml "count(//nothing)"; [ "$(cat out)" = 0 ] || fail "count gave $(cat out)"
+  run 0 xpath orders.xml "1 = 0"; [ "$(cat out)" = false ] || fail "boolean gave $(cat out)"
+  # An undeclared prefix says so, and how to declare it, on the first line.
+  run 1 xpath orders.xml "//p:customer"
+  [ "$(head -n 1 err)" = "qvxml xpath: orders.xml: the prefix 'p' in //p:customer is not declared: give it with --ns p=URI" ] \
+    || fail "undeclared prefix: $(cat err)"
+  run 2 xpath orders.xml "//o:x" --ns "nonsense"; has err "--ns takes p=URI"
+  # Many nodes: one line each (the node-set is evaluated once, not once per node).
+  awk 'BEGIN { printf "<r>"; for (i = 0; i < 20000; i++) printf "<i>%d</i>", i; print "</r>" }' > many.xml
+  run 0 xpath many.xml "/r/i"
+  [ "$(wc -l < out)" = 20000 ] && [ "$(tail -n 1 out)" = 19999 ] || fail "20000 nodes gave $(wc -l < out) lines"
+fi
+
+case=commandline; if want $case; then
+  load_dicts
+  run 0 --version; has out "libqvxml"; has out "Xerces-C++"; has out "Xalan-C++"
+  run 0 help import; has out "usage: qvxml import"
+  run 2 help frobnicate; has err "unknown subcommand 'frobnicate'"
+  run 0 --help; has out "--account"; has out "QVXML_ACCOUNT"
+  # --account before the subcommand as after it.
+  run 0 --account "$ACCOUNT" dict; has out "ORDER_LINES"
+  QVXML_ACCOUNT=elsewhere.db run 0 --account="$ACCOUNT" show ORDERS --json
+  run 2 --account "$ACCOUNT" check orders.xml; has err "check uses no account"
+  run 2 --bogus dict; has err "unknown option --bogus"
+fi
+
+case=messages; if want $case; then
+  mkdir -p empty_dir
+  cd empty_dir
+  env -u QVXML_ACCOUNT "$qvxml" show ORDERS >../out 2>../err; cd ..
+  has err "no account qvxml.db here: create one with \`qvxml dict FILE DICT_FILE\` or \`import --dicts DIR\`"
+  run 1 dict ORDERS ORDERS.dict --account nofolder/x.db; has err "folder nofolder does not exist"
+  run 1 import orders_map.xml orders.xml --account fresh.db --dicts nofolder; has err "folder nofolder does not exist"
+  mkdir -p half; cp ORDERS.dict half/
+  run 1 import orders_map.xml orders.xml --account fresh.db --dicts half
+  has err "no dictionary for file ORDER_LINES: not in account fresh.db, no ORDER_LINES.dict in folder half"
+  [ ! -e fresh.db ] || fail "a failed import left fresh.db"
+  load_dicts
+  run 0 import orders_map.xml orders.xml
+  run 1 export orders_map.xml -o nofolder/out.xml; has err "cannot write nofolder/out.xml: folder nofolder does not exist"
+  run 1 format orders.xml -o nofolder/out.xml; has err "folder nofolder does not exist"
+  grep -q "Exception" err && fail "an exception name in: $(cat err)"
+  printf '<a><b></a>' > broken.xml
+  run 1 import orders_map.xml broken.xml; has err "broken.xml:1:9: not well-formed"
+  # A mapping that is not well-formed says which file, line and column.
+  printf '<QVXML_mapping>\n<TABLECLASSMAP>\n</QVXML_mapping>\n' > bad_map.xml
+  run 1 import bad_map.xml orders.xml; has err "mapping bad_map.xml:3:"
+  # A mapping naming a column the dictionary lacks says on which line.
+  sed 's/Column="SKU"/Column="SKUX"/' orders_map.xml > skux_map.xml
+  run 1 import skux_map.xml orders.xml
+  has err "cannot use the mapping skux_map.xml (line $(grep -n SKUX skux_map.xml | cut -d: -f1)):"
+fi
+
+case=show; if want $case; then
+  load_dicts
+  run 0 import orders_map.xml orders.xml
+  run 0 show ORDERS --where CUSTOMER="Grace Hopper"; has out "ORDERS 1002"; grep -q 1001 out && fail "--where let 1001 through"
+  run 0 show ORDERS --where line_ids=1001-2 --json; has out '"id":"1001"'
+  run 1 show ORDERS --where CUSTOMER=nobody; [ -s out ] && fail "--where with no match printed $(cat out)"
+  run 1 show ORDERS --where NOFIELD=1; has err "no field NOFIELD"
+  run 0 show ORDERS 1001 --conv; has out "DATE      2026-03-02"
+  run 0 show ORDER_LINES --conv --where PRICE=4.75 --json; has out '"PRICE":"4.75"'; has out '"id":"1001-2"'
+  sql "UPDATE ORDERS SET record = CAST(replace(CAST(record AS TEXT), '21246', 'soon') AS BLOB) WHERE id = '1001'"
+  run 1 show ORDERS 1001 --conv; has err '"soon" does not convert with D-YMD[4,2,2]'; has out "soon"
+fi
+
+case=views; if want $case; then
+  load_dicts
+  run 0 import orders_map.xml orders.xml
+  run 0 import orders_map.xml hostile.xml
+  # A value with subvalues, a field the record does not reach.
+  sql "INSERT INTO ORDERS VALUES('S1', x'5331FE61FC62FD63FEFE6DFC6EFD6F')"
+  [ "$(sql "SELECT id FROM ORDERS_view WHERE CUSTOMER = 'Ada Lovelace'")" = 1001 ] || fail "view: field equal to a value"
+  [ "$(sql "SELECT ORDERS_view.id FROM ORDERS_view, json_each(ORDERS_view.LINE_IDS) WHERE json_each.value = '1001-2'")" = 1001 ] \
+    || fail "view: a value in a multivalued field"
+  [ "$(sql "SELECT DATE || '|' || LINE_IDS || '|' || NOTES FROM ORDERS_view WHERE id = '1002'")" = '21249|["1002-1"]|[]' ] \
+    || fail "view row 1002: $(sql "SELECT * FROM ORDERS_view WHERE id = '1002'")"
+  [ "$(sql "SELECT CUSTOMER || '|' || LINE_IDS || '|' || NOTES FROM ORDERS_view WHERE id = 'S1'")" = '[["a","b"],"c"]|[["m","n"],"o"]|[]' ] \
+    || fail "view subvalues: $(sql "SELECT * FROM ORDERS_view WHERE id = 'S1'")"
+  # Quotes, backslashes, tabs, line ends and marks-like text survive as JSON.
+  [ "$(sql "SELECT json_extract(NOTES, '\$[0]') FROM ORDERS_view WHERE CUSTOMER = 'three'")" = "$(printf 'two\nlines ]\\ ^')" ] \
+    || fail "view escaping: $(sql "SELECT NOTES FROM ORDERS_view WHERE CUSTOMER = 'three'")"
+  [ "$(sql "SELECT count(*) FROM ORDERS_view")" = "$(sql "SELECT count(*) FROM ORDERS")" ] || fail "view row count"
+  # The records themselves stay byte for byte.
+  [ "$(sql "SELECT hex(record) FROM ORDERS WHERE id = 'S1'")" = 5331FE61FC62FD63FEFE6DFC6EFD6F ] || fail "record changed"
+  # The view follows the dictionary.
+  printf 'ID 0 S\nWHO 1 S\nWHEN 2 S D-YMD[4,2,2]\n' > ORDERS2.dict
+  run 0 dict ORDERS ORDERS2.dict
+  [ "$(sql "SELECT WHO FROM ORDERS_view WHERE id = '1002'")" = "Grace Hopper" ] || fail "view not remade"
+  # An account made before views gets them when opened to write.
+  run 0 dict ORDERS ORDERS.dict
+  sql "DROP VIEW ORDER_LINES_view"
+  run 0 import orders_map.xml orders.xml
+  [ "$(sql "SELECT SKU FROM ORDER_LINES_view WHERE id = '1002-1'")" = PAD-A4 ] || fail "missing view not added"
+fi
+
+case=lock; if want $case; then
+  load_dicts
+  awk 'BEGIN { print "<orders xmlns=\"urn:example:orders\">";
+    for (i = 0; i < 100000; i++) printf "<order no=\"%d\"><customer>c%d</customer></order>\n", i, i;
+    print "</orders>" }' > big.xml
+  # Two imports at once: both finish, all records stored.
+  "$qvxml" import orders_map.xml big.xml >out1 2>err1 &
+  pid=$!
+  run 0 import orders_map.xml orders.xml
+  wait $pid || fail "the first import failed: $(cat err1)"
+  [ "$(sql "SELECT count(*) FROM ORDERS")/$(sql "SELECT count(*) FROM ORDER_LINES")" = 100000/3 ] \
+    || fail "two imports stored $(sql "SELECT count(*) FROM ORDERS") orders"
+  # A writer that does not let go: said in words after the wait.
+  (echo "BEGIN IMMEDIATE; DELETE FROM ORDER_LINES;"; sleep 3; echo "ROLLBACK;") | sqlite3 "$ACCOUNT" &
+  holder=$!
+  sleep 0.5
+  QVXML_LOCK_WAIT=1 run 1 import orders_map.xml orders.xml
+  has err "another import is writing to $ACCOUNT"
+  grep -q "database is locked" err && fail "a bare 'database is locked'"
+  wait $holder
+fi
+
 [ "$failures" = 0 ] && echo "all cli checks passed" && exit 0
 echo "$failures cli checks failed"; exit 1

@@ -33,7 +33,10 @@ public:
          const std::set<std::string>& flags, const std::set<std::string>& pairOptions = {});
 
     bool has(const std::string& option) const { return values_.count(option) != 0; }
+    // The last value given to `option` (options may be repeated), else `otherwise`.
     std::string value(const std::string& option, const std::string& otherwise = "") const;
+    // Every value given to `option`, in order.
+    std::vector<std::string> values(const std::string& option) const;
     const std::vector<std::string>& positional() const { return positional_; }
     // The positional arguments, checked against the counts the subcommand accepts.
     void expect(std::size_t atLeast, std::size_t atMost) const;
@@ -41,7 +44,7 @@ public:
     const std::vector<std::array<std::string, 3>>& pairs() const { return pairs_; }
 
 private:
-    std::map<std::string, std::string> values_;
+    std::map<std::string, std::vector<std::string>> values_;
     std::vector<std::array<std::string, 3>> pairs_;
     std::vector<std::string> positional_;
 };
@@ -68,5 +71,34 @@ void writeOutput(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 // Fails with "no such file" when `path` cannot be opened for reading.
 void requireReadable(const std::string& path);
+// Fails, in words and before any work, when `path` cannot be written: its folder is
+// missing or not writable, or the file itself is read-only or a folder.
+void requireWritable(const std::string& path);
+
+// A document named on the command line. A regular file is opened by name, so what it
+// names (a DTD, a schema) resolves beside it; "-" (standard input), /dev/stdin, pipes
+// and other files that cannot be read by position are read into memory first.
+struct Source {
+    std::string name;  // as the user wrote it ("-" for standard input)
+    std::string path;  // the file to open by name, or "" when `text` holds the bytes
+    std::string text;
+    bool inMemory() const { return path.empty(); }
+    // What QV_XDOMOpen and QV_XDOMValidate take.
+    const char* source() const { return path.empty() ? text.c_str() : path.c_str(); }
+    // The name to put in messages.
+    std::string shown() const { return name == "-" ? "standard input" : name; }
+};
+// Fails with "cannot read NAME: ..." when unreadable, a folder, or empty ("empty file").
+Source loadSource(const std::string& name);
+
+// The first line of a failed parse of `source`, from the library's lines: where
+// (file:line:column) and what ("not well-formed", "not valid"), then the first
+// message. `code` is the failure code of the export.
+std::string parseFailureLine(const Source& source, int code, const std::string& lines);
+
+// A document written by the library, tidied for a terminal and for files: no line end
+// before the first markup (the writer puts one there when there is no declaration)
+// and one line end after the last.
+std::string tidyDocument(std::string text, const std::string& lineEnd);
 
 }  // namespace qvcli

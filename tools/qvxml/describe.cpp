@@ -59,9 +59,11 @@ std::string visibleMarks(const std::string& text) {
 
 int runDescribe(const Args& args) {
     args.expect(1, 1);
+    const std::string path = accountPath(args.value("--account"));
+    if (args.value("--dicts").empty()) requireAccount(path);  // nowhere else to find dictionaries
+    else requireFolder(args.value("--dicts"));
     Session session;
     Handle mapping = session.parse(args.positional()[0], "mapping");
-    const std::string path = accountPath(args.value("--account"));
     std::unique_ptr<qvhost::Account> account;
     if (std::ifstream(path)) account = std::make_unique<qvhost::Account>(path, true);
     session.useDictionaries(account.get(), args.value("--dicts"));

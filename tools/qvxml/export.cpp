@@ -12,6 +12,7 @@
 #include "host/account.h"
 #include "host/conversion.h"
 #include "mapping_info.h"
+#include "progress.h"
 #include "records.h"
 #include "safe_output.h"
 #include "session.h"
@@ -169,6 +170,7 @@ int runExport(const Args& args) {
     Session session;
     Handle mapping = session.parse(args.positional()[0], "mapping");
     const std::string path = accountPath(args.value("--account"));
+    requireAccount(path);
     qvhost::Account account(path, true);
     session.useDictionaries(&account, "");
     Dataset ds = session.open(nullptr, mapping.get(), XML_CREATE, nullptr);
@@ -183,9 +185,11 @@ int runExport(const Args& args) {
                       indexChildren);
     const InterruptGuard interrupts(out.empty() ? "nothing written" : out + " is left as it was");
 
+    Progress progress("exporting");
     if (whole) {
         account.scan(exporter.rootFile(), [&](const std::string&, const std::string& record) {
             exporter.push(0, record);
+            progress.update(exporter.written());
             return !InterruptGuard::interrupted();
         });
     } else {
@@ -207,12 +211,12 @@ int runExport(const Args& args) {
     if (!text) libraryFailure("cannot write the document:");
     interrupts.check();
     if (file) {
+        tidyFile(file->path(), settings);
         file->commit();
     } else {
-        std::string bytes = text;
-        if (!bytes.empty() && bytes.back() != '\n') bytes += '\n';
-        writeOutput("", bytes);
+        writeOutput("", tidyDocument(text, lineEndText(settings)));
     }
+    progress.done();
     std::fprintf(stderr, "exported %lld records", exporter.written());
     if (exporter.refused())
         std::fprintf(stderr, " (%lld value%s left out: refused by the output conversion)",

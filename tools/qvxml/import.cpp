@@ -20,6 +20,7 @@
 #include "mapping_check.h"
 #include "incoming.h"
 #include "mapping_info.h"
+#include "progress.h"
 #include "records.h"
 #include "safe_output.h"
 #include "session.h"
@@ -128,7 +129,8 @@ public:
     void openAccount();
     // The mapping's mistakes, with the dictionaries of the account at hand: Failure.
     void checkMapping(const std::string& file) { checked_ = requireSoundMapping(file, session_); }
-    void readDocument(const std::string& document);
+    // Document `number` of `documents`, for the progress line.
+    void readDocument(const std::string& document, std::size_t number, std::size_t documents);
     void finish();
     void summary(std::size_t documents, double seconds) const;
 
@@ -151,6 +153,8 @@ private:
     std::vector<MapEntry> maps_;
     MappingCheck checked_;
     InterruptGuard interrupts_;
+    Progress progress_{"importing", !options_.dryRun};
+    std::size_t document_ = 0, documents_ = 0;
     std::unique_ptr<qvhost::Account> account_;
     bool created_ = false;  // this run made the account file
     std::vector<InfoTable> info_;
@@ -198,6 +202,7 @@ void Importer::openAccount() {
         session_.useDictionaries(account_.get(), options_.dicts);
         return;
     }
+    account_->addMissingViews();
     account_->begin();
     // Dictionaries found in --dicts for files the account lacks join the account with
     // the records.
@@ -215,6 +220,7 @@ void Importer::openAccount() {
         account_->putDictionary(map.tableName, text);
     }
     session_.useDictionaries(account_.get(), "");
+    session_.dictionaryFolder(options_.dicts);
 }
 
 // What the first dataset tells of the mapping: the rules of each table, the field
@@ -243,7 +249,10 @@ void Importer::prepare(QvDataset ds) {
     seen_.resize(maps_.size());
 }
 
-void Importer::readDocument(const std::string& document) {
+void Importer::readDocument(const std::string& document, std::size_t number,
+                            std::size_t documents) {
+    document_ = number;
+    documents_ = documents;
     auto phase = std::chrono::steady_clock::now();
     Handle doc = session_.parse(document, "document");
     interrupts_.check();
@@ -275,6 +284,7 @@ void Importer::readTable(QvDataset ds, std::size_t m, const std::string& documen
         phase = std::chrono::steady_clock::now();
         take(m, text, document, number);
         storeTime_ += since(phase);
+        progress_.update(tally_.total, document_, documents_);
         if ((tally_.total & 0xFFFF) == 0) interrupts_.check();
     }
 }
@@ -433,6 +443,7 @@ void Importer::scanStored(const std::string& table, const Visit& visit) {
 }
 
 void Importer::finish() {
+    progress_.done();
     std::fflush(stdout);
     interrupts_.check();
     if (badValues_.count && !options_.skipBadValues)
@@ -484,6 +495,9 @@ int runImport(const Args& args) {
                     accountPath(args.value("--account"))};
     if (options.json && !options.dryRun) throw UsageError("--json goes with --dry-run");
     const auto start = std::chrono::steady_clock::now();
+    if (options.dicts.empty()) requireAccount(options.path);  // nowhere else to find dictionaries
+    else requireFolder(options.dicts);
+
     Session session;
     session.host().setMarkRefusals(true);
     Handle mapping = session.parse(args.positional()[0], "mapping");
@@ -491,8 +505,9 @@ int runImport(const Args& args) {
     Importer importer(session, mapping.get(), options);
     importer.openAccount();
     importer.checkMapping(args.positional()[0]);
-    for (std::size_t d = 1; d < args.positional().size(); ++d)
-        importer.readDocument(args.positional()[d]);
+    const std::size_t documents = args.positional().size() - 1;
+    for (std::size_t d = 1; d <= documents; ++d)
+        importer.readDocument(args.positional()[d], d, documents);
     importer.finish();
     importer.summary(args.positional().size() - 1, since(start));
     return kSuccess;

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "host/dictionary.h"
+
 namespace qvcli {
 
 const char kWriterHelp[] =
@@ -63,6 +65,22 @@ QvDocSettings writerSettings(const Args& args) {
     s.canonicalForm = args.has("--canonical");
     s.byteOrderMark = args.has("--bom");
     return s;
+}
+
+std::string lineEndText(const QvDocSettings& settings) {
+    const std::string lineEnd = settings.lineEnd;
+    return lineEnd == "CR-LF" ? "\r\n" : lineEnd == "CR" ? "\r" : "\n";
+}
+
+void tidyFile(const std::string& path, const QvDocSettings& settings) {
+    const std::string encoding = qvhost::upperAscii(settings.outEncoding);
+    if (settings.byteOrderMark || encoding.rfind("UTF-16", 0) == 0 ||
+        encoding.rfind("UTF-32", 0) == 0 || encoding.rfind("UCS", 0) == 0 ||
+        encoding.rfind("UTF16", 0) == 0)
+        return;
+    const std::string text = readFile(path);
+    const std::string tidy = tidyDocument(text, lineEndText(settings));
+    if (tidy != text) writeOutput(path, tidy);
 }
 
 }  // namespace qvcli

@@ -18,6 +18,11 @@ const std::set<std::string>& writerFlags();
 // The settings record the options ask for. Defaults: UTF-8, declaration, pretty
 // printed, CDATA split, entities kept, whitespace in content, defaults discarded.
 QvDocSettings writerSettings(const Args& args);
+// The line end the settings ask for, as bytes.
+std::string lineEndText(const QvDocSettings& settings);
+// Tidies a file the library wrote with `settings` as tidyDocument does, when its
+// encoding keeps line ends as single bytes (not UTF-16 or UTF-32, no byte order mark).
+void tidyFile(const std::string& path, const QvDocSettings& settings);
 // The lines of --help that describe them.
 extern const char kWriterHelp[];
 
