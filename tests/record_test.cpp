@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "case_name.h"
-#include "read_fixture.h"
+#include "dataset_fixture.h"
 #include "xmap/queue.h"
 #include "xmap/record.h"
 
-using namespace readtest;
+using namespace dstest;
 
 namespace {
 
