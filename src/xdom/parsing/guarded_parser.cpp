@@ -76,7 +76,7 @@ GuardedParser::GuardedParser(bool schema)
 }
 
 void GuardedParser::setInputSize(std::size_t bytes) {
-    std::size_t allowance = std::max(limits::kEntityExpansionChars,
+    std::size_t allowance = std::max(limits::kEntityExpansionChars.value(),
                                      bytes * limits::kEntityAmplification);
     budget_ = bytes + allowance;
     memory_->setWindow(limits::kParseMemoryWindow + bytes * limits::kParseMemoryWindowPerByte);
