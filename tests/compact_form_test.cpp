@@ -15,7 +15,7 @@
 #include <xercesc/dom/DOMDocument.hpp>
 
 #include "form_dump.h"
-#include "read_fixture.h"
+#include "dataset_fixture.h"
 #include "xdom/compact/compact_document.h"
 #include "xdom/handle.h"
 #include "dom_test_support.h"
@@ -288,7 +288,7 @@ TEST_F(CompactForm, ADomThatCannotBeBuiltAnyMoreLeavesTheHandleAsItWas) {
     const char* mapping =
         "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/r/a'>"
         "<ColumnMap Column='ID' Node='text()'/></TABLECLASSMAP></QVXMAP>";
-    readtest::installHost({{"T", "ID", 0, 0, ""}});
+    dstest::installHost({{"T", "ID", 0, 0, ""}});
     Handle map(QV_XDOMOpen(mapping, 1));
     ASSERT_NE(map.get(), nullptr);
     Q_XMLResetErrMsg();

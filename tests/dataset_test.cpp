@@ -7,12 +7,12 @@
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
-#include "read_fixture.h"
+#include "dataset_fixture.h"
 #include "test_data.h"
 #include "host/reference_host.h"
 #include "xdom/handle.h"
 
-using namespace readtest;
+using namespace dstest;
 
 namespace {
 

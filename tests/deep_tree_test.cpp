@@ -9,7 +9,7 @@
 #include "frame/limits.h"
 #include "isolation.h"
 #include "qvxml.h"
-#include "read_fixture.h"
+#include "dataset_fixture.h"
 
 namespace {
 
@@ -90,7 +90,7 @@ TEST(DeepTree, EveryExportAtTheCapOnAOneMegabyteStack) {
              return ok;
          }},
         {"XMAPOpen with xmldata()", [](QvHandle d) {
-             readtest::installHost({{"T", "ID", 0, 0, ""}, {"T", "A", 1, 0, ""}});
+             dstest::installHost({{"T", "ID", 0, 0, ""}, {"T", "A", 1, 0, ""}});
              QvHandle map = QV_XDOMOpen(
                  "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/a'>"
                  "<ColumnMap Column='ID' Node='@x'/><ColumnMap Column='A' Node='xmldata()'/>"

@@ -7,9 +7,9 @@
 
 #include "frame/limits.h"
 #include "isolation.h"
-#include "read_fixture.h"
+#include "dataset_fixture.h"
 
-using namespace readtest;
+using namespace dstest;
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "test_data.h"
-#include "write_fixture.h"
+#include "dataset_fixture.h"
 #include "xdom/handle.h"
 
-using namespace writetest;
+using namespace dstest;
 
 namespace {
 

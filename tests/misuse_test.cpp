@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "qvxml.h"
-#include "read_fixture.h"
+#include "dataset_fixture.h"
 #include "xdom/handle.h"
 #include "xmap/dataset.h"
 
@@ -27,7 +27,7 @@ const char kMapping[] =
 class Misuse : public ::testing::Test {
 protected:
     void SetUp() override {
-        readtest::installHost({{"T", "ID", 0, 0, ""}});
+        dstest::installHost({{"T", "ID", 0, 0, ""}});
         doc = QV_XDOMOpen("<r><i id='1'/></r>", 1);
         node = QV_XDOMLocate(doc, "/r/i", nullptr);
         map = QV_XDOMOpen(kMapping, 1);
@@ -234,7 +234,7 @@ TEST_F(Misuse, MappingBeforeTheCallbacks) {
     char* out = nullptr;
     EXPECT_EQ(QV_XMAPOpen(doc, map, &out, '^', ']', '\\', '~', QV_XMAP_READ), nullptr);
     expectMisuse("XMAPOpen", "the host callbacks are not registered (QV_XMLInitial)", true);
-    readtest::installHost({{"T", "ID", 0, 0, ""}});
+    dstest::installHost({{"T", "ID", 0, 0, ""}});
     QvDataset again = QV_XMAPOpen(doc, map, &out, '^', ']', '\\', '~', QV_XMAP_READ);
     EXPECT_NE(again, nullptr) << Q_XMLGetErrMsg();
     QV_XMAPClose(again);

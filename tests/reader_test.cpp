@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "case_name.h"
-#include "read_fixture.h"
+#include "dataset_fixture.h"
 
-using namespace readtest;
+using namespace dstest;
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "case_name.h"
-#include "read_fixture.h"
+#include "dataset_fixture.h"
 #include "xmap/queue.h"
 #include "xmap/record.h"
 
-using namespace readtest;
+using namespace dstest;
 
 namespace {
 
@@ -91,7 +91,7 @@ TEST(Record, LettersThatAreMarksInTheHostEncoding) {
     installHost({{"T", "ID", 0, 0, ""}, {"T", "NAME", 1, 0, ""}, {"T", "DATE", 2, 0, ""}});
     static QvHostEncoding latin1 = {"ISO-8859-1", "", ""};
     QV_XMLInitial(&qvhost::ReferenceHost::dictOpen, &qvhost::ReferenceHost::dictDescribe,
-                  &qvhost::ReferenceHost::dictClose, convert, extract,
+                  &qvhost::ReferenceHost::dictClose, convert, &qvhost::ReferenceHost::extract,
                   [] { return static_cast<const QvHostEncoding*>(&latin1); });
     Q_XMLResetErrMsg();
     QvHandle doc = QV_XDOMOpen("<R><REC id='1'><N>\xC3\xBEor\xC3\xBC</N><D>2024</D></REC>"

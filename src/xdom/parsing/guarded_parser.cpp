@@ -76,7 +76,7 @@ GuardedParser::GuardedParser(bool schema)
 }
 
 void GuardedParser::setInputSize(std::size_t bytes) {
-    std::size_t allowance = std::max(limits::kEntityExpansionChars,
+    std::size_t allowance = std::max(limits::kEntityExpansionChars.value(),
                                      bytes * limits::kEntityAmplification);
     budget_ = bytes + allowance;
     memory_->setWindow(limits::kParseMemoryWindow + bytes * limits::kParseMemoryWindowPerByte);
@@ -130,11 +130,15 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
         scanAttributes(scanner, attrList, attrCount,
                        declaredDefaults(getDocument(), scanner, elemDecl, urlId, elemPrefix, qname_),
                        attributes_);
-        qualifiedName(elemPrefix, elemDecl.getBaseName(), qname_);
+        // Most elements have no prefix: their qualified name is the local name as it is.
+        const XMLCh* qname = elemDecl.getBaseName();
+        if (elemPrefix && *elemPrefix) {
+            qualifiedName(elemPrefix, elemDecl.getBaseName(), qname_);
+            qname = reinterpret_cast<const XMLCh*>(qname_.c_str());
+        }
         const XMLCh* uri = urlId != scanner.getEmptyNamespaceId() ? scanner.getURIText(urlId) : u"";
         // The declaration is the same object for every element of its name.
-        sink_->startElement(uri, elemDecl.getBaseName(),
-                            reinterpret_cast<const XMLCh*>(qname_.c_str()), attributes_, &elemDecl);
+        sink_->startElement(uri, elemDecl.getBaseName(), qname, attributes_, &elemDecl);
     }
     if (isEmpty) endElement(elemDecl, urlId, isRoot, elemPrefix);
 }
