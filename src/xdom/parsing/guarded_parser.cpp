@@ -76,6 +76,11 @@ GuardedParser::GuardedParser(bool schema)
     setInputSize(0);
 }
 
+void GuardedParser::buildWith(ContentSink* sink) {
+    handTo(true, nullptr, sink);
+    if (sink) sink->scanner = this;
+}
+
 void GuardedParser::setInputSize(std::size_t bytes) {
     std::size_t allowance = std::max(limits::kEntityExpansionChars,
                                      bytes * limits::kEntityAmplification);

@@ -51,7 +51,7 @@ public:
     // handler differs.
     void buildDom() { handTo(false, nullptr, nullptr); }
     void buildCompact(CompactTreeBuilder* builder) { handTo(true, builder, nullptr); }
-    void buildWith(ContentSink* sink) { handTo(true, nullptr, sink); }
+    void buildWith(ContentSink* sink);
     void scanOnly() { handTo(true, nullptr, nullptr); }
 
     // Sets the bounds that depend on the document's size in bytes: the characters
