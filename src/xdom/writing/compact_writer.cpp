@@ -5,8 +5,10 @@
 // the differential test (tests/compact_write_test.cpp) holds them to it.
 #include "xdom/writing/compact_writer.h"
 
+#include <array>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -78,9 +80,152 @@ bool sameText(const XMLCh* a, const XMLCh* b) {
 // then lets the DOM writer do the whole write.
 struct GiveUp {};
 
+// Output through the Xerces-C++ formatter, as the DOM writer's: any encoding, any
+// handling of characters the encoding cannot hold.
+class FormatterOut {
+public:
+    explicit FormatterOut(XMLFormatter& f) : f_(f) {}
+    FormatterOut& operator<<(XMLFormatter::EscapeFlags e) {
+        f_ << e;
+        return *this;
+    }
+    FormatterOut& operator<<(const XMLCh* s) {
+        f_ << s;
+        return *this;
+    }
+    FormatterOut& operator<<(XMLCh c) {
+        f_ << c;
+        return *this;
+    }
+    void formatBuf(const XMLCh* s, XMLSize_t n, XMLFormatter::EscapeFlags e,
+                   XMLFormatter::UnRepFlags u = XMLFormatter::DefaultUnRep) {
+        f_.formatBuf(s, n, e, u);
+    }
+    void setEscapeFlags(XMLFormatter::EscapeFlags e) { f_.setEscapeFlags(e); }
+    void setUnRepFlags(XMLFormatter::UnRepFlags u) { f_.setUnRepFlags(u); }
+    void writeBOM(const XMLByte* b, XMLSize_t n) { f_.writeBOM(b, n); }
+    bool canTranscodeTo(XMLCh c) { return f_.getTranscoder()->canTranscodeTo(c); }
+    void flush() {}
+
+private:
+    XMLFormatter& f_;
+};
+
+// Output in UTF-8, which holds every character: the formatter's escapes done
+// directly into a buffer handed to the target in large pieces. The escapes are
+// the formatter's (XMLFormatter.cpp of Xerces-C++ 3.2): in attribute values & < "
+// and tab, line feed and carriage return as references; in text & < > and
+// carriage return.
+class Utf8Out {
+public:
+    explicit Utf8Out(XMLFormatTarget& target) : target_(target), buffer_(new char[kSize]) {}
+    Utf8Out& operator<<(XMLFormatter::EscapeFlags e) {
+        escapes_ = e;
+        return *this;
+    }
+    Utf8Out& operator<<(const XMLCh* s) {
+        formatBuf(s, XMLString::stringLen(s), escapes_);
+        return *this;
+    }
+    Utf8Out& operator<<(XMLCh c) {
+        formatBuf(&c, 1, escapes_);
+        return *this;
+    }
+    void formatBuf(const XMLCh* s, XMLSize_t n, XMLFormatter::EscapeFlags e,
+                   XMLFormatter::UnRepFlags = XMLFormatter::DefaultUnRep) {
+        if (e == XMLFormatter::DefaultEscape) e = escapes_;
+        const char* const* refs = e == XMLFormatter::AttrEscapes   ? attrRefs()
+                                  : e == XMLFormatter::CharEscapes ? charRefs()
+                                  : e == XMLFormatter::StdEscapes  ? stdRefs()
+                                                                   : nullptr;
+        const XMLCh* end = s + n;
+        char* p = buffer_.get() + used_;
+        char* const limit = buffer_.get() + kSize - 8;  // room for the longest piece
+        while (s < end) {
+            if (p >= limit) {
+                used_ = p - buffer_.get();
+                flush();
+                p = buffer_.get();
+            }
+            const XMLCh c = *s++;
+            if (c < 0x80) {
+                const char* ref = refs ? refs[c] : nullptr;
+                if (!ref) {
+                    *p++ = static_cast<char>(c);
+                } else {
+                    while (*ref) *p++ = *ref++;
+                }
+            } else if (c < 0x800) {
+                *p++ = static_cast<char>(0xC0 | (c >> 6));
+                *p++ = static_cast<char>(0x80 | (c & 0x3F));
+            } else if (c >= 0xD800 && c < 0xE000) {
+                // A pair makes one character; a surrogate alone is the formatter's.
+                if (c >= 0xDC00 || s == end || *s < 0xDC00 || *s >= 0xE000) throw GiveUp{};
+                const unsigned v = 0x10000 + ((c - 0xD800u) << 10) + (*s++ - 0xDC00u);
+                *p++ = static_cast<char>(0xF0 | (v >> 18));
+                *p++ = static_cast<char>(0x80 | ((v >> 12) & 0x3F));
+                *p++ = static_cast<char>(0x80 | ((v >> 6) & 0x3F));
+                *p++ = static_cast<char>(0x80 | (v & 0x3F));
+            } else {
+                *p++ = static_cast<char>(0xE0 | (c >> 12));
+                *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                *p++ = static_cast<char>(0x80 | (c & 0x3F));
+            }
+        }
+        used_ = p - buffer_.get();
+    }
+    void setEscapeFlags(XMLFormatter::EscapeFlags e) { escapes_ = e; }
+    void setUnRepFlags(XMLFormatter::UnRepFlags) {}
+    void writeBOM(const XMLByte* b, XMLSize_t n) {
+        for (XMLSize_t i = 0; i < n; ++i) buffer_[used_++] = static_cast<char>(b[i]);
+    }
+    bool canTranscodeTo(XMLCh) { return true; }  // a lone surrogate stops formatBuf
+    void flush() {
+        if (used_ == 0) return;
+        target_.writeChars(reinterpret_cast<const XMLByte*>(buffer_.get()), used_, nullptr);
+        used_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kSize = 1 << 16;
+    using Refs = std::array<const char*, 128>;
+
+    static const char* const* stdRefs() {
+        static const Refs refs = [] {
+            Refs r{};
+            r['&'] = "&amp;", r['>'] = "&gt;", r['"'] = "&quot;", r['<'] = "&lt;", r['\''] = "&apos;";
+            return r;
+        }();
+        return refs.data();
+    }
+    static const char* const* attrRefs() {
+        static const Refs refs = [] {
+            Refs r{};
+            r['&'] = "&amp;", r['<'] = "&lt;", r['"'] = "&quot;";
+            r['\n'] = "&#xA;", r['\r'] = "&#xD;", r['\t'] = "&#x9;";
+            return r;
+        }();
+        return refs.data();
+    }
+    static const char* const* charRefs() {
+        static const Refs refs = [] {
+            Refs r{};
+            r['&'] = "&amp;", r['<'] = "&lt;", r['>'] = "&gt;", r['\r'] = "&#xD;";
+            return r;
+        }();
+        return refs.data();
+    }
+
+    XMLFormatTarget& target_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+    XMLFormatter::EscapeFlags escapes_ = XMLFormatter::NoEscapes;
+};
+
+template <class Out>
 class Writer : public ContentSink {
 public:
-    Writer(XMLFormatter& out, const Options& options, const XMLCh* encoding,
+    Writer(Out& out, const Options& options, const XMLCh* encoding,
            const CompactTree& tree)
         : out_(out), o_(options), encoding_(encoding), tree_(tree) {}
 
@@ -172,7 +317,7 @@ private:
 
     void startDocument() {
         started_ = true;
-        DOMDocument* facts = scanner ? scanner->getDocument() : nullptr;
+        DOMDocument* facts = this->scanner ? this->scanner->getDocument() : nullptr;
         if (!facts) throw GiveUp{};
         const XMLCh* version = facts->getXmlVersion();
         if (!version || !*version) version = XMLUni::fgVersion1_0;
@@ -227,7 +372,7 @@ private:
     // where it was declared, before that.
     void doctypeIfRead() {
         if (doctypeWritten_) return;
-        const DOMDocumentType* doctype = scanner->getDocument()->getDoctype();
+        const DOMDocumentType* doctype = this->scanner->getDocument()->getDoctype();
         if (!doctype) return;
         doctypeWritten_ = true;
         out_.setEscapeFlags(XMLFormatter::NoEscapes);
@@ -411,11 +556,10 @@ private:
 
     // [src, end) is followed by a character: the terminator or a ']' of "]]>".
     void unrepresentableInCdata(const XMLCh* src, const XMLCh* end) {
-        XMLTranscoder* transcoder = out_.getTranscoder();
         XMLCh ref[32] = {chAmpersand, chPound, chLatin_x};
         while (src < end) {
             const XMLCh* p = src;
-            while (p < end && transcoder->canTranscodeTo(*p)) ++p;
+            while (p < end && out_.canTranscodeTo(*p)) ++p;
             if (p > src) {
                 failOnUnrepresentable();
                 out_ << XMLFormatter::NoEscapes << u"<![CDATA[";
@@ -432,7 +576,7 @@ private:
                     out_.formatBuf(ref, n + 1, XMLFormatter::NoEscapes, XMLFormatter::UnRep_Fail);
                     ++src;
                     // The character after the range is checked too, as the writer does.
-                    if (transcoder->canTranscodeTo(*src)) break;
+                    if (out_.canTranscodeTo(*src)) break;
                 }
             }
         }
@@ -496,7 +640,7 @@ private:
     }
     bool defaultNamespaceDeclared() const { return innermost(std::basic_string<XMLCh>()) != nullptr; }
 
-    XMLFormatter& out_;
+    Out& out_;
     const Options o_;
     const XMLCh* encoding_;
     const CompactTree& tree_;
@@ -534,29 +678,43 @@ bool writeCompact(QvHandle_* doc, const XMLCh* encoding, const QvDocSettings* se
     // A file or an encoding the writer cannot open is the DOM writer's to report.
     std::unique_ptr<XMLFormatTarget> target;
     std::unique_ptr<XMLFormatter> formatter;
+    const bool utf8 = XMLString::compareIStringASCII(encoding, XMLUni::fgUTF8EncodingString) == 0 ||
+                      XMLString::compareIStringASCII(encoding, XMLUni::fgUTF8EncodingString2) == 0;
     try {
         if (fileName)
             target = std::make_unique<LocalFileFormatTarget>(fileName);
         else
             target = std::make_unique<StringTarget>(*text);
         // Only a document of version 1.0 is written here (see startDocument).
-        formatter = std::make_unique<XMLFormatter>(encoding, XMLUni::fgVersion1_0, target.get(),
-                                                   XMLFormatter::NoEscapes,
-                                                   XMLFormatter::UnRep_CharRef);
+        if (!utf8)
+            formatter = std::make_unique<XMLFormatter>(encoding, XMLUni::fgVersion1_0, target.get(),
+                                                       XMLFormatter::NoEscapes,
+                                                       XMLFormatter::UnRep_CharRef);
     } catch (...) {
         return false;
     }
-    Writer writer(*formatter, options, encoding, *doc->compact->tree);
     // A scan that fails has reported why, and throws.
-    scanKept(doc, writer);
-    writer.finish();
-    bool written = !writer.gaveUp();
-    if (written) {
+    auto run = [&](auto& out) {
+        Writer<std::remove_reference_t<decltype(out)>> writer(out, options, encoding,
+                                                              *doc->compact->tree);
+        scanKept(doc, writer);
+        writer.finish();
+        if (writer.gaveUp()) return false;
         try {
+            out.flush();
             target->flush();
         } catch (...) {
-            written = false;
+            return false;
         }
+        return true;
+    };
+    bool written = false;
+    if (utf8) {
+        Utf8Out out(*target);
+        written = run(out);
+    } else {
+        FormatterOut out(*formatter);
+        written = run(out);
     }
     if (!written && text) {
         text->clear();
