@@ -70,9 +70,7 @@ const Shape kShapes[] = {
     {"version 1.1", "<?xml version='1.1'?><r>x&#x85;</r>", false},
 };
 
-struct Encoding {
-    const char* name;  // empty: the document's own
-};
+// Output encodings ("": the document's own) and line ends ("": the writer's default).
 const char* const kEncodings[] = {"", "UTF-8", "ISO-8859-1", "US-ASCII", "UTF-16"};
 const char* const kLineEnds[] = {"", "CR-LF", "CR", "LF"};
 

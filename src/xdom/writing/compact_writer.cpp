@@ -261,10 +261,10 @@ public:
         });
     }
 
-    // After the scan: the end of the document node.
+    // After the scan (its parser is gone): the end of the document node.
     void finish() {
         guarded([&] {
-            beforeChild();
+            if (!started_ || !open_.empty()) throw GiveUp{};
             newLine();
         });
     }
