@@ -199,4 +199,19 @@ TEST_F(CompactWrite, WhatItCannotWriteIsTheDomWritersToRefuse) {
     EXPECT_EQ(Q_XMLGetErrMsg(), domError);
 }
 
+TEST_F(CompactWrite, AFileItCannotOpenIsReportedAsTheDomWriterReportsIt) {
+    const char* xml = "<r>x</r>";
+    Handle compact(QV_XDOMOpen(xml, 1));
+    Handle dom(QV_XDOMOpen(xml, 1));
+    ASSERT_TRUE(compact && dom);
+    qv::requireDom(dom);
+    const std::string name = ::testing::TempDir() + "no_such_folder/out.xml";
+    EXPECT_EQ(QV_XDOMWrite(dom, nullptr, name.c_str()), nullptr);
+    const std::string domError = Q_XMLGetErrMsg();
+    EXPECT_FALSE(domError.empty());
+    Q_XMLResetErrMsg();
+    EXPECT_EQ(QV_XDOMWrite(compact, nullptr, name.c_str()), nullptr);
+    EXPECT_EQ(Q_XMLGetErrMsg(), domError);
+}
+
 }  // namespace

@@ -45,6 +45,25 @@ private:
     std::string& out_;
 };
 
+// A file opened (and emptied) by the first bytes written to it: a scan that fails
+// before any output leaves the file as it was, as the DOM writer's road does.
+class FileTarget : public XMLFormatTarget {
+public:
+    explicit FileTarget(const char* name) : name_(name) {}
+    void writeChars(const XMLByte* const bytes, const XMLSize_t count, XMLFormatter* const f) override {
+        if (!file_) file_ = std::make_unique<LocalFileFormatTarget>(name_);
+        file_->writeChars(bytes, count, f);
+    }
+    void flush() override {
+        if (!file_) file_ = std::make_unique<LocalFileFormatTarget>(name_);
+        file_->flush();
+    }
+
+private:
+    const char* name_;
+    std::unique_ptr<LocalFileFormatTarget> file_;
+};
+
 // What the DOM writer does under the settings record (see serialize.cpp): the
 // features it cannot set keep their defaults, so only these matter.
 struct Options {
@@ -675,14 +694,15 @@ bool writeCompact(QvHandle_* doc, const XMLCh* encoding, const QvDocSettings* se
     }
     const Options options = optionsFor(settings);
 
-    // A file or an encoding the writer cannot open is the DOM writer's to report.
+    // An encoding the writer cannot convert to, or a file it cannot open, is the DOM
+    // writer's to report.
     std::unique_ptr<XMLFormatTarget> target;
     std::unique_ptr<XMLFormatter> formatter;
     const bool utf8 = XMLString::compareIStringASCII(encoding, XMLUni::fgUTF8EncodingString) == 0 ||
                       XMLString::compareIStringASCII(encoding, XMLUni::fgUTF8EncodingString2) == 0;
     try {
         if (fileName)
-            target = std::make_unique<LocalFileFormatTarget>(fileName);
+            target = std::make_unique<FileTarget>(fileName);
         else
             target = std::make_unique<StringTarget>(*text);
         // Only a document of version 1.0 is written here (see startDocument).
