@@ -5,6 +5,7 @@
 // the differential test (tests/compact_write_test.cpp) holds them to it.
 #include "xdom/writing/compact_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -615,7 +616,13 @@ private:
             lastWhiteSpace_ = 0;
             lvl = written < lvl ? lvl - written : 0;
         }
-        for (unsigned i = 0; i < lvl; ++i) out_ << chSpace << chSpace;
+        // Two spaces a level, in pieces of up to 32 levels (no escape touches a space).
+        static const std::basic_string<XMLCh> kSpaces(64, chSpace);
+        for (std::size_t left = 2 * std::size_t(lvl); left > 0;) {
+            const std::size_t n = std::min(left, kSpaces.size());
+            out_.formatBuf(kSpaces.data(), n, XMLFormatter::DefaultEscape);
+            left -= n;
+        }
     }
 
     void charRefs() { out_.setUnRepFlags(XMLFormatter::UnRep_CharRef); }
