@@ -34,7 +34,7 @@ test: build build-asan
 
 # The peers the benchmarks compare with, where they run the same job.
 bench: deps
-	@scripts/install-deps python3-lxml xsltproc
+	@scripts/install-deps python3-lxml xsltproc libxml2-utils
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQVXML_BENCH=ON -DQVXML_TESTS=OFF $(CMAKE_ARGS)
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	scripts/bench $(BENCH_BUILD)

@@ -5,6 +5,7 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "xdom/handle.h"
+#include "xdom/writing/compact_writer.h"
 #include "xdom/writing/serialize.h"
 #include "xdom/set_aside_pi.h"
 
@@ -14,16 +15,24 @@ QVXML_API const char* QV_XDOMWrite(QvHandle h, const QvDocSettings* settings,
                                    const char* fileName) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h));
     return qv::callExport<const char*>(qv::kWriteOptions, arguments, nullptr, [&]() -> const char* {
-        xercesc::DOMNode* node = h->domNode();
         QvHandle_* doc = qv::documentHandleOf(h);
-        const XMLCh* encoding = h->encoding();
-        if ((!encoding || !*encoding) && !h->isDocument() && doc) encoding = doc->encoding();
+        auto encodingOf = [&] {
+            const XMLCh* e = h->encoding();
+            return (!e || !*e) && !h->isDocument() && doc ? doc->encoding() : e;
+        };
+        const XMLCh* encoding = encodingOf();
         if (!encoding || !*encoding) {
             qv::reportDom(qv::Error::NoEncoding);
             return nullptr;
         }
         std::string text;
-        {
+        // A document never turned into a DOM is written from its compact form; the
+        // DOM writer takes what that writer leaves.
+        const bool compact = h->isDocument() && h->isCompact() &&
+                             qv::writeCompact(h, encoding, settings, fileName, fileName ? nullptr : &text);
+        if (!compact) {
+            xercesc::DOMNode* node = h->domNode();
+            encoding = encodingOf();  // building the DOM sets it anew
             // Only a document handle's write brings back what its view set aside.
             qv::ReattachedPI whole(h->isDocument() ? h : nullptr, node);
             qv::serializeNode(node, encoding, settings, fileName, fileName ? nullptr : &text);

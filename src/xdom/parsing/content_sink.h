@@ -10,6 +10,10 @@
 
 #include "xdom/parsing/scanned_attributes.h"
 
+XERCES_CPP_NAMESPACE_BEGIN
+class AbstractDOMParser;
+XERCES_CPP_NAMESPACE_END
+
 namespace qv {
 
 class ContentSink {
@@ -29,6 +33,11 @@ public:
     virtual void characters(const XMLCh* chars, XMLSize_t length, bool cdataSection) = 0;
     virtual void comment(const XMLCh* text) = 0;
     virtual void processingInstruction(const XMLCh* target, const XMLCh* data) = 0;
+
+    // The parser handing the content over, set when the scan starts: its document
+    // (getDocument) holds the declaration's facts and the document type as far as
+    // they have been read.
+    XERCES_CPP_NAMESPACE::AbstractDOMParser* scanner = nullptr;
 };
 
 }  // namespace qv

@@ -75,6 +75,7 @@ GuardedParser::GuardedParser(bool schema)
     setInputSize(0);
 }
 
+
 void GuardedParser::setInputSize(std::size_t bytes) {
     std::size_t allowance = std::max(limits::kEntityExpansionChars.value(),
                                      bytes * limits::kEntityAmplification);

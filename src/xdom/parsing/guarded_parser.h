@@ -16,6 +16,7 @@
 #include <xercesc/util/XMLEntityResolver.hpp>
 
 #include "frame/limits.h"
+#include "xdom/parsing/content_sink.h"
 #include "xdom/parsing/scanned_attributes.h"
 #include "xdom/parsing/parse_memory.h"
 
@@ -55,6 +56,7 @@ public:
     void buildWith(ContentSink* sink) {
         dom_ = false;
         sink_ = sink;
+        if (sink) sink->scanner = this;
     }
 
     // Sets the bounds that depend on the document's size in bytes: the characters

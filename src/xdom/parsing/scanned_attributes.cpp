@@ -51,7 +51,7 @@ void scanAttributes(const XMLScanner& scanner, const RefVectorOf<XMLAttr>& attrs
         for (XMLSize_t i = 0; i < n; ++i) {
             const auto* a = static_cast<const DOMAttr*>(defaults->item(i));
             out.push_back({a->getNodeName(), a->getNamespaceURI(), a->getLocalName(),
-                           a->getNodeValue(), a->isId()});
+                           a->getNodeValue(), a->isId(), false});
         }
     }
     const unsigned int empty = scanner.getEmptyNamespaceId();
@@ -60,7 +60,7 @@ void scanAttributes(const XMLScanner& scanner, const RefVectorOf<XMLAttr>& attrs
         unsigned int id = a->getURIId();
         if (XMLString::equals(a->getName(), kXmlns)) id = scanner.getXMLNSNamespaceId();
         place(out, {a->getQName(), id != empty ? scanner.getURIText(id) : nullptr, a->getName(),
-                    a->getValue(), a->getType() == XMLAttDef::ID});
+                    a->getValue(), a->getType() == XMLAttDef::ID, a->getSpecified()});
     }
 }
 

@@ -24,6 +24,7 @@ struct ScannedAttribute {
     const XMLCh* local;
     const XMLCh* value;
     bool id;             // of type ID
+    bool specified = true;  // false for a default the document type supplied
 };
 
 // Fills `out` with the attributes of one start tag in the DOM's order: the defaults
