@@ -35,6 +35,7 @@
 #include "frame/transcode.h"
 
 using bench::inChild;
+using bench::median;
 using bench::peakKb;
 using bench::seconds;
 
@@ -170,9 +171,7 @@ Figures medianOf(int runs, Job job, double Figures::*by) {
         f.total = f.open + f.map + f.read;
         all.push_back(f);
     }
-    std::sort(all.begin(), all.end(),
-              [by](const Figures& a, const Figures& b) { return a.*by < b.*by; });
-    return all[all.size() / 2];
+    return median(all, by);
 }
 
 double total(const Figures& f) { return f.total; }

@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <type_traits>
+#include <vector>
 
 namespace bench {
 
@@ -21,6 +23,19 @@ inline long peakKb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+// The middle run by the given field (the upper middle for an even count).
+template <class Figures>
+Figures median(std::vector<Figures> runs, double Figures::*by) {
+    std::sort(runs.begin(), runs.end(),
+              [by](const Figures& a, const Figures& b) { return a.*by < b.*by; });
+    return runs[runs.size() / 2];
+}
+
+inline double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 // Runs job() in a child process and hands back what it returned (a plain struct);

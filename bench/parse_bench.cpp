@@ -10,9 +10,13 @@
 
 #include <sys/resource.h>
 
+#include "measure.h"
 #include "qvxml.h"
 
 namespace {
+
+using bench::median;
+using bench::seconds;
 
 // About 200 bytes per order: attributes, a few children, two lines each.
 std::string ordersDocument(int orders) {
@@ -31,14 +35,7 @@ std::string ordersDocument(int orders) {
     return s;
 }
 
-double seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 }  // namespace
 

@@ -33,6 +33,7 @@ struct Figures {
 };
 
 using bench::inChild;
+using bench::median;
 using bench::peakKb;
 using bench::seconds;
 
@@ -98,12 +99,6 @@ Figures mapAndRead(const std::string& path, bool namespaces, bool cascade) {
     return f;
 }
 
-// Median by the given field over several runs.
-Figures median(std::vector<Figures> runs, double Figures::*by) {
-    std::sort(runs.begin(), runs.end(),
-              [by](const Figures& a, const Figures& b) { return a.*by < b.*by; });
-    return runs[runs.size() / 2];
-}
 
 struct Row {
     size_t records = 0;

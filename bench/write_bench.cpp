@@ -63,6 +63,7 @@ struct Figures {
 };
 
 using bench::inChild;
+using bench::median;
 using bench::peakKb;
 using bench::seconds;
 
@@ -154,11 +155,6 @@ Figures parseJob(size_t records) {
     return f;
 }
 
-Figures median(std::vector<Figures> runs, double Figures::*by) {
-    std::sort(runs.begin(), runs.end(),
-              [by](const Figures& a, const Figures& b) { return a.*by < b.*by; });
-    return runs[runs.size() / 2];
-}
 
 }  // namespace
 

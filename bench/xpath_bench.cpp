@@ -13,6 +13,14 @@
 // are the best of three runs for queries (up to five under 50 ms), and of one
 // run for stylesheets (up to five under 50 ms).
 // Documents are written to /tmp and removed afterwards.
+//
+// First, the command-line tool against the command-line peers, as whole processes
+// on the same files in one sitting: `qvxml xpath FILE 'count(//LINE)'` against
+// `xmllint --xpath`, and `qvxml transform FILE shred.xsl` against `xsltproc`. Each
+// pair's outputs are compared (they must be equal, byte for byte) before it is
+// timed; then the pair runs in turn five times, and the medians of wall time and
+// peak resident memory are shown, with the growth of each time per tenfold
+// records.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -83,6 +92,7 @@ std::vector<std::string> queriesFor(std::size_t orders) {
         "sum(//LINE/QTY)",
         "count(//LINE/QTY)",
         "count(//ORDER[@status='paid'])",
+        "count(/ORDERS/ORDER[DATE='2026-03-05'])",
         "count(//LINE[1])",
         "string(//ORDER[@id='" + order + "']/DATE)",
         "string(//LINE[@id='" + line + "']/SKU)",
@@ -185,6 +195,77 @@ ProcessFigures xsltprocRun(const std::string& stylesheet, const std::string& doc
     return figures;
 }
 
+// A whole process: its wall time (median of runs), its peak resident memory
+// (median) and its standard output (of the first run). Negative seconds: it failed.
+struct ToolRun {
+    double seconds = -1;
+    long peakKb = 0;
+    std::string out;
+};
+
+// Runs argv once with standard output to `outPath`.
+bool runOnce(const std::vector<std::string>& argv, const std::string& outPath, double& seconds,
+             long& peakKb) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    Clock::time_point start = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (!std::freopen(outPath.c_str(), "w", stdout)) _exit(127);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (child <= 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return false;
+    seconds = secondsSince(start);
+    peakKb = usage.ru_maxrss;
+    return true;
+}
+
+std::string readFile(const std::string& path) {
+    std::string text;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+        std::fclose(f);
+    }
+    return text;
+}
+
+template <class T>
+T median(std::vector<T> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? T() : values[values.size() / 2];
+}
+
+// Ours and the peer's, in turn, `runs` times each.
+void runPair(const std::vector<std::string>& ours, const std::vector<std::string>& theirs,
+             int runs, ToolRun& a, ToolRun& b) {
+    const std::string outA = "/tmp/qvxml_xpath_bench_ours.out";
+    const std::string outB = "/tmp/qvxml_xpath_bench_peer.out";
+    std::vector<double> secondsA, secondsB;
+    std::vector<long> peakA, peakB;
+    for (int run = 0; run < runs; ++run) {
+        double t;
+        long kb;
+        if (runOnce(ours, outA, t, kb)) secondsA.push_back(t), peakA.push_back(kb);
+        if (run == 0) a.out = readFile(outA);
+        if (runOnce(theirs, outB, t, kb)) secondsB.push_back(t), peakB.push_back(kb);
+        if (run == 0) b.out = readFile(outB);
+    }
+    if (secondsA.size() == static_cast<std::size_t>(runs))
+        a.seconds = median(secondsA), a.peakKb = median(peakA);
+    if (secondsB.size() == static_cast<std::size_t>(runs))
+        b.seconds = median(secondsB), b.peakKb = median(peakB);
+    std::remove(outA.c_str());
+    std::remove(outB.c_str());
+}
+
 long ownPeakKb() {
     struct rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
@@ -232,6 +313,72 @@ bool prepare(Document& d, const std::string& python, bool xsltproc) {
     if (xsltproc)
         for (int i = 0; i < 2; ++i) d.xsltproc[i] = xsltprocRun(kSheets[i].text, d.path);
     return true;
+}
+
+// The tool rows of every document, then the growth of each time per tenfold records.
+int benchTools(const std::vector<Document>& documents, bool xsltproc) {
+#ifndef QVXML_TOOL
+    (void)documents;
+    (void)xsltproc;
+    return 0;
+#else
+    const bool xmllint = run("command -v xmllint >/dev/null 2>&1 && echo yes") == "yes\n";
+    const std::string sheet = "/tmp/qvxml_xpath_bench_shred.xsl";
+    if (!writeFile(sheet, kShred)) return 1;
+    struct Job {
+        const char* name;
+        bool peer;
+        std::vector<std::string> (*ours)(const std::string&, const std::string&);
+        std::vector<std::string> (*theirs)(const std::string&, const std::string&);
+    };
+    const Job jobs[] = {
+        {"qvxml xpath 'count(//LINE)' | xmllint --xpath", xmllint,
+         [](const std::string& f, const std::string&) {
+             return std::vector<std::string>{QVXML_TOOL, "xpath", f, "count(//LINE)"};
+         },
+         [](const std::string& f, const std::string&) {
+             return std::vector<std::string>{"xmllint", "--xpath", "count(//LINE)", f};
+         }},
+        {"qvxml transform shred.xsl | xsltproc", xsltproc,
+         [](const std::string& f, const std::string& x) {
+             return std::vector<std::string>{QVXML_TOOL, "transform", f, x};
+         },
+         [](const std::string& f, const std::string& x) {
+             return std::vector<std::string>{"xsltproc", x, f};
+         }},
+    };
+    const int kRuns = 5;
+    int failures = 0;
+    std::printf("\nthe tool against its peers, whole processes (median of %d runs in turn)\n", kRuns);
+    std::printf("  %-46s %9s %11s %9s %11s %7s %7s\n", "job", "records", "qvxml s", "MB",
+                "peer s", "MB", "ratio");
+    std::vector<std::vector<std::pair<double, double>>> times(std::size(jobs));
+    for (const Document& d : documents) {
+        for (std::size_t j = 0; j < std::size(jobs); ++j) {
+            const Job& job = jobs[j];
+            if (!job.peer) continue;
+            ToolRun ours, theirs;
+            runPair(job.ours(d.path, sheet), job.theirs(d.path, sheet), kRuns, ours, theirs);
+            const bool same = ours.seconds >= 0 && theirs.seconds >= 0 && ours.out == theirs.out;
+            std::printf("  %-46s %9zu %11.3f %9ld %11.3f %7ld %6.2fx%s\n", job.name, d.records,
+                        ours.seconds, ours.peakKb / 1024, theirs.seconds, theirs.peakKb / 1024,
+                        theirs.seconds > 0 ? ours.seconds / theirs.seconds : 0.0,
+                        same ? "" : "  OUTPUTS DIFFER");
+            if (!same) ++failures;
+            times[j].push_back({ours.seconds, theirs.seconds});
+        }
+    }
+    for (std::size_t j = 0; j < std::size(jobs); ++j) {
+        if (times[j].size() < 2) continue;
+        std::printf("  growth per tenfold records, %s:", jobs[j].name);
+        for (std::size_t k = 1; k < times[j].size(); ++k)
+            std::printf("  %.1fx | %.1fx", times[j][k].first / times[j][k - 1].first,
+                        times[j][k].second / times[j][k - 1].second);
+        std::printf("\n");
+    }
+    std::remove(sheet.c_str());
+    return failures;
+#endif
 }
 
 int benchOne(Document& d, bool lxml, bool xsltproc) {
@@ -318,6 +465,7 @@ int main(int argc, char** argv) {
         documents[i].records = sizes[i];
         if (!prepare(documents[i], python, xsltproc)) return 1;
     }
+    failures += benchTools(documents, xsltproc);
     for (Document& d : documents) {
         failures += benchOne(d, !python.empty(), xsltproc);
         std::remove(d.path.c_str());

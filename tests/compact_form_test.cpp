@@ -9,6 +9,9 @@
 #include <functional>
 #include <string>
 
+#include <unistd.h>
+#include <sys/stat.h>
+
 #include <xercesc/dom/DOMDocument.hpp>
 
 #include "form_dump.h"
@@ -25,12 +28,12 @@ class CompactForm : public XdomTest {};
 
 // The picture of the compact form, then that of the DOM built from the same handle.
 std::pair<std::string, std::string> bothPictures(QvHandle h) {
-    EXPECT_TRUE(h->compact);
-    if (!h->compact) return {};
-    std::string compact = formdump::picture(*h->compact->tree);
-    qv::requireDom(h);
-    EXPECT_FALSE(h->compact);  // the DOM is the document from now on
-    return {compact, formdump::picture(static_cast<const xercesc::DOMNode*>(h->document))};
+    EXPECT_TRUE(h->isCompact());
+    if (!h->isCompact()) return {};
+    std::string compact = formdump::picture(*h->compact()->tree);
+    h->domNode();
+    EXPECT_FALSE(h->isCompact());  // the DOM is the document from now on
+    return {compact, formdump::picture(static_cast<const xercesc::DOMNode*>(h->builtDom()))};
 }
 
 struct Case {
@@ -92,7 +95,7 @@ TEST_F(CompactForm, HoldsWhatTheDomHolds) {
     });
     Handle h(QV_XDOMOpen(defaults->xml, 1));
     ASSERT_NE(h.get(), nullptr);
-    EXPECT_EQ(formdump::picture(*h.get()->compact->tree),
+    EXPECT_EQ(formdump::picture(*h.get()->compact()->tree),
               "(r{}(e{} a{}=\"1\" d{}=\"dv\" f{}=\"fv\" z{}=\"zv\")"
               "(e{} b{}=\"2\" d{}=\"given\" f{}=\"fv\" z{}=\"zv\"))");
 }
@@ -106,13 +109,13 @@ TEST_F(CompactForm, QueriesSeeWhatTheDomShows) {
         SCOPED_TRACE(c.name);
         Handle withDom(QV_XDOMOpen(c.xml, 1));
         ASSERT_NE(withDom.get(), nullptr) << Q_XMLGetErrMsg();
-        qv::requireDom(withDom);
+        withDom->domNode();
         const std::string expected = answers(withDom);
 
         Handle scanned(QV_XDOMOpen(c.xml, 1));
         ASSERT_NE(scanned.get(), nullptr);
         EXPECT_EQ(answers(scanned), expected);
-        EXPECT_TRUE(scanned.get()->compact);
+        EXPECT_TRUE(scanned.get()->isCompact());
 
         // The DOM built now is the one the queries saw: the first document-level
         // instruction set aside, written back in its place.
@@ -128,7 +131,7 @@ TEST_F(CompactForm, QueriesSeeWhatTheDomShows) {
             return std::string(text ? text : Q_XMLGetErrMsg());
         };
         EXPECT_EQ(firstChild(scanned), firstChild(withDom));
-        EXPECT_FALSE(scanned.get()->compact);
+        EXPECT_FALSE(scanned.get()->isCompact());
         EXPECT_EQ(written(scanned), written(withDom));
         EXPECT_EQ(answers(scanned), expected);
     }
@@ -144,12 +147,12 @@ TEST_F(CompactForm, FileInOtherEncodingsAndItsName) {
     }
     Handle h(QV_XDOMOpen(path.c_str(), 0));
     ASSERT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
-    EXPECT_EQ(formdump::picture(*h.get()->compact->tree), "(r{} a{}=\"\\u00e9\" text[\\u00fc])");
+    EXPECT_EQ(formdump::picture(*h.get()->compact()->tree), "(r{} a{}=\"\\u00e9\" text[\\u00fc])");
     std::remove(path.c_str());  // the DOM comes from the bytes kept at open
     auto [compact, dom] = bothPictures(h);
     EXPECT_EQ(compact, dom);
     EXPECT_STREQ(QV_XDOMGetNodeName(h), "#document");
-    EXPECT_EQ(qv::localText(h.get()->encoding.get()), "UTF-16 (LE)");
+    EXPECT_EQ(qv::localText(h.get()->encoding()), "UTF-16 (LE)");
 }
 
 // Each export answers on a handle fresh from QV_XDOMOpen as it does on a handle
@@ -196,7 +199,7 @@ TEST_F(CompactForm, EveryDomExportBuildsTheDom) {
         SCOPED_TRACE(name);
         Handle built(QV_XDOMOpen(xml, 1));
         ASSERT_NE(built.get(), nullptr);
-        qv::requireDom(built);
+        built->domNode();
         Q_XMLResetErrMsg();
         const std::string expected = call(built);
         const int expectedStatus = Q_XMLGetDOMStatus();
@@ -205,16 +208,16 @@ TEST_F(CompactForm, EveryDomExportBuildsTheDom) {
         Q_XMLResetErrMsg();
         Handle fresh(QV_XDOMOpen(xml, 1));
         ASSERT_NE(fresh.get(), nullptr);
-        ASSERT_TRUE(fresh.get()->compact);
+        ASSERT_TRUE(fresh.get()->isCompact());
         EXPECT_EQ(call(fresh), expected);
         EXPECT_EQ(Q_XMLGetDOMStatus(), expectedStatus);
         EXPECT_EQ(std::string(Q_XMLGetErrMsg()), expectedMessage);
-        EXPECT_NE(static_cast<bool>(fresh.get()->compact), buildsDom);
+        EXPECT_NE(static_cast<bool>(fresh.get()->isCompact()), buildsDom);
     }
     // Closing and telling kinds apart need no DOM.
     Handle fresh(QV_XDOMOpen(xml, 1));
     EXPECT_EQ(QV_XDOMIsDoc(fresh), 1);
-    EXPECT_TRUE(fresh.get()->compact);
+    EXPECT_TRUE(fresh.get()->isCompact());
 }
 
 // Editing after open: both handles of an import or append get their DOM.
@@ -223,7 +226,7 @@ TEST_F(CompactForm, TwoHandleExportsBuildBothDoms) {
     Handle source(QV_XDOMOpen("<s><x>1</x></s>", 1));
     QvHandle x = QV_XDOMLocate(source, "/s", nullptr);
     ASSERT_NE(x, nullptr) << Q_XMLGetErrMsg();
-    ASSERT_TRUE(target.get()->compact);
+    ASSERT_TRUE(target.get()->isCompact());
     QvHandle copy = QV_XDOMImportNode(target, x, 1);
     ASSERT_NE(copy, nullptr) << Q_XMLGetErrMsg();
     QvHandle root = QV_XDOMLocate(target, "/t", nullptr);
@@ -252,8 +255,9 @@ namespace {
 
 // The DOM is parsed again at first use, and an external DTD is read again then. If it
 // no longer fits the document, that export fails with the parser's lines and its
-// own code, and so does every later use of the document, mapping included.
-TEST_F(CompactForm, ADomThatCannotBeBuiltAnyMoreFailsEveryUse) {
+// own code, and the handle stays as it was: every later DOM use fails the same way,
+// queries still answer from the compact tree, and the mapping reads the compact form.
+TEST_F(CompactForm, ADomThatCannotBeBuiltAnyMoreLeavesTheHandleAsItWas) {
     const std::string dir = testing::TempDir();
     const std::string dtd = dir + "compact_form_changing.dtd";
     const std::string xml = dir + "compact_form_changing.xml";
@@ -266,12 +270,20 @@ TEST_F(CompactForm, ADomThatCannotBeBuiltAnyMoreFailsEveryUse) {
     ASSERT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
     write(dtd, "<!ELEMENT r EMPTY><!ELEMENT a (#PCDATA)>");
 
-    EXPECT_EQ(QV_XDOMGetNodeName(h), nullptr);
-    EXPECT_EQ(Q_XMLGetDOMStatus(), 99);
-    EXPECT_EQ(linesStartingWith("Error at file"), 1) << Q_XMLGetErrMsg();
-    Q_XMLResetErrMsg();
-    EXPECT_EQ(QV_XDOMGetNodeType(h), 0);
-    EXPECT_EQ(Q_XMLGetDOMStatus(), 99);
+    for (int round = 0; round < 2; ++round) {
+        Q_XMLResetErrMsg();
+        EXPECT_EQ(QV_XDOMGetNodeName(h), nullptr);
+        EXPECT_EQ(Q_XMLGetDOMStatus(), 99);
+        EXPECT_EQ(linesStartingWith("Error at file"), 1) << Q_XMLGetErrMsg();
+        EXPECT_TRUE(h->isCompact());
+        Q_XMLResetErrMsg();
+        EXPECT_EQ(QV_XDOMWrite(h, nullptr, nullptr), nullptr);
+        EXPECT_NE(Q_XMLGetDOMStatus(), 0);
+        Q_XMLResetErrMsg();
+        const char* count = QV_XDOMEvaluate(h, "count(//a)", nullptr);
+        ASSERT_NE(count, nullptr) << Q_XMLGetErrMsg();
+        EXPECT_STREQ(count, "1");
+    }
 
     const char* mapping =
         "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/r/a'>"
@@ -281,10 +293,40 @@ TEST_F(CompactForm, ADomThatCannotBeBuiltAnyMoreFailsEveryUse) {
     ASSERT_NE(map.get(), nullptr);
     Q_XMLResetErrMsg();
     char* root = nullptr;
-    EXPECT_EQ(QV_XMAPOpen(h, map, &root, '|', ']', '}', '~', QV_XMAP_READ), nullptr);
-    EXPECT_NE(Q_XMLGetErrCode(), 0);
+    QvDataset ds = QV_XMAPOpen(h, map, &root, '|', ']', '}', '~', QV_XMAP_READ);
+    ASSERT_NE(ds, nullptr) << Q_XMLGetErrMsg();
+    char* record = nullptr;
+    EXPECT_EQ(QV_XMAPReadNext(ds, "T", &record), 0);
+    EXPECT_STREQ(record, "x");
+    QV_XMAPClose(ds);
+
+    // The DTD fits again: the DOM is built.
+    write(dtd, "<!ELEMENT r (a)><!ELEMENT a (#PCDATA)>");
+    EXPECT_STREQ(QV_XDOMGetNodeName(h), "#document");
+    EXPECT_EQ(str(QV_XDOMEvaluate(h, "count(//a)", nullptr)), "1");
     std::remove(dtd.c_str());
     std::remove(xml.c_str());
+}
+
+// Text held in memory names its DTD relative to the folder current at the open; the
+// DOM built later reads the same file whatever folder is current then.
+TEST_F(CompactForm, TextInMemoryReadsItsDtdFromTheFolderOfTheOpen) {
+    const std::string dir = testing::TempDir() + "compact_form_folder";
+    ::mkdir(dir.c_str(), 0700);
+    std::ofstream(dir + "/m.dtd", std::ios::binary) << "<!ELEMENT r (a)><!ELEMENT a (#PCDATA)><!ATTLIST a k CDATA 'd'>";
+    char before[4096];
+    ASSERT_NE(::getcwd(before, sizeof before), nullptr);
+    ASSERT_EQ(::chdir(dir.c_str()), 0);
+    Handle h(QV_XDOMOpen("<!DOCTYPE r SYSTEM 'm.dtd'><r><a>x</a></r>", 1));
+    ASSERT_EQ(::chdir(before), 0);
+    ASSERT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
+    EXPECT_EQ(str(QV_XDOMEvaluate(h, "string(/r/a/@k)", nullptr)), "d");
+    Q_XMLResetErrMsg();
+    Handle k(QV_XDOMLocate(h, "/r/a/@k", nullptr));  // the DOM, built now
+    ASSERT_NE(k.get(), nullptr) << Q_XMLGetErrMsg();
+    EXPECT_STREQ(QV_XDOMGetNodeValue(k), "d");
+    std::remove((dir + "/m.dtd").c_str());
+    ::rmdir(dir.c_str());
 }
 
 }  // namespace

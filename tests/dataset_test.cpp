@@ -182,17 +182,36 @@ TEST_P(DatasetForms, ReadModeRefusesWritesBeforeAnythingElse) {
 }
 
 TEST_P(DatasetForms, OtherModesReadNothingAndAllowBothDirections) {
-    AbcDataset o("", 5);
-    ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
-    EXPECT_EQ(o.rootTable, nullptr);
-    EXPECT_EQ(o.next("TA"), "<end>");
-    EXPECT_EQ(QV_XMAPWriteNext(o.ds, "TA", "w1", 2), 0);
-    EXPECT_EQ(o.read("TA"), (Records{"w1"}));
-    // The input document is kept and handed back, not a new one built.
-    QvHandle kept = QV_XMAPToDOM(o.ds, nullptr);
-    ASSERT_NE(kept, nullptr) << Q_XMLGetErrMsg();
-    EXPECT_EQ(kept->document, o.doc->document);
-    QV_XDOMClose(kept);
+    for (int mode : {5, 12}) {
+        SCOPED_TRACE(mode);
+        AbcDataset o("", mode);
+        ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
+        EXPECT_EQ(o.rootTable, nullptr);
+        EXPECT_EQ(o.next("TA"), "<end>");
+        EXPECT_EQ(QV_XMAPWriteNext(o.ds, "TA", "w1", 2), 0);
+        EXPECT_EQ(o.read("TA"), (Records{"w1"}));
+        // The input document is kept and handed back, not a new one built.
+        QvHandle kept = QV_XMAPToDOM(o.ds, nullptr);
+        ASSERT_NE(kept, nullptr) << Q_XMLGetErrMsg();
+        EXPECT_EQ(kept->builtDom(), o.doc->builtDom());
+        // The handle keeps the document alive: closing the input (before or after the
+        // hand-back) leaves it whole.
+        QV_XDOMClose(o.doc);
+        o.doc = nullptr;
+        QvHandle again = QV_XMAPToDOM(o.ds, nullptr);
+        ASSERT_NE(again, nullptr) << Q_XMLGetErrMsg();
+        for (QvHandle h : {kept, again}) {
+            const char* text = QV_XDOMWrite(h, nullptr, nullptr);
+            ASSERT_NE(text, nullptr) << Q_XMLGetErrMsg();
+            EXPECT_NE(std::string(text).find("<A"), std::string::npos) << text;
+        }
+        QV_XMAPClose(o.ds);
+        o.ds = nullptr;
+        const char* count = QV_XDOMEvaluate(again, "count(//A)", nullptr);
+        EXPECT_STREQ(count, "3") << Q_XMLGetErrMsg();
+        QV_XDOMClose(kept);
+        QV_XDOMClose(again);
+    }
 }
 
 TEST_P(DatasetForms, ExtractionFileReadsAtOpenThenAllowsWrites) {
@@ -223,8 +242,8 @@ TEST(Dataset, ReadingFromANodeHandle) {
     std::string map = abcMapping("");
     QvHandle doc = QV_XDOMOpen("<X><R><A id='in'/></R></X>", 1);
     ASSERT_TRUE(doc);
-    qv::requireDom(doc);
-    QvHandle node = qv::makeNodeHandle(doc, doc->document->getDocumentElement());
+    doc->domNode();
+    QvHandle node = qv::makeNodeHandle(doc, doc->builtDom()->getDocumentElement());
     QvHandle mh = QV_XDOMOpen(map.c_str(), 1);
     char* root = nullptr;
     QvDataset ds = node ? QV_XMAPOpen(node, mh, &root, '|', ']', '}', '~', 0) : nullptr;
@@ -408,11 +427,11 @@ TEST(Dataset, MappingBeforeAndAfterTheDomIsBuilt) {
         return out;
     };
     const Records before = readAll();
-    EXPECT_TRUE(doc->compact);
+    EXPECT_TRUE(doc->isCompact());
     QvHandle b = QV_XDOMLocate(doc, "/R/A/B[2]", nullptr);
     ASSERT_TRUE(b) << Q_XMLGetErrMsg();
     EXPECT_STREQ(QV_XDOMGetNodeName(b), "B");
-    EXPECT_FALSE(doc->compact);
+    EXPECT_FALSE(doc->isCompact());
     EXPECT_EQ(readAll(), before);
     EXPECT_EQ(before, (Records{"a1", "a2", "a3", "b1", "b2", "b3", "c1", "c2", "c3"}));
     // An edit made through the DOM is what the next mapping reads.

@@ -49,8 +49,8 @@ struct Outcome {
 
 Outcome evaluate(QvHandle doc, const char* expression, bool rewrite) {
     xercesc::MemoryManager& memory = qv::xalanMemory();
-    qv::requireDom(doc);  // documents open in their compact form
-    qv::XPathContext& context = qv::currentXPathContext(doc);
+    doc->domNode();  // documents open in their compact form
+    qv::XPathContext& context = doc->xpathView();
     std::unique_ptr<xalanc::PrefixResolver> prefixes =
         qv::prefixResolverFor(context.namespaces, *context.document, nullptr);
     xalanc::XPath xpath(memory);

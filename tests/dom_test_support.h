@@ -65,7 +65,7 @@ inline int linesStartingWith(const std::string& prefix) {
 inline Handle open(const char* text) {
     Handle h(QV_XDOMOpen(text, 1));
     EXPECT_NE(h, nullptr) << Q_XMLGetErrMsg();
-    if (h) qv::requireDom(h.get());
+    if (h) h.get()->domNode();
     return h;
 }
 
@@ -102,8 +102,8 @@ inline std::string picture(const xercesc::DOMNode* node) {
     }
 }
 inline std::string picture(QvHandle_* h) {
-    qv::requireDom(h);
-    return picture(h->node);
+    h->domNode();
+    return picture(h->domNode());
 }
 
 // Where a node is: child positions from its document ("/0/3"), "@name" for an
@@ -126,8 +126,8 @@ inline std::string positionOf(const xercesc::DOMNode* node) {
 
 // A node handle for the node at a position written as positionOf writes it.
 inline Handle nodeAt(QvHandle doc, const std::string& position) {
-    qv::requireDom(doc);
-    xercesc::DOMNode* node = doc->node;
+    doc->domNode();
+    xercesc::DOMNode* node = doc->domNode();
     size_t i = 0;
     while (i < position.size()) {
         if (position[i] == '/') {

@@ -314,8 +314,8 @@ using Loader = maptest::MapTest;
 TEST_F(Loader, NodeHandleIsRefused) {
     QvHandle doc = QV_XDOMOpen(qvxmap(ordersMap("")).c_str(), 1);
     ASSERT_NE(doc, nullptr);
-    qv::requireDom(doc);
-    QvHandle node = qv::makeNodeHandle(doc, doc->document->getDocumentElement());
+    doc->domNode();
+    QvHandle node = qv::makeNodeHandle(doc, doc->builtDom()->getDocumentElement());
     Q_XMLResetErrMsg();
     qv::MappingModel model;
     int mode = 0;

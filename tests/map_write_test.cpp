@@ -393,6 +393,55 @@ TEST(WriteValues, NullMarkIsMissingOnlyWithEmptyStringIsNull) {
     }
 }
 
+// A value that cannot reach the document as it is fails by record and column: a
+// NUL (the host would read the record cut there) when it is written, bytes that are
+// not UTF-8 and characters XML 1.0 cannot carry when the document is built.
+TEST(WriteValues, ValuesThatCannotBeWrittenAreNamed) {
+    installHost({{"T", "ID", 0, 0, ""}, {"T", "A", 1, 0, ""}, {"T", "B", 2, 1, ""}});
+    const std::string mapping =
+        "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/E'>"
+        "<ColumnMap Column='A' Node='A'/><ColumnMap Column='B' Node='B,@v'/>"
+        "</TABLECLASSMAP></QVXMAP>";
+    {
+        Dataset d(mapping);
+        EXPECT_EQ(d.write("T", std::string("7|a\0b|c", 7)), -1);
+        EXPECT_EQ(Q_XMLGetErrCode(), 3010);
+        EXPECT_NE(std::string(Q_XMLGetErrMsg())
+                      .find("Record '7' of table T holds a NUL byte in field 1 (column A); "
+                            "the record was not queued."),
+                  std::string::npos)
+            << Q_XMLGetErrMsg();
+        d.writeAll("T", {"8|x|y"});  // the next record is written as usual
+        EXPECT_EQ(d.xml(), "<R><E><A>x</A><B v=\"y\"/></E></R>");
+    }
+    struct Case {
+        const char* record;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"1|ok|p]q\x01r",
+         "Value 'q<01>r' of column B in record '1' of table T cannot be written: it holds the "
+         "character U+0001, which XML 1.0 cannot carry."},
+        {"2|caf\xE9|",
+         "Value 'caf\xE9' of column A in record '2' of table T cannot be written: it is not "
+         "valid UTF-8 text."},
+        {"3|\xE2\x82|", "record '3' of table T cannot be written: it is not valid UTF-8 text."},
+        {"5|a\xFF" "b\xC3\x28|", "record '5' of table T cannot be written: it is not valid UTF-8 text."},
+    };
+    for (const Case& c : cases) {
+        Dataset d(mapping);
+        d.writeAll("T", {"0|before|", c.record});
+        EXPECT_EQ(QV_XMAPToDOM(d.ds, nullptr), nullptr) << c.record;
+        EXPECT_EQ(Q_XMLGetErrCode(), 3049) << c.record;
+        EXPECT_NE(std::string(Q_XMLGetErrMsg()).find(c.message), std::string::npos)
+            << Q_XMLGetErrMsg();
+    }
+    // A replacement character that the record really holds is written.
+    Dataset d(mapping);
+    d.writeAll("T", {"4|\xEF\xBF\xBD|"});
+    EXPECT_EQ(d.xml(), "<R><E><A>\xEF\xBF\xBD</A></E></R>");
+}
+
 // ---- Nested tables ----------------------------------------------------------------
 
 // Two TableMap references in one map: each nested table is written once, under
@@ -435,7 +484,7 @@ TEST(ToDom, OneDocumentPerDatasetKeptAliveByItsHandles) {
     QvHandle second = QV_XMAPToDOM(d.ds, &settings);
     ASSERT_NE(second, nullptr);
     EXPECT_NE(first, second);
-    EXPECT_EQ(first->document, second->document);
+    EXPECT_EQ(first->builtDom(), second->builtDom());
     QvDocSettings out{};
     out.xmlDeclaration = 1;
     std::strcpy(out.lineEnd, "LF");

@@ -61,18 +61,18 @@ TEST_P(Navigate, Step) {
     Handle found(QV_XDOMLocateNode(start.get(), c.direction, c.index, c.type));
     if (*c.found) {
         ASSERT_TRUE(found) << Q_XMLGetErrMsg();
-        EXPECT_EQ(positionOf(found->node), c.found);
+        EXPECT_EQ(positionOf(found->domNode()), c.found);
         EXPECT_EQ(QV_XDOMIsDoc(found.get()), 0);
-        EXPECT_EQ(found->docHandle, doc.get());
+        EXPECT_EQ(found->documentHandle(), doc.get());
         EXPECT_EQ(Q_XMLGetDOMStatus(), 0);
         EXPECT_STREQ(Q_XMLGetErrMsg(), "");
     } else {
-        EXPECT_FALSE(found) << positionOf(found->node);
+        EXPECT_FALSE(found) << positionOf(found->domNode());
         EXPECT_EQ(Q_XMLGetDOMStatus(), 12);
         EXPECT_EQ(Q_XMLGetErrCode(), 12);
         EXPECT_EQ(std::string(Q_XMLGetErrMsg()), c.message);
     }
-    EXPECT_EQ(positionOf(start->node), std::string(c.start).empty() ? "#document" : c.start);
+    EXPECT_EQ(positionOf(start->domNode()), std::string(c.start).empty() ? "#document" : c.start);
 }
 
 const Case kCases[] = {

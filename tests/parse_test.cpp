@@ -155,7 +155,7 @@ TEST_F(Parse, EncodingIsActualThenDeclared) {
         SCOPED_TRACE(c.source);
         Handle h(QV_XDOMOpen(c.source, c.inMemory));
         ASSERT_NE(h.get(), nullptr);
-        EXPECT_EQ(qv::localText(h.get()->encoding.get()), c.encoding);
+        EXPECT_EQ(qv::localText(h.get()->encoding()), c.encoding);
     }
 }
 
@@ -164,9 +164,9 @@ TEST_F(Parse, DocumentsAreIndependent) {
     Handle second(QV_XDOMOpen("<second>2</second>", 1));
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second.get(), nullptr);
-    qv::requireDom(first);
-    qv::requireDom(second.get());
-    EXPECT_NE(first->parser.get(), second.get()->parser.get());
+    first->domNode();
+    second.get()->domNode();
+    EXPECT_NE(first->sharedDom().owner.get(), second.get()->sharedDom().owner.get());
     EXPECT_EQ(QV_XDOMClose(first), 0);
     const char* text = QV_XDOMWrite(second, nullptr, nullptr);
     ASSERT_NE(text, nullptr);
@@ -178,13 +178,13 @@ TEST_F(Parse, ClosingHandles) {
     EXPECT_EQ(QV_XDOMCloseHandle(nullptr), 0);
     Handle doc(QV_XDOMOpen("<r><a/></r>", 1));
     ASSERT_NE(doc.get(), nullptr);
-    qv::requireDom(doc.get());
-    DOMNode* a = doc.get()->document->getDocumentElement()->getFirstChild();
+    doc.get()->domNode();
+    DOMNode* a = doc.get()->builtDom()->getDocumentElement()->getFirstChild();
     QvHandle node = qv::makeNodeHandle(doc.get(), a);
     EXPECT_EQ(QV_XDOMIsDoc(node), 0);
     EXPECT_EQ(qv::documentHandleOf(node), doc.get());
     EXPECT_EQ(QV_XDOMCloseHandle(node), 0);
-    EXPECT_EQ(doc.get()->document->getDocumentElement()->getFirstChild(), a);
+    EXPECT_EQ(doc.get()->builtDom()->getDocumentElement()->getFirstChild(), a);
     EXPECT_EQ(Q_XMLGetDOMStatus(), 0);
 }
 
@@ -192,8 +192,8 @@ TEST_F(Parse, AdjacentTextIsMerged) {
     const std::string path = dataPath("merged_text.xml");
     Handle h(QV_XDOMOpen(path.c_str(), 0));
     ASSERT_NE(h.get(), nullptr) << Q_XMLGetErrMsg();
-    qv::requireDom(h.get());
-    DOMNode* r = h.get()->document->getDocumentElement();
+    h.get()->domNode();
+    DOMNode* r = h.get()->builtDom()->getDocumentElement();
     ASSERT_NE(r->getFirstChild(), nullptr);
     EXPECT_EQ(r->getFirstChild()->getNextSibling(), nullptr);
     EXPECT_EQ(qv::localText(r->getFirstChild()->getNodeValue()), "amidbAc");

@@ -82,8 +82,8 @@ TEST_F(Properties, ResultTextBelongsToTheHandleAndSurvivesAFailedRead) {
     // A failing read leaves the last text in place.
     EXPECT_EQ(QV_XDOMGetNodeValue(element.get()), nullptr);
     EXPECT_EQ(QV_XDOMGetUserData(element.get()), nullptr);
-    EXPECT_STREQ(element->resultText.get(), "p:item");
-    EXPECT_EQ(element->resultText.get(), first);
+    EXPECT_STREQ(element->resultText(), "p:item");
+    EXPECT_EQ(element->resultText(), first);
     // Another handle on the same node has its own text.
     Handle same = nodeAt(doc.get(), "/0/0");
     EXPECT_STREQ(QV_XDOMGetNodeValue(nodeAt(doc.get(), "/0/0/0").get()), "text");
@@ -93,7 +93,7 @@ TEST_F(Properties, ResultTextBelongsToTheHandleAndSurvivesAFailedRead) {
     Handle text = nodeAt(doc.get(), "/0/0/0");
     EXPECT_STREQ(QV_XDOMGetNodeName(text.get()), "#text");
     EXPECT_STREQ(QV_XDOMGetNodeValue(text.get()), "text");
-    EXPECT_STREQ(text->resultText.get(), "text");
+    EXPECT_STREQ(text->resultText(), "text");
 }
 
 TEST_F(Properties, OwnerDocument) {
@@ -103,12 +103,12 @@ TEST_F(Properties, OwnerDocument) {
         ASSERT_TRUE(owner);
         EXPECT_EQ(QV_XDOMIsDoc(owner.get()), 0);  // a node handle, not a document handle
         EXPECT_EQ(QV_XDOMGetNodeType(owner.get()), QV_NODE_DOCUMENT);
-        EXPECT_EQ(owner->node, doc->node);
-        EXPECT_EQ(owner->docHandle, doc.get());
+        EXPECT_EQ(owner->domNode(), doc->domNode());
+        EXPECT_EQ(owner->documentHandle(), doc.get());
         // Its own owner document is itself, not error 36.
         Handle again(QV_XDOMGetOwnerDocument(owner.get()));
         ASSERT_TRUE(again);
-        EXPECT_EQ(again->node, doc->node);
+        EXPECT_EQ(again->domNode(), doc->domNode());
     }
     Handle fromDocument(QV_XDOMGetOwnerDocument(doc.get()));
     ASSERT_TRUE(fromDocument);
@@ -144,7 +144,7 @@ TEST_F(Properties, GetAttribute) {
         ASSERT_TRUE(attribute);
         EXPECT_EQ(QV_XDOMGetNodeType(attribute.get()), QV_NODE_ATTRIBUTE);
         EXPECT_EQ(str(QV_XDOMGetNodeValue(attribute.get())), c.value);
-        EXPECT_EQ(attribute->docHandle, doc.get());
+        EXPECT_EQ(attribute->documentHandle(), doc.get());
     }
 }
 

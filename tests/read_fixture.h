@@ -82,7 +82,7 @@ inline Form& currentForm() {
 
 // Brings an opened document into the form under test.
 inline void takeForm(QvHandle doc) {
-    if (doc && currentForm() == Form::Dom) qv::requireDom(doc);
+    if (doc && currentForm() == Form::Dom) doc->domNode();
 }
 
 // A suite whose tests run once per form.
@@ -112,7 +112,7 @@ struct Opened {
         map = QV_XDOMOpen(mapping, 1);
         EXPECT_TRUE(map) << Q_XMLGetErrMsg();
         ds = QV_XMAPOpen(doc, map, &rootTable, kField, kValue, kSubvalue, kNull, mode);
-        readCompact = doc && doc->compact;
+        readCompact = doc && doc->isCompact();
     }
     ~Opened() {
         QV_XMAPClose(ds);

@@ -59,6 +59,93 @@ INSTANTIATE_TEST_SUITE_P(
                    "<R><REC/><REC id=''/><REC id='2'/></R>", {"2"}}),
     qvtest::caseName<LayoutCase>);
 
+// ---- Text that would hold a mark -------------------------------------------
+
+// A value whose host text would hold a mark (or a NUL) is left out and reported by
+// record and column; the fields after it keep their places.
+TEST(Record, ValueHoldingAMarkIsLeftOutAndNamed) {
+    installHost({{"T", "ID", 0, 0, ""}, {"T", "V", 3, 0, ""}, {"T", "W", 5, 0, ""}});
+    const char* map =
+        "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/REC'>"
+        "<ColumnMap Column='ID' Node='@id'/><ColumnMap Column='V' Node='@v'/>"
+        "<ColumnMap Column='W' Node='@w'/></TABLECLASSMAP></QVXMAP>";
+    Opened o("<R><REC id='1' v='a|b]c' w='y'/><REC id='2}' v='z' w='y'/></R>", map);
+    ASSERT_TRUE(o.ds) << Q_XMLGetErrMsg();
+    EXPECT_EQ(Q_XMLGetErrCode(), 3009);
+    const std::string message = Q_XMLGetErrMsg();
+    EXPECT_NE(message.find("Value 'a|b]c' of column V in record '1' of table T would hold the "
+                           "byte 0x7C (the field mark); the value was left out."),
+              std::string::npos)
+        << message;
+    EXPECT_NE(message.find("of column ID in record '(this value)' of table T would hold the byte "
+                           "0x7D (the subvalue mark)"),
+              std::string::npos)
+        << message;
+    EXPECT_EQ(o.read(), (Records{"1|||||y", "|||z||y"}));
+}
+
+// With the marks a multivalued host uses and a host encoding of ISO-8859-1, the
+// letters \xFE and \xFD of ordinary text are those marks: such a value is named,
+// never taken as a field or value boundary.
+TEST(Record, LettersThatAreMarksInTheHostEncoding) {
+    installHost({{"T", "ID", 0, 0, ""}, {"T", "NAME", 1, 0, ""}, {"T", "DATE", 2, 0, ""}});
+    static QvHostEncoding latin1 = {"ISO-8859-1", "", ""};
+    QV_XMLInitial(&qvhost::ReferenceHost::dictOpen, &qvhost::ReferenceHost::dictDescribe,
+                  &qvhost::ReferenceHost::dictClose, convert, extract,
+                  [] { return static_cast<const QvHostEncoding*>(&latin1); });
+    Q_XMLResetErrMsg();
+    QvHandle doc = QV_XDOMOpen("<R><REC id='1'><N>\xC3\xBEor\xC3\xBC</N><D>2024</D></REC>"
+                               "<REC id='2'><N>\xC3\xBC" "ber</N><D>2025</D></REC></R>",
+                               1);
+    QvHandle map = QV_XDOMOpen(
+        "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/REC'>"
+        "<ColumnMap Column='ID' Node='@id'/><ColumnMap Column='NAME' Node='N'/>"
+        "<ColumnMap Column='DATE' Node='D'/></TABLECLASSMAP></QVXMAP>",
+        1);
+    QvDataset ds = QV_XMAPOpen(doc, map, nullptr, '\xFE', '\xFD', '\xFC', '\x7F', QV_XMAP_READ);
+    ASSERT_TRUE(ds) << Q_XMLGetErrMsg();
+    EXPECT_EQ(Q_XMLGetErrCode(), 3009);
+    const std::string message = Q_XMLGetErrMsg();
+    EXPECT_NE(message.find("of column NAME in record '1' of table T would hold the byte 0xFE "
+                           "(the field mark)"),
+              std::string::npos)
+        << message;
+    char* record = nullptr;
+    ASSERT_EQ(QV_XMAPReadNext(ds, nullptr, &record), 0);
+    EXPECT_EQ(std::string(record), "1\xFE\xFE" "2024");
+    ASSERT_EQ(QV_XMAPReadNext(ds, nullptr, &record), 0);
+    EXPECT_EQ(std::string(record), "2\xFE\xFE" "2025");  // \xFC, the subvalue mark
+    QV_XMAPClose(ds);
+    QV_XDOMClose(map);
+    QV_XDOMClose(doc);
+    installHost({});  // the fixture's UTF-8 encoding again
+}
+
+// "xmldata()" of an ISO-8859-1 document is written in host text (UTF-8): its \xFE
+// and \xFD stay letters instead of becoming a field and a value mark.
+TEST(Record, MarkupOfALatin1DocumentIsHostText) {
+    installHost({{"T", "ID", 0, 0, ""}, {"T", "BODY", 1, 0, ""}, {"T", "DATE", 2, 0, ""}});
+    QvHandle doc = QV_XDOMOpen("<?xml version='1.0' encoding='ISO-8859-1'?>"
+                               "<R><REC id='1'><B>\xFE" "e\xFD</B><D>1999</D></REC></R>",
+                               1);
+    QvHandle map = QV_XDOMOpen(
+        "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/REC'>"
+        "<ColumnMap Column='ID' Node='@id'/><ColumnMap Column='BODY' Node='B/xmldata()'/>"
+        "<ColumnMap Column='DATE' Node='D'/></TABLECLASSMAP></QVXMAP>",
+        1);
+    QvDataset ds = QV_XMAPOpen(doc, map, nullptr, '\xFE', '\xFD', '\xFC', '\x7F', QV_XMAP_READ);
+    ASSERT_TRUE(ds) << Q_XMLGetErrMsg();
+    EXPECT_EQ(Q_XMLGetErrCode(), 0) << Q_XMLGetErrMsg();
+    char* record = nullptr;
+    ASSERT_EQ(QV_XMAPReadNext(ds, nullptr, &record), 0);
+    const std::string r = record;
+    EXPECT_NE(r.find("<B>\xC3\xBE" "e\xC3\xBD</B>"), std::string::npos) << r;
+    EXPECT_EQ(r.substr(r.rfind('\xFE')), "\xFE" "1999");
+    QV_XMAPClose(ds);
+    QV_XDOMClose(map);
+    QV_XDOMClose(doc);
+}
+
 TEST(Record, WorkBufferGrowsAndIsCutBackAfterALargeRecord) {
     qv::WorkBuffer buffer;
     EXPECT_GE(buffer.capacity(), qv::WorkBuffer::kInitial);

@@ -75,6 +75,8 @@ enum class Error : int {
     TooManyMaps = 3006,
     TooManyRecords = 3007,  // or record text, in one open
     MapInterfaceMisuse = 3008,
+    ValueHoldsMark = 3009,     // a value read would hold a mark byte or NUL: left out
+    RecordHoldsNul = 3010,     // a record written holds a NUL byte: not queued
     WriteToReadDataset = 3011,
     ReadFromCreateDataset = 3012,
     NoSuchTableOrMap = 3013,
@@ -119,6 +121,7 @@ enum class Error : int {
     NotAMappingFile = 3053,
     MappingNotADocument = 3054,
     EmptyMapping = 3055,
+    ValueNotWritable = 3049,   // a value written is not host text or not XML text
     ForeignKeyPathsDiffer = 3056,
     SecondRootElement = 3057,
     ReadOnlyMapping = 3058,

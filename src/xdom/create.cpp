@@ -36,20 +36,20 @@ void setDeclaration(QvHandle_* h, DOMDocument* document, const char* encoding, c
     setDeclaredEncoding(document, name.get());
     document->setXmlStandalone(isYes(standalone));
     QvHandle_* doc = documentHandleOf(h);
-    if (doc && doc->document == document) takeEncoding(doc);
+    if (doc && doc->builtDom() == document) doc->takeEncoding(document);
 }
 
-DOMNode* makeNode(DOMDocument* document, const QvHandle_* h, const char* name, const char* value,
+DOMNode* makeNode(DOMDocument* document, QvHandle_* h, const char* name, const char* value,
                   int type) {
     XmlText xmlName = toXmlText(name);
     XmlText xmlValue = toXmlText(value);
     switch (type) {
         case QV_NODE_ELEMENT: {
-            QualifiedName qn = resolveQualifiedName(xmlName.get(), h->node);
+            QualifiedName qn = resolveQualifiedName(xmlName.get(), h->domNode());
             return document->createElementNS(qn.uri(), qn.qualifiedName.c_str());
         }
         case QV_NODE_ATTRIBUTE: {
-            QualifiedName qn = resolveQualifiedName(xmlName.get(), h->node);
+            QualifiedName qn = resolveQualifiedName(xmlName.get(), h->domNode());
             DOMAttr* attribute = document->createAttributeNS(qn.uri(), qn.qualifiedName.c_str());
             if (attribute) attribute->setValue(xmlValue.get());
             return attribute;
@@ -85,14 +85,13 @@ QVXML_API QvHandle QV_XDOMCreateRoot(const QvDocSettings* settings) {
             qv::reportDom(qv::Error::CreateDocumentFailed);
             return nullptr;
         }
-        return qv::makeDocumentHandle(std::move(document));
+        return qv::makeDocumentHandle(qv::ownedDom(std::move(document)));
     });
 }
 
 QVXML_API QvHandle QV_XDOMCreateNode(QvHandle h, const char* name, const char* value, int type) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h));
     return qv::callExport<QvHandle>(qv::domExport("XDOMCreateNode"), arguments, nullptr, [&]() -> QvHandle {
-        qv::requireDom(h);
         DOMDocument* document = qv::owningDocument(h);
         if (!document) {
             qv::reportDom(qv::Error::DocumentRequired);

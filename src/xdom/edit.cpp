@@ -41,8 +41,8 @@ void attachAttribute(DOMNode* r, DOMNode* n) {
 
 // Append and Insert: n goes after r (after = true) or before it, under r's parent.
 void attachBeside(QvHandle_* reference, QvHandle_* node, bool after) {
-    DOMNode* r = reference->node;
-    DOMNode* n = node->node;
+    DOMNode* r = reference->domNode();
+    DOMNode* n = node->domNode();
     if (isAttribute(n)) {
         attachAttribute(r, n);
     } else {
@@ -86,26 +86,26 @@ extern "C" {
 QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h));
     return qv::callExport<QvHandle>(qv::domExport("XDOMClone"), arguments, nullptr, [&]() -> QvHandle {
-        qv::requireDom(h);
-        if (deep && qv::tooDeepToWalk(h->node)) {
+        DOMNode* source = h->domNode();
+        if (deep && qv::tooDeepToWalk(source)) {
             qv::reportDom(qv::Error::Failure, qv::tooDeepMessage("XDOMClone"));
             return nullptr;
         }
         DOMNode* copy;
         {
-            qv::ReattachedPI whole(qv::documentHandleOf(h), h->node);
-            copy = h->node->cloneNode(deep != 0);
+            qv::ReattachedPI whole(qv::documentHandleOf(h), source);
+            copy = source->cloneNode(deep != 0);
         }
         if (!copy) {
             qv::reportDom(qv::Error::NothingToClone);
             return nullptr;
         }
         if (copy->getNodeType() == DOMNode::DOCUMENT_NODE) {
-            // An independent document: its handle owns it and releases it when closed.
-            QvHandle copyHandle =
-                qv::makeDocumentHandle(qv::XercesPtr<DOMDocument>(static_cast<DOMDocument*>(copy)));
-            copyHandle->documentMemory = qv::documentHandleOf(h)->documentMemory;
-            return copyHandle;
+            // An independent document on the memory of its source: its handle owns it
+            // and releases it when closed.
+            return qv::makeDocumentHandle(
+                qv::ownedDom(qv::XercesPtr<DOMDocument>(static_cast<DOMDocument*>(copy)),
+                             qv::documentHandleOf(h)->sharedDom().memory));
         }
         qv::markChanged(h);
         return qv::makeNodeHandle(h, copy);
@@ -115,17 +115,18 @@ QVXML_API QvHandle QV_XDOMClone(QvHandle h, int deep) {
 QVXML_API QvHandle QV_XDOMImportNode(QvHandle target, QvHandle node, int deep) {
     const auto arguments = qv::handleArguments(target, node);
     return qv::callExport<QvHandle>(qv::domExport("XDOMImportNode"), arguments, nullptr, [&]() -> QvHandle {
-        qv::requireDom(target, node);
+        target->domNode();
+        DOMNode* imported = node->domNode();
         DOMDocument* document = qv::owningDocument(target);
         if (!document) {
             qv::reportDom(qv::Error::DocumentRequired);
             return nullptr;
         }
-        if (deep && qv::tooDeepToWalk(node->node)) {
+        if (deep && qv::tooDeepToWalk(imported)) {
             qv::reportDom(qv::Error::Failure, qv::tooDeepMessage("XDOMImportNode"));
             return nullptr;
         }
-        DOMNode* copy = document->importNode(node->node, deep != 0);
+        DOMNode* copy = document->importNode(imported, deep != 0);
         if (!copy) return nullptr;
         qv::markChanged(target);
         return qv::makeNodeHandle(target, copy);
@@ -136,7 +137,6 @@ QVXML_API int QV_XDOMAppend(QvHandle reference, QvHandle node) {
     const auto options = qv::domExport("XDOMAppend").fallsBackTo(qv::Error::AppendFailed);
     const auto arguments = qv::handleArguments(reference, node);
     return qv::callStatusExport(options, arguments, [&] {
-        qv::requireDom(reference, node);
         qv::attachBeside(reference, node, true);
     });
 }
@@ -145,7 +145,6 @@ QVXML_API int QV_XDOMInsert(QvHandle reference, QvHandle node) {
     const auto options = qv::domExport("XDOMInsert").fallsBackTo(qv::Error::InsertFailed);
     const auto arguments = qv::handleArguments(reference, node);
     return qv::callStatusExport(options, arguments, [&] {
-        qv::requireDom(reference, node);
         qv::attachBeside(reference, node, false);
     });
 }
@@ -154,9 +153,8 @@ QVXML_API int QV_XDOMAddChild(QvHandle parent, QvHandle child) {
     const auto options = qv::domExport("XDOMAddChild").fallsBackTo(qv::Error::AddChildFailed);
     const auto arguments = qv::handleArguments(parent, child);
     return qv::callStatusExport(options, arguments, [&] {
-        qv::requireDom(parent, child);
-        DOMNode* r = parent->node;
-        DOMNode* n = child->node;
+        DOMNode* r = parent->domNode();
+        DOMNode* n = child->domNode();
         if (qv::isAttribute(n)) {
             qv::attachAttribute(r, n);
         } else {
@@ -171,9 +169,8 @@ QVXML_API int QV_XDOMReplace(QvHandle oldNode, QvHandle newNode) {
     const auto options = qv::domExport("XDOMReplace").fallsBackTo(qv::Error::ReplaceFailed);
     const auto arguments = qv::handleArguments(oldNode, newNode);
     return qv::callStatusExport(options, arguments, [&] {
-        qv::requireDom(oldNode, newNode);
-        DOMNode* r = oldNode->node;
-        DOMNode* n = newNode->node;
+        DOMNode* r = oldNode->domNode();
+        DOMNode* n = newNode->domNode();
         const bool rAttribute = qv::isAttribute(r);
         const bool nAttribute = qv::isAttribute(n);
         if (rAttribute && nAttribute) {
@@ -196,8 +193,7 @@ QVXML_API QvHandle QV_XDOMRemove(QvHandle h, const char* attributeName) {
                                .check(qv::handleProblem(h))
                                .needs(attributeName, "a null attribute name");
     return qv::callExport<QvHandle>(options, arguments, nullptr, [&]() -> QvHandle {
-        qv::requireDom(h);
-        DOMNode* node = h->node;
+        DOMNode* node = h->domNode();
         if (attributeName && *attributeName) {
             if (!qv::isElement(node)) {
                 qv::reportDom(qv::Error::ElementExpected);

@@ -1,58 +1,150 @@
 #include "xdom/handle.h"
 
 #include <xercesc/dom/DOMDocument.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/util/XMLString.hpp>
 
 #include "frame/boundary.h"
 #include "xdom/compact/compact_document.h"
-#include "xdom/parsing/parse_error_handler.h"
+#include "xdom/xpath/xpath_context.h"
 
 using namespace xercesc;
 
 QvHandle_::QvHandle_() = default;
 
 QvHandle_::~QvHandle_() {
-    resultText.reset();
-    if (!isDocument) return;
-    xpath.reset();  // the view refers to the tree: it goes first
-    errorHandler.reset();
-    parser.reset();  // frees the parsed tree
-    compact.reset();
-    encoding.reset();
-    ownedDocument.reset();
+    resultText_.reset();
+    if (!isDocument_) return;
+    xpath_.reset();  // the view refers to the tree: it goes first
+    form_ = std::monostate{};  // the tree, or this handle's share of it
+    encoding_.reset();
+}
+
+bool QvHandle_::documentOpen() const {
+    if (isDocument_) return true;
+    std::uint64_t serial = 0;
+    return qv::isLive(docHandle_, qv::LiveKind::Handle, &serial) && serial == docSerial_;
+}
+
+const qv::CompactDocument* QvHandle_::compact() const {
+    const auto* kept = std::get_if<qv::CompactForm>(&form_);
+    return kept ? kept->get() : nullptr;
+}
+
+DOMDocument* QvHandle_::builtDom() const {
+    const auto* dom = std::get_if<qv::DomForm>(&docHandle_->form_);
+    return dom ? dom->document : nullptr;
+}
+
+void QvHandle_::becomeDom(qv::DomForm form) {
+    node_ = form.document;
+    form_ = std::move(form);
+}
+
+DOMNode* QvHandle_::domNode() {
+    if (!isDocument_ || !isCompact()) return node_;
+    // The bytes parsed without error at open; failing now means an outside resource
+    // (an external DTD) changed or memory ran out. The parse has reported why; the
+    // export fails with its own code, and the handle keeps its compact form.
+    struct DomUnavailable {};
+    qv::DomForm dom;
+    if (qv::parseKept(*compact(), dom) != 0) throw DomUnavailable{};
+    becomeDom(std::move(dom));  // lets the compact form go
+    takeEncoding(builtDom());
+    // A view scanned from the bytes maps no node to the DOM: the next use builds it
+    // again, from the DOM, and a set-aside left pending is carried out now.
+    if (xpath_) qv::dropView(*xpath_);
+    qv::takeAsideFromDom(this);
+    return node_;
+}
+
+DOMDocument* QvHandle_::domDocument() {
+    QvHandle_* doc = docHandle_;
+    doc->domNode();
+    return doc->builtDom();
+}
+
+qv::DomForm QvHandle_::sharedDom() {
+    domDocument();
+    return std::get<qv::DomForm>(docHandle_->form_);
+}
+
+qv::ReadingView QvHandle_::readingView(bool needsDom) {
+    if (const qv::CompactDocument* kept = compact(); kept && !needsDom) return {kept->tree.get(), nullptr};
+    return {nullptr, domNode()};
+}
+
+qv::XPathContext& QvHandle_::xpathView() {
+    QvHandle_* doc = docHandle_;
+    if (!doc->xpath_) {
+        qv::setAsideFirstPI(doc);
+        doc->xpath_.reset(new qv::XPathContext);
+    }
+    qv::updateView(*doc->xpath_, doc);
+    return *doc->xpath_;
+}
+
+void QvHandle_::takeEncoding(const DOMDocument* from) {
+    const XMLCh* name = nullptr;
+    if (from) {
+        name = from->getInputEncoding();
+        if (!name || !*name) name = from->getXmlEncoding();
+    }
+    static const XMLCh kUtf8[] = u"utf-8";
+    if (!name || !*name) name = kUtf8;
+    encoding_ = qv::copyXml(name);
+}
+
+const char* QvHandle_::setResultText(qv::HostText text) {
+    resultText_ = std::move(text);
+    return resultText_.get();
 }
 
 namespace qv {
 
-QvHandle_* makeDocumentHandle(XercesPtr<DOMDocument> document) {
-    auto h = std::make_unique<QvHandle_>();
-    h->isDocument = true;
-    h->docHandle = h.get();
-    h->document = document.get();
-    h->node = h->document;
-    h->ownedDocument = std::move(document);
-    takeEncoding(h.get());
-    return h.release();
+void CompactDocumentDeleter::operator()(CompactDocument* document) const { delete document; }
+
+namespace {
+
+// A document the form owns, released before the memory it lives on.
+struct OwnedDocument {
+    std::shared_ptr<void> memory;
+    XercesPtr<DOMDocument> document;
+};
+
+}  // namespace
+
+DomForm ownedDom(XercesPtr<DOMDocument> document, std::shared_ptr<void> memory) {
+    DomForm form;
+    form.document = document.get();
+    form.memory = memory;
+    form.owner = std::make_shared<OwnedDocument>(OwnedDocument{std::move(memory), std::move(document)});
+    return form;
 }
 
-QvHandle_* makeSharedDocumentHandle(DOMDocument* document, std::shared_ptr<void> keepAlive) {
-    auto h = std::make_unique<QvHandle_>();
-    h->isDocument = true;
-    h->docHandle = h.get();
-    h->document = document;
-    h->node = document;
-    h->documentMemory = std::move(keepAlive);
-    takeEncoding(h.get());
+QvHandle_* makeDocumentHandle(DocumentForm form, const DOMDocument* encodingFrom) {
+    std::unique_ptr<QvHandle_> h(new QvHandle_);
+    h->isDocument_ = true;
+    h->docHandle_ = h.get();
+    if (auto* dom = std::get_if<DomForm>(&form)) {
+        if (!encodingFrom) encodingFrom = dom->document;
+        h->becomeDom(std::move(*dom));
+    } else {
+        h->form_ = std::move(std::get<CompactForm>(form));
+    }
+    h->takeEncoding(encodingFrom);
     return h.release();
 }
 
 QvHandle_* makeNodeHandle(QvHandle_* from, DOMNode* node) {
     auto* h = new QvHandle_;
-    h->docHandle = documentHandleOf(from);
-    if (h->docHandle) h->docSerial = h->docHandle->live.serial();
-    h->node = node;
+    h->docHandle_ = documentHandleOf(from);
+    if (h->docHandle_) h->docSerial_ = h->docHandle_->live.serial();
+    h->node_ = node;
     return h;
+}
+
+void markChanged(QvHandle_* h) {
+    if (QvHandle_* doc = documentHandleOf(h)) ++doc->changeCount_;
 }
 
 const char* handleProblem(const QvHandle_* h, bool documentOpen) {
@@ -61,29 +153,8 @@ const char* handleProblem(const QvHandle_* h, bool documentOpen) {
         if (isLive(h, LiveKind::Dataset)) return "a mapping dataset where a document or node handle goes";
         return "a handle that is closed or was never opened";
     }
-    if (h->isDocument || !documentOpen) return "";
-    std::uint64_t serial = 0;
-    if (!isLive(h->docHandle, LiveKind::Handle, &serial) || serial != h->docSerial)
-        return "a node handle whose document handle is closed";
-    return "";
-}
-
-const char* setResultText(QvHandle_* h, HostText text) {
-    h->resultText = std::move(text);
-    return h->resultText.get();
-}
-
-void takeEncoding(QvHandle_* h) { takeEncoding(h, h->document); }
-
-void takeEncoding(QvHandle_* h, const DOMDocument* from) {
-    const XMLCh* name = nullptr;
-    if (from) {
-        name = from->getInputEncoding();
-        if (!name || !*name) name = from->getXmlEncoding();
-    }
-    static const XMLCh kUtf8[] = u"utf-8";
-    if (!name || !*name) name = kUtf8;
-    h->encoding = copyXml(name);
+    if (!documentOpen || h->documentOpen()) return "";
+    return "a node handle whose document handle is closed";
 }
 
 }  // namespace qv
@@ -110,7 +181,7 @@ QVXML_API int QV_XDOMCloseHandle(QvHandle h) {
 QVXML_API int QV_XDOMIsDoc(QvHandle h) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h));
     return qv::callExport<int>(qv::domExport("XDOMIsDoc").leavesDomStatus(), arguments, 0,
-                               [&] { return h->isDocument ? 1 : 0; });
+                               [&] { return h->isDocument() ? 1 : 0; });
 }
 
 }  // extern "C"

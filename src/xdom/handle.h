@@ -1,10 +1,29 @@
 // The record behind every XDOM handle: a whole document (document handle) or one
 // node of a document (node handle).
+//
+// A document handle owns its document in one of two forms, and nothing outside
+// reads the form itself:
+//   - compact (parsed documents until something needs the DOM): the compact tree
+//     and the document's bytes (compact/compact_document.h);
+//   - DOM: a Xerces document and what keeps it alive (its parser, the handle
+//     itself, or a dataset that shares it).
+// Everything reaches the document through four accessors:
+//   domNode()      the Xerces node the handle stands for; a document still compact
+//                  is parsed into its DOM first (throws, reported, when it can no
+//                  longer be). Every export that works on the DOM starts here.
+//   readingView()  what the mapping's reading walk runs over: the compact tree, or
+//                  the DOM node when the document is a DOM or the walk needs one.
+//   xpathView()    the Xalan view XPath and XSLT run over (xpath/xpath_context.h),
+//                  built without the DOM while the document is compact.
+//   compact()      the compact form itself (null once the document is a DOM), for
+//                  the view builders and the tests that compare the forms.
+// Document handles are made by makeDocumentHandle, node handles by makeNodeHandle.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <variant>
 
 #include <xercesc/util/XercesDefs.hpp>
 
@@ -13,99 +32,153 @@
 #include "frame/transcode.h"
 #include "frame/xerces_ptr.h"
 #include "qvxml.h"
+#include "xdom/set_aside_pi.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMDocument;
-class DOMElement;
 class DOMNode;
-class XercesDOMParser;
 XERCES_CPP_NAMESPACE_END
 
 namespace qv {
 
-class ParseErrorHandler;
+class CompactTree;
 struct CompactDocument;
 
-// Xalan-C++ view of a document, built on the first XPath or XSLT use (xpath.cpp).
+// Xalan-C++ view of a document (xpath/xpath_context.h).
 struct XPathContext;
 struct XPathContextDeleter {
     void operator()(XPathContext* context) const;
 };
 
+// A document held as a Xerces DOM.
+struct DomForm {
+    XERCES_CPP_NAMESPACE::DOMDocument* document = nullptr;
+    // Keeps the document alive; shared with whatever else holds it (a dataset, the
+    // handles QV_XMAPToDOM gives out over it).
+    std::shared_ptr<void> owner;
+    // What the tree's memory lives on when not the process heap (a parser's memory
+    // manager): documents cloned from the tree are made there and keep it too.
+    std::shared_ptr<void> memory;
+};
+
+// A DOM form that owns `document` (built, cloned or transformed): it is released
+// with the last holder, before `memory`. Released at once if this throws.
+DomForm ownedDom(XercesPtr<XERCES_CPP_NAMESPACE::DOMDocument> document,
+                 std::shared_ptr<void> memory = nullptr);
+
+// A document in its compact form, owned.
+struct CompactDocumentDeleter {
+    void operator()(CompactDocument* document) const;
+};
+using CompactForm = std::unique_ptr<CompactDocument, CompactDocumentDeleter>;
+
+// The forms a document handle is made with.
+using DocumentForm = std::variant<CompactForm, DomForm>;
+
+// What the mapping's reading walk runs over: one of the two is set.
+struct ReadingView {
+    const CompactTree* tree = nullptr;
+    XERCES_CPP_NAMESPACE::DOMNode* node = nullptr;
+};
+
+QvHandle_* makeDocumentHandle(DocumentForm form,
+                              const XERCES_CPP_NAMESPACE::DOMDocument* encodingFrom = nullptr);
+QvHandle_* makeNodeHandle(QvHandle_* from, XERCES_CPP_NAMESPACE::DOMNode* node);
+void markChanged(QvHandle_* h);
+
 }  // namespace qv
 
 struct QvHandle_ {
     using DOMDocument = XERCES_CPP_NAMESPACE::DOMDocument;
-    using DOMElement = XERCES_CPP_NAMESPACE::DOMElement;
     using DOMNode = XERCES_CPP_NAMESPACE::DOMNode;
 
     // On the list of live handles for as long as it exists (frame/live_handles.h).
     qv::LiveEntry live{this, qv::LiveKind::Handle};
 
-    QvHandle_();
-    ~QvHandle_();  // the closing order lives here
     QvHandle_(const QvHandle_&) = delete;
     QvHandle_& operator=(const QvHandle_&) = delete;
+    ~QvHandle_();  // the closing order lives here
 
-    // Null while a parsed document is held in its compact form (see `compact`).
-    DOMDocument* document = nullptr;     // document handles only
-    DOMNode* node = nullptr;             // the document as a node, or the node stood for
+    bool isDocument() const { return isDocument_; }
+    // Itself for a document handle; a node handle's document handle (check
+    // documentOpen() first: it may have been closed).
+    QvHandle_* documentHandle() const { return docHandle_; }
+    // Whether a node handle's document handle is still the live one it was made under.
+    bool documentOpen() const;
 
-    // A parsed document handle starts with the compact form only; the DOM is built
-    // from it by requireDom() on the first export that needs the DOM, which then
-    // drops it. Reading into records works on either form.
-    std::unique_ptr<qv::CompactDocument> compact;
+    // The node the handle stands for, the document node for a document handle,
+    // whose DOM is built here when it is still compact. Throws after reporting why
+    // when that build fails; the handle is then as it was.
+    DOMNode* domNode();
+    // The DOM document of a document handle (built when needed, as domNode()).
+    DOMDocument* domDocument();
+    // The DOM of a document handle when it has one already, else null; never builds.
+    DOMDocument* builtDom() const;
+    // The DOM form of a document handle to share with another holder (built when
+    // needed): the document stays alive for as long as any of them.
+    qv::DomForm sharedDom();
 
-    qv::XmlText encoding;                // document handles: the document's encoding
+    // Whether a document handle still holds its compact form, and that form.
+    bool isCompact() const { return compact() != nullptr; }
+    const qv::CompactDocument* compact() const;
 
-    // Xalan-C++ view of the tree and the namespace maps of the XPath exports
-    // (document handles; xpath_context.h).
-    std::unique_ptr<qv::XPathContext, qv::XPathContextDeleter> xpath;
-    // Structural edits since the document was opened; the XPath view remembers the
-    // count it was built at and is rebuilt when they differ.
-    unsigned long changeCount = 0;
+    // What the mapping reads: the compact tree while there is one and `needsDom` is
+    // false, else the DOM node (built when needed).
+    qv::ReadingView readingView(bool needsDom);
 
-    bool isDocument = false;
-    QvHandle_* docHandle = nullptr;      // itself for a document handle
-    std::uint64_t docSerial = 0;         // node handles: docHandle's live serial
+    // The up-to-date XPath view of the handle's document (any handle), made on first
+    // use (which sets the first document-level processing instruction aside) and
+    // rebuilt after an edit. Its nodes map to no DOM node while the document is
+    // compact: callers that hand back nodes call domNode() first.
+    qv::XPathContext& xpathView();
 
-    qv::HostText resultText;             // last text handed to the host through this handle
+    // Structural edits of the document so far (document handles); every editing
+    // export calls markChanged (below) after it changed the tree.
+    unsigned long changeCount() const { return changeCount_; }
+    // The processing instruction the XPath view set aside (document handles).
+    qv::SetAsidePI& setAside() { return setAside_; }
 
-    // What the tree lives on, shared: the memory manager of a parsed tree (documents
-    // cloned from it are made on the same manager, so their handles share it too),
-    // or a document built by QV_XMAPToDOM, shared with its dataset.
-    std::shared_ptr<void> documentMemory;
+    // The document's encoding (document handles; empty for node handles), set from
+    // `from`: the actual encoding, else the declared one, else "utf-8".
+    const XMLCh* encoding() const { return encoding_.get(); }
+    void takeEncoding(const DOMDocument* from);
+    void setEncoding(qv::XmlText name) { encoding_ = std::move(name); }
 
-    std::unique_ptr<qv::ParseErrorHandler> errorHandler;         // parsed documents only
-    std::unique_ptr<XERCES_CPP_NAMESPACE::XercesDOMParser> parser;  // owns the parsed tree
-    // Owns every other document (built, cloned, transformed): released with the handle.
-    qv::XercesPtr<DOMDocument> ownedDocument;
+    // Replaces the text last handed to the host through this handle; returns it.
+    const char* setResultText(qv::HostText text);
+    const char* resultText() const { return resultText_.get(); }
+
+private:
+    friend QvHandle_* qv::makeDocumentHandle(qv::DocumentForm, const DOMDocument*);
+    friend QvHandle_* qv::makeNodeHandle(QvHandle_*, DOMNode*);
+    friend void qv::markChanged(QvHandle_*);
+    QvHandle_();
+    void becomeDom(qv::DomForm form);
+
+    bool isDocument_ = false;
+    QvHandle_* docHandle_ = nullptr;     // itself for a document handle
+    std::uint64_t docSerial_ = 0;        // node handles: docHandle_'s live serial
+    DOMNode* node_ = nullptr;            // the node stood for; a document's DOM node
+    // Document handles: the compact form or the DOM (empty for node handles).
+    std::variant<std::monostate, qv::CompactForm, qv::DomForm> form_;
+    qv::XmlText encoding_;
+    // The XPath view and the namespace maps of the XPath exports; it refers to the
+    // tree and goes first.
+    std::unique_ptr<qv::XPathContext, qv::XPathContextDeleter> xpath_;
+    qv::SetAsidePI setAside_;
+    // The XPath view remembers the count it was built at and is rebuilt when they differ.
+    unsigned long changeCount_ = 0;
+    qv::HostText resultText_;
 };
 
 namespace qv {
 
-// A document handle that owns a document not parsed by it: built, cloned or
-// transformed documents. The document is released if the handle cannot be made.
-QvHandle_* makeDocumentHandle(XercesPtr<XERCES_CPP_NAMESPACE::DOMDocument> document);
-
-// A document handle over a document that others hold (the document a mapping
-// dataset built): `keepAlive`, when not null, is shared with them and keeps the
-// document alive for as long as the handle lives.
-QvHandle_* makeSharedDocumentHandle(XERCES_CPP_NAMESPACE::DOMDocument* document,
-                                    std::shared_ptr<void> keepAlive);
-
-// A node handle for `node` under the document handle of `from`.
-QvHandle_* makeNodeHandle(QvHandle_* from, XERCES_CPP_NAMESPACE::DOMNode* node);
-
-// Makes sure the document of h exists as a DOM: a document still in its compact form
-// is parsed again from its kept bytes, with the same parser, and from then on is
-// that DOM. Every export that uses the DOM of a handle calls this first. Throws when
-// the document can no longer be parsed (after reporting why).
-void requireDom(QvHandle_* h);
-inline void requireDom(QvHandle_* a, QvHandle_* b) {
-    requireDom(a);
-    requireDom(b);
-}
+// makeDocumentHandle(form, encodingFrom): the one way to make a document handle,
+// over `form`, with the encoding of `encodingFrom` (default: the DOM of the form;
+// "utf-8" without either). A form that owns its document releases it when the
+// handle cannot be made.
+// makeNodeHandle(from, node): a node handle for `node` under the document handle
+// of `from`.
 
 // Why h may not be used ("" when it may): null, not a live handle (closed, never
 // made, or a dataset), or, when `documentOpen`, a node handle whose document
@@ -118,22 +191,13 @@ inline Arguments handleArguments(const QvHandle_* a, const QvHandle_* b) {
 }
 
 // The document handle of any handle.
-inline QvHandle_* documentHandleOf(QvHandle_* h) {
-    while (h && !h->isDocument) h = h->docHandle;
-    return h;
+inline QvHandle_* documentHandleOf(QvHandle_* h) { return h ? h->documentHandle() : nullptr; }
+
+inline const char* setResultText(QvHandle_* h, HostText text) {
+    return h->setResultText(std::move(text));
 }
 
-// Replaces the handle's result text and returns it.
-const char* setResultText(QvHandle_* h, HostText text);
-
-// Every editing export calls this after it changed the tree of h's document.
-inline void markChanged(QvHandle_* h) {
-    if (QvHandle_* doc = documentHandleOf(h)) ++doc->changeCount;
-}
-
-// Sets the handle's encoding from its document (or from `from`): the actual encoding,
-// else the declared one, else "utf-8".
-void takeEncoding(QvHandle_* h);
-void takeEncoding(QvHandle_* h, const XERCES_CPP_NAMESPACE::DOMDocument* from);
+// markChanged(h): every editing export calls this after it changed the tree of h's
+// document.
 
 }  // namespace qv

@@ -123,8 +123,7 @@ extern "C" {
 QVXML_API QvHandle QV_XDOMLocateNode(QvHandle h, int direction, int childIndex, int nodeType) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h));
     return qv::callExport<QvHandle>(qv::domExport("XDOMLocateNode"), arguments, nullptr, [&]() -> QvHandle {
-        qv::requireDom(h);
-        DOMNode* found = qv::locate(h->node, direction, childIndex, nodeType);
+        DOMNode* found = qv::locate(h->domNode(), direction, childIndex, nodeType);
         if (!found) {
             qv::reportDom(qv::Error::NoSuchNode);
             return nullptr;

@@ -16,7 +16,7 @@
 #include "xdom/parsing/guarded_parser.h"
 #include "xdom/handle.h"
 #include "xdom/parsing/parse_error_handler.h"
-#include "xdom/xpath/xpath_context.h"
+#include "xdom/parsing/resource_policy.h"
 
 using namespace xercesc;
 
@@ -99,6 +99,7 @@ std::unique_ptr<InputSource> makeInput(const char* source, bool inMemory,
                                                        size, kMemoryBufferId, false);
         const auto* bytes = reinterpret_cast<const XMLByte*>(source);
         keep->bytes.assign(bytes, bytes + size);
+        keep->folder = folderOf(kMemoryBufferId);
         return keptInput(*keep);
     }
     XmlText name = toXmlText(source);
@@ -138,102 +139,88 @@ std::unique_ptr<GuardedParser> makeParser(ParseErrorHandler& handler,
     return parser;
 }
 
-// Takes the parsed DOM of a successful parse into the handle.
-void adoptDom(QvHandle_* h, std::unique_ptr<GuardedParser> parser) {
-    parser->buildDom();
-    h->documentMemory = parser->sharedMemory();
-    h->parser = std::move(parser);
-    h->document = h->parser->getDocument();
-    h->node = h->document;
-    h->document->normalize();
-    takeEncoding(h);
-}
+// The parser and what it reports to, owning the DOM it parsed.
+struct ParsedDom {
+    std::unique_ptr<ParseErrorHandler> handler;
+    std::unique_ptr<GuardedParser> parser;
+    ~ParsedDom() { parser.reset(); }  // frees the parsed tree
+};
 
-// The DOM of the kept bytes of h's compact form, parsed into h as at open. Returns
-// the parse status.
-int parseKept(QvHandle_* h) {
-    h->compact->tree.reset();
-    auto handler = std::make_unique<ParseErrorHandler>();
-    auto parser = makeParser(*handler, nullptr, nullptr);
+// The DOM of the kept bytes, parsed as at open. Returns the parse status.
+int parseKeptBytes(const CompactDocument& kept, DomForm& dom) {
+    auto parsed = std::make_shared<ParsedDom>();
+    parsed->handler = std::make_unique<ParseErrorHandler>();
+    parsed->parser = makeParser(*parsed->handler, nullptr, nullptr);
+    parsed->parser->setTextFolder(kept.folder);
     const int status =
-        runParse(*parser, *handler, *keptInput(*h->compact), h->compact->bytes.size());
+        runParse(*parsed->parser, *parsed->handler, *keptInput(kept), kept.bytes.size());
     if (status != 0) return status;
-    h->errorHandler = std::move(handler);
-    adoptDom(h, std::move(parser));
-    h->compact.reset();
-    domArrived(h);
+    dom.document = parsed->parser->getDocument();
+    dom.memory = parsed->parser->sharedMemory();
+    dom.document->normalize();
+    dom.owner = std::move(parsed);
     return 0;
 }
 
-// The kept bytes of h's compact form scanned into `sink`. Returns the parse status.
-int scanKeptInto(QvHandle_* h, ContentSink& sink) {
-    ParseErrorHandler handler;
-    auto parser = makeParser(handler, nullptr, nullptr);
-    parser->buildWith(&sink);
-    return runParse(*parser, handler, *keptInput(*h->compact), h->compact->bytes.size());
-}
-
-// The common step of Open and Validate: on success the handle holds the document in
-// the form asked for. Returns the parse status (0: parsed).
-int parseInto(QvHandle_* h, const char* source, bool inMemory, const char* noNamespaceSchema,
-              const char* schemaLocations, Form form) {
+// The common step of Open and Validate: on success, `made` (Open) is a new handle
+// over the document in its compact form. Returns the parse status (0: parsed).
+int parseInto(const char* source, bool inMemory, const char* noNamespaceSchema,
+              const char* schemaLocations, Form form, QvHandle_** made) {
     int status = 0;
-    h->errorHandler = std::make_unique<ParseErrorHandler>();
-    auto parser = makeParser(*h->errorHandler, noNamespaceSchema, schemaLocations);
-    std::unique_ptr<CompactDocument> compact;
+    auto handler = std::make_unique<ParseErrorHandler>();
+    auto parser = makeParser(*handler, noNamespaceSchema, schemaLocations);
+    CompactForm compact;
     std::unique_ptr<CompactTreeBuilder> builder;
     if (form == Form::Compact)
-        compact = std::make_unique<CompactDocument>();
+        compact.reset(new CompactDocument);
     else
-        parser->scanOnly();
+        parser->buildWith(nullptr);
 
     bool tooLarge = false;
     try {
         std::size_t size = 0;
         std::unique_ptr<InputSource> input = makeInput(source, inMemory, compact.get(), size);
         if (compact) {
+            parser->setTextFolder(compact->folder);
             builder = std::make_unique<CompactTreeBuilder>(*compact->tree, size);
-            parser->buildCompact(builder.get());
+            parser->buildWith(builder.get());
         }
-        status = runParse(*parser, *h->errorHandler, *input, size);
+        status = runParse(*parser, *handler, *input, size);
     } catch (const CompactTreeBuilder::TooLarge&) {
-        status = h->errorHandler->lastError();
+        status = handler->lastError();
         tooLarge = status == 0;
     } catch (...) {
         status = reportCaught(kParseOptions);
     }
-    if (status != 0 || form == Form::None) {
-        parser.reset();  // with whatever tree was built
-        h->errorHandler.reset();
+    if (status != 0 || form == Form::None) return status;  // with whatever tree was built
+    if (!tooLarge) builder->finish();
+    builder.reset();
+    if (tooLarge) {
+        // More than the compact tree can index: the document is held as a DOM.
+        parser.reset();
+        compact->tree.reset();
+        DomForm dom;
+        status = parseKeptBytes(*compact, dom);
+        if (status == 0) *made = makeDocumentHandle(std::move(dom));
         return status;
     }
     // The scan leaves the encoding facts on the parser's (otherwise empty) document.
-    builder->finish();
-    builder.reset();
-    takeEncoding(h, parser->getDocument());
-    parser.reset();
-    h->errorHandler.reset();
-    h->compact = std::move(compact);
-    // More than the compact tree can index: the document is held as a DOM.
-    return tooLarge ? parseKept(h) : 0;
+    *made = makeDocumentHandle(std::move(compact), parser->getDocument());
+    return 0;
 }
 
 }  // namespace
 
-void scanKept(QvHandle_* h, ContentSink& sink) {
-    // As requireDom: the bytes parsed at open; failing now is reported by the parse.
-    struct ScanFailed {};
-    if (scanKeptInto(h, sink) != 0) throw ScanFailed{};
-}
+int parseKept(const CompactDocument& kept, DomForm& dom) { return parseKeptBytes(kept, dom); }
 
-void requireDom(QvHandle_* h) {
-    h = documentHandleOf(h);
-    if (!h || !h->compact) return;
-    // The bytes parsed without error at open; failing now means an outside resource
-    // (an external DTD) changed or memory ran out. The parse has reported why; the
-    // export fails with its own code.
-    struct DomUnavailable {};
-    if (parseKept(h) != 0) throw DomUnavailable{};
+void scanKept(const CompactDocument& kept, ContentSink& sink) {
+    // As the DOM: the bytes parsed at open; failing now is reported by the parse.
+    struct ScanFailed {};
+    ParseErrorHandler handler;
+    auto parser = makeParser(handler, nullptr, nullptr);
+    parser->setTextFolder(kept.folder);
+    parser->buildWith(&sink);
+    if (runParse(*parser, handler, *keptInput(kept), kept.bytes.size()) != 0) throw ScanFailed{};
 }
 
 }  // namespace qv
@@ -243,16 +230,14 @@ extern "C" {
 QVXML_API QvHandle QV_XDOMOpen(const char* source, int inMemory) {
     const auto arguments = qv::Arguments().needs(source, "a null source");
     return qv::callExport<QvHandle>(qv::kParseOptions.reportsMisuseAs("XDOMOpen"), arguments, nullptr, [&]() -> QvHandle {
-        std::unique_ptr<QvHandle_> h(new QvHandle_);
-        h->isDocument = true;
-        h->docHandle = h.get();
+        QvHandle_* h = nullptr;
         const int status =
-            qv::parseInto(h.get(), source, inMemory != 0, nullptr, nullptr, qv::Form::Compact);
+            qv::parseInto(source, inMemory != 0, nullptr, nullptr, qv::Form::Compact, &h);
         if (status != 0) {
             qv::setDomStatus(status);
             return nullptr;
         }
-        return h.release();
+        return h;
     });
 }
 
@@ -260,11 +245,8 @@ QVXML_API int QV_XDOMValidate(const char* source, int inMemory, const char* noNa
                               const char* schemaLocations) {
     const auto arguments = qv::Arguments().needs(source, "a null source");
     return qv::callStatusExport(qv::kParseOptions.reportsMisuseAs("XDOMValidate"), arguments, [&] {
-        QvHandle_ h;
-        h.isDocument = true;
-        h.docHandle = &h;
-        const int status = qv::parseInto(&h, source, inMemory != 0, noNamespaceSchema,
-                                         schemaLocations, qv::Form::None);
+        const int status = qv::parseInto(source, inMemory != 0, noNamespaceSchema,
+                                         schemaLocations, qv::Form::None, nullptr);
         if (status != 0) qv::setDomStatus(status);
     });
 }

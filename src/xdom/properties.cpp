@@ -34,8 +34,7 @@ extern "C" {
 QVXML_API const char* QV_XDOMGetNodeName(QvHandle h) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h));
     return qv::callExport<const char*>(qv::domExport("XDOMGetNodeName"), arguments, nullptr, [&] {
-        qv::requireDom(h);
-        return qv::handBack(h, h->node->getNodeName());
+        return qv::handBack(h, h->domNode()->getNodeName());
     });
 }
 
@@ -43,8 +42,7 @@ QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h));
     return qv::callExport<const char*>(qv::domExport("XDOMGetNodeValue"), arguments, nullptr,
                                      [&]() -> const char* {
-        qv::requireDom(h);
-        const char* text = qv::handBack(h, h->node->getNodeValue());
+        const char* text = qv::handBack(h, h->domNode()->getNodeValue());
         if (!text) qv::reportDom(qv::Error::NoData);
         return text;
     });
@@ -53,8 +51,7 @@ QVXML_API const char* QV_XDOMGetNodeValue(QvHandle h) {
 QVXML_API int QV_XDOMGetNodeType(QvHandle h) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h));
     return qv::callExport<int>(qv::domExport("XDOMGetNodeType"), arguments, 0, [&] {
-        qv::requireDom(h);
-        return static_cast<int>(h->node->getNodeType());
+        return static_cast<int>(h->domNode()->getNodeType());
     });
 }
 
@@ -62,7 +59,6 @@ QVXML_API QvHandle QV_XDOMGetOwnerDocument(QvHandle h) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h));
     return qv::callExport<QvHandle>(qv::domExport("XDOMGetOwnerDocument"), arguments, nullptr,
                                   [&]() -> QvHandle {
-        qv::requireDom(h);
         DOMDocument* document = qv::owningDocument(h);
         if (!document) {
             qv::reportDom(qv::Error::NoDocumentNode);
@@ -78,12 +74,11 @@ QVXML_API QvHandle QV_XDOMGetAttribute(QvHandle h, const char* attributeName) {
                                .needs(attributeName, "a null attribute name");
     return qv::callExport<QvHandle>(qv::domExport("XDOMGetAttribute"), arguments, nullptr,
                                   [&]() -> QvHandle {
-        qv::requireDom(h);
+        DOMNode* node = h->domNode();
         if (!attributeName || !*attributeName) {
             qv::reportDom(qv::Error::InvalidAttributeName);
             return nullptr;
         }
-        DOMNode* node = h->node;
         if (node->getNodeType() != DOMNode::ELEMENT_NODE) {
             qv::reportDom(qv::Error::ElementExpected);
             return nullptr;
@@ -104,8 +99,7 @@ QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h));
     return qv::callExport<const char*>(qv::domExport("XDOMGetUserData"), arguments, nullptr,
                                      [&]() -> const char* {
-        qv::requireDom(h);
-        DOMNode* node = h->node;
+        DOMNode* node = h->domNode();
         const auto* data = static_cast<const char*>(node->getUserData(node->getNodeName()));
         if (!data) {
             qv::reportDom(qv::Error::NoData);
@@ -121,19 +115,18 @@ QVXML_API const char* QV_XDOMGetUserData(QvHandle h) {
 QVXML_API int QV_XDOMSetNodeValue(QvHandle h, const char* value) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h)).needs(value, "a null value");
     return qv::callStatusExport(qv::domExport("XDOMSetNodeValue"), arguments, [&] {
-        qv::requireDom(h);
+        DOMNode* node = h->domNode();
         qv::XmlText text = qv::toXmlText(value);
-        h->node->setNodeValue(text.get());
+        node->setNodeValue(text.get());
         // Nodes without a value (elements, documents) ignore the call.
-        if (h->node->getNodeValue()) qv::markChanged(h);
+        if (node->getNodeValue()) qv::markChanged(h);
     });
 }
 
 QVXML_API int QV_XDOMSetUserData(QvHandle h, const char* data) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h));
     return qv::callStatusExport(qv::domExport("XDOMSetUserData"), arguments, [&] {
-        qv::requireDom(h);
-        DOMNode* node = h->node;
+        DOMNode* node = h->domNode();
         node->setUserData(node->getNodeName(), const_cast<char*>(data), nullptr);
     });
 }

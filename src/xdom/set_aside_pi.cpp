@@ -4,7 +4,6 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "xdom/handle.h"
-#include "xdom/xpath/xpath_context.h"
 
 using namespace xercesc;
 
@@ -12,44 +11,53 @@ namespace qv {
 
 namespace {
 
-void takeFirstPI(QvHandle_* doc) {
-    SetAsidePI& aside = doc->xpath->setAside;
-    for (DOMNode* child = doc->document->getFirstChild(); child; child = child->getNextSibling()) {
+void takeFirstPI(DOMDocument* document, SetAsidePI& aside) {
+    for (DOMNode* child = document->getFirstChild(); child; child = child->getNextSibling()) {
         if (child->getNodeType() != DOMNode::PROCESSING_INSTRUCTION_NODE) continue;
-        aside.next = child->getNextSibling();
-        aside.pi = doc->document->removeChild(child);
+        for (DOMNode* n = child->getNextSibling(); n; n = n->getNextSibling()) aside.later.push_back(n);
+        for (DOMNode* n = child->getPreviousSibling(); n; n = n->getPreviousSibling())
+            aside.earlier.push_back(n);
+        aside.pi = document->removeChild(child);
         return;
     }
+}
+
+// The node the instruction goes back before in `written` (null: at the end).
+DOMNode* placeOf(const SetAsidePI& aside, const DOMNode* written) {
+    for (DOMNode* n : aside.later)
+        if (n->getParentNode() == written) return n;
+    for (DOMNode* n : aside.earlier)
+        if (n->getParentNode() == written) return n->getNextSibling();
+    return aside.earlier.empty() ? written->getFirstChild() : nullptr;
 }
 
 }  // namespace
 
 void setAsideFirstPI(QvHandle_* doc) {
-    if (doc->xpath) return;
-    doc->xpath.reset(new XPathContext);
-    if (!doc->document) {
-        doc->xpath->setAside.pending = true;
+    DOMDocument* document = doc->builtDom();
+    if (!document) {
+        doc->setAside().pending = true;
         return;
     }
-    takeFirstPI(doc);
+    takeFirstPI(document, doc->setAside());
 }
 
 void takeAsideFromDom(QvHandle_* doc) {
-    if (!doc->xpath || !doc->xpath->setAside.pending || !doc->document) return;
-    doc->xpath->setAside.pending = false;
-    takeFirstPI(doc);
+    SetAsidePI& aside = doc->setAside();
+    DOMDocument* document = doc->builtDom();
+    if (!aside.pending || !document) return;
+    aside.pending = false;
+    takeFirstPI(document, aside);
 }
 
-SetAsidePI* setAsidePI(QvHandle_* doc) { return doc && doc->xpath ? &doc->xpath->setAside : nullptr; }
+SetAsidePI* setAsidePI(QvHandle_* doc) { return doc ? &doc->setAside() : nullptr; }
 
 ReattachedPI::ReattachedPI(QvHandle_* doc, DOMNode* written) {
     const SetAsidePI* aside = setAsidePI(doc);
     if (!aside || !aside->pi || !written || written->getNodeType() != DOMNode::DOCUMENT_NODE)
         return;
     if (aside->pi->getParentNode()) return;  // already in a tree: nothing to do
-    DOMNode* next = aside->next;
-    if (next && next->getParentNode() != written) next = nullptr;
-    written->insertBefore(aside->pi, next);
+    written->insertBefore(aside->pi, placeOf(*aside, written));
     parent_ = written;
     pi_ = aside->pi;
 }

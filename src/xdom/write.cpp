@@ -14,10 +14,10 @@ QVXML_API const char* QV_XDOMWrite(QvHandle h, const QvDocSettings* settings,
                                    const char* fileName) {
     const auto arguments = qv::Arguments().check(qv::handleProblem(h));
     return qv::callExport<const char*>(qv::kWriteOptions, arguments, nullptr, [&]() -> const char* {
-        qv::requireDom(h);
+        xercesc::DOMNode* node = h->domNode();
         QvHandle_* doc = qv::documentHandleOf(h);
-        const XMLCh* encoding = h->encoding.get();
-        if ((!encoding || !*encoding) && !h->isDocument && doc) encoding = doc->encoding.get();
+        const XMLCh* encoding = h->encoding();
+        if ((!encoding || !*encoding) && !h->isDocument() && doc) encoding = doc->encoding();
         if (!encoding || !*encoding) {
             qv::reportDom(qv::Error::NoEncoding);
             return nullptr;
@@ -25,8 +25,8 @@ QVXML_API const char* QV_XDOMWrite(QvHandle h, const QvDocSettings* settings,
         std::string text;
         {
             // Only a document handle's write brings back what its view set aside.
-            qv::ReattachedPI whole(h->isDocument ? h : nullptr, h->node);
-            qv::serializeNode(h->node, encoding, settings, fileName, fileName ? nullptr : &text);
+            qv::ReattachedPI whole(h->isDocument() ? h : nullptr, node);
+            qv::serializeNode(node, encoding, settings, fileName, fileName ? nullptr : &text);
         }
         // A code left in the error state, this write's or an earlier unreset one,
         // makes the write fail.

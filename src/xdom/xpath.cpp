@@ -73,7 +73,7 @@ struct Query {
     bool empty = false;  // nothing to query: the result is the empty node-set
 
     bool run(QvHandle_* h, const char* expression, const char* namespaceMap) {
-        context = &currentXPathContext(h);
+        context = &h->xpathView();
         xalanc::XalanNode* contextNode = xalanNodeOf(*context, h);
         if (!contextNode) {  // a node outside the tree (created, never inserted)
             reportDom(Error::XPathNoDetails);
@@ -132,7 +132,7 @@ QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* names
     const auto options = qv::queryExport("XDOMLocate");
     const auto arguments = qv::Arguments().check(qv::handleProblem(h)).needs(path, "a null path");
     return qv::callExport<QvHandle>(options, arguments, nullptr, [&]() -> QvHandle {
-        qv::requireDom(h);
+        h->domNode();  // the node found is handed back
         const char* expression = *path ? path : ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;

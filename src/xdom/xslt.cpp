@@ -203,7 +203,7 @@ void reportTransformError(const xalanc::XalanTransformer& transformer,
 // fails as a start-up does (17), not as a transformation.
 XPathContext* sourceView(QvHandle_* h) {
     try {
-        return &currentXPathContext(h);
+        return &h->xpathView();
     } catch (...) {
         reportDom(Error::RuntimeStartFailed);
         return nullptr;
@@ -270,7 +270,7 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
         reportDom(Error::TransformFailed, *message ? message : "no detailed message");
         return nullptr;
     }
-    if (resultKind == QV_RESULT_DOM) return makeDocumentHandle(std::move(resultDocument));
+    if (resultKind == QV_RESULT_DOM) return makeDocumentHandle(ownedDom(std::move(resultDocument)));
     if (resultKind == QV_RESULT_TEXT)
         return const_cast<char*>(setResultText(h, toHostText(text.text.c_str())));
     return const_cast<char*>(outputFile);

@@ -2,7 +2,9 @@
 // QV_XMAPWriteNext, QV_XMAPSetOption (QV_XMAPGetInfo and QV_XMAPToDOM: output.cpp).
 #include "xmap/dataset.h"
 
+#include <algorithm>
 #include <cstring>
+#include <strings.h>
 #include <memory>
 #include <new>
 
@@ -26,7 +28,7 @@ namespace {
 XmlText g_xmldataEncoding;
 
 void rememberXmldataEncoding(const QvHandle_* input) {
-    g_xmldataEncoding = copyXml(input && input->isDocument ? input->encoding.get() : nullptr);
+    g_xmldataEncoding = copyXml(input && input->isDocument() ? input->encoding() : nullptr);
 }
 
 // The maps on the same level as `map`, itself included.
@@ -60,6 +62,39 @@ bool recordsAreDocumentElement(const TableClassMap& map) {
     return std::strchr(path, '/') == nullptr;
 }
 
+// The encoding "xmldata()" markup is written in: the document's as long as its bytes
+// are host text (the host's own encoding, or US-ASCII), else the host's. Markup of
+// an ISO-8859-1 document in a UTF-8 host would carry bytes that are marks there,
+// and UTF-16 markup NULs.
+XmlText markupEncoding(const XMLCh* documentEncoding, const HostTranscoder& toHost) {
+    const char* host = toHost.encodingName();
+    if (!host) return copyXml(documentEncoding);
+    if (documentEncoding) {
+        const std::string name = localText(documentEncoding);
+        if (strcasecmp(name.c_str(), host) == 0 || strcasecmp(name.c_str(), "US-ASCII") == 0 ||
+            strcasecmp(name.c_str(), "ASCII") == 0)
+            return copyXml(documentEncoding);
+    }
+    return fromLocalText(host);
+}
+
+// The host reads records by NUL-terminated text: everything after a NUL would be
+// lost without a word. Names the record, the field and its column.
+void reportNulInRecord(const TableClassMap& map, const RecordMarks& marks, const char* record,
+                       size_t length) {
+    const char* nul = static_cast<const char*>(std::memchr(record, '\0', length));
+    const size_t at = static_cast<size_t>(nul - record);
+    const std::string text(record, length);
+    int field = 0;
+    for (size_t i = 0; i < at; ++i)
+        if (text[i] == marks.field[0]) ++field;
+    const std::string id = shownValue(record, std::min(at, text.find(marks.field[0])));
+    const char* column = "none";
+    for (const MapColumn* c : map.byField)
+        if (c->field == field) column = shown(c->name);
+    report(Error::RecordHoldsNul, id.c_str(), shown(map.tableName), field, column);
+}
+
 }  // namespace
 
 const XMLCh* xmldataEncoding() { return g_xmldataEncoding.get(); }
@@ -88,13 +123,12 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
         auto ds = std::make_unique<QvDataset_>(qv::hostInputEncoding(encoding),
                                                qv::hostOutputEncoding(encoding));
         ds->mode = mode;
-        if (mode != XML_CREATE && input) {
+        if (mode != XML_CREATE && mode != QV_XMAP_READ && input) {
             // The other modes keep the input document and QV_XMAPToDOM hands it
-            // back: it is needed as a DOM.
-            if (mode != QV_XMAP_READ) qv::requireDom(input);
-            QvHandle_* docHandle = qv::documentHandleOf(input);
-            ds->document = docHandle ? docHandle->document : nullptr;
-            ds->readingStart = input->isDocument ? input->document : input->node;
+            // back: it is needed as a DOM, and the dataset shares it, so that it
+            // outlives the input handle.
+            ds->input = input->sharedDom();
+            ds->document = ds->input.document;
         }
         if (!qv::loadMapping(ds->model, mapping, ds->mode, ds->toHost))
             return nullptr;  // the loader has reported why
@@ -107,19 +141,15 @@ QVXML_API QvDataset QV_XMAPOpen(QvHandle input, QvHandle mapping, char** rootTab
         settings.marks = &ds->marks;
         settings.buffer = &ds->work;
         settings.toHost = &ds->toHost;
-        settings.xmldataEncoding = qv::xmldataEncoding();
+        const qv::XmlText markupIn = qv::markupEncoding(qv::xmldataEncoding(), ds->toHost);
+        settings.xmldataEncoding = markupIn.get();
         // A document still in its compact form is read as it is, unless a column
         // asks for markup: that is written from the DOM.
-        if (input && input->compact && (!input->compact->tree || qv::readsMarkup(ds->model))) {
-            qv::requireDom(input);
-            ds->readingStart = input->document;
-        }
-        const bool read = input && input->compact
-                              ? qv::readDocument(ds->model, *input->compact->tree, settings)
-                              : qv::readDocument(ds->model, ds->readingStart, settings);
+        const qv::ReadingView view =
+            input ? input->readingView(qv::readsMarkup(ds->model)) : qv::ReadingView{};
+        const bool read = view.tree ? qv::readDocument(ds->model, *view.tree, settings)
+                                    : qv::readDocument(ds->model, view.node, settings);
         if (!read) return nullptr;
-        ds->document = nullptr;
-        ds->readingStart = nullptr;
         if (rootTableName) *rootTableName = const_cast<char*>(qv::cstr(ds->model.root()->tableName));
         return ds.release();
     });
@@ -183,8 +213,12 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
             return -1;
         }
         if (length <= 0) return 0;
-        if (!ds->writing) ds->writing = std::make_unique<qv::WriteQueues>(ds->model);
         const size_t n = static_cast<size_t>(length);
+        if (std::memchr(record, '\0', n)) {
+            qv::reportNulInRecord(*map, ds->marks, record, n);
+            return -1;
+        }
+        if (!ds->writing) ds->writing = std::make_unique<qv::WriteQueues>(ds->model);
         const bool queued = ds->model.cascade ? ds->writing->queueInArrivalOrder(*map, record, n)
                                               : ds->writing->queueByKeys(*map, record, n);
         return queued ? 0 : -1;

@@ -5,6 +5,7 @@
 
 #include "frame/live_handles.h"
 #include "frame/transcode.h"
+#include "xdom/handle.h"
 #include "xmap/model.h"
 #include "xmap/record.h"
 #include "xmap/write_queue.h"
@@ -29,12 +30,11 @@ struct QvDataset_ {
     // The open mode: 0 read, 3 create; 12 once an extraction file is loaded;
     // other values keep the input document and read nothing.
     int mode = 0;
-    // Every mode but 3: the input document until reading at open has finished.
-    // Afterwards the output document, once one is built.
+    // Modes other than 0 and 3: the input document, shared with its handle (`input`);
+    // else the output document, once one is built.
     XERCES_CPP_NAMESPACE::DOMDocument* document = nullptr;
+    qv::DomForm input;
     qv::MappingModel model;
-    // Where the root map's start path is resolved when reading.
-    XERCES_CPP_NAMESPACE::DOMNode* readingStart = nullptr;
     qv::Text description;  // cached mapping description
     qv::WorkBuffer work;
     qv::RecordMarks marks;

@@ -576,8 +576,10 @@ bool Loader::linkRelated(TableClassMap& parent, const RelatedTableLink& link) {
 
 bool loadMapping(MappingModel& model, QvHandle_* mappingHandle, int& mode,
                  const HostTranscoder& toHost) {
-    if (mappingHandle && mappingHandle->isDocument) requireDom(mappingHandle);  // read as a DOM
-    if (!mappingHandle || !mappingHandle->isDocument || !mappingHandle->document) {
+    // Read as a DOM.
+    DOMDocument* mapping =
+        mappingHandle && mappingHandle->isDocument() ? mappingHandle->domDocument() : nullptr;
+    if (!mapping) {
         report(Error::MappingNotADocument);
         model.clear();
         return false;
@@ -585,7 +587,7 @@ bool loadMapping(MappingModel& model, QvHandle_* mappingHandle, int& mode,
     model.clear();
     bool ok = false;
     try {
-        ok = Loader(model, mode, toHost).load(mappingHandle->document);
+        ok = Loader(model, mode, toHost).load(mapping);
     } catch (...) {
         model.clear();
         throw;

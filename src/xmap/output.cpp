@@ -70,9 +70,10 @@ QVXML_API QvHandle QV_XMAPToDOM(QvDataset ds, const QvDocSettings* settings) {
             // A failed build leaves the partial document with the dataset.
             if (!qv::buildDocument(ds->model, ds->document, write)) return nullptr;
         }
-        // The handle keeps the built document alive for as long as it lives; a
-        // document taken from the input handle stays that handle's.
-        return qv::makeSharedDocumentHandle(ds->document, ds->output);
+        // The handle keeps the document alive for as long as it lives: the one built
+        // here, or the input document the dataset shares with the input handle.
+        if (!ds->output) return qv::makeDocumentHandle(ds->input);
+        return qv::makeDocumentHandle(qv::DomForm{ds->document, ds->output, nullptr});
     });
 }
 

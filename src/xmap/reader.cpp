@@ -1,5 +1,6 @@
 #include "xmap/reader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <new>
 #include <string>
@@ -157,7 +158,36 @@ private:
     // ---- Values --------------------------------------------------------------
 
     // Appends the value a value path finds from `node`; false when it finds none.
+    // A value that would hold a mark or a NUL is reported and left out: it would
+    // shift the fields or values after it, or cut the record.
     bool valueAt(Node node, const Path& path, std::string& out) const {
+        const size_t from = out.size();
+        if (!rawValueAt(node, path, out)) return false;
+        const size_t bad = findLayoutByte(out, from, *settings_.marks);
+        if (bad == std::string::npos) return true;
+        reportLayoutByte(out, from, bad);
+        out.resize(from);
+        return false;
+    }
+
+    void reportLayoutByte(const std::string& out, size_t from, size_t bad) const {
+        const RecordMarks& marks = *settings_.marks;
+        const char c = out[bad];
+        const char* what = c == '\0'                 ? "a NUL, which would cut the record"
+                           : c == marks.field[0]    ? "the field mark"
+                           : c == marks.value[0]    ? "the value mark"
+                                                    : "the subvalue mark";
+        // The record ID is field 0, built before every other column.
+        const bool idKnown = column_ && column_->field > 0;
+        const std::string id =
+            idKnown ? out.substr(0, std::min(from, out.find(marks.field[0]))) : "(this value)";
+        const std::string value = shownValue(out.data() + from, out.size() - from);
+        report(Error::ValueHoldsMark, value.c_str(), column_ ? shown(column_->name) : "?",
+               id.c_str(), map_ ? shown(map_->tableName) : "?",
+               static_cast<int>(static_cast<unsigned char>(c)), what);
+    }
+
+    bool rawValueAt(Node node, const Path& path, std::string& out) const {
         if (!path.present) return false;
         const std::vector<Step>& steps = path.steps;
         const size_t inner = steps.size() - 1;
@@ -240,8 +270,10 @@ private:
         settings_.buffer->begin();
         RecordWriter w(*settings_.buffer, *settings_.marks, emptyIsNull_);
         std::string& out = w.text();
+        map_ = t.map;
         for (const ColumnPlan& c : t.columns) {
             MapColumn& column = *c.column;
+            column_ = &column;
             w.alignTo(column.field);
             const size_t from = out.size();
             switch (column.kind) {
@@ -327,6 +359,8 @@ private:
     const View& view_;
     const bool emptyIsNull_;
     std::string scratch_;  // NUL-terminated input of the host's conversion
+    const TableClassMap* map_ = nullptr;  // the record being built, for reports
+    const MapColumn* column_ = nullptr;
     mutable Node xmldataNode_ = none();  // the node whose markup xmldata_ holds
     mutable std::string xmldata_;
     unsigned long records_ = 0;  // queued by this open, all maps

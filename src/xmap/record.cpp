@@ -4,6 +4,34 @@
 
 namespace qv {
 
+size_t findLayoutByte(const std::string& text, size_t from, const RecordMarks& marks) {
+    const char field = marks.field[0], value = marks.value[0], subvalue = marks.subvalue[0];
+    for (size_t i = from; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == field || c == value || c == subvalue || c == '\0') return i;
+    }
+    return std::string::npos;
+}
+
+std::string shownValue(const char* text, size_t length, size_t limit) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    const size_t n = length < limit ? length : limit;
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F || c >= 0xF8) {
+            out += '<';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+            out += '>';
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    if (length > limit) out += "...";
+    return out;
+}
+
 const char* effectiveConversion(const char* columnCode, const char* dateFormat) {
     if (!columnCode || !*columnCode) return nullptr;
     if (columnCode[0] == 'D' && dateFormat && *dateFormat) return dateFormat;

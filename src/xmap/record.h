@@ -84,6 +84,15 @@ private:
     int current_ = 0;
 };
 
+// The first byte of text[from, end) that would break the layout of a record: a
+// field, value or subvalue mark (the fields or values would shift) or a NUL (the
+// record would be cut). npos when there is none.
+size_t findLayoutByte(const std::string& text, size_t from, const RecordMarks& marks);
+
+// A value as a message shows it: at most `limit` bytes, marks and control bytes
+// as <XX>, an ellipsis when it was longer.
+std::string shownValue(const char* text, size_t length, size_t limit = 60);
+
 // The conversion code that applies to a column: a code beginning with "D" gives way
 // to the mapping's DateFormat when one is set. Null when there is none.
 const char* effectiveConversion(const char* columnCode, const char* dateFormat);

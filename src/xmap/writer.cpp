@@ -1,5 +1,7 @@
 #include "xmap/writer.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include <xercesc/dom/DOMDocument.hpp>
@@ -11,6 +13,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "qvxml.h"
+#include "frame/errors.h"
 #include "frame/transcode.h"
 #include "xmap/step_match.h"
 
@@ -20,6 +23,9 @@ namespace qv {
 namespace {
 
 using Kind = PathStep::Kind;
+
+// Ends the build after a value that cannot be written has been reported.
+struct WriteStopped {};
 
 class Writer {
 public:
@@ -173,6 +179,7 @@ private:
         if (conversion && !convertInPlace(value_, 0, conversion, QV_CONV_TO_XML, scratch_))
             return false;
         XmlText text = settings_.toXml->toXml(value_.c_str(), value_.size());
+        checkWritable(text.get());
         const PathStep& last = path.steps.back();
         try {
             switch (last.kind) {
@@ -199,6 +206,52 @@ private:
             // The DOM refused the value here (text at the document level, a bad name).
         }
         return true;
+    }
+
+    // A value must reach the document as it is in the record: bytes that are not
+    // host text (they would become U+FFFD or be cut off) and characters XML 1.0
+    // cannot carry (the document could then never be written) end the build,
+    // naming the record and the column.
+    void checkWritable(const XMLCh* text) {
+        bool replaced = false;
+        for (const XMLCh* p = text; *p; ++p) {
+            const XMLCh c = *p;
+            if ((c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) || c == 0xFFFE || c == 0xFFFF) {
+                char what[80];
+                std::snprintf(what, sizeof what,
+                              "it holds the character U+%04X, which XML 1.0 cannot carry",
+                              unsigned(c));
+                unwritable(what);
+            }
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                const bool pair = c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF;
+                if (!pair) unwritable("it holds half of a UTF-16 surrogate pair");
+                ++p;
+            }
+            replaced = replaced || c == 0xFFFD;
+        }
+        // ASCII text converts as it is; other bytes are checked by converting the
+        // text back (a transcoder may replace, skip or cut what it cannot read).
+        const bool ascii = std::all_of(value_.begin(), value_.end(), [](char b) {
+            return static_cast<unsigned char>(b) < 0x80;
+        });
+        if (!replaced && ascii) return;
+        std::string back;
+        settings_.toXml->appendHost(back, text, xmlLength(text));
+        if (back == value_) return;
+        const char* encoding = settings_.toXml->encodingName();
+        const std::string what =
+            std::string("it is not valid ") + (encoding ? encoding : "host") + " text";
+        unwritable(what.c_str());
+    }
+
+    [[noreturn]] void unwritable(const char* what) {
+        const RecordItem id = extractItem(record_, 0);
+        const std::string shownId = shownValue(id.text, static_cast<size_t>(id.length));
+        const std::string value = shownValue(value_.data(), value_.size());
+        report(Error::ValueNotWritable, value.c_str(), column_ ? shown(column_->name) : "?",
+               shownId.c_str(), map_ ? shown(map_->tableName) : "?", what);
+        throw WriteStopped{};
     }
 
     bool missing(const RecordItem& item) const {
@@ -259,6 +312,9 @@ private:
                 }
                 case ColumnKind::Regular:
                 case ColumnKind::ParentKey:
+                    map_ = &map;
+                    record_ = record;
+                    column_ = &column;
                     writeColumn(column, record, element);
                     break;
                 default:
@@ -299,12 +355,20 @@ private:
     const char* dateFormat_;
     std::string value_;    // the value being put, NUL-terminated
     std::string scratch_;  // input of the host's conversion
+    // The value being put, for reports.
+    const TableClassMap* map_ = nullptr;
+    const char* record_ = "";
+    const MapColumn* column_ = nullptr;
 };
 
 }  // namespace
 
 bool buildDocument(MappingModel& model, DOMDocument* document, const WriteSettings& settings) {
-    return Writer(model, document, settings).run();
+    try {
+        return Writer(model, document, settings).run();
+    } catch (const WriteStopped&) {
+        return false;
+    }
 }
 
 }  // namespace qv

@@ -26,7 +26,9 @@ struct WriteSettings {
 };
 
 // Writes every top-level table into `document` (queues settled in queue order).
-// Returns false when a nested map reference names no map; what was made stays.
+// Returns false when a nested map reference names no map, or (reported, 3049) when a
+// value is not host text or holds a character XML 1.0 cannot carry; what was made
+// stays.
 // A value the host's conversion refuses is left out; an element the DOM refuses
 // leaves out what would have gone below it.
 bool buildDocument(MappingModel& model, XERCES_CPP_NAMESPACE::DOMDocument* document,

@@ -81,6 +81,13 @@ X
   printf '<note><from>Ada</from></note>' > bad_note.xml
   run 0 check note.xml --schema note.xsd; has out "valid"
   run 1 check bad_note.xml --schema note.xsd; has err "from"
+  # A schema that cannot be read is a failure, never "valid"; a relative one is
+  # taken from the current folder, wherever the document is.
+  run 1 check note.xml --schema nosuch.xsd; has err "schema: cannot read nosuch.xsd"
+  run 1 check note.xml --schema-location 'urn:x nosuch.xsd'; has err "cannot read nosuch.xsd"
+  run 2 check note.xml --schema-location 'urn:x'
+  mkdir -p sub && cp bad_note.xml sub/
+  run 1 check sub/bad_note.xml --schema note.xsd; has err "from"
 
   run 0 xpath orders.xml "count(//o:line)" --ns "xmlns:o=urn:example:orders"
   [ "$(cat out)" = "3" ] || fail "xpath count gave $(cat out)"
@@ -287,6 +294,72 @@ case=roundtrip; if want $case; then
     "$(sql "SELECT hex(id), hex(record) FROM ORDERS ORDER BY id")" ] || fail "hostile records differ after the round trip"
   load_dicts
   run 1 export orders_map.xml; has err "no records in ORDERS to export"
+fi
+
+case=mapping_mistakes; if want $case; then
+  load_dicts
+  # Each mistake the library would pass over is named with its line and column,
+  # and nothing is imported.
+  cat > typos_map.xml <<'X'
+<QVXMAP>
+  <OPTIONS><NameSpace Prefix="o" URI="urn:example:orders"/></OPTIONS>
+  <TABLECLASSMAP MapName="ORDERS_MAP" TableName="ORDERS" StartNode="/o:orders/o:order">
+    <ColumnMap Column="ID" Node="@no"/>
+    <ColumMap Column="CUSTOMER" Node="o:customer"/>
+    <ColumnMap Column="DATE" Node="//@date" Action="Apend"/>
+    <ColumnMap Column="LINE_IDS" Node="o:lines/o:line[1]/@id"/>
+    <ColumnMap Column="NOTES" Node="o:note,name()" Actoin="Append"/>
+  </TABLECLASSMAP>
+</QVXMAP>
+X
+  run 1 import typos_map.xml orders.xml
+  has err "typos_map.xml:5:52: unknown element <ColumMap> in <TABLECLASSMAP>, which the library ignores: did you mean <ColumnMap>?"
+  has err 'typos_map.xml:6:61: Node="//@date" on <ColumnMap>: "//" (any depth) is not part of the mapping language'
+  has err 'typos_map.xml:6:61: Action="Apend" on <ColumnMap>: Action takes "Replace" or "Append" (did you mean "Append"?)'
+  has err 'typos_map.xml:7:64: Node="o:lines/o:line[1]/@id" on <ColumnMap>: predicates'
+  has err 'typos_map.xml:7:64: column LINE_IDS of ORDERS is multivalued in its dictionary, but its path "o:lines/o:line[1]/@id" has one part'
+  has err 'functions ("name()") are not part of the mapping language'
+  has err "unknown attribute Actoin on <ColumnMap>, which the library ignores: did you mean Action?"
+  [ "$(sql 'SELECT count(*) FROM ORDERS')" = 0 ] || fail "a mapping with mistakes imported records"
+  run 1 describe typos_map.xml; has err "typos_map.xml:5:52: unknown element <ColumMap>"
+  # A start path (here: its namespace) that finds nothing: a warning naming the
+  # document, the map and the document element.
+  sed 's/urn:example:orders/urn:example:order/' orders_map.xml > wrong_ns_map.xml
+  run 0 import wrong_ns_map.xml orders.xml
+  has err 'warning: orders.xml: the start path "/o:orders/o:order" of map ORDERS_MAP finds no element'
+  has err "the document element is <orders> (in namespace urn:example:orders)"
+  run 0 import orders_map.xml orders.xml
+  grep -q warning err && fail "a warning for a mapping that finds records"
+fi
+
+case=marks; if want $case; then
+  load_dicts
+  # xmldata() of an ISO-8859-1 and of a UTF-16 document is UTF-8 markup in the
+  # record: its letters never become marks, no NUL cuts the record.
+  cat > markup_map.xml <<'X'
+<QVXMAP><OPTIONS><NameSpace Prefix="o" URI="urn:example:orders"/></OPTIONS>
+  <TABLECLASSMAP MapName="M" TableName="ORDERS" StartNode="/o:orders/o:order">
+    <ColumnMap Column="ID" Node="@no"/>
+    <ColumnMap Column="CUSTOMER" Node="o:customer,xmldata()"/>
+  </TABLECLASSMAP></QVXMAP>
+X
+  printf '<?xml version="1.0" encoding="ISO-8859-1"?>\n<orders xmlns="urn:example:orders"><order no="1"><customer>\376\375</customer></order></orders>\n' > latin1.xml
+  run 0 import markup_map.xml latin1.xml
+  [ "$(sql "SELECT instr(record, '<customer xmlns=\"urn:example:orders\">þý</customer>') > 0 FROM ORDERS WHERE id='1'")" = 1 ] \
+    || fail "markup of an ISO-8859-1 document: $(sql "SELECT hex(record) FROM ORDERS")"
+  iconv -f UTF-8 -t UTF-16 > utf16.xml <<'X'
+<?xml version="1.0" encoding="UTF-16"?>
+<orders xmlns="urn:example:orders"><order no="2"><customer>þý</customer></order></orders>
+X
+  run 0 import markup_map.xml utf16.xml
+  has_record=$(sql "SELECT instr(record, 'þý</customer>') > 0 FROM ORDERS WHERE id='2'")
+  [ "$has_record" = 1 ] || fail "markup of a UTF-16 document: $(sql "SELECT hex(record) FROM ORDERS WHERE id='2'")"
+  load_dicts
+  # U+0001 from an XML 1.1 document imports; its export fails by record and column.
+  printf '<?xml version="1.1"?><orders xmlns="urn:example:orders"><order no="4"><customer>a&#x1;b</customer></order></orders>' > v11.xml
+  run 0 import orders_map.xml v11.xml
+  run 1 export orders_map.xml
+  has err "Value 'a<01>b' of column CUSTOMER in record '4' of table ORDERS cannot be written: it holds the character U+0001, which XML 1.0 cannot carry."
 fi
 
 case=pipes; if want $case; then

@@ -8,6 +8,7 @@
 #include "cli.h"
 #include "commands.h"
 #include "host/account.h"
+#include "mapping_check.h"
 #include "mapping_info.h"
 #include "records.h"
 #include "session.h"
@@ -66,11 +67,16 @@ int runDescribe(const Args& args) {
     std::unique_ptr<qvhost::Account> account;
     if (std::ifstream(path)) account = std::make_unique<qvhost::Account>(path, true);
     session.useDictionaries(account.get(), args.value("--dicts"));
+    // Mistakes the library would pass over are shown first; the exit code says so.
+    const std::string mistakes =
+        checkMapping(args.positional()[0], multivaluedIn(session)).lines(args.positional()[0]);
+    std::fputs(mistakes.c_str(), stderr);
+    const int status = mistakes.empty() ? kSuccess : kFailure;
     Dataset ds = session.open(nullptr, mapping.get(), XML_CREATE, nullptr);
     const std::string text = descriptionText(ds.get());
     if (args.has("--raw")) {
         writeOutput("", visibleMarks(text) + "\n");
-        return kSuccess;
+        return status;
     }
     const std::vector<InfoTable> tables = parseDescription(text);
     const std::vector<MapEntry> maps = mapEntries(mapping.get());
@@ -114,7 +120,7 @@ int runDescribe(const Args& args) {
             std::printf("%s  field %-3d %-16s %s\n", indent.c_str(), line.first,
                         columnName(table.tableName, line.first).c_str(), line.second.c_str());
     }
-    return kSuccess;
+    return status;
 }
 
 }  // namespace qvcli

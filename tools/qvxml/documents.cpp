@@ -1,7 +1,10 @@
 // The document subcommands: check, xpath, transform, format.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 #include "cli.h"
 #include "commands.h"
@@ -11,6 +14,36 @@
 namespace qvcli {
 
 namespace {
+
+// A schema file named on the command line, as the parser is to be given it: a
+// relative path is taken from the current folder (the parser would take it from the
+// document's), and one that cannot be read fails here, since the parser would
+// validate against nothing and call the document valid. URLs are left as they are.
+std::string schemaFile(const std::string& name) {
+    if (name.find("://") != std::string::npos) return name;
+    try {
+        requireReadable(name);
+    } catch (const Failure& e) {
+        throw Failure(std::string("schema: ") + e.what());
+    }
+    if (name.empty() || name[0] == '/') return name;
+    char* cwd = getcwd(nullptr, 0);
+    if (!cwd) return name;
+    const std::string absolute = std::string(cwd) + "/" + name;
+    std::free(cwd);
+    return absolute;
+}
+
+// The 'URI FILE ...' pairs with each FILE through schemaFile().
+std::string schemaLocations(const std::string& pairs) {
+    std::istringstream in(pairs);
+    std::string uri, file, out;
+    while (in >> uri) {
+        if (!(in >> file)) throw UsageError("--schema-location takes pairs: 'URI FILE ...'");
+        out += (out.empty() ? "" : " ") + uri + " " + schemaFile(file);
+    }
+    return out;
+}
 
 // The worse of two exit codes: usage errors, then failures, then success.
 int worst(int a, int b) { return std::max(a, b); }
@@ -221,9 +254,10 @@ int queryOne(Session& session, const std::string& file, const std::string& expre
 
 int runCheck(const Args& args) {
     args.expect(1, std::size_t(-1));
+    const std::string schema =
+        args.has("--schema") ? schemaFile(args.value("--schema")) : std::string();
+    const std::string locations = schemaLocations(args.value("--schema-location"));
     Session session;
-    const std::string schema = args.value("--schema");
-    const std::string locations = args.value("--schema-location");
     int status = kSuccess;
     for (const std::string& file : args.positional()) {
         status = worst(status, perFile("check", [&] {

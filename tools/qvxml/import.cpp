@@ -11,6 +11,7 @@
 #include "cli.h"
 #include "commands.h"
 #include "host/account.h"
+#include "mapping_check.h"
 #include "mapping_info.h"
 #include "progress.h"
 #include "records.h"
@@ -144,6 +145,8 @@ int runImport(const Args& args) {
         session.useDictionaries(account.get(), dicts);
     }
 
+    const MappingCheck checked = requireSoundMapping(args.positional()[0], session);
+
     // Field names for --dry-run, by table.
     std::map<std::string, FieldNames> names;
     auto namesOf = [&](const std::string& table) -> const FieldNames& {
@@ -185,7 +188,10 @@ int runImport(const Args& args) {
                 char* text = nullptr;
                 const int rc = QV_XMAPReadNext(ds.get(), key.c_str(), &text);
                 libraryTime += since(phase);
-                if (rc == QV_END_OF_TABLE) break;
+                if (rc == QV_END_OF_TABLE) {
+                    if (number == 0 && map.level == 1) warnNothingFound(document, map, checked);
+                    break;
+                }
                 if (rc != 0) libraryFailure(document + ": cannot read the records of " + map.tableName + ":");
                 ++number;
                 const std::string record = text;

@@ -2,11 +2,6 @@
 
 #include "xdom/parsing/scanned_attributes.h"
 
-#include <xercesc/dom/DOMNamedNodeMap.hpp>
-#include <xercesc/dom/DOMNode.hpp>
-#include <xercesc/framework/XMLAttr.hpp>
-#include <xercesc/framework/XMLElementDecl.hpp>
-#include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/util/XMLString.hpp>
 
 #include <cstdint>
@@ -28,7 +23,7 @@ std::size_t capacityBytes(const V& v) {
 
 std::size_t CompactTree::bytes() const {
     std::size_t n = capacityBytes(elements_) + capacityBytes(attributes_) +
-                    capacityBytes(names_) + capacityBytes(arena_);
+                    capacityBytes(names_) + capacityBytes(arena_) + capacityBytes(pieces_);
     for (const Name& name : names_) n += (name.local.capacity() + name.uri.capacity()) * 2;
     return n;
 }
@@ -39,28 +34,38 @@ CompactTreeBuilder::CompactTreeBuilder(CompactTree& tree, std::size_t sizeHint) 
     tree_.elements_.reserve(sizeHint / 16 + 16);
     tree_.attributes_.reserve(sizeHint / 32 + 16);
     tree_.arena_.reserve(sizeHint + 16);
+    tree_.pieces_.reserve(sizeHint / 24 + 16);
     nameTable_.resize(64);
     tree_.elements_.emplace_back();  // the document node
     open_.push_back(CompactTree::kDocument);
     lastChild_.push_back(CompactTree::kNone);
     pendingText_.emplace_back();
     pendingHasText_.push_back(false);
+    levels_.emplace_back();
 }
 
-Index CompactTreeBuilder::intern(const XMLCh* uri, const XMLCh* local, std::size_t localLength) {
+Index CompactTreeBuilder::intern(const XMLCh* uri, const XMLCh* qname, std::size_t qnameLength,
+                                 const XMLCh* local, std::size_t localLength, bool id) {
     if (uri && !*uri) uri = nullptr;  // no namespace, however it is spelt
-    std::size_t hash = reinterpret_cast<std::uintptr_t>(uri) * 0x9E3779B97F4A7C15ull;
-    for (std::size_t i = 0; i < localLength; ++i) hash = (hash ^ local[i]) * 0x100000001B3ull;
-    const std::u16string_view name(reinterpret_cast<const char16_t*>(local), localLength);
+    auto hashOf = [](const XMLCh* u, const char16_t* q, std::size_t n, bool isId) {
+        std::size_t h = (reinterpret_cast<std::uintptr_t>(u) + isId) * 0x9E3779B97F4A7C15ull;
+        for (std::size_t i = 0; i < n; ++i) h = (h ^ q[i]) * 0x100000001B3ull;
+        return h;
+    };
+    const std::u16string_view name(reinterpret_cast<const char16_t*>(qname), qnameLength);
+    const std::size_t hash = hashOf(uri, name.data(), name.size(), id);
     std::size_t mask = nameTable_.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         NameSlot& slot = nameTable_[i];
         if (slot.name == CompactTree::kNone) break;
-        if (slot.uri == uri && tree_.names_[slot.name].local == name) return slot.name;
+        const CompactTree::Name& held = tree_.names_[slot.name];
+        if (slot.uri == uri && held.id == id && held.qname == name) return slot.name;
     }
     const auto index = static_cast<Index>(tree_.names_.size());
     CompactTree::Name entry;
-    entry.local.assign(name);
+    entry.local.assign(reinterpret_cast<const char16_t*>(local), localLength);
+    entry.qname.assign(name);
+    entry.id = id;
     if (uri) entry.uri.assign(reinterpret_cast<const char16_t*>(uri));
     tree_.names_.push_back(std::move(entry));
     if (++namesHeld_ * 2 > nameTable_.size()) {
@@ -70,10 +75,8 @@ Index CompactTreeBuilder::intern(const XMLCh* uri, const XMLCh* local, std::size
         mask = nameTable_.size() - 1;
         for (const NameSlot& s : old) {
             if (s.name == CompactTree::kNone) continue;
-            const std::u16string& l = tree_.names_[s.name].local;
-            std::size_t h = reinterpret_cast<std::uintptr_t>(s.uri) * 0x9E3779B97F4A7C15ull;
-            for (char16_t c : l) h = (h ^ c) * 0x100000001B3ull;
-            std::size_t j = h & mask;
+            const CompactTree::Name& held = tree_.names_[s.name];
+            std::size_t j = hashOf(s.uri, held.qname.data(), held.qname.size(), held.id) & mask;
             while (nameTable_[j].name != CompactTree::kNone) j = (j + 1) & mask;
             nameTable_[j] = s;
         }
@@ -84,39 +87,64 @@ Index CompactTreeBuilder::intern(const XMLCh* uri, const XMLCh* local, std::size
     return index;
 }
 
-CompactTree::Slice CompactTreeBuilder::store(const XMLCh* text, std::size_t length) {
+CompactTree::Slice CompactTreeBuilder::store(const XMLCh* text, std::size_t length,
+                                             bool terminated) {
     auto& arena = tree_.arena_;
-    if (length >= CompactTree::kNone - arena.size()) throw TooLarge{};
+    if (length + terminated >= CompactTree::kNone - arena.size()) throw TooLarge{};
     CompactTree::Slice slice;
     slice.begin = static_cast<Index>(arena.size());
     slice.length = static_cast<Index>(length);
     arena.insert(arena.end(), text, text + length);
+    if (terminated) arena.push_back(0);
     return slice;
 }
 
-void CompactTreeBuilder::startElement(const XMLScanner& scanner, const XMLElementDecl& decl,
-                                      unsigned int uriId, const RefVectorOf<XMLAttr>& attrs,
-                                      XMLSize_t attrCount, const DOMNamedNodeMap* defaults) {
+void CompactTreeBuilder::addPiece(CompactTree::PieceKind kind, Index data) {
+    Level& level = levels_.back();
+    Index before = level.children;
+    if (before > CompactTree::Piece::kMaxBefore) {
+        tree_.piecesComplete_ = false;
+        before = CompactTree::Piece::kMaxBefore;
+    }
+    tree_.pieces_.push_back(
+        {open_.back(), static_cast<Index>(static_cast<Index>(kind) << 30) | before, data});
+    level.pieces = true;
+}
+
+void CompactTreeBuilder::endRun(bool atEnd) {
+    Level& level = levels_.back();
+    if (level.runStart == CompactTree::kNone) return;
+    const auto length =
+        static_cast<Index>(pendingText_[open_.size() - 1].size() - level.runStart);
+    level.runStart = CompactTree::kNone;
+    if (length == 0 || (atEnd && !level.pieces && level.children == 0)) return;
+    addPiece(CompactTree::PieceKind::Text, length);
+}
+
+void CompactTreeBuilder::startElement(const XMLCh* uri, const XMLCh* local, const XMLCh* qname,
+                                      const std::vector<ScannedAttribute>& attributes,
+                                      const void* nameKey) {
     auto& elements = tree_.elements_;
     if (elements.size() >= CompactTree::kNone - 1 ||
-        tree_.attributes_.size() + attrCount >= CompactTree::kNone)
+        tree_.attributes_.size() + attributes.size() >= CompactTree::kNone)
         throw TooLarge{};
     const auto e = static_cast<Index>(elements.size());
     const Index parent = open_.back();
-    const unsigned int empty = scanner.getEmptyNamespaceId();
+    endRun(false);
+    ++levels_.back().children;
     CompactTree::Element element;
     element.parent = parent;
-    // The URI id stands for one URI for the whole parse; the local name is compared
-    // as well, so a declaration reused for another name cannot mislead the cache.
-    const XMLCh* local = decl.getBaseName();
-    ElementSlot& cached =
-        elementNames_[(reinterpret_cast<std::uintptr_t>(&decl) / sizeof(void*) + uriId) % 64];
-    if (cached.decl != &decl || cached.uriId != uriId ||
-        tree_.names_[cached.name].local.compare(reinterpret_cast<const char16_t*>(local)) != 0) {
-        cached = {&decl, uriId,
-                  intern(uriId != empty ? scanner.getURIText(uriId) : nullptr, local,
-                         XMLString::stringLen(local))};
-    }
+    // The URI pointer stands for one URI for the whole scan; the qualified name is
+    // compared as well, so a key shared by another name or prefix cannot mislead the
+    // cache.
+    ElementSlot& cached = elementNames_[(reinterpret_cast<std::uintptr_t>(nameKey) / sizeof(void*) +
+                                         reinterpret_cast<std::uintptr_t>(uri) / sizeof(XMLCh)) %
+                                        64];
+    if (cached.key != nameKey || cached.uri != uri ||
+        tree_.names_[cached.name].qname.compare(reinterpret_cast<const char16_t*>(qname)) != 0)
+        cached = {nameKey, uri,
+                  intern(uri, qname, XMLString::stringLen(qname), local,
+                         XMLString::stringLen(local), false)};
     element.name = cached.name;
     element.attributes = static_cast<Index>(tree_.attributes_.size());
     elements.push_back(element);
@@ -126,16 +154,17 @@ void CompactTreeBuilder::startElement(const XMLScanner& scanner, const XMLElemen
         elements[lastChild_.back()].nextSibling = e;
     lastChild_.back() = e;
 
-    scanAttributes(scanner, attrs, attrCount, defaults, pendingAttributes_);
-    for (const ScannedAttribute& a : pendingAttributes_) {
+    for (const ScannedAttribute& a : attributes) {
         CompactTree::Attribute attribute;
-        attribute.name = intern(a.uri, a.local, XMLString::stringLen(a.local));
-        attribute.value = store(a.value, XMLString::stringLen(a.value));
+        attribute.name = intern(a.uri, a.qname, XMLString::stringLen(a.qname), a.local,
+                                XMLString::stringLen(a.local), a.id);
+        attribute.value = store(a.value, XMLString::stringLen(a.value), true);
         tree_.attributes_.push_back(attribute);
     }
 
     open_.push_back(e);
     lastChild_.push_back(CompactTree::kNone);
+    levels_.emplace_back();
     const std::size_t depth = open_.size() - 1;
     if (pendingText_.size() <= depth) {
         pendingText_.emplace_back();
@@ -147,6 +176,7 @@ void CompactTreeBuilder::startElement(const XMLScanner& scanner, const XMLElemen
 
 void CompactTreeBuilder::endElement() {
     if (open_.size() <= 1) return;
+    endRun(true);
     const std::size_t depth = open_.size() - 1;
     CompactTree::Element& element = tree_.elements_[open_.back()];
     if (pendingHasText_[depth]) {
@@ -155,13 +185,37 @@ void CompactTreeBuilder::endElement() {
     }
     open_.pop_back();
     lastChild_.pop_back();
+    levels_.pop_back();
 }
 
-void CompactTreeBuilder::characters(const XMLCh* chars, XMLSize_t length) {
+// The DOM joins adjacent text into one node and keeps each CDATA section a node of
+// its own.
+void CompactTreeBuilder::characters(const XMLCh* chars, XMLSize_t length, bool cdataSection) {
     if (open_.size() <= 1) return;
     const std::size_t depth = open_.size() - 1;
-    pendingText_[depth].append(reinterpret_cast<const char16_t*>(chars), length);
+    std::u16string& text = pendingText_[depth];
     pendingHasText_[depth] = true;
+    if (cdataSection) {
+        endRun(false);
+        if (length >= CompactTree::kNone) throw TooLarge{};
+        addPiece(CompactTree::PieceKind::Cdata, static_cast<Index>(length));
+    } else if (levels_.back().runStart == CompactTree::kNone) {
+        levels_.back().runStart = static_cast<Index>(text.size());
+    }
+    if (text.size() + length >= CompactTree::kNone) throw TooLarge{};
+    text.append(reinterpret_cast<const char16_t*>(chars), length);
+}
+
+void CompactTreeBuilder::comment(const XMLCh* text) {
+    endRun(false);
+    addPiece(CompactTree::PieceKind::Comment, store(text, XMLString::stringLen(text), true).begin);
+}
+
+void CompactTreeBuilder::processingInstruction(const XMLCh* target, const XMLCh* data) {
+    endRun(false);
+    const Index begin = store(target, XMLString::stringLen(target), true).begin;
+    store(data ? data : u"", data ? XMLString::stringLen(data) : 0, true);
+    addPiece(CompactTree::PieceKind::Instruction, begin);
 }
 
 void CompactTreeBuilder::finish() {

@@ -7,9 +7,9 @@ using namespace xercesc;
 
 namespace qv {
 
-DOMDocument* owningDocument(const QvHandle_* h) {
-    DOMNode* node = h->node;
-    if (!node) return h->isDocument ? h->document : nullptr;
+DOMDocument* owningDocument(QvHandle_* h) {
+    DOMNode* node = h->domNode();
+    if (!node) return nullptr;
     if (node->getNodeType() == DOMNode::DOCUMENT_NODE) return static_cast<DOMDocument*>(node);
     return node->getOwnerDocument();
 }

@@ -18,7 +18,6 @@
 
 #include "frame/limits.h"
 #include "frame/transcode.h"
-#include "xdom/compact/compact_tree.h"
 #include "xdom/parsing/content_sink.h"
 #include "xdom/parsing/resource_policy.h"
 
@@ -121,24 +120,21 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
         if (attr->getSpecified()) count += XMLString::stringLen(attr->getValue());
     }
     produced(count);
-    if (!scanOnly_) {
+    if (dom_) {
         XercesDOMParser::startElement(elemDecl, urlId, elemPrefix, attrList, attrCount, isEmpty,
                                       isRoot);
         return;
     }
-    if (builder_) {
-        builder_->startElement(
-            *getScanner(), elemDecl, urlId, attrList, attrCount,
-            declaredDefaults(getDocument(), *getScanner(), elemDecl, urlId, elemPrefix, qname_));
-    } else if (sink_) {
+    if (sink_) {
         const XMLScanner& scanner = *getScanner();
         scanAttributes(scanner, attrList, attrCount,
                        declaredDefaults(getDocument(), scanner, elemDecl, urlId, elemPrefix, qname_),
                        attributes_);
         qualifiedName(elemPrefix, elemDecl.getBaseName(), qname_);
         const XMLCh* uri = urlId != scanner.getEmptyNamespaceId() ? scanner.getURIText(urlId) : u"";
+        // The declaration is the same object for every element of its name.
         sink_->startElement(uri, elemDecl.getBaseName(),
-                            reinterpret_cast<const XMLCh*>(qname_.c_str()), attributes_);
+                            reinterpret_cast<const XMLCh*>(qname_.c_str()), attributes_, &elemDecl);
     }
     if (isEmpty) endElement(elemDecl, urlId, isRoot, elemPrefix);
 }
@@ -147,10 +143,8 @@ void GuardedParser::endElement(const XMLElementDecl& elemDecl, const unsigned in
                                const bool isRoot, const XMLCh* const elemPrefix) {
     if (depth_ > 0) --depth_;
     memory_->checkpoint();
-    if (!scanOnly_)
+    if (dom_)
         XercesDOMParser::endElement(elemDecl, urlId, isRoot, elemPrefix);
-    else if (builder_)
-        builder_->endElement();
     else if (sink_)
         sink_->endElement();
 }
@@ -158,10 +152,8 @@ void GuardedParser::endElement(const XMLElementDecl& elemDecl, const unsigned in
 void GuardedParser::docCharacters(const XMLCh* const chars, const XMLSize_t length,
                                   const bool cdataSection) {
     produced(length);
-    if (!scanOnly_)
+    if (dom_)
         XercesDOMParser::docCharacters(chars, length, cdataSection);
-    else if (builder_)
-        builder_->characters(chars, length);
     else if (sink_ && inContent_ && depth_ > 0)
         sink_->characters(chars, length, cdataSection);
 }
@@ -169,17 +161,15 @@ void GuardedParser::docCharacters(const XMLCh* const chars, const XMLSize_t leng
 void GuardedParser::ignorableWhitespace(const XMLCh* const chars, const XMLSize_t length,
                                         const bool cdataSection) {
     produced(length);
-    if (!scanOnly_)
+    if (dom_)
         XercesDOMParser::ignorableWhitespace(chars, length, cdataSection);
-    else if (builder_ && getIncludeIgnorableWhitespace())
-        builder_->characters(chars, length);
     else if (sink_ && getIncludeIgnorableWhitespace() && inContent_ && depth_ > 0)
         sink_->characters(chars, length, false);
 }
 
 void GuardedParser::docComment(const XMLCh* const comment) {
     produced(XMLString::stringLen(comment));
-    if (!scanOnly_)
+    if (dom_)
         XercesDOMParser::docComment(comment);
     else if (sink_)
         sink_->comment(comment);
@@ -187,7 +177,7 @@ void GuardedParser::docComment(const XMLCh* const comment) {
 
 void GuardedParser::docPI(const XMLCh* const target, const XMLCh* const data) {
     produced(XMLString::stringLen(target) + XMLString::stringLen(data));
-    if (!scanOnly_)
+    if (dom_)
         XercesDOMParser::docPI(target, data);
     else if (sink_)
         sink_->processingInstruction(target, data);
@@ -197,11 +187,11 @@ void GuardedParser::docPI(const XMLCh* const target, const XMLCh* const data) {
 // reference node and then moves it to the parent; the scan sees the same content in
 // place.
 void GuardedParser::startEntityReference(const XMLEntityDecl& entDecl) {
-    if (!scanOnly_) XercesDOMParser::startEntityReference(entDecl);
+    if (dom_) XercesDOMParser::startEntityReference(entDecl);
 }
 
 void GuardedParser::endEntityReference(const XMLEntityDecl& entDecl) {
-    if (!scanOnly_) XercesDOMParser::endEntityReference(entDecl);
+    if (dom_) XercesDOMParser::endEntityReference(entDecl);
 }
 
 void GuardedParser::entityDecl(const DTDEntityDecl& decl, const bool isPEDecl,
@@ -241,7 +231,11 @@ InputSource* GuardedParser::resolveEntity(XMLResourceIdentifier* id) {
                             trustedSchemas_.count(text16(systemId)) != 0;
     if (!systemId || !*systemId || hostSchema) return XercesDOMParser::resolveEntity(id);
     const std::string reference = localText(systemId);
-    ResourceDecision decision = decideResource(reference, localText(id->getBaseURI()));
+    std::string base = localText(id->getBaseURI());
+    // A base that is neither a path nor a URI is the name of text held in memory.
+    if (!textFolder_.empty() && !base.empty() && base[0] != '/' && base.find(':') == std::string::npos)
+        base = textFolder_ + "/" + base;
+    ResourceDecision decision = decideResource(reference, base);
     if (!decision.refusal.empty()) fail(refusalMessage(reference, decision.refusal));
     return new ConfinedFileSource(decision);
 }

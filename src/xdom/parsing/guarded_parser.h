@@ -21,7 +21,6 @@
 
 namespace qv {
 
-class CompactTreeBuilder;
 class ContentSink;
 
 // Thrown out of the scan after a bound was reached; the parser's error handler has
@@ -31,7 +30,7 @@ struct ParseLimitExceeded {};
 // The parser's memory manager must outlive the parser's document, which the parser
 // releases in its destructor: a base listed first is built first and goes last. It is
 // shared because a document cloned from the tree lives on the same manager and may
-// outlive the parser (see QvHandle_::documentMemory).
+// outlive the parser (see qv::DomForm::memory).
 struct ParseMemoryHolder {
     explicit ParseMemoryHolder(ParseMemory::OnExceeded onExceeded, void* context)
         : memory_(std::make_shared<ParseMemory>(onExceeded, context)) {}
@@ -45,14 +44,18 @@ public:
     // schema: XML Schema processing on (a schema location was given).
     explicit GuardedParser(bool schema);
 
-    // What a parse makes of the content: the Xerces DOM (the default), a compact
-    // tree, whatever a content sink builds, or nothing (validation). The scanner, its
-    // settings, bounds and error reports are the same for all; only the document
-    // handler differs.
-    void buildDom() { handTo(false, nullptr, nullptr); }
-    void buildCompact(CompactTreeBuilder* builder) { handTo(true, builder, nullptr); }
-    void buildWith(ContentSink* sink) { handTo(true, nullptr, sink); }
-    void scanOnly() { handTo(true, nullptr, nullptr); }
+    // What a parse makes of the content: the Xerces DOM (the default), or what a
+    // content sink makes of it (the compact tree, an XPath view; null: nothing, as
+    // validation). The scanner, its settings, bounds and error reports are the same
+    // for all; only the output differs.
+    void buildDom() {
+        dom_ = true;
+        sink_ = nullptr;
+    }
+    void buildWith(ContentSink* sink) {
+        dom_ = false;
+        sink_ = sink;
+    }
 
     // Sets the bounds that depend on the document's size in bytes: the characters
     // entity expansion may add and the memory the parse may hold.
@@ -67,6 +70,9 @@ public:
     // Schema locations the host gave itself: read as given, not by the resource rule.
     void trustSchemaLocations(const char* noNamespace, const char* pairs);
     std::shared_ptr<ParseMemory> sharedMemory() const { return memory_; }
+    // Text held in memory names its resources relative to `folder` (a real path),
+    // not to whatever folder is current when it is parsed.
+    void setTextFolder(std::string folder) { textFolder_ = std::move(folder); }
 
     void startElement(const XERCES_CPP_NAMESPACE::XMLElementDecl& elemDecl, const unsigned int urlId,
                       const XMLCh* const elemPrefix,
@@ -88,11 +94,6 @@ public:
         XERCES_CPP_NAMESPACE::XMLResourceIdentifier* resourceIdentifier) override;
 
 private:
-    void handTo(bool scanOnly, CompactTreeBuilder* builder, ContentSink* sink) {
-        scanOnly_ = scanOnly;
-        builder_ = builder;
-        sink_ = sink;
-    }
     void produced(std::size_t count);
     static void memoryExceeded(void* parser, std::size_t budget);
     [[noreturn]] void fail(const std::string& message);
@@ -114,12 +115,12 @@ private:
     std::size_t budget_ = 0;     // most characters the document may deliver
     bool inContent_ = false;     // the root element has started
     std::set<std::u16string> externalGeneralEntities_;  // their system ids
-    bool scanOnly_ = false;                 // no DOM content is built
-    CompactTreeBuilder* builder_ = nullptr;  // receives the content when scanning only
-    ContentSink* sink_ = nullptr;            // or this
+    bool dom_ = true;              // the output: the parser's own DOM
+    ContentSink* sink_ = nullptr;  // or this (or nothing)
     std::vector<ScannedAttribute> attributes_;  // scratch for the sink's start tags
     std::u16string qname_;                   // scratch for an element's qualified name
     std::set<std::u16string> trustedSchemas_;
+    std::string textFolder_;
 };
 
 }  // namespace qv

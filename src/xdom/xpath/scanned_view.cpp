@@ -15,7 +15,8 @@ ScannedViewBuilder::ScannedViewBuilder(xalanc::XalanSourceTreeDocument& tree, bo
     : tree_(tree), levels_{{nullptr, nullptr}}, hidePI_(hideFirstPI) {}
 
 void ScannedViewBuilder::startElement(const XMLCh* uri, const XMLCh* local, const XMLCh* qname,
-                                      const std::vector<ScannedAttribute>& attributes) {
+                                      const std::vector<ScannedAttribute>& attributes,
+                                      const void*) {
     flushText();
     const ViewAttributes view(attributes);
     Level& level = levels_.back();

@@ -1,8 +1,9 @@
 // The XPath view of a document still in its compact form, built straight from the
 // document's kept bytes by the scanner: node for node the view the DOM of those
 // bytes would give (xpath_context.cpp), without building the DOM. Queries and
-// transformations that hand back no node of the document use it; the first export
-// that needs the DOM drops it (xpath_context.h: domArrived).
+// transformations that hand back no node of the document use it when the compact
+// tree cannot tell every node (compact_view.h); the first export that needs the DOM
+// drops it (QvHandle_::domNode).
 #pragma once
 
 #include <cstddef>
@@ -28,7 +29,7 @@ public:
     ScannedViewBuilder(xalanc::XalanSourceTreeDocument& tree, bool hideFirstPI);
 
     void startElement(const XMLCh* uri, const XMLCh* local, const XMLCh* qname,
-                      const std::vector<ScannedAttribute>& attributes) override;
+                      const std::vector<ScannedAttribute>& attributes, const void*) override;
     void endElement() override;
     void characters(const XMLCh* chars, XMLSize_t length, bool cdataSection) override;
     void comment(const XMLCh* text) override;

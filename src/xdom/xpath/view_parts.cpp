@@ -1,5 +1,11 @@
 #include "xdom/xpath/view_parts.h"
 
+#include "xdom/xpath/xalan_memory.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
 #include <xercesc/util/XMLString.hpp>
 
 namespace qv {
@@ -79,6 +85,59 @@ const XMLCh* ViewAttributes::getValue(const XMLCh* const uri, const XMLCh* const
 const XMLCh* ViewAttributes::getValue(const XMLCh* const qname) const {
     XMLSize_t index;
     return getIndex(qname, index) ? getValue(index) : nullptr;
+}
+
+namespace {
+
+constexpr std::size_t kAlign = alignof(std::max_align_t);
+constexpr std::size_t kBlock = std::size_t{4} << 20;
+
+}  // namespace
+
+ViewMemory::ViewMemory() = default;
+
+ViewMemory::~ViewMemory() {
+    for (const Block& b : blocks_) std::free(b.begin);
+}
+
+void* ViewMemory::allocate(XMLSize_t size) {
+    if (sealed_) return xalanMemory().allocate(size);
+    size = (size + kAlign - 1) & ~(kAlign - 1);
+    if (size > static_cast<std::size_t>(limit_ - next_)) {
+        const std::size_t length = std::max(kBlock, size);
+        char* block = static_cast<char*>(std::malloc(length));
+        if (!block) throw std::bad_alloc();
+        blocks_.push_back({block, block + length});
+        held_ += length;
+        next_ = block;
+        limit_ = block + length;
+    }
+    void* p = next_;
+    next_ += size;
+    return p;
+}
+
+bool ViewMemory::ours(const void* p) const {
+    const char* c = static_cast<const char*>(p);
+    auto after = std::upper_bound(blocks_.begin(), blocks_.end(), c,
+                                  [](const char* x, const Block& b) { return x < b.begin; });
+    return after != blocks_.begin() && c < std::prev(after)->end;
+}
+
+void ViewMemory::deallocate(void* p) {
+    if (!p || !sealed_) return;  // while building, everything is ours
+    if (!ours(p)) xalanMemory().deallocate(p);
+}
+
+void ViewMemory::seal() {
+    std::sort(blocks_.begin(), blocks_.end(),
+              [](const Block& a, const Block& b) { return a.begin < b.begin; });
+    next_ = limit_ = nullptr;
+    sealed_ = true;
+}
+
+xercesc::MemoryManager* ViewMemory::getExceptionMemoryManager() {
+    return xalanMemory().getExceptionMemoryManager();
 }
 
 std::size_t bucketsFor(std::size_t n) {

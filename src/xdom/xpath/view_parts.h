@@ -1,6 +1,7 @@
-// What the two builders of a document's XPath view share (from the DOM:
-// xpath_context.cpp; from the document's kept bytes: scanned_view.cpp): an element's
-// attributes as the source tree takes them, and the linking of a new node.
+// What the builders of a document's XPath view share (from the DOM:
+// xpath_context.cpp; from the compact tree: compact_view.cpp; from the document's
+// kept bytes: scanned_view.cpp): an element's attributes as the source tree takes
+// them, the linking of a new node, and the memory the view is made on.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,7 @@
 #include <xalanc/XalanSourceTree/XalanSourceTreeElement.hpp>
 #include <xalanc/XalanSourceTree/XalanSourceTreeHelper.hpp>
 #include <xalanc/XalanSourceTree/XalanSourceTreeText.hpp>
+#include <xercesc/framework/MemoryManager.hpp>
 #include <xercesc/sax2/Attributes.hpp>
 
 #include "xdom/parsing/scanned_attributes.h"
@@ -74,5 +76,40 @@ void linkLast(xalanc::XalanSourceTreeDocument& tree, xalanc::XalanSourceTreeElem
 
 // The smallest of a few primes at or above n, for the string pools' buckets.
 std::size_t bucketsFor(std::size_t n);
+
+// The memory a view's source tree is built on: millions of small nodes and strings
+// that live exactly as long as the view. While the view is built, memory is handed
+// out from large blocks one after the other and never given back piece by piece
+// (the blocks go with the view): no allocator bookkeeping per node, no free per
+// node when the view is dropped. Once sealed, whatever the tree still asks for
+// comes from, and goes back to, the general heap, so that nothing done with the
+// finished view can make the blocks grow.
+class ViewMemory : public xercesc::MemoryManager {
+public:
+    ViewMemory();
+    ~ViewMemory() override;
+    ViewMemory(const ViewMemory&) = delete;
+    ViewMemory& operator=(const ViewMemory&) = delete;
+
+    void* allocate(XMLSize_t size) override;
+    void deallocate(void* p) override;
+    xercesc::MemoryManager* getExceptionMemoryManager() override;
+
+    void seal();
+    std::size_t bytes() const { return held_; }
+
+private:
+    bool ours(const void* p) const;
+
+    struct Block {
+        char* begin;
+        char* end;
+    };
+    std::vector<Block> blocks_;  // in the order made; sorted by address when sealed
+    char* next_ = nullptr;
+    char* limit_ = nullptr;
+    std::size_t held_ = 0;
+    bool sealed_ = false;
+};
 
 }  // namespace qv

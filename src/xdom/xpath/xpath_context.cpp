@@ -20,6 +20,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "xdom/compact/compact_document.h"
+#include "xdom/xpath/compact_view.h"
 #include "xdom/xpath/scanned_view.h"
 #include "xdom/xpath/view_parts.h"
 #include "xdom/xpath/xalan_memory.h"
@@ -201,44 +202,46 @@ std::size_t pooledNodesOf(const xercesc::DOMDocument* document) {
 // The nodes to size the pools for: counted in the DOM, or, for a document without
 // one yet, told by its compact tree (text nodes are about as many as elements).
 std::size_t expectedNodes(const QvHandle_* doc) {
-    if (doc->document) return pooledNodesOf(doc->document);
-    const CompactTree& tree = *doc->compact->tree;
+    if (const xercesc::DOMDocument* dom = doc->builtDom()) return pooledNodesOf(dom);
+    const CompactTree& tree = *doc->compact()->tree;
     return 2 * tree.elementCount() + tree.attributeCount();
 }
 
 void buildView(XPathContext& context, QvHandle_* doc) {
-    context.document = nullptr;
-    context.xercesNodes.clear();
-    context.tree.reset();
-    context.support.reset();
-    context.liaison.reset();
+    dropView(context);
 
     auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(xalanMemory());
     auto support = std::make_unique<xalanc::XalanSourceTreeDOMSupport>(*liaison);
 
     const std::size_t nodes = expectedNodes(doc);
     using Tree = XalanSourceTreeDocument;
+    auto memory = std::make_unique<ViewMemory>();
     std::unique_ptr<Tree, XalanSourceTreeDocumentDeleter> tree(new Tree(
-        xalanMemory(), false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
+        *memory, false, Tree::eDefaultNamesStringPoolBlockSize, bucketsFor(nodes / 64),
         Tree::eDefaultNamesStringPoolBucketSize, Tree::eDefaultValuesStringPoolBlockSize,
         bucketsFor(nodes / 4), Tree::eDefaultValuesStringPoolBucketSize));
     std::vector<const DOMNode*> xercesNodes;
-    if (doc->document) {
+    if (const xercesc::DOMDocument* dom = doc->builtDom()) {
         xercesNodes.reserve(nodes + 2);
-        ViewBuilder(*tree, xercesNodes).build(doc->document);
-    } else {
+        ViewBuilder(*tree, xercesNodes).build(dom);
+    } else if (compactViewPossible(*doc->compact()->tree)) {
         // The first view of the document: it hides the first document-level
-        // processing instruction, which its DOM will set aside when built.
+        // processing instruction, which its DOM will set aside when built; so does
+        // the scanned view, for a tree that cannot tell every node.
+        buildCompactView(*doc->compact()->tree, *tree);
+    } else {
         ScannedViewBuilder builder(*tree, true);
-        scanKept(doc, builder);
+        scanKept(*doc->compact(), builder);
     }
 
+    memory->seal();
     context.document = tree.get();
+    context.treeMemory = std::move(memory);
     context.tree = std::move(tree);
     context.xercesNodes = std::move(xercesNodes);
     context.liaison = std::move(liaison);
     context.support = std::move(support);
-    context.builtAt = doc->changeCount;
+    context.builtAt = doc->changeCount();
 }
 
 // The view node of a Xerces node other than an attribute: its position among the
@@ -275,29 +278,24 @@ XPathContext::~XPathContext() = default;
 
 void XPathContextDeleter::operator()(XPathContext* context) const { delete context; }
 
-void domArrived(QvHandle_* doc) {
-    if (!doc->xpath) return;
-    takeAsideFromDom(doc);
-    XPathContext& context = *doc->xpath;
+void dropView(XPathContext& context) {
     context.document = nullptr;
     context.xercesNodes.clear();
     context.tree.reset();
+    context.treeMemory.reset();
     context.support.reset();
     context.liaison.reset();
 }
 
-XPathContext& currentXPathContext(QvHandle_* h) {
-    QvHandle_* doc = documentHandleOf(h);
-    setAsideFirstPI(doc);
-    XPathContext& context = *doc->xpath;
-    if (!context.document || context.builtAt != doc->changeCount) buildView(context, doc);
-    return context;
+void updateView(XPathContext& context, QvHandle_* doc) {
+    if (!context.document || context.builtAt != doc->changeCount()) buildView(context, doc);
 }
 
 xalanc::XalanNode* xalanNodeOf(XPathContext& context, QvHandle_* h) {
-    const DOMNode* node = h->node;
-    const xercesc::DOMDocument* document = documentHandleOf(h)->document;
-    if (h->isDocument || node == document) return context.document;
+    if (h->isDocument()) return context.document;
+    const DOMNode* node = h->domNode();
+    const xercesc::DOMDocument* document = h->documentHandle()->builtDom();
+    if (node == document) return context.document;
     if (node->getNodeType() != DOMNode::ATTRIBUTE_NODE) return viewNodeOf(context, node, document);
 
     // An attribute: among the view attributes of its element, the one standing for it.

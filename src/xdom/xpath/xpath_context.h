@@ -16,7 +16,6 @@
 
 #include "xdom/handle.h"
 #include "xdom/xpath/namespace_map.h"
-#include "xdom/set_aside_pi.h"
 
 namespace XALAN_CPP_NAMESPACE {
 class XalanDocument;
@@ -25,6 +24,8 @@ class XalanSourceTreeDocument;
 }
 
 namespace qv {
+
+class ViewMemory;
 
 struct XalanSourceTreeDocumentDeleter {
     void operator()(xalanc::XalanSourceTreeDocument* document) const;
@@ -38,6 +39,7 @@ struct XPathContext {
     // loads); the view document is ours. Members are destroyed in reverse order.
     std::unique_ptr<xalanc::XalanSourceTreeParserLiaison> liaison;
     std::unique_ptr<xalanc::XalanSourceTreeDOMSupport> support;
+    std::unique_ptr<ViewMemory> treeMemory;  // what the tree is made on (view_parts.h)
     std::unique_ptr<xalanc::XalanSourceTreeDocument, XalanSourceTreeDocumentDeleter> tree;
     xalanc::XalanDocument* document = nullptr;  // the tree, as a plain document
     // The Xerces node of each view node, by the view node's index (document order,
@@ -47,22 +49,18 @@ struct XPathContext {
 
     // Namespace maps outlive rebuilds of the view: they belong to the document.
     NamespaceMaps namespaces;
-    // Set aside when the view was first made (set_aside_pi.h).
-    SetAsidePI setAside;
 };
 
-// The up-to-date view of the document of h (any handle), built on first use
-// (which also sets aside the document's first document-level processing
-// instruction) and rebuilt when the document changed since. Throws on failure.
-// A document still in its compact form gets a view without a DOM
-// (scanned_view.h), whose nodes map to no DOM node: callers that hand back nodes
-// of the document call requireDom first.
-XPathContext& currentXPathContext(QvHandle_* h);
+// Brings the view of the document handle `doc` up to date (QvHandle_::xpathView):
+// built when there is none or the document changed since. A document still in its
+// compact form gets a view without a DOM (scanned_view.h), whose nodes map to no DOM
+// node. Throws on failure.
+void updateView(XPathContext& context, QvHandle_* doc);
 
-// The DOM of the document handle `doc` has just been built from its kept bytes: a
-// view built from those bytes maps no node to it, so the next use builds the view
-// again, from the DOM; a set-aside left pending is carried out.
-void domArrived(QvHandle_* doc);
+// Lets the view go, keeping the namespace maps: the next use builds it again (the
+// DOM has just been built from the kept bytes, and a view scanned from them maps no
+// node to it).
+void dropView(XPathContext& context);
 
 // The Xalan node standing for the node of h: the Xalan document for a document
 // handle. Null when the node is not part of the document's tree.
