@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 int main(int argc, char** argv) {
@@ -21,10 +23,16 @@ int main(int argc, char** argv) {
             inputs.emplace_back(argv[i]);
         }
     }
+    // An input that runs longer than this is a hang: the alarm ends the replay
+    // (and fails its test) after naming the input.
+    constexpr unsigned kSecondsPerInput = 60;
     for (const fs::path& p : inputs) {
+        std::fprintf(stderr, "%s\n", p.c_str());
+        alarm(kSecondsPerInput);
         std::ifstream in(p, std::ios::binary);
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        alarm(0);
     }
     std::printf("replayed %zu inputs\n", inputs.size());
     return 0;

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include <cstring>
+
 
 #include "host/dictionary.h"
 
@@ -89,6 +91,21 @@ int lockWaitMs() {
     const char* env = std::getenv("QVXML_LOCK_WAIT");
     const long seconds = env && *env ? std::strtol(env, nullptr, 10) : 600;
     return int(std::min(std::max(seconds, 0L), 86400L) * 1000);
+}
+
+// qvxml_field(record, n): field n of a record, as a BLOB ("" past the last field).
+void fieldFunction(sqlite3_context* context, int, sqlite3_value** args) {
+    const auto* begin = static_cast<const char*>(sqlite3_value_blob(args[0]));
+    const char* end = begin + sqlite3_value_bytes(args[0]);
+    long long n = sqlite3_value_int64(args[1]);
+    if (!begin) begin = end = "";
+    for (; n > 0 && begin < end; --n) {
+        const void* at = std::memchr(begin, '\xFE', std::size_t(end - begin));
+        begin = at ? static_cast<const char*>(at) + 1 : end;
+    }
+    const void* stop = std::memchr(begin, '\xFE', std::size_t(end - begin));
+    if (stop) end = static_cast<const char*>(stop);
+    sqlite3_result_blob(context, begin, int(end - begin), SQLITE_TRANSIENT);
 }
 
 }  // namespace
@@ -178,6 +195,8 @@ Account::Account(const std::string& path, bool mustExist) : path_(path) {
     }
     lockWaitMs_ = lockWaitMs();
     sqlite3_busy_handler(db_, &Account::onBusy, this);
+    sqlite3_create_function(db_, "qvxml_field", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            fieldFunction, nullptr, nullptr);
     try {
         exec("CREATE TABLE IF NOT EXISTS qvxml_files("
              "name TEXT PRIMARY KEY COLLATE NOCASE, dictionary TEXT NOT NULL)");
@@ -347,6 +366,13 @@ void Account::update(const std::string& file, const std::string& id, const std::
     if (sqlite3_step(s.stmt) != SQLITE_DONE) fail("cannot store a record of " + file);
 }
 
+void Account::remove(const std::string& file, const std::string& id) {
+    Statement& s = statement("DELETE FROM " + tableOf(file) + " WHERE id = ?1");
+    Use use{s.stmt};
+    sqlite3_bind_text(s.stmt, 1, id.data(), int(id.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(s.stmt) != SQLITE_DONE) fail("cannot remove a record of " + file);
+}
+
 bool Account::insertNew(const std::string& file, const std::string& id,
                         const std::string& record) {
     writing();
@@ -370,6 +396,20 @@ void Account::scan(const std::string& file,
     if (rc != SQLITE_DONE) fail("cannot read the records of " + file);
 }
 
+void Account::scanWhereField(
+    const std::string& file, int field, const std::string& value,
+    const std::function<bool(const std::string&, const std::string&)>& visit) {
+    Statement& s = statement("SELECT id, record FROM " + tableOf(file) +
+                             " WHERE qvxml_field(record, ?1) = ?2 ORDER BY id");
+    Use use{s.stmt};
+    sqlite3_bind_int(s.stmt, 1, field);
+    sqlite3_bind_blob(s.stmt, 2, value.data(), int(value.size()), SQLITE_TRANSIENT);
+    int rc;
+    while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW)
+        if (!visit(columnText(s.stmt, 0), columnText(s.stmt, 1))) return;
+    if (rc != SQLITE_DONE) fail("cannot read the records of " + file);
+}
+
 long long Account::count(const std::string& file) {
     Statement& s = statement("SELECT count(*) FROM " + tableOf(file));
     Use use{s.stmt};
@@ -383,6 +423,7 @@ void Account::writing() {
     if (!transactionWanted_ || inTransaction_) return;
     exec("BEGIN IMMEDIATE");
     inTransaction_ = true;
+    addMissingViews();  // an account made before files had views gets them with the import
 }
 
 void Account::commit() {

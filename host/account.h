@@ -64,10 +64,17 @@ public:
     void put(const std::string& file, const std::string& id, const std::string& record);
     bool insertNew(const std::string& file, const std::string& id, const std::string& record);
     void update(const std::string& file, const std::string& id, const std::string& record);
+    // Removes a record (nothing when there is none with that ID).
+    void remove(const std::string& file, const std::string& id);
     // Every record of a file in record ID order; `visit` returns false to stop.
     void scan(const std::string& file,
               const std::function<bool(const std::string& id, const std::string& record)>& visit);
     long long count(const std::string& file);
+    // The records of a file whose field `field` (1 and up, the field mark 0xFE between
+    // fields) is exactly `value`, in record ID order: one pass in SQLite, holding one
+    // record at a time.
+    void scanWhereField(const std::string& file, int field, const std::string& value,
+                        const std::function<bool(const std::string& id, const std::string& record)>& visit);
 
     // One transaction: begin, then commit or (also by the destructor) roll back.
     // The write lock is taken at the first write after begin, so that the work before

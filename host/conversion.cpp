@@ -238,11 +238,56 @@ bool decimalToExternal(const std::string& input, int decimals, std::string& out)
     return true;
 }
 
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string trimmed(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && isBlank(s[b])) ++b;
+    while (e > b && isBlank(s[e - 1])) --e;
+    return b == 0 && e == s.size() ? s : s.substr(b, e - b);
+}
+
 }  // namespace
 
-bool convertValue(const std::string& input, const std::string& code, int direction,
+bool knownConversion(const std::string& code) {
+    std::string ignored;
+    return code.empty() || convertValue("", code, QV_CONV_TO_RECORD, ignored);
+}
+
+bool convertField(const std::string& input, const std::string& code, int direction,
+                  char valueMark, char subvalueMark, char nullMark, std::string& output,
+                  const std::function<void(const std::string&, std::string&)>& refused) {
+    output.clear();
+    output.reserve(input.size());
+    bool all = true;
+    std::string piece, converted;
+    std::size_t begin = 0;
+    for (;;) {
+        std::size_t end = begin;
+        while (end < input.size() && input[end] != valueMark && input[end] != subvalueMark) ++end;
+        piece.assign(input, begin, end - begin);
+        if (piece.empty() || (piece.size() == 1 && piece[0] == nullMark)) {
+            output += piece;
+        } else if (convertValue(piece, code, direction, converted)) {
+            output += converted;
+        } else {
+            all = false;
+            if (refused)
+                refused(piece, output);
+            else
+                output += piece;
+        }
+        if (end == input.size()) return all;
+        output += input[end];
+        begin = end + 1;
+    }
+}
+
+bool convertValue(const std::string& rawInput, const std::string& code, int direction,
                   std::string& output) {
     const bool toRecord = direction == QV_CONV_TO_RECORD;
+    const bool numeric = (!code.empty() && code[0] == 'D') || code.compare(0, 2, "MD") == 0;
+    const std::string input = numeric ? trimmed(rawInput) : rawInput;
     if (code == "MCU" || code == "MCL") {
         output = input;
         for (char& c : output)

@@ -20,14 +20,33 @@
 //             MD2 "12.34" <-> "1234", "-0.5" -> "-50"; more decimals are rounded
 //             half away from zero.
 //   MCU, MCL  upper / lower case (ASCII letters), both directions.
+//
+// Blanks (space, tab, CR, LF) around a date or a number are not part of it: pretty-
+// printed documents put them there, so they are trimmed before D and MD convert.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace qvhost {
 
-// Converts `input` with `code`; false when the code is unknown or the input bad.
+// Converts one value `input` with `code`; false when the code is unknown or the
+// input bad.
 bool convertValue(const std::string& input, const std::string& code, int direction,
                   std::string& output);
+
+// Whether the host knows `code` (an empty code is no conversion and is known).
+bool knownConversion(const std::string& code);
+
+// Converts a whole field or value as the library hands it over: each value (between
+// `valueMark`s) and each subvalue (between `subvalueMark`s) on its own, the marks
+// kept in place. An empty piece, or one that is just `nullMark`, stays as it is.
+// A refused piece is handed to `refused` (when given), which appends what stands
+// for it to `output`; without it the piece is kept as it was. False when any piece
+// was refused.
+bool convertField(const std::string& input, const std::string& code, int direction,
+                  char valueMark, char subvalueMark, char nullMark, std::string& output,
+                  const std::function<void(const std::string& piece, std::string& output)>&
+                      refused = nullptr);
 
 }  // namespace qvhost

@@ -1,6 +1,8 @@
 // Dictionaries of the reference host.
 #include "host/dictionary.h"
 
+#include "host/conversion.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -85,7 +87,12 @@ bool Dictionary::parse(const std::string& text, std::string* error) {
         if (k != "S" && k != "M") return fail("S or M expected after the field number");
         std::string rest;
         std::getline(words, rest);
-        add(name, field, k == "M", trim(rest));
+        rest = trim(rest);
+        // A code the conversion callback does not know would lose every value of the
+        // column on every import: refuse it here, where the line is known.
+        if (!knownConversion(rest))
+            return fail(("unknown conversion code \"" + rest + "\" for " + name).c_str());
+        add(name, field, k == "M", rest);
     }
     return true;
 }

@@ -86,7 +86,19 @@ int ReferenceHost::convert(const char* input, const char* code, char** output, i
                            int direction) {
     ReferenceHost* self = g_current;
     if (!self || !input || !code) return -1;
-    if (!convertValue(input, code, direction, self->converted_)) return -1;
+    if (!knownConversion(code)) {
+        self->refusals_.push_back(Refusal{input, code, direction});
+        return -1;
+    }
+    const bool mark = self->markRefusals_;
+    auto refuse = [&](const std::string& piece, std::string& out) {
+        if (mark) out += kRefusalMark + std::to_string(self->refusals_.size()) + kRefusalMark;
+        self->refusals_.push_back(Refusal{piece, code, direction});
+    };
+    if (!convertField(input, code, direction, self->valueMark_, self->subvalueMark_, '\x7F',
+                      self->converted_, refuse) &&
+        !mark)
+        return -1;
     *output = const_cast<char*>(self->converted_.c_str());
     *length = int(self->converted_.size());
     return 0;

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/dictionary.h"
 #include "qvxml.h"
@@ -46,6 +47,22 @@ public:
         valueMark_ = value;
         subvalueMark_ = subvalue;
     }
+    // Values the conversion callback refused, in the order met. The callback converts
+    // value by value and subvalue by subvalue; by default a field with a refused piece
+    // fails as a whole (-1). With setMarkRefusals(true) it succeeds instead and each
+    // refused piece becomes kRefusalMark, the index of its entry here, kRefusalMark:
+    // a caller reading the records finds where each refused value was (record, field,
+    // value) and decides what to do with it. 0xFB never occurs in UTF-8 text.
+    struct Refusal {
+        std::string value;
+        std::string code;
+        int direction;
+    };
+    static constexpr char kRefusalMark = '\xFB';
+    void setMarkRefusals(bool on) { markRefusals_ = on; }
+    const std::vector<Refusal>& refusals() const { return refusals_; }
+    void clearRefusals() { refusals_.clear(); }
+
     // The record the encoding callback returns; clearEncoding(): null.
     void setEncoding(const QvHostEncoding& record) { encoding_ = record; }
     void clearEncoding() { encoding_.reset(); }
@@ -79,6 +96,8 @@ private:
     std::string directory_;
     std::string dictionaryError_;
     std::string converted_;  // output of the last conversion
+    std::vector<Refusal> refusals_;
+    bool markRefusals_ = false;
     char fieldMark_ = '\xFE';
     char valueMark_ = '\xFD';
     char subvalueMark_ = '\xFC';

@@ -64,6 +64,11 @@ const Conversion kConversions[] = {
     {"MD2", R, "-", nullptr},
     {"MD2", X, "12.5", nullptr},
     {"MD2", R, "", ""},
+    {"MD2", R, " 12.50\n  ", "1250"},
+    {"D-YMD[4,2,2]", R, "\n  2000-01-01 ", "11689"},
+    {"MD2", R, "12,50", nullptr},
+    {"D-YMD[4,2,2]", R, "2024-02-30", nullptr},
+    {"D-YMD[4,2,2]", R, "2024-02-03T10:00", nullptr},
     {"MD22", R, "1", nullptr},
     // Case
     {"MCU", R, "abc Zz1", "ABC ZZ1"},
@@ -89,6 +94,30 @@ TEST(HostConversion, Codes) {
         EXPECT_EQ(std::string(out, std::size_t(length)), c.output);
         EXPECT_EQ(out[length], '\0');
     }
+}
+
+// The library hands over a whole field: each value and subvalue converts on its own,
+// marks kept, in both directions; one refused piece fails the call unless refusals
+// are marked, and each is logged.
+TEST(HostConversion, FieldValueByValue) {
+    qvhost::ReferenceHost host;
+    host.makeCurrent();
+    char* out = nullptr;
+    int length = 0;
+    ASSERT_EQ(qvhost::ReferenceHost::convert("2000-01-01\xFD" "2000-01-02\xFC" "1968-01-01\xFD",
+                                             "D-YMD[4,2,2]", &out, &length, R), 0);
+    EXPECT_EQ(std::string(out, std::size_t(length)), "11689\xFD" "11690\xFC" "1\xFD");
+    ASSERT_EQ(qvhost::ReferenceHost::convert("1250\xFD\x7F\xFD-5", "MD2", &out, &length, X), 0);
+    EXPECT_EQ(std::string(out, std::size_t(length)), "12.50\xFD\x7F\xFD-0.05");
+
+    EXPECT_EQ(qvhost::ReferenceHost::convert("1.5\xFDx\xFD" "2", "MD2", &out, &length, R), -1);
+    ASSERT_EQ(host.refusals().size(), 1u);
+    EXPECT_EQ(host.refusals()[0].value, "x");
+    host.setMarkRefusals(true);
+    ASSERT_EQ(qvhost::ReferenceHost::convert("1.5\xFDy\xFD" "2", "MD2", &out, &length, R), 0);
+    EXPECT_EQ(std::string(out, std::size_t(length)), "150\xFD\xFB" "1\xFB\xFD" "200");
+    EXPECT_EQ(host.refusals()[1].value, "y");
+    EXPECT_EQ(host.refusals()[1].code, "MD2");
 }
 
 TEST(HostConversion, DatesRoundTrip) {
@@ -169,7 +198,8 @@ TEST(HostDictionary, FileFormat) {
 }
 
 TEST(HostDictionary, MalformedLines) {
-    const char* bad[] = {"ID", "ID x S", "ID 0 Q", "ID -1 S", "X V S"};
+    const char* bad[] = {"ID", "ID x S", "ID 0 Q", "ID -1 S", "X V S", "P 1 S MD2x",
+                         "D 1 M D-YDM[4,2,2", "C 2 S XYZ"};
     for (const char* line : bad) {
         qvhost::Dictionary d;
         std::string error;

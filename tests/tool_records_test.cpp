@@ -37,6 +37,16 @@ InfoTable table(const std::string& description) {
 
 
 
+// A parent key is a set of keys: appending adds only the values it lacks, while an
+// ordinary Append column keeps repeats.
+TEST(tool_records, append_to_a_parent_key_adds_new_values_only) {
+    // Field 1 Append and a parent key, field 2 Append.
+    const InfoTable rules = table("T\\1]1\\1001]1\\4]2\\1001");
+    EXPECT_EQ(qvcli::joinRecord(marks("K^c1]c2^n"), marks("K^c1]c2]c3^n"), &rules),
+              marks("K^c1]c2]c3^n]n"));
+    EXPECT_EQ(qvcli::joinRecord(marks("K^^n"), marks("K^c1]c1^"), &rules), marks("K^c1^n"));
+}
+
 TEST(tool_records, join_by_actions) {
     // Field 1 Replace, field 2 Append, field 3 no action.
     const InfoTable rules = table("T\\1]0\\1]1\\1000]2\\1001");

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <xercesc/dom/DOMDocument.hpp>
@@ -12,6 +13,7 @@
 #include "dom_test_support.h"
 #include "isolation.h"
 #include "xdom/handle.h"
+#include "xdom/xslt/transform_options.h"
 
 namespace {
 
@@ -348,6 +350,140 @@ TEST_F(Xslt, SourceIsTheCurrentTreeWithoutTheDetachedInstruction) {
     doc->builtDom()->getDocumentElement()->appendChild(doc->builtDom()->createElement(u"item"));
     qv::markChanged(doc.get());
     EXPECT_EQ(str(QV_XDOMTransform(doc.get(), count.c_str(), 1, QV_RESULT_TEXT, nullptr)), "20");
+}
+
+// Xalan keeps a childless xsl:call-template's target in its first-child slot:
+// the compile-time walk over the templates must end whatever the links.
+TEST_F(Xslt, CallTemplateShapesCompile) {
+    Handle doc = open(kDoc);
+    const char* const bodies[] = {
+        "<xsl:template name='t'>x</xsl:template>"
+        "<xsl:template match='/'><xsl:call-template name='t'/></xsl:template>",
+        "<xsl:template name='t'>x</xsl:template><xsl:template match='/'>"
+        "<xsl:if test='false()'><xsl:call-template name='t'/></xsl:if>x</xsl:template>",
+        "<xsl:template match='/'><xsl:for-each select='//item'><xsl:call-template name='t'/>"
+        "</xsl:for-each></xsl:template><xsl:template name='t'>x</xsl:template>",
+    };
+    for (const char* body : bodies) {
+        const std::string stylesheet = textStylesheet(body);
+        const std::string text = str(QV_XDOMTransform(doc.get(), stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr));
+        EXPECT_TRUE(text == "x" || text == "xx") << body << ": " << text << Q_XMLGetErrMsg();
+    }
+}
+
+TEST_F(Xslt, FormatNumberAndSortAsTheTransformerHasThem) {
+    Handle doc = open("<r><w>b</w><w>B</w><w>a</w><w>A</w></r>");
+    const struct {
+        const char* expression;
+        const char* expected;
+    } cases[] = {
+        {"format-number(1234567.891, '#,##0.00')", "1,234,567.89"},
+        {"format-number(0.25, '0%')", "25%"},
+        {"format-number(7, '000')", "007"},
+        {"format-number(-3.5, '0.0;(0.0)')", "(3.5)"},
+        {"format-number(1234.5, '#.##0,00', 'eu')", "1.234,50"},
+    };
+    for (const auto& c : cases) {
+        const std::string stylesheet = textStylesheet(
+            std::string("<xsl:decimal-format name='eu' decimal-separator=',' grouping-separator='.'/>"
+                        "<xsl:template match='/'><xsl:value-of select=\"") +
+            c.expression + "\"/></xsl:template>");
+        EXPECT_EQ(str(QV_XDOMTransform(doc.get(), stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr)),
+                  c.expected)
+            << c.expression << Q_XMLGetErrMsg();
+    }
+    for (const char* order : {"upper-first", "lower-first"}) {
+        const std::string stylesheet = textStylesheet(
+            std::string("<xsl:template match='/'><xsl:for-each select='//w'>"
+                        "<xsl:sort select='.' lang='en' case-order='") +
+            order + "'/><xsl:value-of select='.'/></xsl:for-each></xsl:template>");
+        EXPECT_EQ(str(QV_XDOMTransform(doc.get(), stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr)),
+                  std::string(order) == "upper-first" ? "AaBb" : "aAbB");
+    }
+}
+
+TEST_F(Xslt, OptionsOfTheToolReachTheTransformation) {
+    Handle doc = open(kDoc);
+    std::vector<std::string> notices;
+    qv::TransformOptions options;
+    options.parameters = {{"n", "count(//item) + 1", false}, {"s", "it's", true}};
+    options.notice = [&](const std::string& line) { notices.push_back(line); };
+    const qv::UseTransformOptions use(options);
+
+    std::string stylesheet = textStylesheet(
+        "<xsl:param name='n' select='0'/><xsl:param name='s'/><xsl:param name='u' select='\"u\"'/>"
+        "<xsl:template match='/'><xsl:message>note <xsl:value-of select='$n'/></xsl:message>"
+        "<xsl:value-of select='concat($n, $s, $u)'/></xsl:template>");
+    EXPECT_EQ(str(QV_XDOMTransform(doc.get(), stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr)),
+              "3it'su");
+    EXPECT_EQ(notices, std::vector<std::string>{"note 3"});
+
+    notices.clear();
+    stylesheet = textStylesheet(
+        "<xsl:template match='/'>x<xsl:message terminate='yes'>stop here</xsl:message></xsl:template>");
+    EXPECT_EQ(QV_XDOMTransform(doc.get(), stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr), nullptr);
+    EXPECT_EQ(Q_XMLGetDOMStatus(), 16);
+    EXPECT_TRUE(contains(Q_XMLGetErrMsg(), "stop here")) << Q_XMLGetErrMsg();
+}
+
+// Corrections of Xalan's own behaviour, each where XSLT 1.0 leaves no choice.
+TEST_F(Xslt, XalanDeviationsCorrected) {
+    Handle doc = open("<r xml:lang='en'><p xml:lang='de'><q/></p><b id='1'/></r>");
+    const struct {
+        const char* body;
+        const char* expected;  // the text result, or the start of the failure's message
+    } cases[] = {
+        // Written xml:id, never under a made-up prefix declared for the XML namespace.
+        {"<xsl:output method='xml' omit-xml-declaration='yes'/><xsl:template match='/'><o>"
+         "<xsl:attribute name='id' namespace='http://www.w3.org/XML/1998/namespace'>x"
+         "</xsl:attribute></o></xsl:template>",
+         "<o xml:id=\"x\"/>"},
+        // Ids are names: a letter, then letters and digits; one per node.
+        {"<xsl:output method='text'/><xsl:template match='/'>"
+         "<xsl:value-of select=\"concat(translate(generate-id(/), "
+         "'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789', '') = '', "
+         "generate-id(/) = generate-id(/), generate-id(/) != generate-id(//b), "
+         "generate-id(//none) = '')\"/></xsl:template>",
+         "truetruetruetrue"},
+        // A top-level variable sees the root as the only node of its list.
+        {"<xsl:output method='text'/><xsl:variable name='p' select='position()'/>"
+         "<xsl:variable name='l' select='last()'/><xsl:template match='/'>"
+         "<xsl:value-of select='concat($p, $l)'/></xsl:template>",
+         "11"},
+        // Templates inside a foreign top-level element are data, not templates.
+        {"<xsl:output method='text'/><f:data xmlns:f='urn:f'><xsl:template match='b'>foreign"
+         "</xsl:template></f:data><xsl:template match='/'>[<xsl:apply-templates select='//b'/>]"
+         "</xsl:template>",
+         "[]"},
+        // An undeclared variable is an error, not the text of Xalan's warning.
+        {"<xsl:template match='/'><xsl:value-of select='$undeclared'/></xsl:template>",
+         "DOM transform error: XSLT error: The variable 'undeclared' is not defined."},
+    };
+    for (const auto& c : cases) {
+        const std::string stylesheet =
+            "<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>" +
+            std::string(c.body) + "</xsl:stylesheet>";
+        Q_XMLResetErrMsg();
+        const std::string text =
+            str(QV_XDOMTransform(doc.get(), stylesheet.c_str(), 1, QV_RESULT_TEXT, nullptr));
+        if (std::string(c.expected).rfind("DOM transform error", 0) == 0) {
+            EXPECT_EQ(text, "(null)") << c.body;
+            EXPECT_EQ(std::string(Q_XMLGetErrMsg()).rfind(c.expected, 0), 0u) << Q_XMLGetErrMsg();
+        } else {
+            EXPECT_EQ(text, c.expected) << c.body << Q_XMLGetErrMsg();
+        }
+    }
+    // The nearest xml:lang decides, ignoring case, a sub-language matching.
+    const std::string lang = textStylesheet(
+        "<xsl:template match='/'><xsl:for-each select='//q|//b'>"
+        "<xsl:value-of select=\"concat(lang('en'), '/', lang('DE'), ' ')\"/>"
+        "</xsl:for-each></xsl:template>");
+    EXPECT_EQ(str(QV_XDOMTransform(doc.get(), lang.c_str(), 1, QV_RESULT_TEXT, nullptr)),
+              "false/true true/false ");
+    // Queries have the same lang().
+    Handle q(QV_XDOMLocate(doc.get(), "//q", nullptr));
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(str(QV_XDOMEvaluate(q.get(), "concat(lang('en'), lang('de'))", nullptr)), "falsetrue");
 }
 
 }  // namespace

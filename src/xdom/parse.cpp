@@ -14,6 +14,7 @@
 #include "frame/errors.h"
 #include "xdom/compact/compact_document.h"
 #include "xdom/parsing/guarded_parser.h"
+#include "xdom/parsing/open_options.h"
 #include "xdom/handle.h"
 #include "xdom/parsing/parse_error_handler.h"
 #include "xdom/parsing/resource_policy.h"
@@ -24,6 +25,8 @@ namespace qv {
 namespace {
 
 constexpr char kMemoryBufferId[] = "QVXMLMemoryBufferID";
+
+thread_local bool openValidates = true;
 
 constexpr ExportOptions kParseOptions =
     domExport("XDOMParse").starts(Runtime::Xml).fallsBackTo(Error::ParseDomError);
@@ -133,6 +136,7 @@ std::unique_ptr<GuardedParser> makeParser(ParseErrorHandler& handler,
                                           const char* schemaLocations) {
     auto parser = std::make_unique<GuardedParser>(noNamespaceSchema || schemaLocations);
     parser->setErrorHandler(&handler);
+    if (!openValidates) parser->setValidationScheme(XercesDOMParser::Val_Never);
     if (noNamespaceSchema) parser->setExternalNoNamespaceSchemaLocation(noNamespaceSchema);
     if (schemaLocations) parser->setExternalSchemaLocation(schemaLocations);
     parser->trustSchemaLocations(noNamespaceSchema, schemaLocations);
@@ -152,6 +156,7 @@ int parseKeptBytes(const CompactDocument& kept, DomForm& dom) {
     parsed->handler = std::make_unique<ParseErrorHandler>();
     parsed->parser = makeParser(*parsed->handler, nullptr, nullptr);
     parsed->parser->setTextFolder(kept.folder);
+    if (!kept.validates) parsed->parser->setValidationScheme(XercesDOMParser::Val_Never);
     const int status =
         runParse(*parsed->parser, *parsed->handler, *keptInput(kept), kept.bytes.size());
     if (status != 0) return status;
@@ -171,8 +176,11 @@ int parseInto(const char* source, bool inMemory, const char* noNamespaceSchema,
     auto parser = makeParser(*handler, noNamespaceSchema, schemaLocations);
     CompactForm compact;
     std::unique_ptr<CompactTreeBuilder> builder;
-    if (form == Form::Compact)
+    if (form == Form::Compact) {
         compact.reset(new CompactDocument);
+        // Later parses of the kept bytes (the DOM, a scanned view) validate as this one.
+        compact->validates = openValidates;
+    }
     else
         parser->buildWith(nullptr);
 
@@ -213,12 +221,21 @@ int parseInto(const char* source, bool inMemory, const char* noNamespaceSchema,
 
 int parseKept(const CompactDocument& kept, DomForm& dom) { return parseKeptBytes(kept, dom); }
 
+OpenWithoutValidation::OpenWithoutValidation() : previous_(openValidates) {
+    openValidates = false;
+}
+
+OpenWithoutValidation::~OpenWithoutValidation() { openValidates = previous_; }
+
+bool validatesOnOpen() { return openValidates; }
+
 void scanKept(const CompactDocument& kept, ContentSink& sink) {
     // As the DOM: the bytes parsed at open; failing now is reported by the parse.
     struct ScanFailed {};
     ParseErrorHandler handler;
     auto parser = makeParser(handler, nullptr, nullptr);
     parser->setTextFolder(kept.folder);
+    if (!kept.validates) parser->setValidationScheme(XercesDOMParser::Val_Never);
     parser->buildWith(&sink);
     if (runParse(*parser, handler, *keptInput(kept), kept.bytes.size()) != 0) throw ScanFailed{};
 }

@@ -1,4 +1,5 @@
 // XSLT transformation of a document handle's whole document: QV_XDOMTransform.
+#include <cctype>
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
@@ -33,7 +34,9 @@
 #include "frame/transcode.h"
 #include "xdom/xpath/extension_functions.h"
 #include "xdom/xslt/stylesheet_run.h"
+#include "xdom/xslt/transform_options.h"
 #include "xdom/xslt/transform_sources.h"
+#include "xdom/parsing/resource_policy.h"
 #include "xdom/xpath/xpath_context.h"
 #include "xdom/xpath/xalan_memory.h"
 
@@ -48,8 +51,9 @@ namespace {
 class ViewParsedSource : public xalanc::XalanParsedSource {
 public:
     ViewParsedSource(xalanc::XalanDocument* document, const xalanc::XalanSourceTreeDOMSupport& support,
-                     TransformSources& sources)
-        : document_(document), support_(support), sources_(sources), uri_(xalanMemory()) {}
+                     TransformSources& sources, const std::string& uri)
+        : document_(document), support_(support), sources_(sources),
+          uri_(uri.c_str(), xalanMemory()) {}
 
     xalanc::XalanDocument* getDocument() const override { return document_; }
     xalanc::XalanParsedSourceHelper* createHelper(xercesc::MemoryManager& manager) const override {
@@ -63,6 +67,29 @@ private:
     TransformSources& sources_;
     xalanc::XalanDOMString uri_;
 };
+
+// The file URI of the source's file ("" when it is not known): what document()
+// resolves names found in the source against.
+std::string sourceUri(const std::string& file) {
+    if (file.empty()) return "";
+    const std::string folder = folderOf(file);
+    if (folder.empty()) return "";
+    const std::size_t slash = file.rfind('/');
+    const std::string path =
+        (folder == "/" ? "" : folder) + "/" + (slash == std::string::npos ? file : file.substr(slash + 1));
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += kHex[c >> 4];
+            uri += kHex[c & 15];
+        }
+    }
+    return uri;
+}
 
 // Thrown from inside the transformation when it goes over a budget; the
 // transformer catches it like its own errors and unwinds.
@@ -218,7 +245,10 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
         reportDom(Error::TransformFailed, problem.c_str());
         return nullptr;
     }
-    ViewParsedSource source(context.document, *context.support, sources);
+    const TransformOptions& options = transformOptions();
+    if (!options.sourceFile.empty()) sources.allowSourceFolder(options.sourceFile);
+    ViewParsedSource source(context.document, *context.support, sources,
+                            sourceUri(options.sourceFile));
 
     TransformMemory transformMemory;  // outlives the transformer
     xalanc::XalanTransformer transformer(transformMemory);
@@ -262,6 +292,11 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
     run.parseErrors = &parseErrors;
     run.entities = &sources;
     run.xpathBudget = limits::kMaxXPathSteps;
+    run.parameters = &options.parameters;
+    if (options.notice)
+        run.notice = [&options](const std::u16string& line) {
+            options.notice(std::string(toHostText(line.c_str()).get()));
+        };
     std::string error;
     if (!runStylesheet(source, *compiled, *target, run, error) || !sources.problem().empty()) {
         const char* message = error.c_str();

@@ -123,6 +123,15 @@ case=dict; if want $case; then
   run 1 dict BAD bad.dict; has err "line 2"
   run 1 dict "bad;name" ORDERS.dict; has err "bad file name"
   run 1 show NOFILE; has err "no file NOFILE"
+  # A conversion code the host does not know is refused with its line.
+  for code in 'MD2x' 'D-YDM[4,2,2'; do
+    printf 'ID 0 S\nDATES 1 M %s\n' "$code" > bad.dict
+    run 1 dict BAD bad.dict; has err "line 2: unknown conversion code \"$code\""
+  done
+  # Replacing the dictionary of a file that holds records says so.
+  run 0 import orders_map.xml orders.xml
+  sed 's/^NOTES.*/NOTES 4 M\nREMARK 5 S/' ORDERS.dict > ORDERS2.dict
+  run 0 dict ORDERS ORDERS2.dict; has err "ORDERS already holds 2 records"
 fi
 
 case=import; if want $case; then
@@ -322,6 +331,27 @@ X
   has err "unknown attribute Actoin on <ColumnMap>, which the library ignores: did you mean Action?"
   [ "$(sql 'SELECT count(*) FROM ORDERS')" = 0 ] || fail "a mapping with mistakes imported records"
   run 1 describe typos_map.xml; has err "typos_map.xml:5:52: unknown element <ColumMap>"
+  # Paths: those the language has pass, each other shape is named.
+  path_map() {
+    printf '<QVXMAP><OPTIONS><NameSpace Prefix="o" URI="urn:example:orders"/></OPTIONS>
+<TABLECLASSMAP MapName="M" TableName="ORDERS" StartNode="%s">
+<ColumnMap Column="ID" Node="@no"/><ColumnMap Column="CUSTOMER" Node="%s"/>
+</TABLECLASSMAP></QVXMAP>' "$1" "$2" > path_map.xml
+  }
+  for good in 'o:customer' 'text()' '../o:x/xmldata()' './o:a/@o:b' 'o:a,,o:c' 'o:a , @b' '/o:a/o:b'; do
+    path_map /o:orders/o:order "$good"; run 0 describe path_map.xml
+    grep -q "path_map.xml:" err && fail "path $good was refused: $(cat err)"
+  done
+  for bad in 'o:a[1]:predicates' 'o:a//o:b:any depth' '@*:wildcards' '*:wildcards' \
+             'count(o:a):functions' 'o:a/..:a value path ends' '@a/o:b:can only be the last step' \
+             'o:a,text(),o:b:can only be the last step' 'o:a|o:b:unions' 'o:a,/o:b:only the first part' \
+             'o:a,o:b,o:c,o:d:at most three' 'o:a/:cannot end in' '1a:is not an element name'; do
+    path_map /o:orders/o:order "${bad%:*}"; run 1 describe path_map.xml; has err "${bad##*:}"
+  done
+  for bad in '/o:orders/@no:a start path names elements only' '/../o:a:climbs above the document' \
+             '/o:orders,o:order:no "," parts'; do
+    path_map "$(printf '%s' "$bad" | sed 's/:[^:]*$//')" o:customer; run 1 describe path_map.xml; has err "${bad##*:}"
+  done
   # A start path (here: its namespace) that finds nothing: a warning naming the
   # document, the map and the document element.
   sed 's/urn:example:orders/urn:example:order/' orders_map.xml > wrong_ns_map.xml
@@ -360,6 +390,172 @@ X
   run 0 import orders_map.xml v11.xml
   run 1 export orders_map.xml
   has err "Value 'a<01>b' of column CUSTOMER in record '4' of table ORDERS cannot be written: it holds the character U+0001, which XML 1.0 cannot carry."
+fi
+
+# A catalogue of books: a multivalued date column, prices, copies as a nested table.
+cat > BOOKS.dict <<'X'
+ID 0 S
+TITLE 1 S
+PRICE 2 S MD2
+DATES 3 M D-YMD[4,2,2]
+COPY_IDS 4 M
+X
+printf 'ID 0 S\nBOOK 1 S\nSHELF 2 S\n' > COPIES.dict
+cat > books_map.xml <<'X'
+<QVXMAP>
+  <OPTIONS><ExistRecord Action="Replace"/></OPTIONS>
+  <TABLECLASSMAP MapName="B" TableName="BOOKS" StartNode="/books/book">
+    <ColumnMap Column="ID" Node="@id"/>
+    <ColumnMap Column="TITLE" Node="title"/>
+    <ColumnMap Column="PRICE" Node="price"/>
+    <ColumnMap Column="DATES" Node="e,@d"/>
+    <ColumnMap Column="COPY_IDS" Node="copy,@id" Action="Append"/>
+    <TableMap MapName="C" Node="copy"/>
+  </TABLECLASSMAP>
+  <TABLECLASSMAP MapName="C" TableName="COPIES" StartNode="copy">
+    <ColumnMap Column="ID" Node="@id"/>
+    <ColumnMap Column="SHELF" Node="@shelf"/>
+  </TABLECLASSMAP>
+  <RelatedTable>
+    <MapParentKey TableName="BOOKS" Column="COPY_IDS" KeyGenerate="NO"/>
+    <MapChildKey TableName="COPIES" Column="BOOK"/>
+  </RelatedTable>
+</QVXMAP>
+X
+load_books() {
+  rm -f "$ACCOUNT"
+  run 0 dict BOOKS BOOKS.dict
+  run 0 dict COPIES COPIES.dict
+}
+
+case=bad_values; if want $case; then
+  load_books
+  cat > books.xml <<'X'
+<books>
+  <book id="b1"><title>One</title><price>
+     12.50
+  </price><e d=" 2024-01-01"/><e d="2024-02-29"/></book>
+  <book id="b2"><title>Two</title><price>12,50</price><e d="2024-02-30"/><e d="2024-03-01"/></book>
+</books>
+X
+  # Refused values fail the import, named, and nothing is stored.
+  run 1 import books_map.xml books.xml
+  has err "2 values refused by their conversion; nothing is stored"
+  has err 'books.xml: BOOKS record b2, column PRICE: value "12,50" refused by conversion MD2'
+  has err 'books.xml: BOOKS record b2, column DATES: value "2024-02-30" refused by conversion D-YMD[4,2,2]'
+  [ "$(sql "SELECT count(*) FROM BOOKS")" = 0 ] || fail "a refused import stored records"
+  run 1 import books_map.xml books.xml --dry-run; has err 'value "12,50"'
+  # --skip-bad-values stores the rest, the value's place kept.
+  run 0 import books_map.xml books.xml --skip-bad-values
+  has err 'warning: books.xml: BOOKS record b2, column PRICE'; has err "2 values skipped"
+  run 0 show BOOKS --json
+  has out '{"file":"BOOKS","id":"b1","TITLE":"One","PRICE":"1250","DATES":["20455","20514"]}'
+  has out '{"file":"BOOKS","id":"b2","TITLE":"Two","DATES":["","20515"]}'
+  # Export: a stored value the output conversion refuses is named.
+  sqlite3 "$ACCOUNT" "UPDATE BOOKS SET record = CAST(replace(CAST(record AS TEXT), '1250', '12x') AS BLOB) WHERE id = 'b1'"
+  run 0 export books_map.xml b1; has err 'BOOKS record b1, column PRICE: value "12x" refused by output conversion MD2'
+fi
+
+case=generated; if want $case; then
+  cat > NOTES.dict <<'X'
+ID 0 S
+TEXT 1 S
+X
+  printf 'ID 0 S\nNOTE 1 S\nWORD 2 S\n' > WORDS.dict
+  cat > gen_map.xml <<'X'
+<QVXMAP>
+  <TABLECLASSMAP MapName="N" TableName="NOTES" StartNode="/notes/note">
+    <GenerateID Column="ID"/><ColumnMap Column="TEXT" Node="@t"/><TableMap MapName="W" Node="w"/>
+  </TABLECLASSMAP>
+  <TABLECLASSMAP MapName="W" TableName="WORDS" StartNode="w">
+    <GenerateID Column="ID"/><ColumnMap Column="WORD" Node="text()"/>
+  </TABLECLASSMAP>
+  <RelatedTable><MapParentKey TableName="NOTES" Column="ID" KeyGenerate="NO"/>
+    <MapChildKey TableName="WORDS" Column="NOTE"/></RelatedTable>
+</QVXMAP>
+X
+  rm -f "$ACCOUNT"; run 0 dict NOTES NOTES.dict; run 0 dict WORDS WORDS.dict
+  echo '<notes><note t="a"><w>x</w><w>y</w></note></notes>' > a.xml
+  echo '<notes><note t="b"><w>z</w></note><note t="c"/></notes>' > b.xml
+  # Numbers continue across documents and imports; child keys follow their parent.
+  run 0 import gen_map.xml a.xml b.xml; has err "stored: 6 new, 0 updated"
+  run 0 import gen_map.xml a.xml
+  run 0 show NOTES --json
+  [ "$(tr -d '\n' < out)" = '{"file":"NOTES","id":"1","TEXT":"a"}{"file":"NOTES","id":"2","TEXT":"b"}{"file":"NOTES","id":"3","TEXT":"c"}{"file":"NOTES","id":"4","TEXT":"a"}' ] \
+    || fail "NOTES: $(cat out)"
+  run 0 show WORDS --json
+  [ "$(tr -d '\n' < out)" = '{"file":"WORDS","id":"0","NOTE":"1","WORD":"x"}{"file":"WORDS","id":"1","NOTE":"1","WORD":"y"}{"file":"WORDS","id":"2","NOTE":"2","WORD":"z"}{"file":"WORDS","id":"3","NOTE":"4","WORD":"x"}{"file":"WORDS","id":"4","NOTE":"4","WORD":"y"}' ] \
+    || fail "WORDS: $(cat out)"
+fi
+
+case=keys; if want $case; then
+  load_books
+  echo '<books><book id="b1"><title>T</title><copy id="c1" shelf="A"/><copy id="c2" shelf="B"/></book></books>' > k.xml
+  run 0 import books_map.xml k.xml; run 0 import books_map.xml k.xml
+  has err "stored: 0 new, 3 updated"
+  run 0 show BOOKS b1 --json; has out '"COPY_IDS":["c1","c2"]'
+  # Each record once, whatever the command line says.
+  run 0 export books_map.xml b1 b1 --no-declaration
+  [ "$(grep -c '<book ' out)" = 1 ] && [ "$(grep -c 'shelf="A"' out)" = 1 ] || fail "export repeated: $(cat out)"
+  # The same record twice in one import is named; the dry run shows the join.
+  echo '<books><book id="b1"><title>U</title><copy id="c2" shelf="C"/></book><book id="b1"><title>V</title><copy id="c2" shelf="C"/></book></books>' > twice.xml
+  run 0 import books_map.xml twice.xml --dry-run
+  has out "BOOKS b1 (joined)"; has out "TITLE     V"
+  has err "2 records came more than once and were joined: BOOKS b1, COPIES c2"
+  # A Replace parent key that drops c1: its copy is named, and removed on request.
+  sed 's/ Action="Append"//' books_map.xml > replace_map.xml
+  run 0 import replace_map.xml twice.xml --dry-run --remove-orphans
+  has err "1 child record no longer referenced by a parent record, would be removed: COPIES c1"
+  run 0 import replace_map.xml twice.xml
+  has err "1 child record no longer referenced by a parent record (--remove-orphans removes them): COPIES c1"
+  run 0 import books_map.xml k.xml; run 0 import replace_map.xml twice.xml --remove-orphans
+  has err "removed: COPIES c1"
+  [ "$(sql "SELECT group_concat(id) FROM COPIES")" = c2 ] || fail "orphan kept: $(sql "SELECT id FROM COPIES")"
+fi
+
+case=account_safety; if want $case; then
+  # An account file the import could not open is never removed.
+  printf 'not a database, just text' > junk.db
+  run 1 import --account junk.db --dicts . orders_map.xml orders.xml
+  [ "$(cat junk.db)" = "not a database, just text" ] || fail "junk.db was changed or removed"
+  if [ "$(id -u)" != 0 ]; then  # root writes anywhere
+    mkdir -p locked && chmod 0500 locked
+    run 1 import --account locked/new.db --dicts . orders_map.xml orders.xml; has err "cannot create account"
+    chmod 0700 locked
+  fi
+fi
+
+case=output; if want $case; then
+  load_dicts
+  run 0 import orders_map.xml orders.xml
+  run 1 export orders_map.xml -o nofolder/out.xml; has err "folder nofolder does not exist"
+  echo keep > out.xml
+  run 1 export orders_map.xml 4711 -o out.xml
+  [ "$(cat out.xml)" = keep ] || fail "a failed export touched out.xml"
+  run 1 format cut.xml -o out.xml 2>/dev/null
+  [ "$(cat out.xml)" = keep ] || fail "a failed format touched out.xml"
+  run 0 export orders_map.xml -o out.xml; has out.xml "Ada Lovelace"
+  [ -z "$(ls out.xml.* 2>/dev/null)" ] || fail "a temporary file was left: $(ls out.xml.*)"
+  # Ctrl-C while -o is being written leaves the previous file whole.
+  cp out.xml good.xml
+  awk 'BEGIN { print "<orders>"; for (i = 0; i < 100000; i++) printf "<order no=\"%d\"><c>c%d</c></order>\n", i, i;
+    print "</orders>" }' > big.xml
+  "$qvxml" format big.xml -o out.xml >/dev/null 2>err &
+  pid=$!
+  tries=0
+  while [ -z "$(ls out.xml.* 2>/dev/null)" ] && kill -0 $pid 2>/dev/null && [ $tries -lt 1200 ]; do
+    sleep 0.02; tries=$((tries + 1))
+  done
+  kill -INT $pid 2>/dev/null
+  wait $pid; rc=$?
+  if [ "$rc" = 0 ]; then
+    echo "note [$case]: format finished before the signal; nothing to check"
+  else
+    [ "$rc" = 1 ] || fail "an interrupted format exited $rc"
+    has err "interrupted: out.xml is left as it was"
+    same out.xml good.xml
+  fi
+  [ -z "$(ls out.xml.* 2>/dev/null)" ] || fail "a temporary file was left: $(ls out.xml.*)"
 fi
 
 case=pipes; if want $case; then

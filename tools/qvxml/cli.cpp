@@ -12,11 +12,12 @@
 #include <unistd.h>
 
 #include "qvxml.h"
+#include "safe_output.h"
 
 namespace qvcli {
 
 Args::Args(const std::vector<std::string>& argv, const std::set<std::string>& valueOptions,
-           const std::set<std::string>& flags) {
+           const std::set<std::string>& flags, const std::set<std::string>& pairOptions) {
     bool options = true;
     for (std::size_t i = 0; i < argv.size(); ++i) {
         const std::string& a = argv[i];
@@ -31,7 +32,11 @@ Args::Args(const std::vector<std::string>& argv, const std::set<std::string>& va
                 inlineValue = a.substr(eq + 1);
                 hasInline = true;
             }
-            if (valueOptions.count(name)) {
+            if (pairOptions.count(name) && !hasInline) {
+                if (i + 2 >= argv.size()) throw UsageError("option " + name + " needs two values");
+                pairs_.push_back({name, argv[i + 1], argv[i + 2]});
+                i += 2;
+            } else if (valueOptions.count(name)) {
                 if (hasInline) {
                     values_[name].push_back(inlineValue);
                 } else {
@@ -78,10 +83,12 @@ void writeOutput(const std::string& path, const std::string& bytes) {
             throw Failure("cannot write the output: " + std::string(std::strerror(errno)));
         return;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    OutputFile file(path);
+    std::ofstream out(file.path(), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), std::streamsize(bytes.size()));
     out.close();
     if (!out) throw Failure("cannot write " + path + ": " + std::strerror(errno));
+    file.commit();
 }
 
 std::string readFile(const std::string& path) {

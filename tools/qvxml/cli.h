@@ -1,6 +1,7 @@
 // Command-line plumbing shared by the subcommands: arguments, failures, output.
 #pragma once
 
+#include <array>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -24,11 +25,12 @@ struct Failure : std::runtime_error {
 };
 
 // The arguments of one subcommand: options declared up front ("--name" takes a value,
-// "--flag" does not), the rest positional. "--" ends the options.
+// "--flag" does not, a pair option takes two and may repeat), the rest positional.
+// "--" ends the options.
 class Args {
 public:
     Args(const std::vector<std::string>& argv, const std::set<std::string>& valueOptions,
-         const std::set<std::string>& flags);
+         const std::set<std::string>& flags, const std::set<std::string>& pairOptions = {});
 
     bool has(const std::string& option) const { return values_.count(option) != 0; }
     // The last value given to `option` (options may be repeated), else `otherwise`.
@@ -38,9 +40,12 @@ public:
     const std::vector<std::string>& positional() const { return positional_; }
     // The positional arguments, checked against the counts the subcommand accepts.
     void expect(std::size_t atLeast, std::size_t atMost) const;
+    // Each pair option given, in order: the option, its two values.
+    const std::vector<std::array<std::string, 3>>& pairs() const { return pairs_; }
 
 private:
     std::map<std::string, std::vector<std::string>> values_;
+    std::vector<std::array<std::string, 3>> pairs_;
     std::vector<std::string> positional_;
 };
 
@@ -52,13 +57,15 @@ struct Command {
     int (*run)(const Args&);
     std::set<std::string> valueOptions;
     std::set<std::string> flags;
+    std::set<std::string> pairOptions = {};
 };
 
 const std::vector<Command>& commands();
 
 // The library's error lines (Q_XMLGetErrMsg) after `what`, as a Failure; resets them.
 [[noreturn]] void libraryFailure(const std::string& what);
-// Writes bytes to stdout, or to `path` when not empty; Failure when it cannot.
+// Writes bytes to stdout, or to `path` when not empty (beside it, then renamed over
+// it); Failure when it cannot.
 void writeOutput(const std::string& path, const std::string& bytes);
 // Whole file as bytes; Failure when unreadable.
 std::string readFile(const std::string& path);

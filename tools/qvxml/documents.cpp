@@ -4,12 +4,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <cerrno>
+#include <fstream>
+#include <memory>
+#include <optional>
 #include <sstream>
 
 #include "cli.h"
 #include "commands.h"
+#include "safe_output.h"
 #include "session.h"
 #include "writer_options.h"
+#include "xdom/parsing/open_options.h"
+#include "xdom/xslt/transform_options.h"
 
 namespace qvcli {
 
@@ -290,21 +298,77 @@ int runXpath(const Args& args) {
     return status;
 }
 
+namespace {
+
+// The result as xsltproc writes it: the XML declaration on a line of its own and a
+// final newline after markup (text output is left as the stylesheet made it).
+std::string asFile(std::string result) {
+    if (result.rfind("<?xml ", 0) == 0) {
+        const std::size_t end = result.find("?>");
+        if (end != std::string::npos && end + 2 < result.size() && result[end + 2] != '\n')
+            result.insert(end + 2, "\n");
+    }
+    const std::size_t first = result.find_first_not_of(" \t\r\n");
+    if (first != std::string::npos && result[first] == '<' && result.back() == '>')
+        result += '\n';
+    return result;
+}
+
+// A file of our own for a result bound for stdout: written by the library in the
+// encoding the stylesheet asks for, then copied out.
+class TemporaryFile {
+public:
+    TemporaryFile() {
+        const char* folder = std::getenv("TMPDIR");
+        path_ = std::string(folder && *folder ? folder : "/tmp") + "/qvxml-transform-XXXXXX";
+        const int fd = ::mkstemp(&path_[0]);
+        if (fd < 0) throw Failure("cannot make a temporary file in " + path_.substr(0, path_.rfind('/')));
+        ::close(fd);
+    }
+    ~TemporaryFile() { std::remove(path_.c_str()); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
 int runTransform(const Args& args) {
     args.expect(2, 2);
-    Session session;
-    Handle doc = session.parse(args.positional()[0], "document");
+    const std::string& file = args.positional()[0];
     const std::string& stylesheet = args.positional()[1];
-    requireReadable(stylesheet);
     const std::string out = args.value("-o");
-    if (!out.empty()) {
-        if (!QV_XDOMTransform(doc.get(), stylesheet.c_str(), 0, QV_RESULT_FILE, out.c_str()))
-            libraryFailure("cannot transform with " + stylesheet + ":");
+    std::unique_ptr<OutputFile> output;
+    if (!out.empty()) output = std::make_unique<OutputFile>(out);  // its folder, before the work
+    requireReadable(stylesheet);
+
+    qv::TransformOptions options;
+    options.sourceFile = file;
+    for (const auto& [option, name, value] : args.pairs())
+        options.parameters.push_back({name, value, option == "--stringparam"});
+    options.notice = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+    const qv::UseTransformOptions use(options);
+    std::optional<qv::OpenWithoutValidation> noValidation;
+    if (!args.has("--validate")) noValidation.emplace();
+
+    Session session;
+    Handle doc = session.parse(file, "document");
+    const InterruptGuard interrupts(out.empty() ? "nothing was written" : out + " is left as it was");
+    TemporaryFile temporary;
+    if (!QV_XDOMTransform(doc.get(), stylesheet.c_str(), 0, QV_RESULT_FILE, temporary.path().c_str()))
+        libraryFailure("cannot transform with " + stylesheet + ":");
+    const std::string result = asFile(readFile(temporary.path()));
+    interrupts.check();
+    if (!output) {
+        writeOutput("", result);
         return kSuccess;
     }
-    void* text = QV_XDOMTransform(doc.get(), stylesheet.c_str(), 0, QV_RESULT_TEXT, nullptr);
-    if (!text) libraryFailure("cannot transform with " + stylesheet + ":");
-    writeOutput("", static_cast<const char*>(text));
+    std::ofstream written(output->path(), std::ios::binary | std::ios::trunc);
+    written.write(result.data(), std::streamsize(result.size()));
+    written.close();
+    if (!written) throw Failure("cannot write " + out + ": " + std::strerror(errno));
+    output->commit();
     return kSuccess;
 }
 
@@ -315,18 +379,25 @@ int runFormat(const Args& args) {
     if (!out.empty() && args.positional().size() > 1)
         throw UsageError("-o takes one document; several go to stdout one after another");
     if (!out.empty()) requireWritable(out);
-    const std::string lineEnd = lineEndText(settings);
     Session session;
+    std::unique_ptr<OutputFile> output;
+    if (!out.empty()) output = std::make_unique<OutputFile>(out);  // before the work
+    const std::string lineEnd = lineEndText(settings);
     int status = kSuccess;
     for (const std::string& file : args.positional()) {
         status = worst(status, perFile("format", [&] {
             Handle doc = session.parse(file, "document");
-            const char* text = QV_XDOMWrite(doc.get(), &settings, out.empty() ? nullptr : out.c_str());
+            const InterruptGuard interrupts(out.empty() ? "nothing written" : out + " is left as it was");
+            const char* text =
+                QV_XDOMWrite(doc.get(), &settings, output ? output->path().c_str() : nullptr);
             if (!text) libraryFailure("cannot write " + (out.empty() ? file : out) + ":");
-            if (out.empty())
+            interrupts.check();
+            if (output) {
+                tidyFile(output->path(), settings);
+                output->commit();
+            } else {
                 writeOutput("", tidyDocument(text, lineEnd));
-            else
-                tidyFile(out, settings);
+            }
             return kSuccess;
         }));
     }

@@ -3,19 +3,25 @@
 // child records, pushed with QV_XMAPWriteNext and built with QV_XMAPToDOM.
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "cli.h"
 #include "commands.h"
 #include "host/account.h"
+#include "host/conversion.h"
 #include "mapping_info.h"
 #include "progress.h"
 #include "records.h"
+#include "safe_output.h"
 #include "session.h"
 #include "writer_options.h"
 
 namespace qvcli {
 namespace {
+
+constexpr std::size_t kFewRecords = 16;
 
 // A table of the mapping and how its records are found from their parent's.
 struct ExportTable {
@@ -23,20 +29,32 @@ struct ExportTable {
     std::string key;          // name to write its records by
     int parentField = -1;     // field of the parent record holding the key
     bool intoValues = false;  // the parent key is multivalued: match any value
+    int keyField = -1;        // its own field holding the key
     std::vector<std::size_t> children;
-    // Records by the text of their child key field, in record ID order.
+    // For a whole export: records by the text of their child key field, in record ID
+    // order, read in one pass. A few named records fetch theirs by key instead.
     std::unordered_map<std::string, std::vector<std::string>> byKey;
+    FieldNames names;
+    std::vector<std::string> codes;  // output conversion by field, from the dictionary
 };
 
 class Exporter {
 public:
-    Exporter(qvhost::Account& account, QvDataset ds, const std::vector<MapEntry>& maps,
-             const std::vector<InfoTable>& info)
-        : ds_(ds) {
+    Exporter(qvhost::Account& account, qvhost::ReferenceHost& host, QvDataset ds,
+             const std::vector<MapEntry>& maps, const std::vector<InfoTable>& info, bool whole)
+        : account_(account), ds_(ds) {
         for (std::size_t t = 0; t < info.size(); ++t) {
             ExportTable table;
             table.file = info[t].tableName;
             table.key = maps.size() == info.size() ? mapKey(maps[t]) : info[t].tableName;
+            const qvhost::Dictionary* dictionary = host.findDictionary(table.file);
+            table.names = FieldNames(dictionary);
+            if (dictionary)
+                for (const qvhost::Column& c : dictionary->columns()) {
+                    if (c.result < 0 || c.result > 100000 || c.code.empty()) continue;
+                    if (table.codes.size() <= std::size_t(c.result)) table.codes.resize(std::size_t(c.result) + 1);
+                    if (table.codes[std::size_t(c.result)].empty()) table.codes[std::size_t(c.result)] = c.code;
+                }
             tables_.push_back(std::move(table));
         }
         // A child table is reached through its first child key.
@@ -49,8 +67,10 @@ public:
                 ExportTable& child = tables_[t];
                 child.parentField = std::atoi(e.more[1].c_str());
                 child.intoValues = e.code == 7;
+                child.keyField = e.field;
                 tables_[std::size_t(parent - 1)].children.push_back(t);
                 const std::size_t field = std::size_t(e.field);
+                if (!whole) break;
                 account.scan(child.file, [&](const std::string&, const std::string& record) {
                     const std::vector<std::string> fields = splitMarks(record, kFieldMark);
                     child.byKey[field < fields.size() ? fields[field] : ""].push_back(record);
@@ -66,7 +86,11 @@ public:
 
     // Writes a record of table `t` and, after it, the records of its child tables
     // that belong to it (so both Cascade and key matching place them under it).
+    // Each record is written once, however often the command line or the keys name it.
     void push(std::size_t t, const std::string& record) {
+        const std::string id = record.substr(0, record.find(kFieldMark));
+        if (!written_ids_.insert(std::to_string(t) + '\n' + id).second) return;
+        checkConversions(t, id, record);
         if (QV_XMAPWriteNext(ds_, tables_[t].key.c_str(), record.data(), int(record.size())) != 0)
             libraryFailure("cannot write a record of " + tables_[t].file + ":");
         ++written_;
@@ -84,6 +108,16 @@ public:
             }
             for (const std::string& k : keys) {
                 if (k.empty()) continue;
+                if (child.byKey.empty()) {
+                    std::vector<std::string> found;
+                    account_.scanWhereField(child.file, child.keyField, k,
+                                            [&](const std::string&, const std::string& r) {
+                                                found.push_back(r);
+                                                return true;
+                                            });
+                    for (const std::string& childRecord : found) push(c, childRecord);
+                    continue;
+                }
                 auto it = child.byKey.find(k);
                 if (it == child.byKey.end()) continue;
                 for (const std::string& childRecord : it->second) push(c, childRecord);
@@ -92,10 +126,35 @@ public:
     }
 
     long long written() const { return written_; }
+    long long refused() const { return refused_; }
     const std::string& rootFile() const { return tables_.at(0).file; }
 
 private:
+    // The library leaves out a value its output conversion refuses: say which.
+    void checkConversions(std::size_t t, const std::string& id, const std::string& record) {
+        const ExportTable& table = tables_[t];
+        if (table.codes.empty()) return;
+        const std::vector<std::string> fields = splitMarks(record, kFieldMark);
+        std::string converted;
+        for (std::size_t f = 1; f < fields.size() && f < table.codes.size(); ++f) {
+            if (table.codes[f].empty() || fields[f].empty()) continue;
+            qvhost::convertField(fields[f], table.codes[f], QV_CONV_TO_XML, kValueMark, kSubvalueMark,
+                                 kNullMark, converted, [&](const std::string& piece, std::string&) {
+                                     ++refused_;
+                                     std::fprintf(stderr,
+                                                  "qvxml export: warning: %s record %s, column %s: value "
+                                                  "\"%s\" refused by output conversion %s; left out\n",
+                                                  table.file.c_str(), visible(id).c_str(),
+                                                  table.names.name(f).c_str(), visible(piece).c_str(),
+                                                  table.codes[f].c_str());
+                                 });
+        }
+    }
+
+    qvhost::Account& account_;
     QvDataset ds_;
+    std::unordered_set<std::string> written_ids_;
+    long long refused_ = 0;
     std::vector<ExportTable> tables_;
     long long written_ = 0;
 };
@@ -105,7 +164,10 @@ private:
 int runExport(const Args& args) {
     args.expect(1, std::size_t(-1));
     const QvDocSettings settings = writerSettings(args);
-    if (!args.value("-o").empty()) requireWritable(args.value("-o"));
+    const std::string out = args.value("-o");
+    if (!out.empty()) requireWritable(out);
+    std::unique_ptr<OutputFile> file;
+    if (!out.empty()) file = std::make_unique<OutputFile>(out);  // before the work
     Session session;
     Handle mapping = session.parse(args.positional()[0], "mapping");
     const std::string path = accountPath(args.value("--account"));
@@ -115,19 +177,22 @@ int runExport(const Args& args) {
     Dataset ds = session.open(nullptr, mapping.get(), XML_CREATE, nullptr);
     const std::vector<InfoTable> info = describeDataset(ds.get());
     if (info.empty()) throw Failure("the mapping describes no table");
-    Exporter exporter(account, ds.get(), mapEntries(mapping.get()), info);
+    const bool whole = args.positional().size() == 1;
+    // Each child key fetched alone is one pass over the child file in SQLite: for a
+    // few named records that is far less than reading every child record; for many,
+    // one pass that indexes them all is less.
+    const bool indexChildren = whole || args.positional().size() > 1 + kFewRecords;
+    Exporter exporter(account, session.host(), ds.get(), mapEntries(mapping.get()), info,
+                      indexChildren);
+    const InterruptGuard interrupts(out.empty() ? "nothing written" : out + " is left as it was");
 
-    if (args.positional().size() == 1) {
-        std::vector<std::string> roots;
-        account.scan(exporter.rootFile(), [&](const std::string&, const std::string& record) {
-            roots.push_back(record);
-            return true;
-        });
+    if (whole) {
         Progress progress("exporting");
-        for (const std::string& record : roots) {
+        account.scan(exporter.rootFile(), [&](const std::string&, const std::string& record) {
             exporter.push(0, record);
             progress.update(exporter.written());
-        }
+            return !InterruptGuard::interrupted();
+        });
     } else {
         for (std::size_t i = 1; i < args.positional().size(); ++i) {
             std::string record;
@@ -136,19 +201,27 @@ int runExport(const Args& args) {
             exporter.push(0, record);
         }
     }
+    interrupts.check();
 
     // A document needs an element: with no record there is nothing to build.
     if (exporter.written() == 0) throw Failure("no records in " + exporter.rootFile() + " to export");
     Handle doc(QV_XMAPToDOM(ds.get(), &settings));
     if (!doc) libraryFailure("cannot build the document:");
-    const std::string out = args.value("-o");
-    const char* text = QV_XDOMWrite(doc.get(), &settings, out.empty() ? nullptr : out.c_str());
+    interrupts.check();
+    const char* text = QV_XDOMWrite(doc.get(), &settings, file ? file->path().c_str() : nullptr);
     if (!text) libraryFailure("cannot write the document:");
-    if (out.empty())
+    interrupts.check();
+    if (file) {
+        tidyFile(file->path(), settings);
+        file->commit();
+    } else {
         writeOutput("", tidyDocument(text, lineEndText(settings)));
-    else
-        tidyFile(out, settings);
-    std::fprintf(stderr, "exported %lld records\n", exporter.written());
+    }
+    std::fprintf(stderr, "exported %lld records", exporter.written());
+    if (exporter.refused())
+        std::fprintf(stderr, " (%lld value%s left out: refused by the output conversion)",
+                     exporter.refused(), exporter.refused() == 1 ? "" : "s");
+    std::fprintf(stderr, "\n");
     return kSuccess;
 }
 

@@ -1,55 +1,36 @@
 // `qvxml import`: documents read through a mapping into the records of the account,
-// all in one transaction; `--dry-run` prints the records instead.
+// all in one transaction; `--dry-run` prints the records as they would be stored.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
-#include <map>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "cli.h"
 #include "commands.h"
 #include "host/account.h"
 #include "mapping_check.h"
+#include "incoming.h"
 #include "mapping_info.h"
 #include "progress.h"
 #include "records.h"
+#include "safe_output.h"
 #include "session.h"
 #include "store_rules.h"
 
 namespace qvcli {
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void onInterrupt(int) { g_interrupted = 1; }
-
-// Ctrl-C and termination only set a flag while the import runs: the transaction is
-// then rolled back in order instead of being cut off.
-class InterruptGuard {
-public:
-    InterruptGuard() {
-        g_interrupted = 0;
-        int index = 0;
-        for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-            struct sigaction action {};
-            action.sa_handler = onInterrupt;
-            sigemptyset(&action.sa_mask);
-            sigaction(sig, &action, &saved_[index++]);
-        }
-    }
-    ~InterruptGuard() {
-        int index = 0;
-        for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &saved_[index++], nullptr);
-    }
-    static void check() {
-        if (g_interrupted) throw Failure("interrupted: the account is left as it was");
-    }
-
-private:
-    struct sigaction saved_[3];
-};
+// How many lines of one kind of problem a message shows; the rest are counted.
+constexpr std::size_t kShownLines = 20;
 
 double since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -64,6 +45,8 @@ std::string dictionaryFile(const std::string& directory, const std::string& file
     }
     return "";
 }
+
+std::string idOf(const std::string& record) { return record.substr(0, record.find(kFieldMark)); }
 
 // Counts per table, in the order tables are first met.
 struct Tally {
@@ -86,163 +69,446 @@ struct Tally {
     }
 };
 
+// Lines of one kind of problem: the first ones kept, all counted.
+struct Lines {
+    std::vector<std::string> shown;
+    long long count = 0;
+    // Keeps `line`; true when it is one of those shown.
+    bool add(std::string line) {
+        ++count;
+        if (shown.size() >= kShownLines) return false;
+        shown.push_back(std::move(line));
+        return true;
+    }
+    std::string more() const {
+        return count > static_cast<long long>(shown.size())
+                   ? "  ... and " + std::to_string(count - static_cast<long long>(shown.size())) + " more\n"
+                   : "";
+    }
+    std::string text() const {
+        std::string out;
+        for (const std::string& line : shown) out += "\n  " + line;
+        const std::string rest = more();
+        return rest.empty() ? out : out + "\n" + rest.substr(0, rest.size() - 1);
+    }
+    // The names shown, on one line.
+    std::string names() const {
+        std::string out;
+        for (const std::string& line : shown) out += (out.empty() ? "" : ", ") + line;
+        return count > static_cast<long long>(shown.size()) ? out + ", ..." : out;
+    }
+};
+
+struct Options {
+    bool dryRun, json, skipBadValues, removeOrphans;
+    std::string dicts, path;
+};
+
+// A child key of a table: which parent key field its values point into.
+struct ChildLink {
+    std::size_t child;  // map index
+    int childField;
+    std::size_t parent;
+    int parentField;
+};
+
+class Importer {
+public:
+    Importer(Session& session, QvHandle mapping, const Options& options)
+        : session_(session), mapping_(mapping), options_(options),
+          maps_(mapEntries(mapping)), interrupts_("the account is left as it was"),
+          progress_("importing", !options.dryRun) {}
+    // A failed import removes the account only when this run made the file.
+    ~Importer() {
+        if (!created_) return;
+        account_.reset();
+        unlink(options_.path.c_str());
+    }
+    Importer(const Importer&) = delete;
+    Importer& operator=(const Importer&) = delete;
+
+    void openAccount();
+    // The mapping's mistakes, with the dictionaries of the account at hand: Failure.
+    void checkMapping(const std::string& file) { checked_ = requireSoundMapping(file, session_); }
+    void readDocument(const std::string& document);
+    // How many documents the progress line counts.
+    void expectDocuments(std::size_t documents) { documents_ = documents; }
+    void finish();
+    void summary(std::size_t documents, double seconds) const;
+
+private:
+    void prepare(QvDataset ds);
+    void readTable(QvDataset ds, std::size_t m, const std::string& document);
+    void take(std::size_t m, std::string record, const std::string& document, long long number);
+    bool lookup(std::size_t m, const std::string& id, std::string& stored);
+    void store(std::size_t m, const std::string& id, const std::string& record, bool stored);
+    void noteRefused(const std::string& document, std::size_t m, const std::string& id,
+                     const Refused& refused);
+    void noteDropped(std::size_t m, const std::string& before, const std::string& after);
+    void findOrphans();
+    using Visit = std::function<bool(const std::string& id, const std::string& record)>;
+    void scanStored(const std::string& table, const Visit& visit);
+
+    Session& session_;
+    QvHandle mapping_;
+    Options options_;
+    std::vector<MapEntry> maps_;
+    MappingCheck checked_;
+    InterruptGuard interrupts_;
+    std::unique_ptr<qvhost::Account> account_;
+    bool created_ = false;  // this run made the account file
+    std::vector<InfoTable> info_;
+    std::vector<FieldNames> names_;
+    std::vector<ChildLink> links_;
+    std::unique_ptr<Numbering> numbering_;
+    std::vector<bool> expectNew_;
+    // Records of this import by file (maps of one file share one) and ID.
+    std::vector<std::size_t> fileOf_;
+    std::vector<std::unordered_set<std::string>> seen_;
+    std::unordered_map<std::string, std::string> dryStore_;  // --dry-run: stored by key
+    // Parent key values a joined record no longer holds, by link.
+    std::vector<std::unordered_set<std::string>> dropped_;
+    Tally tally_;
+    long long new_ = 0, updated_ = 0, orphansRemoved_ = 0;
+    Lines repeated_, badValues_, orphans_;
+    double libraryTime_ = 0, storeTime_ = 0;
+    Progress progress_;
+    std::size_t documents_ = 0, document_ = 0;
+};
+
+// The account file is made here when there is none, with O_EXCL: only a file this run
+// made may be removed when the import fails. An existing file that cannot be opened
+// is an error and stays as it is.
+void Importer::openAccount() {
+    const std::string& path = options_.path;
+    struct stat st {};
+    const bool exists = lstat(path.c_str(), &st) == 0;
+    if (options_.dryRun) {
+        if (exists) account_ = std::make_unique<qvhost::Account>(path, true);
+    } else if (exists) {
+        account_ = std::make_unique<qvhost::Account>(path, true);
+    } else {
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0)
+            throw Failure("cannot create account " + path + ": " + std::strerror(errno));
+        close(fd);
+        created_ = true;
+        try {
+            account_ = std::make_unique<qvhost::Account>(path, true);
+        } catch (...) {
+            unlink(path.c_str());
+            throw;
+        }
+    }
+    if (options_.dryRun) {
+        session_.useDictionaries(account_.get(), options_.dicts);
+        return;
+    }
+    account_->begin();
+    // Dictionaries found in --dicts for files the account lacks join the account with
+    // the records.
+    for (const MapEntry& map : maps_) {
+        std::string text;
+        if (!qvhost::Account::validFileName(map.tableName, nullptr) ||
+            account_->dictionary(map.tableName, text))
+            continue;
+        const std::string file = dictionaryFile(options_.dicts, map.tableName);
+        if (file.empty()) continue;
+        text = readFile(file);
+        qvhost::Dictionary check;
+        std::string error;
+        if (!check.parse(text, &error)) throw Failure(file + ": " + error);
+        account_->putDictionary(map.tableName, text);
+    }
+    session_.useDictionaries(account_.get(), "");
+    session_.dictionaryFolder(options_.dicts);
+}
+
+// What the first dataset tells of the mapping: the rules of each table, the field
+// names, the generated numbers and the links between parent and child keys.
+void Importer::prepare(QvDataset ds) {
+    info_ = describeDataset(ds);
+    for (const MapEntry& map : maps_)
+        names_.emplace_back(session_.host().findDictionary(map.tableName));
+    expectNew_.assign(maps_.size(), true);
+    numbering_ = std::make_unique<Numbering>(maps_, info_);
+    if (numbering_->any()) numbering_->start(account_.get());
+    for (std::size_t t = 0; t < info_.size() && t < maps_.size(); ++t)
+        for (const InfoEntry& e : info_[t].entries)
+            if ((e.code == 5 || e.code == 6 || e.code == 7) && e.more.size() >= 2) {
+                const std::size_t parent = std::size_t(std::atoi(e.more[0].c_str()));
+                if (parent >= 1 && parent <= maps_.size())
+                    links_.push_back(ChildLink{t, e.field, parent - 1, std::atoi(e.more[1].c_str())});
+            }
+    dropped_.resize(links_.size());
+    for (std::size_t m = 0; m < maps_.size(); ++m) {
+        std::size_t f = m;
+        for (std::size_t o = 0; o < m; ++o)
+            if (qvhost::upperAscii(maps_[o].tableName) == qvhost::upperAscii(maps_[m].tableName)) f = fileOf_[o];
+        fileOf_.push_back(f);
+    }
+    seen_.resize(maps_.size());
+}
+
+void Importer::readDocument(const std::string& document) {
+    ++document_;
+    auto phase = std::chrono::steady_clock::now();
+    Handle doc = session_.parse(document, "document");
+    interrupts_.check();
+    session_.host().clearRefusals();
+    Dataset ds = session_.open(doc.get(), mapping_, QV_XMAP_READ, nullptr);
+    doc.reset();
+    if (Q_XMLGetErrCode() != 0) libraryFailure(document + ": records were lost while reading:");
+    QV_XMAPSetOption(ds.get(), QV_XMAP_OPT_CASCADE, 0);  // every table read whole
+    if (!numbering_) prepare(ds.get());
+    libraryTime_ += since(phase);
+    interrupts_.check();
+    for (std::size_t m = 0; m < maps_.size(); ++m) readTable(ds.get(), m, document);
+    numbering_->endDocument();
+}
+
+void Importer::readTable(QvDataset ds, std::size_t m, const std::string& document) {
+    const std::string key = maps_.size() == 1 ? std::string() : mapKey(maps_[m]);
+    for (long long number = 1;; ++number) {
+        auto phase = std::chrono::steady_clock::now();
+        char* text = nullptr;
+        const int rc = QV_XMAPReadNext(ds, key.c_str(), &text);
+        libraryTime_ += since(phase);
+        if (rc == QV_END_OF_TABLE) {
+            if (number == 1 && maps_[m].level == 1) warnNothingFound(document, maps_[m], checked_);
+            return;
+        }
+        if (rc != 0)
+            libraryFailure(document + ": cannot read the records of " + maps_[m].tableName + ":");
+        phase = std::chrono::steady_clock::now();
+        take(m, text, document, number);
+        storeTime_ += since(phase);
+        progress_.update(tally_.total, document_, documents_);
+        if ((tally_.total & 0xFFFF) == 0) interrupts_.check();
+    }
+}
+
+// One record read from a document: refused values named, generated numbers shifted,
+// then joined with what is stored under its ID (or with an earlier record of this
+// import) and stored.
+void Importer::take(std::size_t m, std::string record, const std::string& document,
+                    long long number) {
+    const std::string& table = maps_[m].tableName;
+    const std::vector<Refused> refused = takeRefusals(record, session_.host());
+    numbering_->shift(m, record);
+    const std::string id = idOf(record);
+    if (id.empty() || id == std::string(1, kNullMark))
+        throw Failure(document + ": record " + std::to_string(number) + " of " + table +
+                      " has an empty record ID");
+    for (const Refused& r : refused) noteRefused(document, m, id, r);
+    tally_.add(table);
+    const bool again = !seen_[fileOf_[m]].insert(id).second;
+    if (again) repeated_.add(table + " " + visible(id));
+
+    bool isNew = false;
+    if (!again && expectNew_[m] && !options_.dryRun) isNew = account_->insertNew(table, id, record);
+    const char* state = "new";
+    if (!isNew) {
+        std::string stored;
+        const bool had = lookup(m, id, stored);
+        if (had && !again && numbering_->generated(m, 0))
+            throw Failure(document + ": the generated record ID " + visible(id) + " of " + table +
+                          " would replace a stored record");
+        if (had) {
+            std::string joined = joinRecord(stored, record, m < info_.size() ? &info_[m] : nullptr);
+            noteDropped(m, stored, joined);
+            record = std::move(joined);
+            state = "joined";
+        }
+        store(m, id, record, had);
+        isNew = !had;
+    }
+    expectNew_[m] = isNew;
+    if (!again) ++(isNew ? new_ : updated_);
+    if (!options_.dryRun) return;
+    if (options_.json)
+        printJson(stdout, table, record, names_[m], state);
+    else
+        printRecord(stdout, table, record, names_[m], state);
+}
+
+bool Importer::lookup(std::size_t m, const std::string& id, std::string& stored) {
+    const std::string& table = maps_[m].tableName;
+    if (options_.dryRun) {
+        auto it = dryStore_.find(qvhost::upperAscii(table) + '\n' + id);
+        if (it != dryStore_.end()) {
+            stored = it->second;
+            return true;
+        }
+        std::string text;
+        return account_ && account_->dictionary(table, text) && account_->get(table, id, stored);
+    }
+    return account_->get(table, id, stored);
+}
+
+void Importer::store(std::size_t m, const std::string& id, const std::string& record,
+                     bool stored) {
+    const std::string& table = maps_[m].tableName;
+    if (options_.dryRun)
+        dryStore_[qvhost::upperAscii(table) + '\n' + id] = record;
+    else if (stored)
+        account_->update(table, id, record);
+    else
+        account_->put(table, id, record);
+}
+
+void Importer::noteRefused(const std::string& document, std::size_t m, const std::string& id,
+                           const Refused& r) {
+    const std::string& column = names_[m].name(r.field);
+    const std::string line = document + ": " + maps_[m].tableName + " record " + visible(id) +
+                             ", column " + (column.empty() ? "field " + std::to_string(r.field) : column) +
+                             ": value \"" + visible(r.value) + "\" refused by conversion " + r.code;
+    if (badValues_.add(line) && options_.skipBadValues)
+        std::fprintf(stderr, "qvxml import: warning: %s (skipped)\n", line.c_str());
+}
+
+// A joined parent record may hold fewer keys than before: the child records of the
+// keys it dropped may be left without a parent.
+void Importer::noteDropped(std::size_t m, const std::string& before, const std::string& after) {
+    if (links_.empty()) return;
+    const std::vector<std::string> old = splitMarks(before, kFieldMark);
+    const std::vector<std::string> now = splitMarks(after, kFieldMark);
+    for (std::size_t l = 0; l < links_.size(); ++l) {
+        const ChildLink& link = links_[l];
+        const std::size_t f = std::size_t(link.parentField);
+        if (link.parent != m || f >= old.size() || old[f].empty()) continue;
+        const std::vector<std::string> kept =
+            f < now.size() ? splitMarks(now[f], kValueMark) : std::vector<std::string>{};
+        const std::unordered_set<std::string> keep(kept.begin(), kept.end());
+        for (const std::string& value : splitMarks(old[f], kValueMark))
+            if (!value.empty() && !keep.count(value)) dropped_[l].insert(value);
+    }
+}
+
+// Child records whose key no parent record holds any more: named, and removed with
+// --remove-orphans. One pass over the parent file and one over the child file per
+// link that dropped keys.
+void Importer::findOrphans() {
+    for (std::size_t l = 0; l < links_.size(); ++l) {
+        std::unordered_set<std::string>& keys = dropped_[l];
+        if (keys.empty()) continue;
+        const ChildLink& link = links_[l];
+        scanStored(maps_[link.parent].tableName, [&](const std::string&, const std::string& r) {
+            const std::vector<std::string> fields = splitMarks(r, kFieldMark);
+            const std::size_t f = std::size_t(link.parentField);
+            if (f < fields.size())
+                for (const std::string& value : splitMarks(fields[f], kValueMark)) keys.erase(value);
+            return !keys.empty();
+        });
+        if (keys.empty()) continue;
+        const std::string& child = maps_[link.child].tableName;
+        std::vector<std::string> found;
+        scanStored(child, [&](const std::string& id, const std::string& r) {
+            const std::vector<std::string> fields = splitMarks(r, kFieldMark);
+            const std::size_t f = std::size_t(link.childField);
+            if (f < fields.size() && keys.count(fields[f])) found.push_back(id);
+            return true;
+        });
+        for (const std::string& id : found) {
+            orphans_.add(child + " " + visible(id));
+            if (!options_.removeOrphans || options_.dryRun) continue;
+            account_->remove(child, id);
+            ++orphansRemoved_;
+        }
+    }
+}
+
+// The records of a file as stored now: in a dry run, the account's with the records
+// this run would store in their place, then those it would add.
+void Importer::scanStored(const std::string& table, const Visit& visit) {
+    if (!options_.dryRun) return account_->scan(table, visit);
+    const std::string prefix = qvhost::upperAscii(table) + '\n';
+    std::unordered_set<std::string> seen;
+    bool going = true;
+    std::string text;
+    if (account_ && account_->dictionary(table, text))
+        account_->scan(table, [&](const std::string& id, const std::string& record) {
+            auto it = dryStore_.find(prefix + id);
+            if (it == dryStore_.end()) return going = visit(id, record);
+            seen.insert(id);
+            return going = visit(id, it->second);
+        });
+    for (const auto& entry : dryStore_) {
+        if (!going) return;
+        if (entry.first.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string id = entry.first.substr(prefix.size());
+        if (!seen.count(id)) going = visit(id, entry.second);
+    }
+}
+
+void Importer::finish() {
+    progress_.done();
+    std::fflush(stdout);
+    interrupts_.check();
+    if (badValues_.count && !options_.skipBadValues)
+        throw Failure(std::to_string(badValues_.count) + " value" + (badValues_.count == 1 ? "" : "s") +
+                      " refused by their conversion; " +
+                      (options_.dryRun ? "an import would store nothing"
+                                       : "nothing is stored") +
+                      " (--skip-bad-values stores the rest):" + badValues_.text());
+    if (options_.skipBadValues && badValues_.more().size())
+        std::fprintf(stderr, "qvxml import: warning:%s", badValues_.more().c_str());
+    findOrphans();
+    if (options_.dryRun) return;
+    const auto phase = std::chrono::steady_clock::now();
+    account_->commit();
+    created_ = false;
+    storeTime_ += since(phase);
+}
+
+void Importer::summary(std::size_t documents, double total) const {
+    std::fprintf(stderr, "%s %lld records (%s) from %zu document%s in %.2f s, %.0f records/s",
+                 options_.dryRun ? "read" : "imported", tally_.total, tally_.text().c_str(), documents,
+                 documents == 1 ? "" : "s", total, total > 0 ? double(tally_.total) / total : 0.0);
+    if (!options_.dryRun)
+        std::fprintf(stderr, " into %s (library %.3f s, storing %.3f s)", options_.path.c_str(),
+                     libraryTime_, storeTime_);
+    std::fprintf(stderr, "\n%s: %lld new, %lld updated", options_.dryRun ? "would store" : "stored",
+                 new_, updated_);
+    if (badValues_.count) std::fprintf(stderr, ", %lld values skipped", badValues_.count);
+    std::fprintf(stderr, "\n");
+    if (repeated_.count)
+        std::fprintf(stderr, "%lld record%s came more than once and %s joined: %s\n", repeated_.count,
+                     repeated_.count == 1 ? "" : "s", repeated_.count == 1 ? "was" : "were",
+                     repeated_.names().c_str());
+    if (orphans_.count)
+        std::fprintf(stderr, "%lld child record%s no longer referenced by a parent record%s: %s\n",
+                     orphans_.count, orphans_.count == 1 ? "" : "s",
+                     orphansRemoved_                                ? ", removed"
+                     : options_.removeOrphans && options_.dryRun ? ", would be removed"
+                                                                 : " (--remove-orphans removes them)",
+                     orphans_.names().c_str());
+}
+
 }  // namespace
 
 int runImport(const Args& args) {
     args.expect(2, std::size_t(-1));
-    const bool dryRun = args.has("--dry-run");
-    const bool json = args.has("--json");
-    const std::string dicts = args.value("--dicts");
-    if (json && !dryRun) throw UsageError("--json goes with --dry-run");
-    const std::string path = accountPath(args.value("--account"));
+    Options options{args.has("--dry-run"), args.has("--json"), args.has("--skip-bad-values"),
+                    args.has("--remove-orphans"), args.value("--dicts"),
+                    accountPath(args.value("--account"))};
+    if (options.json && !options.dryRun) throw UsageError("--json goes with --dry-run");
     const auto start = std::chrono::steady_clock::now();
-    if (dicts.empty()) requireAccount(path);  // nowhere else to find dictionaries
-    else requireFolder(dicts);
+    if (options.dicts.empty()) requireAccount(options.path);  // nowhere else to find dictionaries
+    else requireFolder(options.dicts);
 
     Session session;
+    session.host().setMarkRefusals(true);
     Handle mapping = session.parse(args.positional()[0], "mapping");
-    const std::vector<MapEntry> maps = mapEntries(mapping.get());
-
-    std::unique_ptr<qvhost::Account> account;
-    const bool existed = bool(std::ifstream(path));
-    // An account that this import made is removed again when the import fails.
-    struct MadeAccount {
-        std::unique_ptr<qvhost::Account>& account;
-        std::string path;
-        bool keep;
-        ~MadeAccount() {
-            if (keep) return;
-            account.reset();
-            std::remove(path.c_str());
-        }
-    } made{account, path, existed || dryRun};
-    if (!dryRun) {
-        account = std::make_unique<qvhost::Account>(path);
-    } else if (existed) {
-        account = std::make_unique<qvhost::Account>(path, true);
-    }
-    InterruptGuard interrupts;
-    if (!dryRun) {
-        account->begin();
-        // Dictionaries found in --dicts for files the account lacks join the account
-        // with the records.
-        for (const MapEntry& map : maps) {
-            std::string text;
-            if (!qvhost::Account::validFileName(map.tableName, nullptr) ||
-                account->dictionary(map.tableName, text))
-                continue;
-            const std::string file = dictionaryFile(dicts, map.tableName);
-            if (file.empty()) continue;
-            text = readFile(file);
-            qvhost::Dictionary check;
-            std::string error;
-            if (!check.parse(text, &error)) throw Failure(file + ": " + error);
-            account->putDictionary(map.tableName, text);
-        }
-        session.useDictionaries(account.get(), "");
-        session.dictionaryFolder(dicts);
-    } else {
-        session.useDictionaries(account.get(), dicts);
-    }
-
-    const MappingCheck checked = requireSoundMapping(args.positional()[0], session);
-
-    // Field names for --dry-run, by table.
-    std::map<std::string, FieldNames> names;
-    auto namesOf = [&](const std::string& table) -> const FieldNames& {
-        auto it = names.find(qvhost::upperAscii(table));
-        if (it != names.end()) return it->second;
-        return names.emplace(qvhost::upperAscii(table),
-                             FieldNames(session.host().findDictionary(table)))
-            .first->second;
-    };
-
-    Tally tally;
-    double libraryTime = 0, storeTime = 0;
-    Progress progress("importing", !dryRun);
-    for (std::size_t d = 1; d < args.positional().size(); ++d) {
-        const std::string& document = args.positional()[d];
-        auto phase = std::chrono::steady_clock::now();
-        Handle doc = session.parse(document, "document");
-        InterruptGuard::check();
-        std::string root;
-        Dataset ds = session.open(doc.get(), mapping.get(), QV_XMAP_READ, &root);
-        doc.reset();
-        if (Q_XMLGetErrCode() != 0) libraryFailure(document + ": records were lost while reading:");
-        QV_XMAPSetOption(ds.get(), QV_XMAP_OPT_CASCADE, 0);  // every table read whole
-        const std::vector<InfoTable> info = describeDataset(ds.get());
-        libraryTime += since(phase);
-        InterruptGuard::check();
-
-        for (std::size_t m = 0; m < maps.size(); ++m) {
-            const MapEntry& map = maps[m];
-            const InfoTable* rules = m < info.size() ? &info[m] : nullptr;
-            const std::string key = maps.size() == 1 ? std::string() : mapKey(map);
-            long long number = 0;
-            // While records come new, each is inserted at once; after one that
-            // joined a stored record, the stored one is looked up first. Either
-            // way the same records are stored.
-            bool expectNew = true;
-            for (;;) {
-                phase = std::chrono::steady_clock::now();
-                char* text = nullptr;
-                const int rc = QV_XMAPReadNext(ds.get(), key.c_str(), &text);
-                libraryTime += since(phase);
-                if (rc == QV_END_OF_TABLE) {
-                    if (number == 0 && map.level == 1) warnNothingFound(document, map, checked);
-                    break;
-                }
-                if (rc != 0) libraryFailure(document + ": cannot read the records of " + map.tableName + ":");
-                ++number;
-                const std::string record = text;
-                const std::string id = record.substr(0, record.find(kFieldMark));
-                if (id.empty() || id == std::string(1, kNullMark))
-                    throw Failure(document + ": record " + std::to_string(number) + " of " +
-                                  map.tableName + " has an empty record ID");
-                tally.add(map.tableName);
-                if (dryRun) {
-                    if (json)
-                        printJson(stdout, map.tableName, record, namesOf(map.tableName));
-                    else
-                        printRecord(stdout, map.tableName, record, namesOf(map.tableName));
-                    continue;
-                }
-                phase = std::chrono::steady_clock::now();
-                bool isNew = expectNew && account->insertNew(map.tableName, id, record);
-                if (!isNew) {
-                    std::string stored;
-                    if (account->get(map.tableName, id, stored)) {
-                        account->update(map.tableName, id, joinRecord(stored, record, rules));
-                    } else {
-                        account->put(map.tableName, id, record);
-                        isNew = true;
-                    }
-                }
-                expectNew = isNew;
-                storeTime += since(phase);
-                progress.update(tally.total, d, args.positional().size() - 1);
-                if ((tally.total & 0xFFFF) == 0) InterruptGuard::check();
-            }
-        }
-    }
-    std::fflush(stdout);
-    InterruptGuard::check();
-    if (!dryRun) {
-        const auto phase = std::chrono::steady_clock::now();
-        account->commit();
-        made.keep = true;
-        storeTime += since(phase);
-    }
-    progress.done();
-    const double total = since(start);
-    std::fprintf(stderr, "%s %lld records (%s) from %zu document%s in %.2f s, %.0f records/s",
-                 dryRun ? "read" : "imported", tally.total, tally.text().c_str(),
-                 args.positional().size() - 1, args.positional().size() == 2 ? "" : "s", total,
-                 total > 0 ? double(tally.total) / total : 0.0);
-    if (!dryRun)
-        std::fprintf(stderr, " into %s (library %.3f s, storing %.3f s)", path.c_str(),
-                     libraryTime, storeTime);
-    std::fprintf(stderr, "\n");
+    // Checks of the mapping itself belong here: before any account is opened.
+    Importer importer(session, mapping.get(), options);
+    importer.openAccount();
+    importer.checkMapping(args.positional()[0]);
+    importer.expectDocuments(args.positional().size() - 1);
+    for (std::size_t d = 1; d < args.positional().size(); ++d)
+        importer.readDocument(args.positional()[d]);
+    importer.finish();
+    importer.summary(args.positional().size() - 1, since(start));
     return kSuccess;
 }
 

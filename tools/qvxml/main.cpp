@@ -26,24 +26,34 @@ namespace {
 const char kAccountHelp[] =
     "  --account FILE         the account (default: $QVXML_ACCOUNT, else ./qvxml.db)\n";
 
+const char kImportHelp[] =
+    "usage: qvxml import MAPPING DOCUMENT... [--dry-run] [--json] [--skip-bad-values]\n"
+    "                    [--remove-orphans] [--dicts DIR]\n"
+    "Reads each DOCUMENT (\"-\": standard input) through the mapping file MAPPING into\n"
+    "records and stores them in the account, all documents in one transaction: on any\n"
+    "failure (or Ctrl-C) the account is left as it was. Another import writing to the\n"
+    "same account is waited for (QVXML_LOCK_WAIT seconds, default 600).\n"
+    "A record whose ID is already stored is joined with it\n"
+    "as the mapping's actions say: Replace columns are replaced, Append columns get the\n"
+    "new values added (to a parent key only those it lacks); without actions the new\n"
+    "record replaces the old one. Generated IDs and keys continue after the largest\n"
+    "stored. A value its conversion refuses fails the import, naming it.\n"
+    "  --dry-run              print the records as they would be stored, each marked\n"
+    "                         (new) or (joined), instead of storing them\n"
+    "  --json                 with --dry-run: one JSON object per record\n"
+    "  --skip-bad-values      store the rest when values are refused, with a warning\n"
+    "                         naming each\n"
+    "  --remove-orphans       remove the child records that a replaced parent key no\n"
+    "                         longer holds (they are named either way)\n"
+    "  --dicts DIR            read FILE.dict from DIR for files the account has no\n"
+    "                         dictionary for (an import stores them in the account)\n";
+
 std::string withAccount(const char* text) { return std::string(text) + kAccountHelp; }
 
 }  // namespace
 
 const std::vector<Command>& commands() {
-    static const std::string importHelp = withAccount(
-        "usage: qvxml import MAPPING DOCUMENT... [--dry-run] [--json] [--dicts DIR]\n"
-        "Reads each DOCUMENT (\"-\": standard input) through the mapping file MAPPING into\n"
-        "records and stores them in the account, all documents in one transaction: on any\n"
-        "failure (or Ctrl-C) the account is left as it was. Another import writing to the\n"
-        "same account is waited for (QVXML_LOCK_WAIT seconds, default 600). A record\n"
-        "whose ID is already stored is joined with it as the mapping's actions say:\n"
-        "Replace columns are replaced, Append columns get the new values added; without\n"
-        "actions the new record replaces the old one.\n"
-        "  --dry-run              print the records per table instead of storing them\n"
-        "  --json                 with --dry-run: one JSON object per record\n"
-        "  --dicts DIR            read FILE.dict from DIR for files the account has no\n"
-        "                         dictionary for (an import stores them in the account)\n");
+    static const std::string importHelp = withAccount(kImportHelp);
     static const std::string exportHelp =
         withAccount(
             "usage: qvxml export MAPPING [-o OUT] [ID...] [writer options]\n"
@@ -109,10 +119,21 @@ const std::vector<Command>& commands() {
          "                         as name=\"value\"\n",
          runXpath, {"--ns"}, {"--node"}},
         {"transform", "apply an XSLT stylesheet",
-         "usage: qvxml transform FILE STYLESHEET [-o OUT]\n"
-         "Transforms FILE with the XSLT 1.0 stylesheet STYLESHEET.\n"
-         "  -o OUT                 write the result to OUT instead of stdout\n",
-         runTransform, {"-o"}, {}},
+         "usage: qvxml transform FILE STYLESHEET [-o OUT] [--param NAME XPATH]...\n"
+         "                       [--stringparam NAME TEXT]... [--validate]\n"
+         "Transforms FILE with the XSLT 1.0 stylesheet STYLESHEET, as xsltproc does:\n"
+         "the result in the encoding of the stylesheet's xsl:output (UTF-8 by default),\n"
+         "declared as such, the declaration on a line of its own, a final newline.\n"
+         "xsl:message texts and the processor's warnings go to stderr; a message with\n"
+         "terminate=\"yes\" fails the transformation (exit 1).\n"
+         "  -o OUT                 write the result to OUT instead of stdout\n"
+         "  --param NAME XPATH     set the top-level parameter NAME to the value of the\n"
+         "                         XPath expression (--param n \"'text'\" for a string)\n"
+         "  --stringparam NAME TEXT  set the top-level parameter NAME to the string TEXT\n"
+         "  --validate             validate FILE against its DTD (not done by default)\n"
+         "document() reads files in the folders of STYLESHEET and FILE, and resolves names\n"
+         "found in FILE against FILE's folder.\n",
+         runTransform, {"-o"}, {"--validate"}, {"--param", "--stringparam"}},
         {"format", "write a document with writer options", formatHelp.c_str(), runFormat,
          merged({"-o"}, writerValueOptions()), writerFlags()},
         {"dict", "load, show or list dictionaries", dictHelp.c_str(), runDict, {"--account"}, {}},
@@ -121,7 +142,7 @@ const std::vector<Command>& commands() {
         {"describe", "show how a mapping lays records out", describeHelp.c_str(), runDescribe,
          {"--account", "--dicts"}, {"--raw"}},
         {"import", "read documents into records", importHelp.c_str(), runImport,
-         {"--account", "--dicts"}, {"--dry-run", "--json"}},
+         {"--account", "--dicts"}, {"--dry-run", "--json", "--skip-bad-values", "--remove-orphans"}},
         {"export", "write records as a document", exportHelp.c_str(), runExport,
          merged({"-o", "--account"}, writerValueOptions()), writerFlags()},
     };
@@ -236,7 +257,7 @@ int run(int argc, char** argv) {
                 throw UsageError(std::string(command->name) + " uses no account");
             rest.insert(rest.begin(), account.begin(), account.end());
         }
-        const Args args(rest, command->valueOptions, command->flags);
+        const Args args(rest, command->valueOptions, command->flags, command->pairOptions);
         return command->run(args);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "qvxml %s: %s\n", command->name, e.what());

@@ -132,6 +132,12 @@ bool InfoTable::hasActions() const {
     return false;
 }
 
+bool InfoTable::parentKey(int field) const {
+    for (const InfoEntry& e : entries)
+        if (e.field == field && (e.code == 3 || e.code == 4)) return true;
+    return false;
+}
+
 std::vector<InfoTable> parseDescription(const std::string& text) {
     std::vector<InfoTable> tables;
     if (text.empty()) return tables;

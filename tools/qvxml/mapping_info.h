@@ -41,6 +41,9 @@ struct InfoTable {
     // Code 1000 or 1001 for `field`, 0 when it has no action entry.
     int action(int field) const;
     bool hasActions() const;
+    // Whether `field` is a parent key (declared or generated): child records hang on
+    // its values.
+    bool parentKey(int field) const;
 };
 
 // The description text taken apart with the marks it was made with.

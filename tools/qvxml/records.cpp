@@ -77,9 +77,12 @@ std::string visible(const std::string& text) {
 }
 
 void printRecord(std::FILE* out, const std::string& file, const std::string& record,
-                 const FieldNames& names) {
+                 const FieldNames& names, const char* state) {
     const std::vector<std::string> fields = splitMarks(record, kFieldMark);
-    std::fprintf(out, "%s %s\n", file.c_str(), visible(fields[0]).c_str());
+    if (state)
+        std::fprintf(out, "%s %s (%s)\n", file.c_str(), visible(fields[0]).c_str(), state);
+    else
+        std::fprintf(out, "%s %s\n", file.c_str(), visible(fields[0]).c_str());
     std::size_t width = 2;
     for (std::size_t f = 1; f < fields.size(); ++f) width = std::max(width, names.name(f).size());
     for (std::size_t f = 1; f < fields.size(); ++f) {
@@ -169,9 +172,10 @@ std::string jsonValue(const std::string& value) {
 }  // namespace
 
 void printJson(std::FILE* out, const std::string& file, const std::string& record,
-               const FieldNames& names) {
+               const FieldNames& names, const char* state) {
     const std::vector<std::string> fields = splitMarks(record, kFieldMark);
     std::string line = "{\"file\":" + jsonString(file) + ",\"id\":" + jsonString(fields[0]);
+    if (state) line += ",\"stored\":" + jsonString(state);
     for (std::size_t f = 1; f < fields.size(); ++f) {
         if (fields[f].empty()) continue;
         const std::string key = names.name(f).empty() ? "F" + std::to_string(f) : names.name(f);

@@ -32,14 +32,15 @@ private:
 
 // Writes one record of `file` as text: a heading line with the file and record ID,
 // then one line per non-empty field (number, name, values), each further value on a
-// line of its own, subvalues separated by "\"; control bytes are shown escaped.
+// line of its own, subvalues separated by "\"; control bytes are shown escaped. A
+// `state` ("new", "joined") follows the heading in parentheses.
 void printRecord(std::FILE* out, const std::string& file, const std::string& record,
-                 const FieldNames& names);
+                 const FieldNames& names, const char* state = nullptr);
 // Writes one record as one JSON object: "file", "id", then each field by name (or
 // "F<n>"), a multivalued field or one holding value marks as an array, a value
-// holding subvalue marks as an array of its subvalues.
+// holding subvalue marks as an array of its subvalues; a `state` as "stored" after "id".
 void printJson(std::FILE* out, const std::string& file, const std::string& record,
-               const FieldNames& names);
+               const FieldNames& names, const char* state = nullptr);
 
 // `text` as a JSON string literal (bytes that are not UTF-8 become \u00XX).
 std::string jsonString(const std::string& text);

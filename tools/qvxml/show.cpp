@@ -7,6 +7,7 @@
 #include "host/conversion.h"
 #include "host/dictionary.h"
 #include "records.h"
+#include "safe_output.h"
 #include "session.h"
 
 namespace qvcli {
@@ -42,9 +43,21 @@ int runDict(const Args& args) {
     if (!dictionary.parse(text, &error)) throw Failure(dictFile + ": " + error);
     if (!dictionary.size()) throw Failure(dictFile + ": no columns");
     qvhost::Account account(path);
+    std::string before;
+    const bool replacing = account.dictionary(file, before);
+    const long long held = replacing ? account.count(file) : 0;
+    // The dictionary and its record table are stored together or not at all.
+    account.begin();
     account.putDictionary(file, text);
+    InterruptGuard("the account is left as it was").check();
+    account.commit();
     std::fprintf(stderr, "dictionary of %s loaded into %s (%zu columns)\n", file.c_str(),
                  path.c_str(), dictionary.size());
+    if (held > 0 && before != text)
+        std::fprintf(stderr,
+                     "note: %s already holds %lld record%s, stored under the dictionary it "
+                     "replaces: its fields are now read with the new one\n",
+                     file.c_str(), held, held == 1 ? "" : "s");
     return kSuccess;
 }
 

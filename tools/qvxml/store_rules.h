@@ -12,7 +12,8 @@ namespace qvcli {
 //   - A table whose description lists no Replace or Append column: the incoming
 //     record replaces the stored one whole.
 //   - Replace (1000): the field is the incoming field.
-//   - Append (1001): the incoming values follow the stored ones (value mark between).
+//   - Append (1001): the incoming values follow the stored ones (value mark between);
+//     into a parent key field only the values not stored yet.
 //   - Any other field keeps its stored text, or takes the incoming one where the
 //     stored field is empty.
 // Empty trailing fields are dropped.

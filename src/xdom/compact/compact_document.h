@@ -25,6 +25,9 @@ struct CompactDocument {
     // Text given in memory: the folder that was current at the open, where the
     // resources it names (a DTD) were found; every later parse looks there too.
     std::string folder;
+    // Whether the open validated against the document's DTD (the tool reads the
+    // sources of a transformation without); every later parse does the same.
+    bool validates = true;
 };
 
 // The DOM of the kept bytes, parsed again with the parser the document was opened

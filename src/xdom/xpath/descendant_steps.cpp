@@ -219,10 +219,19 @@ int rewriteDescendantSteps(const xalanc::StylesheetRoot& stylesheet) {
     // value); absent ones are null.
     constexpr xalanc::XalanSize_t kMostExpressions = 4;
     int rewritten = 0;
+    // The links are not a tree: an xsl:call-template without children keeps the
+    // template it calls in its first-child slot, whose siblings lead back to the
+    // caller. Each element is visited once, whatever the links.
+    std::unordered_set<const xalanc::ElemTemplateElement*> seen;
     std::vector<const xalanc::ElemTemplateElement*> pending;
+    const auto push = [&](const xalanc::ElemTemplateElement* element) {
+        if (seen.insert(element).second) pending.push_back(element);
+    };
     for (const xalanc::ElemTemplateElement* t = stylesheet.getFirstTemplate(); t;
-         t = t->getNextSiblingElem())
+         t = t->getNextSiblingElem()) {
+        if (!seen.insert(t).second) break;
         pending.push_back(t);
+    }
     while (!pending.empty()) {
         const xalanc::ElemTemplateElement* element = pending.back();
         pending.pop_back();
@@ -233,8 +242,10 @@ int rewriteDescendantSteps(const xalanc::StylesheetRoot& stylesheet) {
                 rewritten += rewriteDescendantSteps(const_cast<xalanc::XPath&>(*xpath));
         }
         for (const xalanc::ElemTemplateElement* child = element->getFirstChildElem(); child;
-             child = child->getNextSiblingElem())
-            pending.push_back(child);
+             child = child->getNextSiblingElem()) {
+            if (seen.count(child)) break;  // the rest of this chain is known too
+            push(child);
+        }
     }
     return rewritten;
 }

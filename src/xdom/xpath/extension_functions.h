@@ -13,9 +13,16 @@ extern const char16_t kXalanExtensionsNamespace[];
 extern const char16_t kExsltDynamicNamespace[];
 extern const char16_t kEvaluateFunction[];
 
-// Removes both "evaluate" functions and holds str:padding to
-// limits::kMaxTransformOutput characters. Call once the XSLT runtime has started;
+// Removes both "evaluate" functions, holds str:padding to
+// limits::kMaxTransformOutput characters and puts a generate-id() whose ids are
+// names (a letter, then letters and digits) in place of Xalan's, and corrects the
+// core functions as below. Call once the XSLT runtime has started;
 // later calls do nothing.
 void restrictExtensionFunctions();
+
+// Puts a lang() that asks the nearest xml:lang (Xalan's matches any ancestor's) in
+// place of Xalan's, for queries and transformations. Call once the XPath runtime
+// has started; later calls do nothing.
+void correctCoreFunctions();
 
 }  // namespace qv

@@ -21,6 +21,7 @@
 
 #include "xdom/compact/compact_document.h"
 #include "xdom/xpath/compact_view.h"
+#include "xdom/xpath/extension_functions.h"
 #include "xdom/xpath/scanned_view.h"
 #include "xdom/xpath/view_parts.h"
 #include "xdom/xpath/xalan_memory.h"
@@ -288,6 +289,7 @@ void dropView(XPathContext& context) {
 }
 
 void updateView(XPathContext& context, QvHandle_* doc) {
+    correctCoreFunctions();
     if (!context.document || context.builtAt != doc->changeCount()) buildView(context, doc);
 }
 

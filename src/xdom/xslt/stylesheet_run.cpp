@@ -1,6 +1,9 @@
 #include "xdom/xslt/stylesheet_run.h"
 
+#include <xalanc/ICUBridge/ICUBridgeCollationCompareFunctor.hpp>
+#include <xalanc/ICUBridge/ICUFormatNumberFunctor.hpp>
 #include <xalanc/PlatformSupport/DOMStringPrintWriter.hpp>
+#include <xalanc/PlatformSupport/XalanMessageLoader.hpp>
 #include <xalanc/PlatformSupport/XSLException.hpp>
 #include <xalanc/XMLSupport/XMLParserLiaison.hpp>
 #include <xalanc/XPath/XObjectFactoryDefault.hpp>
@@ -9,17 +12,18 @@
 #include <xalanc/XSLT/XSLTEngineImpl.hpp>
 #include <xalanc/XSLT/XSLTInputSource.hpp>
 #include <xalanc/XSLT/XSLTProcessorEnvSupportDefault.hpp>
+#include <xalanc/XSLT/ProblemListener.hpp>
 #include <xalanc/XSLT/XSLTResultTarget.hpp>
 #include <xalanc/XalanDOM/XalanDOMException.hpp>
 #include <xalanc/XalanTransformer/XalanCompiledStylesheet.hpp>
 #include <xalanc/XalanTransformer/XalanParsedSource.hpp>
-#include <xalanc/XalanTransformer/XalanTransformerProblemListener.hpp>
 #include <xercesc/sax/SAXException.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/util/XMLException.hpp>
 
 #include "frame/transcode.h"
 #include "xdom/xpath/xpath_budget.h"
+#include "xdom/xslt/transform_options.h"
 
 namespace qv {
 namespace {
@@ -40,9 +44,33 @@ public:
                               xalanc::XPathEnvSupport& envSupport,
                               xalanc::DOMSupport& domSupport, xalanc::XObjectFactory& factory)
         : WorkBudgeted(budget, memory, processor, envSupport, domSupport, factory),
-          memory_(memory) {}
+          memory_(memory),
+          xmlNamespace_(u"http://www.w3.org/XML/1998/namespace", memory),
+          xmlPrefix_(u"xml", memory) {}
 
     const std::string& stopped() const { return stopped_; }
+
+    // The XML namespace always has the prefix xml and is never declared: asked for
+    // the prefix of a result attribute in it, Xalan would otherwise make one up
+    // (ns0) and declare it, which no namespace-aware parser accepts.
+    const xalanc::XalanDOMString* getResultPrefixForNamespace(
+        const xalanc::XalanDOMString& theNamespace) const override {
+        if (theNamespace == xmlNamespace_) return &xmlPrefix_;
+        return WorkBudgeted::getResultPrefixForNamespace(theNamespace);
+    }
+
+    // A top-level variable is evaluated with the root as the only node of the
+    // context node list, where Xalan has no list at all (position() and last()
+    // would be 0). A list that is there is never empty while it is evaluated in.
+    xalanc::XalanSize_t getContextNodeListLength() const override {
+        const xalanc::XalanSize_t length = WorkBudgeted::getContextNodeListLength();
+        return length == 0 ? 1 : length;
+    }
+    xalanc::XalanSize_t getContextNodeListPosition(
+        const xalanc::XalanNode& contextNode) const override {
+        if (WorkBudgeted::getContextNodeListLength() == 0) return 1;
+        return WorkBudgeted::getContextNodeListPosition(contextNode);
+    }
 
 protected:
     [[noreturn]] void exceeded(unsigned long budget) override {
@@ -52,8 +80,141 @@ protected:
 
 private:
     xercesc::MemoryManager& memory_;
+    const xalanc::XalanDOMString xmlNamespace_;
+    const xalanc::XalanDOMString xmlPrefix_;
     std::string stopped_;
 };
+
+// Where Xalan's problems go: errors into the message of the failure, as its
+// transformer's own listener writes them; xsl:message texts and warnings to the
+// caller's reader, one line each. A reference to a variable that is not declared
+// is an error to XSLT 1.0; Xalan only warns and reads its own message as the
+// value, so that warning fails the transformation.
+class ProblemSorter : public xalanc::ProblemListener {
+public:
+    ProblemSorter(xalanc::XalanDOMString& errors, xercesc::MemoryManager& memory,
+                  const std::function<void(const std::u16string&)>& notice)
+        : errors_(errors), memory_(memory), notice_(notice) {
+        // The message with a marker where the name goes, split around it.
+        xalanc::XalanDOMString message(memory);
+        xalanc::XalanMessageLoader::getMessage(
+            message, xalanc::XalanMessages::VariableIsNotDefined_1Param, u"\u0001");
+        const std::u16string text(message.c_str(), message.length());
+        const std::size_t marker = text.find(u'\u0001');
+        if (marker != std::u16string::npos) {
+            undefined_ = text.substr(0, marker);
+            undefinedSuffix_ = text.substr(marker + 1);
+        }
+    }
+
+    // An error reached the listener without ending the transformation.
+    bool failed() const { return failed_; }
+
+    void setPrintWriter(xalanc::PrintWriter*) override {}
+    void problem(eSource source, eClassification classification, const xalanc::XalanDOMString& msg,
+                 const xercesc::Locator* locator, const xalanc::XalanNode* node) override {
+        if (classification == eMESSAGE) return say(msg);
+        if (classification == eWARNING && undefinedVariable(msg)) {
+            classification = eERROR;
+            failed_ = true;
+        }
+        xalanc::XalanDOMString line(memory_);
+        xalanc::DOMStringPrintWriter writer(line);
+        defaultFormat(writer, source, classification, msg, locator, node);
+        keep(classification, line);
+    }
+    void problem(eSource source, eClassification classification, const xalanc::XalanDOMString& msg,
+                 const xalanc::XalanNode* node) override {
+        if (classification == eMESSAGE) return say(msg);
+        if (classification == eWARNING && undefinedVariable(msg)) {
+            classification = eERROR;
+            failed_ = true;
+        }
+        xalanc::XalanDOMString line(memory_);
+        xalanc::DOMStringPrintWriter writer(line);
+        defaultFormat(writer, source, classification, msg, node);
+        keep(classification, line);
+    }
+    void problem(eSource source, eClassification classification, const xalanc::XalanNode* node,
+                 const xalanc::ElemTemplateElement*, const xalanc::XalanDOMString& msg,
+                 const XMLCh*, xalanc::XalanFileLoc, xalanc::XalanFileLoc) override {
+        problem(source, classification, msg, node);
+    }
+
+private:
+    bool undefinedVariable(const xalanc::XalanDOMString& msg) const {
+        const std::u16string text(msg.c_str(), msg.length());
+        return !undefined_.empty() && text.size() > undefined_.length() + undefinedSuffix_.size() &&
+               text.compare(0, undefined_.length(), undefined_) == 0 &&
+               text.compare(text.size() - undefinedSuffix_.size(), std::u16string::npos,
+                            undefinedSuffix_) == 0;
+    }
+    void say(const xalanc::XalanDOMString& text) {
+        if (notice_) notice_(std::u16string(text.c_str(), text.length()));
+    }
+    void keep(eClassification classification, xalanc::XalanDOMString& line) {
+        // The formatted text ends with a line break; the lines are ours to end.
+        while (!line.empty() && (line[line.length() - 1] == u'\n' || line[line.length() - 1] == u'\r'))
+            line.erase(line.length() - 1);
+        // Xalan reports some problems twice in a row: each is said once.
+        const std::u16string text(line.c_str(), line.length());
+        if (text == lastLine_) return;
+        lastLine_ = text;
+        if (classification == eERROR) {
+            if (!errors_.empty()) errors_.append(u"\n");
+            errors_.append(line);
+        } else {
+            say(line);
+        }
+    }
+
+    xalanc::XalanDOMString& errors_;
+    xercesc::MemoryManager& memory_;
+    const std::function<void(const std::u16string&)>& notice_;
+    std::u16string undefined_;        // the undeclared-variable warning up to the name
+    std::u16string undefinedSuffix_;  // and after it
+    std::u16string lastLine_;
+    bool failed_ = false;
+};
+
+// Formats numbers by the pattern and decimal format of format-number() and
+// compares strings by xsl:sort's lang and case-order, as Xalan's transformer has
+// them installed; without them Xalan ignores both and only warns.
+class InstalledFunctors {
+public:
+    InstalledFunctors(xalanc::StylesheetExecutionContextDefault& context,
+                      xercesc::MemoryManager& memory)
+        : context_(context), numbers_(memory), collation_(memory, true) {
+        context_.installFormatNumberFunctor(&numbers_);
+        context_.installCollationCompareFunctor(&collation_);
+    }
+    ~InstalledFunctors() {
+        context_.uninstallFormatNumberFunctor();
+        context_.uninstallCollationCompareFunctor();
+    }
+    InstalledFunctors(const InstalledFunctors&) = delete;
+    InstalledFunctors& operator=(const InstalledFunctors&) = delete;
+
+private:
+    xalanc::StylesheetExecutionContextDefault& context_;
+    xalanc::ICUFormatNumberFunctor numbers_;
+    xalanc::ICUBridgeCollationCompareFunctor collation_;
+};
+
+void setParameters(xalanc::XSLTEngineImpl& processor, xalanc::XObjectFactory& factory,
+                   const std::vector<TransformParameter>& parameters,
+                   xercesc::MemoryManager& memory) {
+    for (const TransformParameter& parameter : parameters) {
+        const XmlText name = toXmlText(parameter.name.c_str());
+        const XmlText value = toXmlText(parameter.value.c_str());
+        const xalanc::XalanDOMString key(name.get(), memory);
+        if (parameter.isText)
+            processor.setStylesheetParam(
+                key, factory.createString(xalanc::XalanDOMString(value.get(), memory)));
+        else
+            processor.setStylesheetParam(key, xalanc::XalanDOMString(value.get(), memory));
+    }
+}
 
 }  // namespace
 
@@ -71,19 +232,26 @@ bool runStylesheet(const xalanc::XalanParsedSource& source,
         xalanc::XMLParserLiaison& liaison = helper->getParserLiaison();
         xalanc::XSLTProcessorEnvSupportDefault envSupport(memory);
         xalanc::XObjectFactoryDefault factory(memory);
+        // The string parameters' values: the processor holds them past the reset
+        // of `factory`, which the context makes when it ends.
+        xalanc::XObjectFactoryDefault parameterFactory(memory);
         xalanc::XPathFactoryBlock xpathFactory(memory);
         xalanc::XSLTEngineImpl processor(memory, liaison, envSupport, domSupport, factory,
                                          xpathFactory);
         envSupport.setProcessor(&processor);
+        // Names in the source resolve against its file, when known.
+        if (!source.getURI().empty())
+            envSupport.setSourceDocument(source.getURI(), source.getDocument());
         BudgetedStylesheetContext context(run.xpathBudget, memory, processor, envSupport,
                                           domSupport, factory);
+        InstalledFunctors functors(context, memory);
         liaison.setExecutionContext(context);
         liaison.setErrorHandler(run.parseErrors);
         liaison.setEntityResolver(run.entities);
 
-        xalanc::DOMStringPrintWriter writer(problems);
-        xalanc::XalanTransformerProblemListener listener(memory, nullptr, &writer);
+        ProblemSorter listener(problems, memory, run.notice);
         processor.setProblemListener(&listener);
+        if (run.parameters) setParameters(processor, parameterFactory, *run.parameters, memory);
         if (run.trace) {
             processor.addTraceListener(run.trace);
             processor.setTraceSelects(true);
@@ -98,7 +266,7 @@ bool runStylesheet(const xalanc::XalanParsedSource& source,
             stopped = context.stopped();
             throw;
         }
-        return true;
+        if (!listener.failed()) return true;
     } catch (const xalanc::XSLException& e) {
         if (problems.empty()) e.defaultFormat(problems);
     } catch (const xercesc::SAXParseException& e) {

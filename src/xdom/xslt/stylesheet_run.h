@@ -4,7 +4,9 @@
 // compiling stylesheets; it offers no way to put another context in its place.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include <xalanc/Include/PlatformDefinitions.hpp>
 
@@ -23,16 +25,23 @@ class XSLTResultTarget;
 
 namespace qv {
 
+struct TransformParameter;
+
 struct StylesheetRun {
     xercesc::MemoryManager* memory = nullptr;           // everything the run allocates
     xalanc::TraceListener* trace = nullptr;             // also sees selections
     xercesc::ErrorHandler* parseErrors = nullptr;       // documents the stylesheet loads
     xercesc::EntityResolver* entities = nullptr;        // what those documents refer to
     unsigned long xpathBudget = 0;                      // node steps of XPath work
+    const std::vector<TransformParameter>* parameters = nullptr;  // top-level xsl:param
+    // Each xsl:message and each warning, as one line of UTF-16 text; unset: dropped.
+    std::function<void(const std::u16string&)> notice;
 };
 
-// Transforms `source` into `target`. Returns false with `error` set to the
-// message Xalan gives (or "transformation stopped: more than N node steps" when
+// Transforms `source` into `target` with what Xalan-C++'s own transformer
+// installs: number formatting by pattern and decimal format, sorting by language
+// and case order. Returns false with `error` set to the message Xalan gives
+// (the message of an xsl:message that terminates) (or "transformation stopped: more than N node steps" when
 // the XPath work went over the budget).
 bool runStylesheet(const xalanc::XalanParsedSource& source,
                    const xalanc::XalanCompiledStylesheet& compiled, xalanc::XSLTResultTarget& target,

@@ -14,6 +14,7 @@
 #include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/URLInputSource.hpp>
+#include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLURL.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXException.hpp>
@@ -39,8 +40,6 @@ struct TransformSources::Stylesheet {
 };
 
 namespace {
-
-const XMLCh kXsltNamespace[] = u"http://www.w3.org/1999/XSL/Transform";
 
 // Keeps the first fatal error of a read as one line of text; validity errors do
 // not matter here (nothing is validated) and warnings are dropped.
@@ -74,6 +73,57 @@ void collectHrefs(const DOMDocument* document, const XMLCh* name, std::vector<st
     }
 }
 
+// Top-level elements in another namespace are data to XSLT 1.0 (document('') still
+// reads them from the stylesheet's own file): Xalan would compile the templates
+// inside them, so they are left out of what it compiles. Xalan's own extension
+// namespaces stay, as it defines them.
+void dropForeignTopLevel(DOMDocument* document) {
+    DOMElement* root = document ? document->getDocumentElement() : nullptr;
+    if (!root || !XMLString::equals(root->getNamespaceURI(), kXsltNamespace)) return;
+    for (DOMNode* child = root->getFirstChild(); child;) {
+        DOMNode* next = child->getNextSibling();
+        const XMLCh* uri = child->getNamespaceURI();
+        if (child->getNodeType() == DOMNode::ELEMENT_NODE && uri && *uri &&
+            !XMLString::equals(uri, kXsltNamespace) &&
+            !XMLString::equals(uri, u"http://xml.apache.org/xalan") &&
+            !XMLString::equals(uri, u"http://xml.apache.org/xslt"))
+            root->removeChild(child)->release();
+        child = next;
+    }
+}
+
+// exclude-result-prefixes on a stylesheet holds for its whole tree; Xalan loses it
+// for the literal result elements of an included stylesheet, whose templates join
+// the including one. The same list on each outermost literal result element (as
+// xsl:exclude-result-prefixes, which XSLT 1.0 allows there) says the same thing in
+// a form Xalan keeps. A stylesheet whose XSLT elements have no prefix is left as
+// it is: such an attribute would need one.
+void spreadExcludedPrefixes(DOMDocument* document) {
+    DOMElement* root = document ? document->getDocumentElement() : nullptr;
+    if (!root || !XMLString::equals(root->getNamespaceURI(), kXsltNamespace)) return;
+    const XMLCh* prefix = root->getPrefix();
+    const XMLCh* excluded = root->getAttribute(u"exclude-result-prefixes");
+    if (!prefix || !*prefix || !excluded || !*excluded) return;
+    const std::u16string list(excluded);
+    const std::u16string name = std::u16string(prefix) + u":exclude-result-prefixes";
+    std::vector<DOMElement*> pending{root};
+    while (!pending.empty()) {
+        DOMElement* element = pending.back();
+        pending.pop_back();
+        const bool instruction = XMLString::equals(element->getNamespaceURI(), kXsltNamespace);
+        for (DOMElement* child = element->getFirstElementChild(); child;
+             child = child->getNextElementSibling()) {
+            if (XMLString::equals(child->getNamespaceURI(), kXsltNamespace)) {
+                pending.push_back(child);
+            } else if (instruction && element != root) {
+                const XMLCh* own = child->getAttributeNS(kXsltNamespace, u"exclude-result-prefixes");
+                const std::u16string merged = own && *own ? list + u" " + own : list;
+                child->setAttributeNS(kXsltNamespace, name.c_str(), merged.c_str());
+            }
+        }
+    }
+}
+
 // size: the source's bytes, for the entity and memory bounds (0 when unknown).
 GuardedRead readGuarded(InputSource& input, std::size_t size, bool stylesheet) {
     GuardedRead result;
@@ -92,12 +142,19 @@ GuardedRead readGuarded(InputSource& input, std::size_t size, bool stylesheet) {
     if (stylesheet && parser.depthExceeded())  // in the words of the stylesheet check
         errors.text = "stylesheet refused: elements are nested deeper than " +
                       std::to_string(limits::kMaxStylesheetDepth) + " levels";
-    const DOMDocument* document = parser.getDocument();
+    DOMDocument* document = parser.getDocument();
     if (errors.text.empty() && (!document || !document->getDocumentElement()))
         errors.text = "'" + localText(input.getSystemId()) + "' holds no document";
     if (!errors.text.empty()) {
         result.error = errors.text;
         return result;
+    }
+    if (stylesheet) {
+        // The shape check reads the tree this parse made: one parse before Xalan's.
+        result.error = stylesheetProblem(*document);
+        if (!result.error.empty()) return result;
+        dropForeignTopLevel(document);
+        spreadExcludedPrefixes(document);
     }
     result.markup = plainMarkup(document);
     if (stylesheet) {
@@ -190,13 +247,11 @@ std::string TransformSources::load(const char* stylesheet, bool isText) {
         main = readGuarded(*input, 0, true);
     }
     if (!main.error.empty()) return main.error;
-    std::string problem = stylesheetProblem(main.markup.c_str(), true);
-    if (!problem.empty()) return problem;
     rootFolder_ = folderOf(namingId);
 
     unsigned long modules = 1;
     for (const std::string& href : main.includes) {
-        problem = loadIncluded(href, namingId, modules);
+        const std::string problem = loadIncluded(href, namingId, modules);
         if (!problem.empty()) return problem;
     }
 
@@ -221,11 +276,9 @@ std::string TransformSources::loadIncluded(const std::string& href, const std::s
         ConfinedFileSource input(decision);
         GuardedRead read = readGuarded(input, fileSize(decision.path), true);
         if (!read.error.empty()) return read.error;
-        std::string problem = stylesheetProblem(read.markup.c_str(), true);
-        if (!problem.empty()) return problem;
         found = stylesheets_.emplace(decision.path, Stylesheet{std::move(read.markup)}).first;
         for (const std::string& child : read.includes) {
-            problem = loadIncluded(child, decision.path, found->second.modules);
+            const std::string problem = loadIncluded(child, decision.path, found->second.modules);
             if (!problem.empty()) return problem;
         }
         found->second.done = true;
@@ -259,6 +312,10 @@ std::string TransformSources::read(const InputSource& request) {
     if (!systemId || !*systemId) fail("a document to load has no name");
     const std::string reference = localText(systemId);
     ResourceDecision decision = decideWithin(reference, rootFolder_);
+    if (!decision.refusal.empty() && !sourceFolder_.empty()) {
+        ResourceDecision fromSource = decideWithin(reference, sourceFolder_);
+        if (fromSource.refusal.empty()) decision = fromSource;
+    }
     if (!decision.refusal.empty()) fail(refusalMessage(reference, decision.refusal));
     // A missing document stays what it is to Xalan: document() gives an empty node-set.
     if (decision.missing) throw SAXException((reference + " cannot be opened").c_str());
@@ -266,6 +323,10 @@ std::string TransformSources::read(const InputSource& request) {
     GuardedRead document = readGuarded(input, fileSize(decision.path), false);
     if (!document.error.empty()) fail(document.error);
     return std::move(document.markup);
+}
+
+void TransformSources::allowSourceFolder(const std::string& sourceFile) {
+    sourceFolder_ = folderOf(sourceFile);
 }
 
 xalanc::XalanParsedSourceHelper* TransformSources::createHelper(

@@ -41,6 +41,9 @@ public:
     // The stylesheet as Xalan compiles it (after a successful load).
     xalanc::XSLTInputSource& stylesheet() { return *main_; }
 
+    // Lets document() read inside the folder of the source document's file too.
+    void allowSourceFolder(const std::string& sourceFile);
+
     // From here on documents are loaded by document(), through the helper.
     void beginTransform() { transforming_ = true; }
     // The helper of the transformation: its parser liaison reads what document()
@@ -68,6 +71,7 @@ private:
 
     std::map<std::string, Stylesheet> stylesheets_;  // by real path
     std::string rootFolder_;  // confines document(): the stylesheet's folder
+    std::string sourceFolder_;  // and the source's, when its file is known
     std::string mainMarkup_;
     std::istringstream mainStream_;
     std::unique_ptr<xalanc::XSLTInputSource> main_;

@@ -1,0 +1,1 @@
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"><xsl:template name="t">x</xsl:template><xsl:template match="/"><xsl:if test="false()"><xsl:call-template name="t"/></xsl:if><xsl:for-each select="//d"><xsl:call-template name="t"/></xsl:for-each></xsl:template></xsl:stylesheet>

@@ -1,0 +1,1 @@
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"><xsl:template match="/"><xsl:call-template name="u"/></xsl:template><xsl:template name="u"><xsl:call-template name="u"/></xsl:template></xsl:stylesheet>

@@ -1,0 +1,3 @@
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"><xsl:template match="/"><out><xsl:attribute name="id" namespace="http://www.w3.org/XML/1998/namespace">x</xsl:attribute><xsl:copy-of select="//d"/><xsl:variable name="v"><a/><b/></xsl:variable><xsl:apply-templates select="//*[self::b or self::d]" mode="m"/></out></xsl:template><xsl:template match="*" mode="m"><xsl:element name="{local-name()}"><xsl:value-of select="count(//*)"/></xsl:element></xsl:template></xsl:stylesheet>
+----
+<doc><b>1</b><d>2</d></doc>
