@@ -10,10 +10,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
-
 #include <cstring>
-
+#include <thread>
 
 #include "host/dictionary.h"
 
@@ -48,6 +46,21 @@ std::string columnText(sqlite3_stmt* stmt, int column) {
     const void* bytes = sqlite3_column_blob(stmt, column);
     const int length = sqlite3_column_bytes(stmt, column);
     return bytes ? std::string(static_cast<const char*>(bytes), std::size_t(length)) : std::string();
+}
+
+// qvxml_field(record, n): field n of a record, as a BLOB ("" past the last field).
+void fieldFunction(sqlite3_context* context, int, sqlite3_value** args) {
+    const auto* begin = static_cast<const char*>(sqlite3_value_blob(args[0]));
+    const char* end = begin + sqlite3_value_bytes(args[0]);
+    long long n = sqlite3_value_int64(args[1]);
+    if (!begin) begin = end = "";
+    for (; n > 0 && begin < end; --n) {
+        const void* at = std::memchr(begin, '\xFE', std::size_t(end - begin));
+        begin = at ? static_cast<const char*>(at) + 1 : end;
+    }
+    const void* stop = std::memchr(begin, '\xFE', std::size_t(end - begin));
+    if (stop) end = static_cast<const char*>(stop);
+    sqlite3_result_blob(context, begin, int(end - begin), SQLITE_TRANSIENT);
 }
 
 // The records of `table` as rows (id, j): j is the record as JSON nested three deep,
@@ -91,21 +104,6 @@ int lockWaitMs() {
     const char* env = std::getenv("QVXML_LOCK_WAIT");
     const long seconds = env && *env ? std::strtol(env, nullptr, 10) : 600;
     return int(std::min(std::max(seconds, 0L), 86400L) * 1000);
-}
-
-// qvxml_field(record, n): field n of a record, as a BLOB ("" past the last field).
-void fieldFunction(sqlite3_context* context, int, sqlite3_value** args) {
-    const auto* begin = static_cast<const char*>(sqlite3_value_blob(args[0]));
-    const char* end = begin + sqlite3_value_bytes(args[0]);
-    long long n = sqlite3_value_int64(args[1]);
-    if (!begin) begin = end = "";
-    for (; n > 0 && begin < end; --n) {
-        const void* at = std::memchr(begin, '\xFE', std::size_t(end - begin));
-        begin = at ? static_cast<const char*>(at) + 1 : end;
-    }
-    const void* stop = std::memchr(begin, '\xFE', std::size_t(end - begin));
-    if (stop) end = static_cast<const char*>(stop);
-    sqlite3_result_blob(context, begin, int(end - begin), SQLITE_TRANSIENT);
 }
 
 }  // namespace

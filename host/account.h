@@ -89,11 +89,12 @@ public:
     // of a dictionary's text.
     static std::string viewSql(const std::string& table, const std::string& view,
                                const std::string& dictionaryText);
+    // Makes the views an account made before files had views lacks (a writer calls it).
+    void addMissingViews();
 
 private:
     struct Statement;
     void makeView(const std::string& file, const std::string& dictionaryText);
-    void addMissingViews();  // accounts made before files had views
     // The record statements of one file, prepared once: imports use them per record.
     struct RecordStatements {
         Statement* get = nullptr;

@@ -2,10 +2,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cerrno>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -266,6 +266,9 @@ int runCheck(const Args& args) {
         args.has("--schema") ? schemaFile(args.value("--schema")) : std::string();
     const std::string locations = schemaLocations(args.value("--schema-location"));
     Session session;
+    const std::string schema =
+        args.has("--schema") ? schemaFile(args.value("--schema")) : std::string();
+    const std::string locations = schemaLocations(args.value("--schema-location"));
     int status = kSuccess;
     for (const std::string& file : args.positional()) {
         status = worst(status, perFile("check", [&] {
@@ -378,23 +381,25 @@ int runFormat(const Args& args) {
     const std::string out = args.value("-o");
     if (!out.empty() && args.positional().size() > 1)
         throw UsageError("-o takes one document; several go to stdout one after another");
-    if (!out.empty()) requireWritable(out);
+    std::unique_ptr<OutputFile> file;
+    if (!out.empty()) file = std::make_unique<OutputFile>(out);  // its folder, before the work
+    const std::string lineEnd = lineEndText(settings);
     Session session;
     std::unique_ptr<OutputFile> output;
     if (!out.empty()) output = std::make_unique<OutputFile>(out);  // before the work
     const std::string lineEnd = lineEndText(settings);
     int status = kSuccess;
-    for (const std::string& file : args.positional()) {
+    for (const std::string& name : args.positional()) {
         status = worst(status, perFile("format", [&] {
-            Handle doc = session.parse(file, "document");
+            Handle doc = session.parse(name, "document");
             const InterruptGuard interrupts(out.empty() ? "nothing written" : out + " is left as it was");
             const char* text =
-                QV_XDOMWrite(doc.get(), &settings, output ? output->path().c_str() : nullptr);
-            if (!text) libraryFailure("cannot write " + (out.empty() ? file : out) + ":");
+                QV_XDOMWrite(doc.get(), &settings, file ? file->path().c_str() : nullptr);
+            if (!text) libraryFailure("cannot write " + (out.empty() ? name : out) + ":");
             interrupts.check();
-            if (output) {
-                tidyFile(output->path(), settings);
-                output->commit();
+            if (file) {
+                tidyFile(file->path(), settings);
+                file->commit();
             } else {
                 writeOutput("", tidyDocument(text, lineEnd));
             }

@@ -186,6 +186,7 @@ int runExport(const Args& args) {
                       indexChildren);
     const InterruptGuard interrupts(out.empty() ? "nothing written" : out + " is left as it was");
 
+    Progress progress("exporting");
     if (whole) {
         Progress progress("exporting");
         account.scan(exporter.rootFile(), [&](const std::string&, const std::string& record) {
@@ -217,6 +218,7 @@ int runExport(const Args& args) {
     } else {
         writeOutput("", tidyDocument(text, lineEndText(settings)));
     }
+    progress.done();
     std::fprintf(stderr, "exported %lld records", exporter.written());
     if (exporter.refused())
         std::fprintf(stderr, " (%lld value%s left out: refused by the output conversion)",

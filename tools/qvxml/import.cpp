@@ -130,9 +130,8 @@ public:
     void openAccount();
     // The mapping's mistakes, with the dictionaries of the account at hand: Failure.
     void checkMapping(const std::string& file) { checked_ = requireSoundMapping(file, session_); }
-    void readDocument(const std::string& document);
-    // How many documents the progress line counts.
-    void expectDocuments(std::size_t documents) { documents_ = documents; }
+    // Document `number` of `documents`, for the progress line.
+    void readDocument(const std::string& document, std::size_t number, std::size_t documents);
     void finish();
     void summary(std::size_t documents, double seconds) const;
 
@@ -155,6 +154,8 @@ private:
     std::vector<MapEntry> maps_;
     MappingCheck checked_;
     InterruptGuard interrupts_;
+    Progress progress_{"importing", !options_.dryRun};
+    std::size_t document_ = 0, documents_ = 0;
     std::unique_ptr<qvhost::Account> account_;
     bool created_ = false;  // this run made the account file
     std::vector<InfoTable> info_;
@@ -204,6 +205,7 @@ void Importer::openAccount() {
         session_.useDictionaries(account_.get(), options_.dicts);
         return;
     }
+    account_->addMissingViews();
     account_->begin();
     // Dictionaries found in --dicts for files the account lacks join the account with
     // the records.
@@ -250,8 +252,10 @@ void Importer::prepare(QvDataset ds) {
     seen_.resize(maps_.size());
 }
 
-void Importer::readDocument(const std::string& document) {
-    ++document_;
+void Importer::readDocument(const std::string& document, std::size_t number,
+                            std::size_t documents) {
+    document_ = number;
+    documents_ = documents;
     auto phase = std::chrono::steady_clock::now();
     Handle doc = session_.parse(document, "document");
     interrupts_.check();
@@ -504,9 +508,9 @@ int runImport(const Args& args) {
     Importer importer(session, mapping.get(), options);
     importer.openAccount();
     importer.checkMapping(args.positional()[0]);
-    importer.expectDocuments(args.positional().size() - 1);
-    for (std::size_t d = 1; d < args.positional().size(); ++d)
-        importer.readDocument(args.positional()[d]);
+    const std::size_t documents = args.positional().size() - 1;
+    for (std::size_t d = 1; d <= documents; ++d)
+        importer.readDocument(args.positional()[d], d, documents);
     importer.finish();
     importer.summary(args.positional().size() - 1, since(start));
     return kSuccess;
