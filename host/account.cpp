@@ -421,7 +421,6 @@ void Account::writing() {
     if (!transactionWanted_ || inTransaction_) return;
     exec("BEGIN IMMEDIATE");
     inTransaction_ = true;
-    addMissingViews();  // an account made before files had views gets them with the import
 }
 
 void Account::commit() {

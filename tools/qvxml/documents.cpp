@@ -262,9 +262,6 @@ int queryOne(Session& session, const std::string& file, const std::string& expre
 
 int runCheck(const Args& args) {
     args.expect(1, std::size_t(-1));
-    const std::string schema =
-        args.has("--schema") ? schemaFile(args.value("--schema")) : std::string();
-    const std::string locations = schemaLocations(args.value("--schema-location"));
     Session session;
     const std::string schema =
         args.has("--schema") ? schemaFile(args.value("--schema")) : std::string();
@@ -385,9 +382,6 @@ int runFormat(const Args& args) {
     if (!out.empty()) file = std::make_unique<OutputFile>(out);  // its folder, before the work
     const std::string lineEnd = lineEndText(settings);
     Session session;
-    std::unique_ptr<OutputFile> output;
-    if (!out.empty()) output = std::make_unique<OutputFile>(out);  // before the work
-    const std::string lineEnd = lineEndText(settings);
     int status = kSuccess;
     for (const std::string& name : args.positional()) {
         status = worst(status, perFile("format", [&] {

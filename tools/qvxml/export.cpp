@@ -165,7 +165,6 @@ int runExport(const Args& args) {
     args.expect(1, std::size_t(-1));
     const QvDocSettings settings = writerSettings(args);
     const std::string out = args.value("-o");
-    if (!out.empty()) requireWritable(out);
     std::unique_ptr<OutputFile> file;
     if (!out.empty()) file = std::make_unique<OutputFile>(out);  // before the work
     Session session;
@@ -188,7 +187,6 @@ int runExport(const Args& args) {
 
     Progress progress("exporting");
     if (whole) {
-        Progress progress("exporting");
         account.scan(exporter.rootFile(), [&](const std::string&, const std::string& record) {
             exporter.push(0, record);
             progress.update(exporter.written());

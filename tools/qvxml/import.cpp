@@ -116,8 +116,7 @@ class Importer {
 public:
     Importer(Session& session, QvHandle mapping, const Options& options)
         : session_(session), mapping_(mapping), options_(options),
-          maps_(mapEntries(mapping)), interrupts_("the account is left as it was"),
-          progress_("importing", !options.dryRun) {}
+          maps_(mapEntries(mapping)), interrupts_("the account is left as it was") {}
     // A failed import removes the account only when this run made the file.
     ~Importer() {
         if (!created_) return;
@@ -173,8 +172,6 @@ private:
     long long new_ = 0, updated_ = 0, orphansRemoved_ = 0;
     Lines repeated_, badValues_, orphans_;
     double libraryTime_ = 0, storeTime_ = 0;
-    Progress progress_;
-    std::size_t documents_ = 0, document_ = 0;
 };
 
 // The account file is made here when there is none, with O_EXCL: only a file this run
