@@ -14,6 +14,9 @@ constexpr std::size_t kMaxElementDepth = 2048;
 // Attributes of one element: the tree's attribute map finds each new one by a
 // linear search, so a start tag costs the square of its attributes.
 constexpr std::size_t kMaxAttributes = 10000;
+// Distinct element names of one document: the parser keeps a declaration of some
+// 600 bytes for each, 64 times what the name costs in the document.
+constexpr unsigned kMaxElementNames = 100000;
 // Characters of content that entity expansion may add to a document: the larger of
 // a fixed floor and a multiple of the document's size in bytes.
 constexpr std::size_t kEntityExpansionChars = 10000000;
