@@ -183,7 +183,7 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
             return -1;
         }
         if (length <= 0) return 0;
-        if (!ds->writing) ds->writing = std::make_unique<qv::WriteQueues>(ds->model);
+        if (!ds->writing) ds->writing = std::make_unique<qv::WriteQueues>(ds->model, ds->marks);
         const size_t n = static_cast<size_t>(length);
         const bool queued = ds->model.cascade ? ds->writing->queueInArrivalOrder(*map, record, n)
                                               : ds->writing->queueByKeys(*map, record, n);
