@@ -13,6 +13,8 @@
 //
 // How it takes effect: as node_set_growth.cpp says; the mangled names are in
 // cmake/qvxml.map and cmake/dependency_overrides.txt.
+#include "xdom/replaced/string_value.h"
+
 #pragma GCC visibility push(default)
 #include <xalanc/Include/PlatformDefinitions.hpp>
 #include <xalanc/DOMSupport/DOMServices.hpp>
@@ -27,6 +29,10 @@
 #include <xalanc/XalanDOM/XalanProcessingInstruction.hpp>
 #include <xalanc/XalanDOM/XalanText.hpp>
 #pragma GCC visibility pop
+
+namespace qv {
+void (*g_stringValueTaken)(std::size_t) = nullptr;
+}
 
 namespace XALAN_CPP_NAMESPACE {
 namespace {
@@ -108,14 +114,19 @@ void stringValue(const XalanNode& node, ExecutionContext* context, Emit emit) {
 }
 
 void intoString(const XalanNode& node, ExecutionContext* context, XalanDOMString& data) {
+    const XalanDOMString::size_type before = data.length();
     stringValue(node, context, [&data](const XalanDOMString& s) { data.append(s); });
+    if (qv::g_stringValueTaken) qv::g_stringValueTaken(data.length() - before);
 }
 
 void toListener(const XalanNode& node, ExecutionContext* context, FormatterListener& listener,
                 DOMServices::MemberFunctionPtr function) {
+    std::size_t characters = 0;
     stringValue(node, context, [&](const XalanDOMString& s) {
+        characters += s.length();
         if (!s.empty()) (listener.*function)(s.c_str(), s.length());
     });
+    if (qv::g_stringValueTaken) qv::g_stringValueTaken(characters);
 }
 
 }  // namespace

@@ -1,13 +1,232 @@
 #include "xdom/xpath/xpath_budget.h"
 
+#include <exception>
+#include <unordered_map>
+#include <vector>
+
+#include <xalanc/Include/XalanMemoryManagement.hpp>
+#include <xalanc/XPath/FunctionConcat.hpp>
+#include <xalanc/XPath/FunctionContains.hpp>
+#include <xalanc/XPath/FunctionSubstringAfter.hpp>
+#include <xalanc/XPath/FunctionSubstringBefore.hpp>
+#include <xalanc/XPath/FunctionTranslate.hpp>
+#include <xalanc/XPath/XObjectFactory.hpp>
+#include <xalanc/XPath/XPath.hpp>
 #include <xalanc/XPath/XalanXPathException.hpp>
+
+#include "xdom/replaced/string_value.h"
 
 namespace qv {
 namespace {
 
 xercesc::MemoryManager& memory() { return xalanc::XalanMemMgrs::getDefaultXercesMemMgr(); }
 
+WorkMeter* g_active = nullptr;
+
+// A string value taken anywhere in Xalan, charged to the evaluation under way.
+// Not while an exception unwinds: the evaluation is stopping already.
+void stringValueTaken(std::size_t characters) {
+    if (g_active && std::uncaught_exceptions() == 0) g_active->chargeCharacters(characters);
+}
+
+WorkMeter* meterOf(xalanc::XPathExecutionContext& context) {
+    if (auto* meter = dynamic_cast<WorkMeter*>(&context)) return meter;
+    return g_active;
+}
+
+// Charges the characters a string function touches, and tells the meter of a
+// result about to be made.
+void touched(xalanc::XPathExecutionContext& context, std::size_t characters,
+             std::size_t result = 0) {
+    if (WorkMeter* meter = meterOf(context)) {
+        meter->chargeCharacters(characters + result);
+        if (result) meter->growing(result);
+    }
+}
+
+using Text = xalanc::XalanDOMString;
+constexpr Text::size_type kNotFound = static_cast<Text::size_type>(-1);
+
+// Where `needle` first occurs in `hay` (Knuth-Morris-Pratt: linear in both, where
+// Xalan's search takes their product).
+Text::size_type find(const Text& hay, const Text& needle) {
+    const Text::size_type n = hay.length(), m = needle.length();
+    if (m == 0) return 0;
+    if (m > n) return kNotFound;
+    std::vector<Text::size_type> border(m, 0);
+    for (Text::size_type i = 1, k = 0; i < m; ++i) {
+        while (k > 0 && needle[i] != needle[k]) k = border[k - 1];
+        if (needle[i] == needle[k]) ++k;
+        border[i] = k;
+    }
+    for (Text::size_type i = 0, k = 0; i < n; ++i) {
+        while (k > 0 && hay[i] != needle[k]) k = border[k - 1];
+        if (hay[i] == needle[k]) ++k;
+        if (k == m) return i + 1 - m;
+    }
+    return kNotFound;
+}
+
+xalanc::XObjectPtr stringResult(xalanc::XPathExecutionContext& context, const XMLCh* begin,
+                                Text::size_type length) {
+    xalanc::XPathExecutionContext::GetCachedString result(context);
+    result.get().assign(begin, length);
+    return context.getXObjectFactory().createString(result);
+}
+
+class MeteredContains : public xalanc::FunctionContains {
+public:
+    xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& context, xalanc::XalanNode*,
+                               const xalanc::XObjectPtr arg1, const xalanc::XObjectPtr arg2,
+                               const xalanc::Locator*) const override {
+        const Text& hay = arg1->str(context);
+        const Text& needle = arg2->str(context);
+        touched(context, hay.length() + needle.length());
+        return context.getXObjectFactory().createBoolean(find(hay, needle) != kNotFound);
+    }
+    using FunctionContains::execute;
+    MeteredContains* clone(xercesc::MemoryManager& manager) const override {
+        return xalanc::XalanCopyConstruct(manager, *this);
+    }
+};
+
+class MeteredSubstringBefore : public xalanc::FunctionSubstringBefore {
+public:
+    xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& context, xalanc::XalanNode*,
+                               const xalanc::XObjectPtr arg1, const xalanc::XObjectPtr arg2,
+                               const xalanc::Locator*) const override {
+        const Text& hay = arg1->str(context);
+        const Text& needle = arg2->str(context);
+        touched(context, hay.length() + needle.length());
+        const Text::size_type at = find(hay, needle);
+        if (at == kNotFound) return stringResult(context, hay.c_str(), 0);
+        touched(context, 0, at);
+        return stringResult(context, hay.c_str(), at);
+    }
+    using FunctionSubstringBefore::execute;
+    MeteredSubstringBefore* clone(xercesc::MemoryManager& manager) const override {
+        return xalanc::XalanCopyConstruct(manager, *this);
+    }
+};
+
+class MeteredSubstringAfter : public xalanc::FunctionSubstringAfter {
+public:
+    xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& context, xalanc::XalanNode*,
+                               const xalanc::XObjectPtr arg1, const xalanc::XObjectPtr arg2,
+                               const xalanc::Locator*) const override {
+        const Text& hay = arg1->str(context);
+        const Text& needle = arg2->str(context);
+        touched(context, hay.length() + needle.length());
+        const Text::size_type at = find(hay, needle);
+        if (at == kNotFound) return stringResult(context, hay.c_str(), 0);
+        const Text::size_type from = at + needle.length();
+        touched(context, 0, hay.length() - from);
+        return stringResult(context, hay.c_str() + from, hay.length() - from);
+    }
+    using FunctionSubstringAfter::execute;
+    MeteredSubstringAfter* clone(xercesc::MemoryManager& manager) const override {
+        return xalanc::XalanCopyConstruct(manager, *this);
+    }
+};
+
+class MeteredTranslate : public xalanc::FunctionTranslate {
+public:
+    xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& context, xalanc::XalanNode*,
+                               const xalanc::XObjectPtr arg1, const xalanc::XObjectPtr arg2,
+                               const xalanc::XObjectPtr arg3,
+                               const xalanc::Locator*) const override {
+        const Text& text = arg1->str(context);
+        const Text& from = arg2->str(context);
+        const Text& to = arg3->str(context);
+        touched(context, text.length() + from.length() + to.length(), text.length());
+        // The first occurrence of a character in `from` decides: its counterpart in
+        // `to`, or nothing past the end of `to`.
+        std::unordered_map<XMLCh, long> map;
+        for (Text::size_type i = 0; i < from.length(); ++i)
+            map.emplace(from[i], i < to.length() ? static_cast<long>(to[i]) : -1L);
+        xalanc::XPathExecutionContext::GetCachedString result(context);
+        Text& out = result.get();
+        out.reserve(text.length());
+        for (Text::size_type i = 0; i < text.length(); ++i) {
+            const auto found = map.find(text[i]);
+            if (found == map.end())
+                out.push_back(text[i]);
+            else if (found->second >= 0)
+                out.push_back(static_cast<XMLCh>(found->second));
+        }
+        return context.getXObjectFactory().createString(result);
+    }
+    using FunctionTranslate::execute;
+    MeteredTranslate* clone(xercesc::MemoryManager& manager) const override {
+        return xalanc::XalanCopyConstruct(manager, *this);
+    }
+};
+
+// Sizes the result once: Xalan's grows it by each argument, a copy of all so far.
+class MeteredConcat : public xalanc::FunctionConcat {
+public:
+    xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& context, xalanc::XalanNode*,
+                               const XObjectArgVectorType& args,
+                               const xalanc::Locator*) const override {
+        std::vector<const Text*> parts;
+        parts.reserve(args.size());
+        for (const xalanc::XObjectPtr& arg : args) parts.push_back(&arg->str(context));
+        return join(context, parts);
+    }
+    xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& context, xalanc::XalanNode*,
+                               const xalanc::XObjectPtr arg1, const xalanc::XObjectPtr arg2,
+                               const xalanc::Locator*) const override {
+        return join(context, {&arg1->str(context), &arg2->str(context)});
+    }
+    xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& context, xalanc::XalanNode*,
+                               const xalanc::XObjectPtr arg1, const xalanc::XObjectPtr arg2,
+                               const xalanc::XObjectPtr arg3,
+                               const xalanc::Locator*) const override {
+        return join(context, {&arg1->str(context), &arg2->str(context), &arg3->str(context)});
+    }
+    using FunctionConcat::execute;
+    MeteredConcat* clone(xercesc::MemoryManager& manager) const override {
+        return xalanc::XalanCopyConstruct(manager, *this);
+    }
+
+private:
+    static xalanc::XObjectPtr join(xalanc::XPathExecutionContext& context,
+                                   const std::vector<const Text*>& parts) {
+        std::size_t length = 0;
+        for (const Text* part : parts) length += part->length();
+        touched(context, length, length);
+        xalanc::XPathExecutionContext::GetCachedString result(context);
+        Text& out = result.get();
+        out.reserve(static_cast<Text::size_type>(length));
+        for (const Text* part : parts) out.append(*part);
+        return context.getXObjectFactory().createString(result);
+    }
+};
+
+// Puts the metered string functions in Xalan's (process-wide) table of core
+// functions, once; outside a budgeted evaluation they only run.
+void installMeteredFunctions() {
+    static bool installed = false;
+    if (installed) return;
+    xalanc::XPath::installFunction(u"contains", MeteredContains());
+    xalanc::XPath::installFunction(u"substring-before", MeteredSubstringBefore());
+    xalanc::XPath::installFunction(u"substring-after", MeteredSubstringAfter());
+    xalanc::XPath::installFunction(u"translate", MeteredTranslate());
+    xalanc::XPath::installFunction(u"concat", MeteredConcat());
+    g_stringValueTaken = &stringValueTaken;
+    installed = true;
+}
+
 }  // namespace
+
+WorkMeter::WorkMeter(unsigned long budget) : budget_(budget), previous_(g_active) {
+    installMeteredFunctions();
+    g_active = this;
+}
+
+WorkMeter::~WorkMeter() { g_active = previous_; }
+
+WorkMeter* WorkMeter::active() { return g_active; }
 
 CoreFunctionsOnly::CoreFunctionsOnly() : XPathEnvSupportDefault(memory()) {}
 
