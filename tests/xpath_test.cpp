@@ -487,7 +487,8 @@ TEST_F(XPath, WorkBudgetCountsStepsAndSelectedNodes) {
         body += "<a><b><c/></b></a>";
         namespaces += " xmlns:p" + std::to_string(i) + "='urn:" + std::to_string(i) + "'";
     }
-    Handle doc = open(("<r" + namespaces + ">" + body + "</r>").c_str());
+    const std::string longText(200000, 'x');
+    Handle doc = open(("<r" + namespaces + "><t>" + longText + "</t>" + body + "</r>").c_str());
     ASSERT_NE(doc, nullptr);
     qv::XPathContext& context = qv::currentXPathContext(doc.get());
     auto work = [&](const char* expression) -> std::string {
@@ -514,6 +515,36 @@ TEST_F(XPath, WorkBudgetCountsStepsAndSelectedNodes) {
     EXPECT_EQ(work("count(//namespace::*)"), kStopped);
     EXPECT_EQ(work("count(/r/a[b/c])"), "300");
     EXPECT_EQ(work("count(/r/a[1]/namespace::*)"), "300");  // Xalan leaves out the xml prefix
+    // Node-sets compared pair by pair, and long strings searched, translated or
+    // joined once per node of a predicate: the work is what they touch.
+    for (const char* runaway :
+         {"(//a | //b | //c) != (//a | //b | //c)", "count(//a[contains(/r/t, 'y')])", "count(//a[substring-after(/r/t, 'y')])",
+          "count(//a[translate(/r/t, 'x', 'y') = ''])", "count(//a[concat(/r/t, /r/t) = ''])",
+          "count(//a[string-length(/r/t) = 0])"}) {
+        SCOPED_TRACE(runaway);
+        EXPECT_EQ(work(runaway), kStopped);
+    }
+    // The same functions once, and their results.
+    const struct {
+        const char* expression;
+        const char* result;
+    } small[] = {
+        {"/r/a[1] = /r/a[2]", "true"},
+        {"string-length(concat(/r/t, /r/t, 'y'))", "400001"},
+        {"contains(/r/t, 'xy')", "false"},
+        {"contains('aab', 'ab')", "true"},
+        {"contains('abc', '')", "true"},
+        {"substring-before('abcabd', 'abd')", "abc"},
+        {"substring-before('abc', '')", ""},
+        {"substring-before('abc', 'z')", ""},
+        {"substring-after('abcabd', 'ab')", "cabd"},
+        {"substring-after('abc', '')", "abc"},
+        {"substring-after('abc', 'z')", ""},
+        {"translate('banana', 'anb', 'A')", "AAA"},
+        {"translate('abc', 'aa', 'xy')", "xbc"},
+        {"concat('a', 'b', 'c', 'd', '')", "abcd"},
+    };
+    for (const auto& c : small) EXPECT_EQ(work(c.expression), c.result) << c.expression;
 }
 
 TEST_F(XPath, ResultTextIsReplacedByTheNextCall) {
