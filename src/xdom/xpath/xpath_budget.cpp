@@ -4,7 +4,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include <xalanc/DOMSupport/DOMServices.hpp>
 #include <xalanc/Include/XalanMemoryManagement.hpp>
+#include <xalanc/XalanDOM/XalanAttr.hpp>
+#include <xalanc/XalanDOM/XalanNamedNodeMap.hpp>
 #include <xalanc/XPath/FunctionConcat.hpp>
 #include <xalanc/XPath/FunctionContains.hpp>
 #include <xalanc/XPath/FunctionSubstringAfter.hpp>
@@ -218,6 +221,20 @@ void installMeteredFunctions() {
 }
 
 }  // namespace
+
+unsigned long listWork(const xalanc::NodeRefListBase& list) {
+    const xalanc::NodeRefListBase::size_type length = list.getLength();
+    unsigned long work = length;
+    for (xalanc::NodeRefListBase::size_type i = 0; i < length; ++i) {
+        const xalanc::XalanNode* node = list.item(i);
+        if (!node || node->getNodeType() != xalanc::XalanNode::ATTRIBUTE_NODE ||
+            !xalanc::DOMServices::isNamespaceDeclaration(static_cast<const xalanc::XalanAttr&>(*node)))
+            continue;
+        const xalanc::XalanNode* element = xalanc::DOMServices::getParentOfNode(*node);
+        if (element && element->getAttributes()) work += element->getAttributes()->getLength();
+    }
+    return work;
+}
 
 WorkMeter::WorkMeter(unsigned long budget) : budget_(budget), previous_(g_active) {
     installMeteredFunctions();

@@ -84,9 +84,15 @@ private:
     WorkMeter* previous_;
 };
 
+// The work of a node list a step brings back: one unit per node, and for a
+// namespace node the attributes of its element besides (Xalan places every one it
+// produces among the others by a walk over them; an element's namespace nodes are
+// produced again for each of its descendants).
+unsigned long listWork(const xalanc::NodeRefListBase& list);
+
 // An execution context (Xalan's query or stylesheet context) that counts its XPath
 // work: one unit per node list its step loop borrows (one per context node of every
-// step) and per node such a list brings back.
+// step) and the work of what such a list brings back (listWork).
 template <class Context>
 class WorkBudgeted : public Context, public WorkMeter {
 public:
@@ -100,7 +106,7 @@ public:
     }
     bool returnMutableNodeRefList(xalanc::MutableNodeRefList* theList) override {
         // Lists go back while the evaluation unwinds, too: never throw from here.
-        if (theList) add(theList->getLength());
+        if (theList) add(listWork(*theList));
         return Context::returnMutableNodeRefList(theList);
     }
 };
