@@ -427,6 +427,28 @@ TEST_F(XPath, NumbersBecomeTextInTheXPathForm) {
     }
 }
 
+// id() finds each ID once, in document order, from strings and node-sets alike.
+TEST_F(XPath, IdFindsElementsInDocumentOrder) {
+    Handle doc = open(
+        "<!DOCTYPE r [<!ELEMENT r (e*)><!ELEMENT e EMPTY>"
+        "<!ATTLIST e id ID #IMPLIED ref IDREFS #IMPLIED>]>"
+        "<r><e id='i1' ref='i3 i2'/><e id='i2' ref='i1'/><e id='i3'/></r>");
+    ASSERT_NE(doc, nullptr) << Q_XMLGetErrMsg();
+    const struct {
+        const char* expression;
+        const char* result;
+    } cases[] = {
+        {"count(id('i3 i1 i3 zz'))", "2"},
+        {"string(id(' i3\ti1 ')[1]/@id)", "i1"},
+        {"count(id(//e/@ref))", "3"},
+        {"string(id(//e/@ref)[last()]/@id)", "i3"},
+        {"count(id(''))", "0"},
+        {"count(id(3))", "0"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), c.expression, nullptr)), c.result) << c.expression;
+}
+
 // A document without a document element (built, or emptied): a path from the
 // root starts at the document node and finds what is there; the empty namespace
 // map records 36, and the result is still given.
@@ -487,7 +509,7 @@ TEST_F(XPath, WorkBudgetCountsStepsAndSelectedNodes) {
         body += "<a><b><c/></b></a>";
         namespaces += " xmlns:p" + std::to_string(i) + "='urn:" + std::to_string(i) + "'";
     }
-    const std::string longText(200000, 'x');
+    const std::string longText(40000, 'x');
     Handle doc = open(("<r" + namespaces + "><t>" + longText + "</t>" + body + "</r>").c_str());
     ASSERT_NE(doc, nullptr);
     qv::XPathContext& context = qv::currentXPathContext(doc.get());
@@ -531,7 +553,7 @@ TEST_F(XPath, WorkBudgetCountsStepsAndSelectedNodes) {
         const char* result;
     } small[] = {
         {"/r/a[1] = /r/a[2]", "true"},
-        {"string-length(concat(/r/t, /r/t, 'y'))", "400001"},
+        {"string-length(concat(/r/t, /r/t, 'y'))", "80001"},
         {"contains(/r/t, 'xy')", "false"},
         {"contains('aab', 'ab')", "true"},
         {"contains('abc', '')", "true"},

@@ -1,15 +1,18 @@
 #include "xdom/xpath/xpath_budget.h"
 
+#include <algorithm>
 #include <exception>
-#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <xalanc/DOMSupport/DOMServices.hpp>
 #include <xalanc/Include/XalanMemoryManagement.hpp>
 #include <xalanc/XalanDOM/XalanAttr.hpp>
+#include <xalanc/XalanDOM/XalanDocument.hpp>
 #include <xalanc/XalanDOM/XalanNamedNodeMap.hpp>
 #include <xalanc/XPath/FunctionConcat.hpp>
 #include <xalanc/XPath/FunctionContains.hpp>
+#include <xalanc/XPath/FunctionID.hpp>
 #include <xalanc/XPath/FunctionSubstringAfter.hpp>
 #include <xalanc/XPath/FunctionSubstringBefore.hpp>
 #include <xalanc/XPath/FunctionTranslate.hpp>
@@ -29,7 +32,7 @@ WorkMeter* g_active = nullptr;
 // A string value taken anywhere in Xalan, charged to the evaluation under way.
 // Not while an exception unwinds: the evaluation is stopping already.
 void stringValueTaken(std::size_t characters) {
-    if (g_active && std::uncaught_exceptions() == 0) g_active->chargeCharacters(characters);
+    if (g_active && std::uncaught_exceptions() == 0) g_active->chargeStringValue(characters);
 }
 
 WorkMeter* meterOf(xalanc::XPathExecutionContext& context) {
@@ -37,13 +40,14 @@ WorkMeter* meterOf(xalanc::XPathExecutionContext& context) {
     return g_active;
 }
 
-// Charges the characters a string function touches, and tells the meter of a
-// result about to be made.
+// Tells the meter of a result of `result` characters about to be made (what a
+// transformation holds is checked first), then charges the characters a string
+// function touches.
 void touched(xalanc::XPathExecutionContext& context, std::size_t characters,
              std::size_t result = 0) {
     if (WorkMeter* meter = meterOf(context)) {
-        meter->chargeCharacters(characters + result);
         if (result) meter->growing(result);
+        meter->chargeCharacters(characters);
     }
 }
 
@@ -52,8 +56,10 @@ constexpr Text::size_type kNotFound = static_cast<Text::size_type>(-1);
 
 // Where `needle` first occurs in `hay` (Knuth-Morris-Pratt: linear in both, where
 // Xalan's search takes their product).
-Text::size_type find(const Text& hay, const Text& needle) {
-    const Text::size_type n = hay.length(), m = needle.length();
+Text::size_type find(const Text& hayText, const Text& needleText) {
+    const XMLCh* hay = hayText.c_str();
+    const XMLCh* needle = needleText.c_str();
+    const Text::size_type n = hayText.length(), m = needleText.length();
     if (m == 0) return 0;
     if (m > n) return kNotFound;
     std::vector<Text::size_type> border(m, 0);
@@ -143,19 +149,33 @@ public:
         const Text& to = arg3->str(context);
         touched(context, text.length() + from.length() + to.length(), text.length());
         // The first occurrence of a character in `from` decides: its counterpart in
-        // `to`, or nothing past the end of `to`.
-        std::unordered_map<XMLCh, long> map;
-        for (Text::size_type i = 0; i < from.length(); ++i)
-            map.emplace(from[i], i < to.length() ? static_cast<long>(to[i]) : -1L);
+        // `to`, or nothing past the end of `to`. A table of every UTF-16 unit for a
+        // long `from`, a scan of it for a short one.
+        constexpr long kKeep = -2, kDrop = -1;
+        std::vector<long> table;
+        const XMLCh* f = from.c_str();
+        const Text::size_type fromLength = from.length();
+        if (fromLength > 16) {
+            table.assign(0x10000, kKeep);
+            for (Text::size_type i = fromLength; i-- > 0;)
+                table[f[i]] = i < to.length() ? static_cast<long>(to[i]) : kDrop;
+        }
+        auto replacement = [&](XMLCh c) -> long {
+            if (!table.empty()) return table[c];
+            for (Text::size_type i = 0; i < fromLength; ++i)
+                if (f[i] == c) return i < to.length() ? static_cast<long>(to[i]) : kDrop;
+            return kKeep;
+        };
         xalanc::XPathExecutionContext::GetCachedString result(context);
         Text& out = result.get();
         out.reserve(text.length());
+        const XMLCh* t = text.c_str();
         for (Text::size_type i = 0; i < text.length(); ++i) {
-            const auto found = map.find(text[i]);
-            if (found == map.end())
-                out.push_back(text[i]);
-            else if (found->second >= 0)
-                out.push_back(static_cast<XMLCh>(found->second));
+            const long r = replacement(t[i]);
+            if (r == kKeep)
+                out.push_back(t[i]);
+            else if (r != kDrop)
+                out.push_back(static_cast<XMLCh>(r));
         }
         return context.getXObjectFactory().createString(result);
     }
@@ -197,13 +217,73 @@ private:
                                    const std::vector<const Text*>& parts) {
         std::size_t length = 0;
         for (const Text* part : parts) length += part->length();
-        touched(context, length, length);
+        // Copying costs a quarter of what searching does.
+        touched(context, length / 4, length);
         xalanc::XPathExecutionContext::GetCachedString result(context);
         Text& out = result.get();
         out.reserve(static_cast<Text::size_type>(length));
         for (const Text* part : parts) out.append(*part);
         return context.getXObjectFactory().createString(result);
     }
+};
+
+// Finds each ID once and puts the elements in document order with one sort:
+// Xalan's id() inserts every element it finds in document order among those found
+// so far, which is quadratic in them. Each ID looked up costs a step.
+class MeteredId : public xalanc::FunctionID {
+public:
+    xalanc::XObjectPtr execute(xalanc::XPathExecutionContext& context, xalanc::XalanNode* node,
+                               const xalanc::XObjectPtr arg1,
+                               const xalanc::Locator*) const override {
+        xalanc::XalanDocument* document =
+            node->getNodeType() == xalanc::XalanNode::DOCUMENT_NODE
+                ? static_cast<xalanc::XalanDocument*>(node)
+                : node->getOwnerDocument();
+        std::vector<xalanc::XalanNode*> found;
+        std::unordered_set<const xalanc::XalanNode*> seen;
+        auto lookUp = [&](const Text& ids) {
+            const XMLCh* p = ids.c_str();
+            const XMLCh* end = p + ids.length();
+            Text id(memory());
+            while (p < end) {
+                while (p < end && isSpace(*p)) ++p;
+                const XMLCh* start = p;
+                while (p < end && !isSpace(*p)) ++p;
+                if (p == start) break;
+                touched(context, static_cast<std::size_t>(p - start));
+                id.assign(start, static_cast<Text::size_type>(p - start));
+                xalanc::XalanNode* element = document ? document->getElementById(id) : nullptr;
+                if (element && seen.insert(element).second) found.push_back(element);
+            }
+        };
+        if (arg1->getType() == xalanc::XObject::eTypeNodeSet) {
+            const xalanc::NodeRefListBase& nodes = arg1->nodeset();
+            Text value(memory());
+            for (xalanc::NodeRefListBase::size_type i = 0; i < nodes.getLength(); ++i) {
+                value.clear();
+                xalanc::DOMServices::getNodeData(*nodes.item(i), context, value);
+                lookUp(value);
+            }
+        } else {
+            lookUp(arg1->str(context));
+        }
+        bool indexed = true;
+        for (const xalanc::XalanNode* e : found) indexed = indexed && e->isIndexed();
+        std::sort(found.begin(), found.end(), [indexed](xalanc::XalanNode* a, xalanc::XalanNode* b) {
+            return indexed ? a->getIndex() < b->getIndex() : xalanc::DOMServices::isNodeAfter(*b, *a);
+        });
+        xalanc::XPathExecutionContext::BorrowReturnMutableNodeRefList result(context);
+        for (xalanc::XalanNode* e : found) result->addNode(e);
+        result->setDocumentOrder();
+        return context.getXObjectFactory().createNodeSet(result);
+    }
+    using FunctionID::execute;
+    MeteredId* clone(xercesc::MemoryManager& manager) const override {
+        return xalanc::XalanCopyConstruct(manager, *this);
+    }
+
+private:
+    static bool isSpace(XMLCh c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 };
 
 // Puts the metered string functions in Xalan's (process-wide) table of core
@@ -216,6 +296,7 @@ void installMeteredFunctions() {
     xalanc::XPath::installFunction(u"substring-after", MeteredSubstringAfter());
     xalanc::XPath::installFunction(u"translate", MeteredTranslate());
     xalanc::XPath::installFunction(u"concat", MeteredConcat());
+    xalanc::XPath::installFunction(u"id", MeteredId());
     g_stringValueTaken = &stringValueTaken;
     installed = true;
 }
