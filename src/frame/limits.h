@@ -51,10 +51,11 @@ constexpr int kMaxMapNesting = 64;                // levels of maps nested by Ta
 // parent record, and "xmldata()" of an ancestor copies it into every record.
 constexpr unsigned long kMaxRecordsPerOpen = 10000000;
 constexpr std::size_t kMaxRecordTextPerOpen = std::size_t(1) << 30;
-// Elements one QV_XMAPOpen looks at while following start and column paths. A
-// read of 10^6 records of ten columns looks at about 5 * 10^7; a column path that
-// climbs ("../x") looks at every sibling for every record, the square of them.
-// 10^9 take a few seconds.
-constexpr unsigned long kMaxElementVisitsPerOpen = 1000000000UL;
+// Elements one QV_XMAPOpen looks at while following start and column paths: a
+// floor and an allowance per record queued. A read of ten columns looks at about
+// fifty per record; a column path that climbs ("../x") looks at every sibling for
+// every record, the square of them. 10^8 take a second or two.
+constexpr unsigned long kMaxElementVisitsPerOpen = 100000000UL;
+constexpr unsigned long kElementVisitsPerRecord = 200;
 
 }  // namespace qv::limits

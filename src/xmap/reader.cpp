@@ -105,9 +105,10 @@ private:
     // sibling again for every record, work that no bound on records or their text
     // sees: the open stops (3007) past a bound on the elements it looks at.
     void visited() const {
-        if (++visits_ <= g_visitBound) return;
-        const std::string what = "more than " + std::to_string(g_visitBound) +
-                                 " elements looked at to find them";
+        if (++visits_ <= g_visitBound + limits::kElementVisitsPerRecord * records_) return;
+        const std::string what = "more than " + std::to_string(g_visitBound) + " elements and " +
+                                 std::to_string(limits::kElementVisitsPerRecord) +
+                                 " per record looked at to find them";
         report(Error::TooManyRecords, what.c_str());
         throw ReadStopped{};
     }
