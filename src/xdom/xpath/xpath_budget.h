@@ -42,7 +42,7 @@ std::string workExceeded(unsigned long budget);
 
 // Counts the work of one evaluation in node steps and stops it past its budget.
 // Besides the step loop (below), what costs is counted where Xalan does it: every
-// string value taken (a few steps, and one per kCharactersPerStep characters: a
+// string value taken (a step, and one per kCopiedCharactersPerStep characters: a
 // comparison of two node-sets takes one for each pair it compares), and the
 // string functions that may touch long strings (contains, substring-before,
 // substring-after, translate, concat: the characters they touch, on linear
@@ -51,9 +51,9 @@ std::string workExceeded(unsigned long budget);
 class WorkMeter {
 public:
     // A node step (a list borrowed and given back) takes about as long as a string
-    // value taken or four characters searched or copied.
+    // value taken, four characters searched or sixteen copied.
     static constexpr std::size_t kCharactersPerStep = 4;
-    static constexpr unsigned long kStepsPerStringValue = 4;
+    static constexpr std::size_t kCopiedCharactersPerStep = 16;
 
     explicit WorkMeter(unsigned long budget);
     virtual ~WorkMeter();
@@ -69,7 +69,7 @@ public:
         charge(1 + static_cast<unsigned long>(characters / kCharactersPerStep));
     }
     void chargeStringValue(std::size_t characters) {
-        charge(kStepsPerStringValue + static_cast<unsigned long>(characters / kCharactersPerStep));
+        charge(1 + static_cast<unsigned long>(characters / kCopiedCharactersPerStep));
     }
     // Before a string function makes a string of `characters`: a transformation
     // checks what it holds here, so one instruction cannot grow it by any factor.
