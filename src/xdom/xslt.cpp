@@ -28,6 +28,7 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "frame/limits.h"
+#include "xdom/dom/tree_depth.h"
 #include "xdom/xpath/descendant_steps.h"
 #include "xdom/handle.h"
 #include "frame/transcode.h"
@@ -192,6 +193,13 @@ QVXML_API void* QV_XDOMTransform(QvHandle h, const char* stylesheet, int stylesh
     // The result holds no node of the source: a document in its compact form is
     // transformed without building its DOM.
     return qv::callExport<void*>(options, arguments, nullptr, [&]() -> void* {
+        // Xalan applies templates recursively, frames per level: a tree built deeper
+        // than a parse allows is refused, as writing and copying refuse it.
+        const QvHandle_* whole = qv::documentHandleOf(h);
+        if (whole && whole->document && qv::tooDeepToWalk(whole->document)) {
+            qv::reportDom(qv::Error::TransformFailed, qv::tooDeepMessage("XDOMTransform"));
+            return nullptr;
+        }
         qv::restrictExtensionFunctions();
         qv::XPathContext* context = qv::sourceView(h);
         if (!context) return nullptr;
