@@ -12,6 +12,10 @@ check_cxx_source_compiles([[
 #include <cstddef>
 #include <xalanc/Include/XalanVector.hpp>
 #include <xalanc/PlatformSupport/DOMStringHelper.hpp>
+#include <xalanc/DOMSupport/DOMServices.hpp>
+#include <xalanc/XPath/MutableNodeRefList.hpp>
+#include <xalanc/XPath/XPath.hpp>
+#include <xalanc/XPath/XPathExecutionContext.hpp>
 #include <xalanc/XalanDOM/XalanNode.hpp>
 namespace x = xalanc_1_12;
 using Nodes = x::XalanVector<x::XalanNode*, x::MemoryManagedConstructionTraits<x::XalanNode*>>;
@@ -19,7 +23,16 @@ void (Nodes::*insert)(x::XalanNode**, std::size_t, x::XalanNode* const&) = &Node
 x::XalanDOMString& (*toString)(double, x::XalanDOMString&) = &x::NumberToDOMString;
 void (*toCharacters)(double, x::FormatterListener&, x::DOMStringHelper::MemberFunctionPtr) =
     &x::DOMStringHelper::NumberToCharacters;
-bool bound() { return insert && toString && toCharacters; }
+void (*nodeData)(const x::XalanNode&, x::XalanDOMString&) = &x::DOMServices::getNodeData;
+void (*nodeDataTo)(const x::XalanNode&, x::FormatterListener&,
+                   x::DOMServices::MemberFunctionPtr) = &x::DOMServices::getNodeData;
+struct Root : x::XPath {
+    using Find = OpCodeMapPositionType (x::XPath::*)(x::XPathExecutionContext&, x::XalanNode*,
+                                                     OpCodeMapPositionType, OpCodeMapValueType,
+                                                     x::MutableNodeRefList&) const;
+    static Find find() { return &Root::findRoot; }
+};
+bool bound() { return insert && toString && toCharacters && nodeData && nodeDataTo && Root::find(); }
 ]] QVXML_XALAN_OVERRIDES_MATCH)
 unset(CMAKE_REQUIRED_INCLUDES)
 unset(CMAKE_REQUIRED_QUIET)

@@ -1,6 +1,7 @@
 // A document at the nesting cap works with every export on a thread of 1 MB of
 // stack (what a host's worker thread may have); a tree built deeper than a parse
 // allows is refused by the exports that would walk it recursively.
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -144,6 +145,49 @@ TEST(DeepTree, BuiltDeeperThanTheCap) {
                   QV_XDOMClose(shallow);
                   const char* count = QV_XDOMEvaluate(doc, "count(//a)", nullptr);
                   ok &= count && std::strcmp(count, "3001") == 0;
+                  QV_XDOMClose(doc);
+                  return ok;
+              }),
+              "ok");
+}
+
+// The string value of a tree far deeper than a parse allows (built by edits here,
+// as a transformation result or a document built from records may be) is
+// computed without one stack frame per level: queries over it work on a 1 MB
+// stack. A transformation, whose templates Xalan applies recursively, refuses it.
+TEST(DeepTree, StringValuesOfATreeBuiltFarDeeper) {
+    constexpr std::size_t kLevels = 100000;  // Xalan's own walk overflowed 1 MB at 60,000
+    EXPECT_EQ(onSmallStack([] {
+                  QvDocSettings settings{};
+                  QvHandle doc = QV_XDOMCreateRoot(&settings);
+                  // Bottom up: each add checks the new parent's ancestors, none here.
+                  QvHandle top = QV_XDOMCreateNode(doc, "a", "", QV_NODE_ELEMENT);
+                  QvHandle text = QV_XDOMCreateNode(doc, "", "7", QV_NODE_TEXT);
+                  QV_XDOMAddChild(top, text);
+                  QV_XDOMClose(text);
+                  for (std::size_t i = 1; i < kLevels; ++i) {
+                      QvHandle parent = QV_XDOMCreateNode(doc, "a", "", QV_NODE_ELEMENT);
+                      QV_XDOMAddChild(parent, top);
+                      QV_XDOMClose(top);
+                      top = parent;
+                  }
+                  QV_XDOMAddChild(doc, top);
+                  QV_XDOMClose(top);
+                  bool ok = true;
+                  for (const char* query : {"string(/)", "sum(/a)", "string(/a = '7')",
+                                            "string(/a[. = 7]/a = //a[not(a)])"}) {
+                      const char* value = QV_XDOMEvaluate(doc, query, nullptr);
+                      const bool right = value && (std::strcmp(value, "7") == 0 ||
+                                                   std::strcmp(value, "true") == 0);
+                      if (!right) std::fprintf(stderr, "%s: %s\n", query, value ? value : Q_XMLGetErrMsg());
+                      ok &= right;
+                  }
+                  // Templates applied recursively would not survive it: refused.
+                  Q_XMLResetErrMsg();
+                  ok &= !QV_XDOMTransform(doc, kIdentity, 1, QV_RESULT_TEXT, nullptr) &&
+                        Q_XMLGetDOMStatus() == 16 &&
+                        std::strstr(Q_XMLGetErrMsg(),
+                                    "XDOMTransform: elements are nested deeper than 2048 levels");
                   QV_XDOMClose(doc);
                   return ok;
               }),

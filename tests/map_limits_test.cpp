@@ -8,6 +8,7 @@
 #include "frame/limits.h"
 #include "isolation.h"
 #include "dataset_fixture.h"
+#include "xmap/reader.h"
 
 using namespace dstest;
 
@@ -142,6 +143,43 @@ TEST(map_limits, records_per_open) {
                   return o.read().size() == 12000u;
               }),
               "ok");
+}
+
+// A column path that climbs looks at every sibling for every record: the work of
+// the open is bounded even when the records and their text stay small (3007). The
+// bound is lowered here: at its production value it takes 100,000 siblings and
+// a few seconds.
+TEST(map_limits, elements_looked_at_per_open) {
+    installHost({{"T", "ID", 0, 0, ""}, {"T", "A", 1, 0, ""}});
+    std::string siblings = "<R>";
+    for (int i = 0; i < 2000; ++i) siblings += "<a id='" + std::to_string(i) + "'/>";
+    siblings += "</R>";
+    const std::string mapping =
+        "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/a'>"
+        "<ColumnMap Column='ID' Node='@id'/><ColumnMap Column='A' Node='../zzz'/>"
+        "</TABLECLASSMAP></QVXMAP>";
+    struct Restore {
+        unsigned long bound = qv::setElementVisitBound(1000000);
+        ~Restore() { qv::setElementVisitBound(bound); }
+    } lowered;
+    for (const Form form : {Form::Compact, Form::Dom}) {
+        SCOPED_TRACE(formName(form));
+        currentForm() = form;
+        Opened o(siblings.c_str(), mapping.c_str());
+        currentForm() = Form::Compact;
+        EXPECT_EQ(o.ds, nullptr);
+        EXPECT_EQ(Q_XMLGetErrCode(), 3007);
+        EXPECT_TRUE(contains(Q_XMLGetErrMsg(), "(more than 1000000 elements and 200 per record looked at to find them)"))
+            << Q_XMLGetErrMsg();
+    }
+    // The same records with a column that does not climb stay well inside it.
+    const std::string plain =
+        "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/a'>"
+        "<ColumnMap Column='ID' Node='@id'/><ColumnMap Column='A' Node='zzz'/>"
+        "</TABLECLASSMAP></QVXMAP>";
+    Opened o(siblings.c_str(), plain.c_str());
+    ASSERT_NE(o.ds, nullptr) << Q_XMLGetErrMsg();
+    EXPECT_EQ(o.read().size(), 2000u);
 }
 
 }  // namespace

@@ -442,6 +442,26 @@ TEST(WriteValues, ValuesThatCannotBeWrittenAreNamed) {
     EXPECT_EQ(d.xml(), "<R><E><A>\xEF\xBF\xBD</A></E></R>");
 }
 
+// A field of many values and subvalues is walked once: every value lands in its
+// own element, in order (asking the host for each value from the field's start
+// took minutes at this size).
+TEST(WriteValues, AFieldOfManyValuesIsWrittenWhole) {
+    installHost({{"T", "ID", 0, 0, ""}, {"T", "B", 1, 1, ""}});
+    constexpr int kValues = 100000;
+    std::string record = "1|";
+    for (int v = 0; v < kValues; ++v) record += (v ? "]" : "") + std::to_string(v) + "}s";
+    Dataset d("<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/E'>"
+              "<ColumnMap Column='B' Node='B,C,text()'/></TABLECLASSMAP></QVXMAP>");
+    d.writeAll("T", {record});
+    QvHandle h = QV_XMAPToDOM(d.ds, nullptr);
+    ASSERT_NE(h, nullptr) << Q_XMLGetErrMsg();
+    EXPECT_STREQ(QV_XDOMEvaluate(h, "count(/R/E/B)", nullptr), "100000");
+    EXPECT_STREQ(QV_XDOMEvaluate(h, "count(/R/E/B/C)", nullptr), "200000");
+    EXPECT_STREQ(QV_XDOMEvaluate(h, "concat(/R/E/B[1], '|', /R/E/B[last()])", nullptr),
+                 "0s|99999s");
+    QV_XDOMClose(h);
+}
+
 // ---- Nested tables ----------------------------------------------------------------
 
 // Two TableMap references in one map: each nested table is written once, under

@@ -219,6 +219,7 @@ TEST_F(Misuse, NullPointers) {
         {"XDOMTransform", "a null output file",
          [&] { return !QV_XDOMTransform(doc, "<x/>", 1, QV_RESULT_FILE, nullptr); }},
         {"XMAPReadNext", "a null record pointer", [&] { return QV_XMAPReadNext(ds, nullptr, nullptr) == -1; }},
+        {"XMAPGetInfo", "a null description pointer", [&] { return QV_XMAPGetInfo(ds, nullptr) == -1; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.operation) + ": " + c.what);

@@ -35,6 +35,13 @@ std::string manyAttributes(size_t count) {
     return s + "/>";
 }
 
+// `count` distinct element names: the root and count - 1 children.
+std::string distinctNames(size_t count) {
+    std::string s = "<r>";
+    for (size_t i = 1; i < count; ++i) s += "<e" + std::to_string(i) + "/>";
+    return s + "</r>";
+}
+
 std::string quadratic(bool inAttribute) {
     std::string s = "<!DOCTYPE r [<!ELEMENT r ANY><!ATTLIST r v CDATA #IMPLIED><!ENTITY big \"" +
                     std::string(50000, 'x') + "\">]>";
@@ -60,6 +67,7 @@ TEST_F(Hostile, FailWithAClearFatalError) {
         int inMemory;
         const char* message;  // in the fatal error line
     };
+    const std::string tooManyNames = distinctNames(qv::limits::kMaxElementNames + 1);
     const Case cases[] = {
         {"exponential entities", bomb.c_str(), 0, "entity expansions in the document"},
         {"quadratic blowup in text", quadraticText.c_str(), 1, "entity expansion produces more than"},
@@ -74,6 +82,8 @@ TEST_F(Hostile, FailWithAClearFatalError) {
         {"nesting 100,000 deep", tooDeep.c_str(), 1, "elements are nested deeper than 2048 levels"},
         {"100,000 attributes on one element", tooManyAttributes.c_str(), 1,
          "an element has more than 10000 attributes"},
+        {"one name too many", tooManyNames.c_str(), 1,
+         "the document has more than 100000 distinct element names"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -106,6 +116,7 @@ TEST_F(Hostile, LegitimateUsesOfTheSameFeaturesStillWork) {
         }() + "</r>";
     const std::string atTheCap = nested(qv::limits::kMaxElementDepth);
     const std::string attributesAtTheCap = manyAttributes(qv::limits::kMaxAttributes);
+    const std::string namesAtTheCap = distinctNames(qv::limits::kMaxElementNames);
     const std::string manyEmptySiblings = "<r>" + [] {
         std::string s;
         for (size_t i = 0; i < qv::limits::kMaxElementDepth + 10; ++i) s += "<e/>";
@@ -122,6 +133,7 @@ TEST_F(Hostile, LegitimateUsesOfTheSameFeaturesStillWork) {
         {"nesting at the limit", atTheCap.c_str(), 1},
         {"many empty siblings", manyEmptySiblings.c_str(), 1},
         {"attributes at the limit", attributesAtTheCap.c_str(), 1},
+        {"distinct element names at the limit", namesAtTheCap.c_str(), 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

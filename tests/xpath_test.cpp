@@ -427,9 +427,32 @@ TEST_F(XPath, NumbersBecomeTextInTheXPathForm) {
     }
 }
 
-// A document without a document element (built, or emptied): paths select
-// nothing there; other expressions still work.
-TEST_F(XPath, DocumentWithoutDocumentElementQueriesAsEmpty) {
+// id() finds each ID once, in document order, from strings and node-sets alike.
+TEST_F(XPath, IdFindsElementsInDocumentOrder) {
+    Handle doc = open(
+        "<!DOCTYPE r [<!ELEMENT r (e*)><!ELEMENT e EMPTY>"
+        "<!ATTLIST e id ID #IMPLIED ref IDREFS #IMPLIED>]>"
+        "<r><e id='i1' ref='i3 i2'/><e id='i2' ref='i1'/><e id='i3'/></r>");
+    ASSERT_NE(doc, nullptr) << Q_XMLGetErrMsg();
+    const struct {
+        const char* expression;
+        const char* result;
+    } cases[] = {
+        {"count(id('i3 i1 i3 zz'))", "2"},
+        {"string(id(' i3\ti1 ')[1]/@id)", "i1"},
+        {"count(id(//e/@ref))", "3"},
+        {"string(id(//e/@ref)[last()]/@id)", "i3"},
+        {"count(id(''))", "0"},
+        {"count(id(3))", "0"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(str(QV_XDOMEvaluate(doc.get(), c.expression, nullptr)), c.result) << c.expression;
+}
+
+// A document without a document element (built, or emptied): a path from the
+// root starts at the document node and finds what is there; the empty namespace
+// map records 36, and the result is still given.
+TEST_F(XPath, DocumentWithoutDocumentElementIsQueried) {
     QvDocSettings settings{};
     Handle built(QV_XDOMCreateRoot(&settings));
     Handle emptied = open("<!--c--><r/>");
@@ -438,15 +461,29 @@ TEST_F(XPath, DocumentWithoutDocumentElementQueriesAsEmpty) {
     ASSERT_NE(removed, nullptr) << Q_XMLGetErrMsg();
     Handle comment(QV_XDOMLocateNode(emptied.get(), QV_DIR_CHILD, QV_CHILD_FIRST, QV_NODE_ANY));
     ASSERT_NE(comment, nullptr) << Q_XMLGetErrMsg();
-    for (QvHandle h : {built.get(), emptied.get(), comment.get()}) {
-        for (const char* path : {"/", "//*", "/r", "//node()"}) {
-            SCOPED_TRACE(path);
+    const struct {
+        QvHandle handle;
+        const char* name;
+        const char* nodes;  // count(//node())
+    } documents[] = {{built.get(), "built", "0"}, {emptied.get(), "emptied", "1"},
+                     {comment.get(), "from its comment", "1"}};
+    for (const auto& d : documents) {
+        SCOPED_TRACE(d.name);
+        const struct {
+            const char* expression;
+            const char* result;
+        } cases[] = {{"count(//*)", "0"}, {"count(/)", "1"}, {"count(//node())", d.nodes},
+                     {"string(/r)", ""}, {"boolean(/*)", "false"}, {"1 + 1", "2"}};
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.expression);
             Q_XMLResetErrMsg();
-            EXPECT_EQ(str(QV_XDOMEvaluate(h, path, "xmlns:a=urn:a")), "");
-            EXPECT_EQ(QV_XDOMLocate(h, path, "xmlns:a=urn:a"), nullptr);
-            EXPECT_EQ(Q_XMLGetErrCode(), 10);
+            EXPECT_EQ(str(QV_XDOMEvaluate(d.handle, c.expression, nullptr)), c.result);
+            EXPECT_EQ(Q_XMLGetErrCode(), 36);
+            EXPECT_EQ(str(QV_XDOMEvaluate(d.handle, c.expression, "xmlns:a=urn:a")), c.result);
         }
-        EXPECT_EQ(str(QV_XDOMEvaluate(h, "1 + 1", "xmlns:a=urn:a")), "2");
+        Q_XMLResetErrMsg();
+        EXPECT_EQ(QV_XDOMLocate(d.handle, "//*", "xmlns:a=urn:a"), nullptr);
+        EXPECT_EQ(Q_XMLGetErrCode(), 10);
     }
 }
 
@@ -472,7 +509,8 @@ TEST_F(XPath, WorkBudgetCountsStepsAndSelectedNodes) {
         body += "<a><b><c/></b></a>";
         namespaces += " xmlns:p" + std::to_string(i) + "='urn:" + std::to_string(i) + "'";
     }
-    Handle doc = open(("<r" + namespaces + ">" + body + "</r>").c_str());
+    const std::string longText(40000, 'x');
+    Handle doc = open(("<r" + namespaces + "><t>" + longText + "</t>" + body + "</r>").c_str());
     ASSERT_NE(doc, nullptr);
     qv::XPathContext& context = doc->xpathView();
     auto work = [&](const char* expression) -> std::string {
@@ -499,6 +537,37 @@ TEST_F(XPath, WorkBudgetCountsStepsAndSelectedNodes) {
     EXPECT_EQ(work("count(//namespace::*)"), kStopped);
     EXPECT_EQ(work("count(/r/a[b/c])"), "300");
     EXPECT_EQ(work("count(/r/a[1]/namespace::*)"), "300");  // Xalan leaves out the xml prefix
+    // Node-sets compared pair by pair, and long strings searched, translated or
+    // joined once per node of a predicate: the work is what they touch.
+    for (const char* runaway :
+         {"(//a | //b | //c) != (//a | //b | //c)", "count(//a[contains(/r/t, 'y')])", "count(//a[substring-after(/r/t, 'y')])",
+          "count(//a[translate(/r/t, 'x', 'y') = ''])", "count(//a[concat(/r/t, /r/t) = ''])",
+          "count(//a[string-length(/r/t) = 0])",
+          "count(/r/a/namespace::*)"}) {  // 300 declarations in scope of 300 elements
+        SCOPED_TRACE(runaway);
+        EXPECT_EQ(work(runaway), kStopped);
+    }
+    // The same functions once, and their results.
+    const struct {
+        const char* expression;
+        const char* result;
+    } small[] = {
+        {"/r/a[1] = /r/a[2]", "true"},
+        {"string-length(concat(/r/t, /r/t, 'y'))", "80001"},
+        {"contains(/r/t, 'xy')", "false"},
+        {"contains('aab', 'ab')", "true"},
+        {"contains('abc', '')", "true"},
+        {"substring-before('abcabd', 'abd')", "abc"},
+        {"substring-before('abc', '')", ""},
+        {"substring-before('abc', 'z')", ""},
+        {"substring-after('abcabd', 'ab')", "cabd"},
+        {"substring-after('abc', '')", "abc"},
+        {"substring-after('abc', 'z')", ""},
+        {"translate('banana', 'anb', 'A')", "AAA"},
+        {"translate('abc', 'aa', 'xy')", "xbc"},
+        {"concat('a', 'b', 'c', 'd', '')", "abcd"},
+    };
+    for (const auto& c : small) EXPECT_EQ(work(c.expression), c.result) << c.expression;
 }
 
 TEST_F(XPath, ResultTextIsReplacedByTheNextCall) {

@@ -148,6 +148,26 @@ TEST_F(Xslt, FailuresReport16) {
         1, QV_RESULT_TEXT, nullptr)), "2");
 }
 
+// One instruction can grow what a transformation holds by any factor (a string of
+// four copies of the last, 4 GB at the fourteenth call): strings are checked as
+// they are made, so the limit holds well inside a 2 GB address space.
+TEST_F(Xslt, MemoryLimitHoldsWhereStringsGrow) {
+    if (qvtest::kAddressSanitizer) GTEST_SKIP() << "an address-space cap: release builds only";
+    Handle doc = open(kDoc);
+    const std::string quadrupling = textStylesheet(
+        "<xsl:template match='/'><xsl:call-template name='grow'>"
+        "<xsl:with-param name='s' select=\"'xxxxxxxx'\"/></xsl:call-template></xsl:template>"
+        "<xsl:template name='grow'><xsl:param name='s'/><xsl:call-template name='grow'>"
+        "<xsl:with-param name='s' select='concat($s, $s, $s, $s)'/></xsl:call-template>"
+        "</xsl:template>");
+    EXPECT_EQ(qvtest::inCappedChild(std::size_t(2) << 30, [&] {
+                  return !QV_XDOMTransform(doc.get(), quadrupling.c_str(), 1, QV_RESULT_TEXT, nullptr) &&
+                         Q_XMLGetDOMStatus() == 16 &&
+                         contains(Q_XMLGetErrMsg(), "transformation stopped: it holds more than 1024 MiB");
+              }),
+              "ok");
+}
+
 // Shapes that Xalan builds or runs recursively are refused before it sees them:
 // 100,000 nested parentheses in a select crashed the process, 20,000 nested
 // elements ran for minutes.

@@ -50,6 +50,9 @@ constexpr std::size_t kMaxElementDepth = 2048;
 // Attributes of one element: the tree's attribute map finds each new one by a
 // linear search, so a start tag costs the square of its attributes.
 inline Adjustable<std::size_t> kMaxAttributes{10000};
+// Distinct element names of one document: the parser keeps a declaration of some
+// 600 bytes for each, 64 times what the name costs in the document.
+constexpr unsigned kMaxElementNames = 100000;
 // Characters of content that entity expansion may add to a document: the larger of
 // a fixed floor and a multiple of the document's size in bytes.
 inline Adjustable<std::size_t> kEntityExpansionChars{10000000};
@@ -84,5 +87,11 @@ constexpr int kMaxMapNesting = 64;                // levels of maps nested by Ta
 // parent record, and "xmldata()" of an ancestor copies it into every record.
 constexpr unsigned long kMaxRecordsPerOpen = 10000000;
 constexpr std::size_t kMaxRecordTextPerOpen = std::size_t(1) << 30;
+// Elements one QV_XMAPOpen looks at while following start and column paths: a
+// floor and an allowance per record queued. A read of ten columns looks at about
+// fifty per record; a column path that climbs ("../x") looks at every sibling for
+// every record, the square of them. 10^8 take a second or two.
+constexpr unsigned long kMaxElementVisitsPerOpen = 100000000UL;
+constexpr unsigned long kElementVisitsPerRecord = 200;
 
 }  // namespace qv::limits

@@ -51,16 +51,6 @@ bool withinLimits(const XMLCh* expression) {
     return false;
 }
 
-// Whether the compiled expression may take a step from the root. The operation
-// map is scanned as a whole: a position that only holds the same value as an
-// operand makes this answer yes, never no.
-bool mayStepFromRoot(const xalanc::XPath& xpath) {
-    const xalanc::XPathExpression& compiled = xpath.getExpression();
-    for (xalanc::XPathExpression::OpCodeMapSizeType i = 0; i < compiled.opCodeMapSize(); ++i)
-        if (compiled.getOpCodeMapValue(i) == xalanc::XPathExpression::eFROM_ROOT) return true;
-    return false;
-}
-
 // One query: the document's view, the context node, the prefixes, and the
 // expression compiled and evaluated by a per-call evaluator. run() returns false
 // after a failure that has been reported.
@@ -70,7 +60,6 @@ struct Query {
     xalanc::XObjectFactoryDefault factory{xalanMemory()};
     std::unique_ptr<BudgetedExecutionContext> execution;
     xalanc::XObjectPtr result;
-    bool empty = false;  // nothing to query: the result is the empty node-set
 
     bool run(QvHandle_* h, const char* expression, const char* namespaceMap) {
         context = &h->xpathView();
@@ -90,14 +79,6 @@ struct Query {
         parser.initXPath(xpath, construction, xalanc::XalanDOMString(text.get(), xalanMemory()),
                          *prefixes);
         rewriteDescendantSteps(xpath);
-        // Xalan finds the root of a path by walking up from the context node to a
-        // document that has a document element, and crashes when there is none
-        // (a document built or emptied by the host): a path from the root selects
-        // nothing there.
-        if (!context->document->getDocumentElement() && mayStepFromRoot(xpath)) {
-            empty = true;
-            return true;
-        }
         execution = std::make_unique<BudgetedExecutionContext>(
             environment, *context->support, factory, limits::kMaxXPathSteps);
         result = xpath.execute(contextNode, *prefixes, *execution);
@@ -136,7 +117,7 @@ QVXML_API QvHandle QV_XDOMLocate(QvHandle h, const char* path, const char* names
         const char* expression = *path ? path : ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
-        if (query.empty || query.result->nodeset().getLength() == 0) {
+        if (query.result->nodeset().getLength() == 0) {
             qv::reportDom(qv::Error::PathNotFound, expression);
             return nullptr;
         }
@@ -158,7 +139,6 @@ QVXML_API const char* QV_XDOMEvaluate(QvHandle h, const char* expression,
         if (!*expression) expression = ".";
         qv::Query query;
         if (!query.run(h, expression, namespaceMap)) return nullptr;
-        if (query.empty) return qv::setResultText(h, qv::toHostText(u""));
         return qv::setResultText(h, qv::toHostText(query.result->str().c_str()));
     });
 }

@@ -29,6 +29,7 @@
 #include "frame/errors.h"
 #include "frame/boundary.h"
 #include "frame/limits.h"
+#include "xdom/dom/tree_depth.h"
 #include "xdom/xpath/descendant_steps.h"
 #include "xdom/handle.h"
 #include "frame/transcode.h"
@@ -91,95 +92,6 @@ std::string sourceUri(const std::string& file) {
     return uri;
 }
 
-// Thrown from inside the transformation when it goes over a budget; the
-// transformer catches it like its own errors and unwinds.
-class BudgetExceeded : public xalanc::XSLException {
-public:
-    explicit BudgetExceeded(const char* message)
-        : XSLException(xalanc::XalanDOMString(message, xalanMemory()), xalanMemory()) {}
-    const XMLCh* getType() const override { return u"BudgetExceeded"; }
-};
-
-// The transformer's memory manager: counts what the transformation holds (its
-// variables, result tree fragments, keys and the compiled stylesheet), so that the
-// budget below can stop a stylesheet that doubles a string in a few steps. It never
-// refuses an allocation itself: Xalan does not always survive a failing one.
-class TransformMemory : public xercesc::MemoryManager {
-public:
-    std::size_t held() const { return held_; }
-
-    xercesc::MemoryManager* getExceptionMemoryManager() override { return &xalanMemory(); }
-    void* allocate(XMLSize_t size) override {
-        void* block = std::malloc(size + kHeader);
-        if (!block) throw xercesc::OutOfMemoryException();
-        *static_cast<std::size_t*>(block) = size;
-        held_ += size;
-        return static_cast<char*>(block) + kHeader;
-    }
-    void deallocate(void* p) override {
-        if (!p) return;
-        void* block = static_cast<char*>(p) - kHeader;
-        held_ -= *static_cast<std::size_t*>(block);
-        std::free(block);
-    }
-
-private:
-    static constexpr std::size_t kHeader = alignof(std::max_align_t);
-    std::size_t held_ = 0;
-};
-
-// Counts the instructions a transformation executes, how deep its template calls
-// nest, the characters it emits and the memory it holds, and stops it beyond the
-// limits: a template that calls itself forever would otherwise run until memory
-// is exhausted.
-class TransformBudget : public xalanc::TraceListener {
-public:
-    explicit TransformBudget(const TransformMemory& memory) : memory_(memory) {}
-
-    void trace(const xalanc::TracerEvent& event) override {
-        step();
-        // Every template call, parameter and variable takes a frame entry that is
-        // kept until the call returns: the index measures the recursion.
-        if (event.m_executionContext.getCurrentStackFrameIndex() > limits::kMaxTransformDepth)
-            stop("its templates nest deeper than " + std::to_string(limits::kMaxTransformDepth) +
-                 " calls, parameters and variables (endless recursion?)");
-    }
-    void selected(const xalanc::SelectionEvent&) override { step(); }
-    void generated(const xalanc::GenerateEvent& event) override {
-        unsigned long size = event.m_length + event.m_name.length() + event.m_data.length();
-        if (event.m_pAtts) {
-            for (XMLSize_t i = 0; i < event.m_pAtts->getLength(); ++i)
-                size += xmlLength(event.m_pAtts->getName(i)) + xmlLength(event.m_pAtts->getValue(i));
-        }
-        output_ += size;
-        if (output_ > limits::kMaxTransformOutput)
-            stop("the result is longer than " + std::to_string(limits::kMaxTransformOutput) +
-                 " characters");
-    }
-
-    // The message when a budget stopped the transformation, else empty.
-    const std::string& exceeded() const { return exceeded_; }
-
-private:
-    void step() {
-        if (++steps_ > limits::kMaxTransformSteps)
-            stop("more than " + std::to_string(limits::kMaxTransformSteps) +
-                 " steps");
-        if (memory_.held() > limits::kMaxTransformMemory)
-            stop("it holds more than " + std::to_string(limits::kMaxTransformMemory >> 20) +
-                 " MiB");
-    }
-    [[noreturn]] void stop(const std::string& what) {
-        exceeded_ = "transformation stopped: " + what;
-        throw BudgetExceeded(exceeded_.c_str());
-    }
-
-    const TransformMemory& memory_;
-    unsigned long steps_ = 0;
-    unsigned long output_ = 0;
-    std::string exceeded_;
-};
-
 // The parser of the stylesheet (and of documents it loads) prints its errors to
 // std::cerr unless given a handler: this one throws them to the transformer, which
 // turns them into its last error message.
@@ -215,16 +127,6 @@ public:
         text.append(s.c_str() + offset, length);
     }
 };
-
-// Reports 16 with the transformer's message (or the budget's, when it stopped it, or
-// why a resource the stylesheet asked for was not read).
-void reportTransformError(const xalanc::XalanTransformer& transformer,
-                          const TransformBudget& budget, const TransformSources& sources) {
-    const char* message = transformer.getLastError();
-    if (!sources.problem().empty()) message = sources.problem().c_str();
-    if (!budget.exceeded().empty()) message = budget.exceeded().c_str();
-    reportDom(Error::TransformFailed, message && *message ? message : "no detailed message");
-}
 
 // The document's view, the transformation's source. A view that cannot be built
 // fails as a start-up does (17), not as a transformation.
@@ -262,7 +164,7 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
 
     const xalanc::XalanCompiledStylesheet* compiled = nullptr;
     if (transformer.compileStylesheet(sources.stylesheet(), compiled) != 0) {
-        reportTransformError(transformer, budget, sources);
+        reportDom(Error::TransformFailed, transformFailure(budget, sources, transformer.getLastError()));
         return nullptr;
     }
     rewriteDescendantSteps(*compiled->getStylesheetRoot());
@@ -288,7 +190,7 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
     sources.beginTransform();
     StylesheetRun run;
     run.memory = &transformMemory;
-    run.trace = &budget;
+    run.budget = &budget;
     run.parseErrors = &parseErrors;
     run.entities = &sources;
     run.xpathBudget = limits::kMaxXPathSteps;
@@ -299,10 +201,7 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
         };
     std::string error;
     if (!runStylesheet(source, *compiled, *target, run, error) || !sources.problem().empty()) {
-        const char* message = error.c_str();
-        if (!sources.problem().empty()) message = sources.problem().c_str();
-        if (!budget.exceeded().empty()) message = budget.exceeded().c_str();
-        reportDom(Error::TransformFailed, *message ? message : "no detailed message");
+        reportDom(Error::TransformFailed, transformFailure(budget, sources, error.c_str()));
         return nullptr;
     }
     if (resultKind == QV_RESULT_DOM) return makeDocumentHandle(ownedDom(std::move(resultDocument)));
@@ -329,6 +228,13 @@ QVXML_API void* QV_XDOMTransform(QvHandle h, const char* stylesheet, int stylesh
     // The result holds no node of the source: a document in its compact form is
     // transformed without building its DOM.
     return qv::callExport<void*>(options, arguments, nullptr, [&]() -> void* {
+        // Xalan applies templates recursively, frames per level: a tree built deeper
+        // than a parse allows is refused, as writing and copying refuse it.
+        const QvHandle_* whole = qv::documentHandleOf(h);
+        if (whole && whole->builtDom() && qv::tooDeepToWalk(whole->builtDom())) {
+            qv::reportDom(qv::Error::TransformFailed, qv::tooDeepMessage("XDOMTransform"));
+            return nullptr;
+        }
         qv::restrictExtensionFunctions();
         qv::XPathContext* context = qv::sourceView(h);
         if (!context) return nullptr;

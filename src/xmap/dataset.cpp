@@ -218,7 +218,7 @@ QVXML_API int QV_XMAPWriteNext(QvDataset ds, const char* table, const char* reco
             qv::reportNulInRecord(*map, ds->marks, record, n);
             return -1;
         }
-        if (!ds->writing) ds->writing = std::make_unique<qv::WriteQueues>(ds->model);
+        if (!ds->writing) ds->writing = std::make_unique<qv::WriteQueues>(ds->model, ds->marks);
         const bool queued = ds->model.cascade ? ds->writing->queueInArrivalOrder(*map, record, n)
                                               : ds->writing->queueByKeys(*map, record, n);
         return queued ? 0 : -1;

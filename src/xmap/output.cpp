@@ -33,14 +33,16 @@ std::shared_ptr<DOMDocument> newOutputDocument(const QvDocSettings* settings) {
 extern "C" {
 
 QVXML_API int QV_XMAPGetInfo(QvDataset ds, char** description) {
-    const auto arguments = qv::Arguments().check(qv::datasetProblem(ds));
+    const auto arguments = qv::Arguments()
+                               .check(qv::datasetProblem(ds))
+                               .needs(description, "a null description pointer");
     return qv::callExport<int>(qv::mapExport("XMAPGetInfo"), arguments, -1, [&]() -> int {
         if (!ds->description) {
             ds->work.begin();
             qv::describeMapping(ds->model, ds->marks, ds->work.text());
             ds->description = ds->work.text();
         }
-        if (description) *description = const_cast<char*>(ds->description->c_str());
+        *description = const_cast<char*>(ds->description->c_str());
         return ds->model.existRecordAction;
     });
 }

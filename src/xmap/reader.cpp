@@ -37,6 +37,8 @@ struct TablePlan {
 // Ends the walk after a failure that has been reported.
 struct ReadStopped {};
 
+unsigned long g_visitBound = limits::kMaxElementVisitsPerOpen;
+
 // The walk, over either form of the document through its view (node_view.h).
 template <class View>
 class Reader {
@@ -85,15 +87,31 @@ private:
     // ---- Moves ---------------------------------------------------------------
 
     Node firstChild(Node node, const Step& step) const {
-        for (Node c = view_.firstElement(node); c != none(); c = view_.nextElement(c))
+        for (Node c = view_.firstElement(node); c != none(); c = view_.nextElement(c)) {
+            visited();
             if (view_.matches(c, step)) return c;
+        }
         return none();
     }
 
     Node nextSibling(Node node, const Step& step) const {
-        for (Node c = view_.nextElement(node); c != none(); c = view_.nextElement(c))
+        for (Node c = view_.nextElement(node); c != none(); c = view_.nextElement(c)) {
+            visited();
             if (view_.matches(c, step)) return c;
+        }
         return none();
+    }
+
+    // Counts one element looked at. A path that climbs ("../x") looks at every
+    // sibling again for every record, work that no bound on records or their text
+    // sees: the open stops (3007) past a bound on the elements it looks at.
+    void visited() const {
+        if (++visits_ <= g_visitBound + limits::kElementVisitsPerRecord * records_) return;
+        const std::string what = "more than " + std::to_string(g_visitBound) + " elements and " +
+                                 std::to_string(limits::kElementVisitsPerRecord) +
+                                 " per record looked at to find them";
+        report(Error::TooManyRecords, what.c_str());
+        throw ReadStopped{};
     }
 
     // One inner step from `node`; null when it leads nowhere.
@@ -364,6 +382,7 @@ private:
     mutable Node xmldataNode_ = none();  // the node whose markup xmldata_ holds
     mutable std::string xmldata_;
     unsigned long records_ = 0;  // queued by this open, all maps
+    mutable unsigned long visits_ = 0;  // elements looked at by this open
     std::size_t textBytes_ = 0;
 };
 
@@ -402,6 +421,12 @@ bool readWith(MappingModel& model, const ReadSettings& settings, const View& vie
 }
 
 }  // namespace
+
+unsigned long setElementVisitBound(unsigned long bound) {
+    const unsigned long previous = g_visitBound;
+    g_visitBound = bound;
+    return previous;
+}
 
 bool readDocument(MappingModel& model, xercesc::DOMNode* start, const ReadSettings& settings) {
     if (!start || !model.root()) return true;

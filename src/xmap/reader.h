@@ -38,6 +38,10 @@ bool readDocument(MappingModel& model, XERCES_CPP_NAMESPACE::DOMNode* start,
 // Gives the records the DOM of the document would give, byte for byte.
 bool readDocument(MappingModel& model, const CompactTree& tree, const ReadSettings& settings);
 
+// Sets the bound on the elements one open looks at (limits::kMaxElementVisitsPerOpen)
+// and returns the previous one: tests lower it to reach it with small documents.
+unsigned long setElementVisitBound(unsigned long bound);
+
 // Whether some column reads "xmldata()": markup needs the document as a DOM.
 bool readsMarkup(const MappingModel& model);
 

@@ -1,5 +1,7 @@
 #include "xmap/record.h"
 
+#include <cstring>
+
 #include "frame/host.h"
 
 namespace qv {
@@ -59,6 +61,21 @@ RecordItem extractItem(const char* record, int field, int value, int subvalue) {
     item.text = text ? text : "";
     if (!text || item.length < 0) item.length = 0;
     return item;
+}
+
+bool ItemParts::next(RecordItem& part) {
+    if (done_) return false;
+    const void* found = std::memchr(at_, mark_, static_cast<std::size_t>(end_ - at_));
+    const char* stop = found ? static_cast<const char*>(found) : end_;
+    part = RecordItem();
+    part.text = at_;
+    part.length = static_cast<int>(stop - at_);
+    for (const char* p = at_; p < stop; ++p) part.subvalues += (*p == inner_);
+    if (found)
+        at_ = stop + 1;
+    else
+        done_ = true;
+    return true;
 }
 
 }  // namespace qv

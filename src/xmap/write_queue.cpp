@@ -55,7 +55,8 @@ struct WriteQueues::Table {
     std::unordered_map<int, Items> items;
 };
 
-WriteQueues::WriteQueues(MappingModel& model) : model_(model) {
+WriteQueues::WriteQueues(MappingModel& model, const RecordMarks& marks)
+    : model_(model), marks_(marks) {
     tables_.resize(static_cast<std::size_t>(std::max(model.mapSequence, 1)));
     forEachMap(model, [this](TableClassMap& m) {
         const std::size_t seq = static_cast<std::size_t>(std::max(m.sequence, 0));
@@ -204,13 +205,16 @@ const std::vector<WriteQueues::Position>* WriteQueues::itemMatches(TableClassMap
     Table::Items& index = table(holder).items[field];
     const RecordQueue& q = holder.records;
     for (; index.upTo < q.size(); ++index.upTo) {
-        const char* text = q.text(index.upTo);
-        const int values = extractItem(text, field).values;
-        for (int v = 1; v <= values + 1; ++v) {
-            const int subvalues = extractItem(text, field, v).subvalues;
-            for (int s = 1; s <= subvalues + 1; ++s)
-                index.byText[fieldText(text, field, v, s)].push_back(
-                    {index.upTo, v, subvalues == 0 ? 0 : s});
+        // The field is asked for once and split here, not once per value.
+        ItemParts values(extractItem(q.text(index.upTo), field), marks_.value[0],
+                         marks_.subvalue[0]);
+        RecordItem value;
+        for (int v = 1; values.next(value); ++v) {
+            ItemParts subvalues(value, marks_.subvalue[0], '\0');
+            RecordItem subvalue;
+            for (int s = 1; subvalues.next(subvalue); ++s)
+                index.byText[std::string(subvalue.text, static_cast<std::size_t>(subvalue.length))]
+                    .push_back({index.upTo, v, value.subvalues == 0 ? 0 : s});
         }
     }
     auto found = index.byText.find(key);
@@ -351,30 +355,14 @@ bool WriteQueues::findParent(TableClassMap& map, const char* record, uint32_t& p
 
 bool WriteQueues::queueInArrivalOrder(TableClassMap& map, const char* record,
                                       std::size_t length) {
-    if (length == 0) return true;
-    Table& t = table(map);
-    copy_.assign(record, length);
-    const uint32_t x = map.records.size();
-    try {
-        takeKeys(t, copy_.c_str());
-        const uint32_t parent = map.parent ? map.parent->records.lastQueued() : kNoRecord;
-        Position at{parent, 0, 0};
-        const bool placed = parent != kNoRecord && keyPosition(map, copy_.c_str(), parent, at);
-        store(t, copy_.data(), length, parent, false);
-        if (placed && at.value != 0) {
-            KeyPlace& place = map.records.place(x);
-            place.valueNumber = at.value;
-            place.subvalueNumber = at.subvalue;
-        }
-    } catch (const std::bad_alloc&) {
-        if (map.records.size() == x) dropKeys(t, x);
-        report(Error::OutOfMemory);
-        return false;
-    }
-    return true;
+    return queue(map, record, length, false);
 }
 
 bool WriteQueues::queueByKeys(TableClassMap& map, const char* record, std::size_t length) {
+    return queue(map, record, length, true);
+}
+
+bool WriteQueues::queue(TableClassMap& map, const char* record, std::size_t length, bool byKeys) {
     if (length == 0) return true;
     Table& t = table(map);
     copy_.assign(record, length);
@@ -383,12 +371,19 @@ bool WriteQueues::queueByKeys(TableClassMap& map, const char* record, std::size_
         takeKeys(t, copy_.c_str());
         uint32_t parent = kNoRecord;
         Position at{kNoRecord, 0, 0};
-        if (map.parent && !findParent(map, copy_.c_str(), parent, at)) {
-            dropKeys(t, x);
-            report(Error::ParentRecordMissing);
-            return false;
+        if (byKeys) {
+            if (map.parent && !findParent(map, copy_.c_str(), parent, at)) {
+                dropKeys(t, x);
+                report(Error::ParentRecordMissing);
+                return false;
+            }
+        } else if (map.parent) {
+            // Under the parent map's last record, at the place its keys give, if any.
+            parent = map.parent->records.lastQueued();
+            if (parent == kNoRecord || !keyPosition(map, copy_.c_str(), parent, at))
+                at = {parent, 0, 0};
         }
-        store(t, copy_.data(), length, parent, true);
+        store(t, copy_.data(), length, parent, byKeys);
         if (at.value != 0) {
             KeyPlace& place = map.records.place(x);
             place.valueNumber = at.value;

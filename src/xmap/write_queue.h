@@ -27,12 +27,14 @@
 #include <vector>
 
 #include "xmap/model.h"
+#include "xmap/record.h"
 
 namespace qv {
 
 class WriteQueues {
 public:
-    explicit WriteQueues(MappingModel& model);
+    // `marks`: the dataset's, with which the fields of queued records are split.
+    WriteQueues(MappingModel& model, const RecordMarks& marks);
     ~WriteQueues();
     WriteQueues(const WriteQueues&) = delete;
     WriteQueues& operator=(const WriteQueues&) = delete;
@@ -68,6 +70,7 @@ private:
     void settle(Table& t);
     uint32_t store(Table& t, const char* record, std::size_t length, uint32_t parent,
                    bool ordered);
+    bool queue(TableClassMap& map, const char* record, std::size_t length, bool byKeys);
     bool findParent(TableClassMap& map, const char* record, uint32_t& parent, Position& at);
     bool keyPosition(TableClassMap& map, const char* record, uint32_t parent, Position& at);
     const std::vector<uint32_t>* wholeMatches(TableClassMap& holder, int field,
@@ -78,6 +81,7 @@ private:
                  std::vector<uint32_t>& reached);
 
     MappingModel& model_;
+    const RecordMarks& marks_;
     std::vector<std::unique_ptr<Table>> tables_;  // by sequence number
     std::string copy_;                            // the record being queued, NUL-terminated
 };

@@ -275,23 +275,26 @@ private:
             return;
         }
         if (missing(whole)) return;
-        const int values = whole.values;
+        // The field is asked for once and split here: asking the host for value v
+        // makes it scan the field from its start, which is quadratic in its values.
+        const char valueMark = settings_.marks->value[0];
+        const char subvalueMark = settings_.marks->subvalue[0];
+        ItemParts values(whole, valueMark, subvalueMark);
+        RecordItem value;
         DOMNode* multi = nullptr;
-        for (int v = 1; v <= values + 1; ++v) {
-            const RecordItem value = extractItem(record, column.field, v);
-            const int subvalues = value.subvalues;
-            const bool absent = missing(value);
+        while (values.next(value)) {
             // A missing value still gets its element, so later values keep their places.
             multi = repeatElement(element, column.path1, multi);
             if (!multi) return;
-            if (absent) continue;
+            if (missing(value)) continue;
             if (parts == 2) {
                 putValue(multi, column.path2, value, conversion);
                 continue;
             }
+            ItemParts subvalues(value, subvalueMark, '\0');
+            RecordItem subvalue;
             DOMNode* sub = nullptr;
-            for (int s = 1; s <= subvalues + 1; ++s) {
-                const RecordItem subvalue = extractItem(record, column.field, v, s);
+            while (subvalues.next(subvalue)) {
                 sub = repeatElement(multi, column.path2, sub);
                 if (!sub) break;
                 if (!missing(subvalue)) putValue(sub, column.path3, subvalue, conversion);

@@ -35,7 +35,7 @@ const char* tooDeepMessage(const char* op) {
     static std::string message;
     message = std::string(op) + ": elements are nested deeper than " +
               std::to_string(limits::kMaxElementDepth) +
-              " levels; the tree is not written or copied, to protect the host's stack";
+              " levels; the tree is not walked, to protect the host's stack";
     return message.c_str();
 }
 

@@ -112,6 +112,10 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
         depthExceeded_ = true;
         fail("elements are nested deeper than " + std::to_string(maxDepth_) + " levels");
     }
+    // The scanner numbers the declaration it keeps for each distinct name in turn.
+    if (elemDecl.getId() > limits::kMaxElementNames)
+        fail("the document has more than " + std::to_string(limits::kMaxElementNames) +
+             " distinct element names");
     if (attrCount > limits::kMaxAttributes)
         fail("an element has more than " + std::to_string(limits::kMaxAttributes) +
              " attributes");

@@ -1,7 +1,12 @@
 #include "xdom/xslt/stylesheet_run.h"
 
+#include <cstddef>
+#include <cstdlib>
+#include <functional>
+
 #include <xalanc/ICUBridge/ICUBridgeCollationCompareFunctor.hpp>
 #include <xalanc/ICUBridge/ICUFormatNumberFunctor.hpp>
+
 #include <xalanc/PlatformSupport/DOMStringPrintWriter.hpp>
 #include <xalanc/PlatformSupport/XalanMessageLoader.hpp>
 #include <xalanc/PlatformSupport/XSLException.hpp>
@@ -9,6 +14,9 @@
 #include <xalanc/XPath/XObjectFactoryDefault.hpp>
 #include <xalanc/XPath/XPathFactoryBlock.hpp>
 #include <xalanc/XSLT/StylesheetExecutionContextDefault.hpp>
+#include <xalanc/XSLT/GenerateEvent.hpp>
+#include <xalanc/XSLT/StylesheetExecutionContext.hpp>
+#include <xalanc/XSLT/TracerEvent.hpp>
 #include <xalanc/XSLT/XSLTEngineImpl.hpp>
 #include <xalanc/XSLT/XSLTInputSource.hpp>
 #include <xalanc/XSLT/XSLTProcessorEnvSupportDefault.hpp>
@@ -17,38 +25,48 @@
 #include <xalanc/XalanDOM/XalanDOMException.hpp>
 #include <xalanc/XalanTransformer/XalanCompiledStylesheet.hpp>
 #include <xalanc/XalanTransformer/XalanParsedSource.hpp>
+#include <xercesc/sax/AttributeList.hpp>
 #include <xercesc/sax/SAXException.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/util/XMLException.hpp>
 
+#include "frame/limits.h"
 #include "frame/transcode.h"
+#include "xdom/xpath/xalan_memory.h"
 #include "xdom/xpath/xpath_budget.h"
 #include "xdom/xslt/transform_options.h"
+#include "xdom/xslt/transform_sources.h"
 
 namespace qv {
 namespace {
 
-// Thrown out of the transformation when its XPath work goes over the budget.
-class XPathWorkExceeded : public xalanc::XSLException {
+// Thrown from inside the transformation when it goes over a budget; the
+// transformer catches it like its own errors and unwinds.
+class BudgetExceeded : public xalanc::XSLException {
 public:
-    XPathWorkExceeded(const std::string& message, xercesc::MemoryManager& memory)
-        : XSLException(xalanc::XalanDOMString(message.c_str(), memory), memory) {}
-    const XMLCh* getType() const override { return u"XPathWorkExceeded"; }
+    explicit BudgetExceeded(const std::string& message)
+        : XSLException(xalanc::XalanDOMString(message.c_str(), xalanMemory()), xalanMemory()) {}
+    const XMLCh* getType() const override { return u"BudgetExceeded"; }
 };
 
+// The execution context of a run: its XPath work and the strings its functions
+// make go to the transformation's budget.
 class BudgetedStylesheetContext
     : public WorkBudgeted<xalanc::StylesheetExecutionContextDefault> {
 public:
-    BudgetedStylesheetContext(unsigned long budget, xercesc::MemoryManager& memory,
-                              xalanc::XSLTEngineImpl& processor,
+    BudgetedStylesheetContext(TransformBudget& budget, unsigned long xpathBudget,
+                              xercesc::MemoryManager& memory, xalanc::XSLTEngineImpl& processor,
                               xalanc::XPathEnvSupport& envSupport,
                               xalanc::DOMSupport& domSupport, xalanc::XObjectFactory& factory)
-        : WorkBudgeted(budget, memory, processor, envSupport, domSupport, factory),
-          memory_(memory),
+        : WorkBudgeted(xpathBudget, memory, processor, envSupport, domSupport, factory),
+          budget_(budget),
           xmlNamespace_(u"http://www.w3.org/XML/1998/namespace", memory),
           xmlPrefix_(u"xml", memory) {}
 
-    const std::string& stopped() const { return stopped_; }
+    void growing(std::size_t characters) override {
+        budget_.growing(characters * sizeof(XMLCh));
+    }
 
     // The XML namespace always has the prefix xml and is never declared: asked for
     // the prefix of a result attribute in it, Xalan would otherwise make one up
@@ -74,15 +92,13 @@ public:
 
 protected:
     [[noreturn]] void exceeded(unsigned long budget) override {
-        stopped_ = "transformation stopped: " + workExceeded(budget);
-        throw XPathWorkExceeded(stopped_, memory_);
+        budget_.stop(workExceeded(budget));
     }
 
 private:
-    xercesc::MemoryManager& memory_;
+    TransformBudget& budget_;
     const xalanc::XalanDOMString xmlNamespace_;
     const xalanc::XalanDOMString xmlPrefix_;
-    std::string stopped_;
 };
 
 // Where Xalan's problems go: errors into the message of the failure, as its
@@ -216,7 +232,70 @@ void setParameters(xalanc::XSLTEngineImpl& processor, xalanc::XObjectFactory& fa
     }
 }
 
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
 }  // namespace
+
+xercesc::MemoryManager* TransformMemory::getExceptionMemoryManager() { return &xalanMemory(); }
+
+void* TransformMemory::allocate(XMLSize_t size) {
+    void* block = std::malloc(size + kHeader);
+    if (!block) throw xercesc::OutOfMemoryException();
+    *static_cast<std::size_t*>(block) = size;
+    held_ += size;
+    return static_cast<char*>(block) + kHeader;
+}
+
+void TransformMemory::deallocate(void* p) {
+    if (!p) return;
+    void* block = static_cast<char*>(p) - kHeader;
+    held_ -= *static_cast<std::size_t*>(block);
+    std::free(block);
+}
+
+void TransformBudget::trace(const xalanc::TracerEvent& event) {
+    step();
+    // Every template call, parameter and variable takes a frame entry that is
+    // kept until the call returns: the index measures the recursion.
+    if (event.m_executionContext.getCurrentStackFrameIndex() > limits::kMaxTransformDepth)
+        stop("its templates nest deeper than " + std::to_string(limits::kMaxTransformDepth) +
+             " calls, parameters and variables (endless recursion?)");
+}
+
+void TransformBudget::generated(const xalanc::GenerateEvent& event) {
+    unsigned long size = event.m_length + event.m_name.length() + event.m_data.length();
+    if (event.m_pAtts) {
+        for (XMLSize_t i = 0; i < event.m_pAtts->getLength(); ++i)
+            size += xmlLength(event.m_pAtts->getName(i)) + xmlLength(event.m_pAtts->getValue(i));
+    }
+    output_ += size;
+    if (output_ > limits::kMaxTransformOutput)
+        stop("the result is longer than " + std::to_string(limits::kMaxTransformOutput) +
+             " characters");
+}
+
+void TransformBudget::step() {
+    if (++steps_ > limits::kMaxTransformSteps)
+        stop("more than " + std::to_string(limits::kMaxTransformSteps) + " steps");
+    growing(0);
+}
+
+void TransformBudget::growing(std::size_t bytes) {
+    if (memory_.held() + bytes > limits::kMaxTransformMemory)
+        stop("it holds more than " + std::to_string(limits::kMaxTransformMemory >> 20) + " MiB");
+}
+
+void TransformBudget::stop(const std::string& what) {
+    exceeded_ = "transformation stopped: " + what;
+    throw BudgetExceeded(exceeded_);
+}
+
+const char* transformFailure(const TransformBudget& budget, const TransformSources& sources,
+                             const char* error) {
+    if (!budget.exceeded().empty()) return budget.exceeded().c_str();
+    if (!sources.problem().empty()) return sources.problem().c_str();
+    return error && *error ? error : "no detailed message";
+}
 
 bool runStylesheet(const xalanc::XalanParsedSource& source,
                    const xalanc::XalanCompiledStylesheet& compiled, xalanc::XSLTResultTarget& target,
@@ -224,7 +303,6 @@ bool runStylesheet(const xalanc::XalanParsedSource& source,
     xercesc::MemoryManager& memory = *run.memory;
     // What the problem listener writes: the message of a failure.
     xalanc::XalanDOMString problems(memory);
-    std::string stopped;
     try {
         xalanc::XalanMemMgrAutoPtr<xalanc::XalanParsedSourceHelper> helper(
             memory, source.createHelper(memory));
@@ -242,8 +320,8 @@ bool runStylesheet(const xalanc::XalanParsedSource& source,
         // Names in the source resolve against its file, when known.
         if (!source.getURI().empty())
             envSupport.setSourceDocument(source.getURI(), source.getDocument());
-        BudgetedStylesheetContext context(run.xpathBudget, memory, processor, envSupport,
-                                          domSupport, factory);
+        BudgetedStylesheetContext context(*run.budget, run.xpathBudget, memory, processor,
+                                          envSupport, domSupport, factory);
         InstalledFunctors functors(context, memory);
         liaison.setExecutionContext(context);
         liaison.setErrorHandler(run.parseErrors);
@@ -252,20 +330,13 @@ bool runStylesheet(const xalanc::XalanParsedSource& source,
         ProblemSorter listener(problems, memory, run.notice);
         processor.setProblemListener(&listener);
         if (run.parameters) setParameters(processor, parameterFactory, *run.parameters, memory);
-        if (run.trace) {
-            processor.addTraceListener(run.trace);
-            processor.setTraceSelects(true);
-        }
+        processor.addTraceListener(run.budget);
+        processor.setTraceSelects(true);
 
         xalanc::XSLTInputSource input(source.getDocument(), memory);
         input.setSystemId(source.getURI().c_str());
         context.setStylesheetRoot(compiled.getStylesheetRoot());
-        try {
-            processor.process(input, target, context);
-        } catch (...) {
-            stopped = context.stopped();
-            throw;
-        }
+        processor.process(input, target, context);
         if (!listener.failed()) return true;
     } catch (const xalanc::XSLException& e) {
         if (problems.empty()) e.defaultFormat(problems);
@@ -278,7 +349,7 @@ bool runStylesheet(const xalanc::XalanParsedSource& source,
     } catch (const xalanc::XalanDOMException&) {
         if (problems.empty()) problems.append(u"XalanDOMException");
     }
-    error = stopped.empty() ? localText(problems.c_str()) : stopped;
+    error = localText(problems.c_str());
     return false;
 }
 

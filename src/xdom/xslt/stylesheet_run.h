@@ -4,11 +4,14 @@
 // compiling stylesheets; it offers no way to put another context in its place.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <xalanc/Include/PlatformDefinitions.hpp>
+#include <xalanc/XSLT/TraceListener.hpp>
+#include <xercesc/framework/MemoryManager.hpp>
 
 XERCES_CPP_NAMESPACE_BEGIN
 class EntityResolver;
@@ -25,11 +28,64 @@ class XSLTResultTarget;
 
 namespace qv {
 
+class TransformSources;
 struct TransformParameter;
+
+// The transformer's memory manager: counts what the transformation holds (its
+// variables, result tree fragments, keys and the compiled stylesheet), so that the
+// budget below can stop a stylesheet that doubles a string in a few steps. It never
+// refuses an allocation itself: Xalan does not always survive a failing one.
+class TransformMemory : public xercesc::MemoryManager {
+public:
+    std::size_t held() const { return held_; }
+
+    xercesc::MemoryManager* getExceptionMemoryManager() override;
+    void* allocate(XMLSize_t size) override;
+    void deallocate(void* p) override;
+
+private:
+    std::size_t held_ = 0;
+};
+
+// Every budget of one transformation and the message of the one that stopped it:
+// the instructions it executes, how deep its template calls nest, the characters it
+// emits, the memory it holds (checked at every instruction and before a string
+// function makes a string), and its XPath work (xpath_budget.h). A template that
+// calls itself forever would otherwise run until memory is exhausted.
+class TransformBudget : public xalanc::TraceListener {
+public:
+    explicit TransformBudget(const TransformMemory& memory) : memory_(memory) {}
+
+    void trace(const xalanc::TracerEvent& event) override;
+    void selected(const xalanc::SelectionEvent&) override { step(); }
+    void generated(const xalanc::GenerateEvent& event) override;
+
+    // Stops the transformation if it would hold more than its limit with `bytes` more.
+    void growing(std::size_t bytes);
+    // Stops it: "transformation stopped: <what>", thrown as a Xalan exception.
+    [[noreturn]] void stop(const std::string& what);
+
+    // The message when a budget stopped the transformation, else empty.
+    const std::string& exceeded() const { return exceeded_; }
+
+private:
+    void step();
+
+    const TransformMemory& memory_;
+    unsigned long steps_ = 0;
+    unsigned long output_ = 0;
+    std::string exceeded_;
+};
+
+// The message of a failed transformation: the budget's, when one stopped it, else
+// why a resource the stylesheet asked for was not read, else Xalan's own `error`,
+// else "no detailed message".
+const char* transformFailure(const TransformBudget& budget, const TransformSources& sources,
+                             const char* error);
 
 struct StylesheetRun {
     xercesc::MemoryManager* memory = nullptr;           // everything the run allocates
-    xalanc::TraceListener* trace = nullptr;             // also sees selections
+    TransformBudget* budget = nullptr;                  // sees every instruction and selection
     xercesc::ErrorHandler* parseErrors = nullptr;       // documents the stylesheet loads
     xercesc::EntityResolver* entities = nullptr;        // what those documents refer to
     unsigned long xpathBudget = 0;                      // node steps of XPath work
@@ -40,9 +96,9 @@ struct StylesheetRun {
 
 // Transforms `source` into `target` with what Xalan-C++'s own transformer
 // installs: number formatting by pattern and decimal format, sorting by language
-// and case order. Returns false with `error` set to the message Xalan gives
-// (the message of an xsl:message that terminates) (or "transformation stopped: more than N node steps" when
-// the XPath work went over the budget).
+// and case order. Returns false with `error` set to the message Xalan gives (the
+// message of an xsl:message that terminates; a budget that stopped it keeps its
+// own message).
 bool runStylesheet(const xalanc::XalanParsedSource& source,
                    const xalanc::XalanCompiledStylesheet& compiled, xalanc::XSLTResultTarget& target,
                    const StylesheetRun& run, std::string& error);
