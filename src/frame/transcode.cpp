@@ -154,14 +154,15 @@ void HostTranscoder::appendHost(std::string& out, const XMLCh* text, size_t coun
     }
     if (asciiAsIs_) {
         // Most text is ASCII: copied as it is, the transcoder only for the rest.
-        size_t ascii = 0;
-        while (ascii < count && text[ascii] < 0x80) ++ascii;
-        const size_t start = out.size();
-        out.resize(start + ascii);
-        char* p = &out[start];
-        for (size_t i = 0; i < ascii; ++i) p[i] = static_cast<char>(text[i]);
-        text += ascii;
-        count -= ascii;
+        char chunk[256];
+        while (count > 0 && *text < 0x80) {
+            size_t n = 0;
+            for (; n < count && n < sizeof chunk && text[n] < 0x80; ++n)
+                chunk[n] = static_cast<char>(text[n]);
+            out.append(chunk, n);
+            text += n;
+            count -= n;
+        }
         if (count == 0) return;
     }
     size_t start = out.size();

@@ -18,6 +18,15 @@ namespace {
 
 using Index = CompactTree::Index;
 
+// Whether `held` is the terminated `name`, in one pass over the shorter.
+bool sameName(const std::u16string& held, const XMLCh* name) {
+    const std::size_t n = held.size();
+    const char16_t* h = held.c_str();  // terminated: a longer `name` differs at n
+    for (std::size_t i = 0; i <= n; ++i)
+        if (h[i] != name[i]) return false;
+    return true;
+}
+
 template <class V>
 std::size_t capacityBytes(const V& v) {
     return v.capacity() * sizeof(typename V::value_type);
@@ -180,8 +189,7 @@ void CompactTreeBuilder::startElement(const XMLCh* uri, const XMLCh* local, cons
     ElementSlot& cached = elementNames_[(reinterpret_cast<std::uintptr_t>(nameKey) / sizeof(void*) +
                                          reinterpret_cast<std::uintptr_t>(uri) / sizeof(XMLCh)) %
                                         64];
-    if (cached.key != nameKey || cached.uri != uri ||
-        tree_.names_[cached.name].qname.compare(reinterpret_cast<const char16_t*>(qname)) != 0)
+    if (cached.key != nameKey || cached.uri != uri || !sameName(tree_.names_[cached.name].qname, qname))
         cached = {nameKey, uri,
                   intern(uri, qname, XMLString::stringLen(qname), local,
                          XMLString::stringLen(local), false)};
