@@ -510,10 +510,13 @@ private:
                 continue;
             }
             if (f.element == CompactTree::kDocument) break;
-            // Without pieces the direct text is the element's one child.
+            // Without pieces the direct text is the element's one child; with them
+            // they take all of it.
             if (!f.pieces && self.hasText() && self.text.length > 0) {
                 beforeChild();
                 textNode(tree_.text(self.text), self.text.length);
+            } else if (f.pieces && f.used != (self.hasText() ? self.text.length : 0)) {
+                throw GiveUp{};
             }
             closeElement();
             frames.pop_back();
