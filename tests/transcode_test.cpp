@@ -54,6 +54,7 @@ TEST_F(Transcode, RoundTripsInTheHostEncoding) {
         {"UTF-8", "caf\xc3\xa9 \xe2\x82\xac", u"caf\u00e9 \u20ac"},
         {"ISO-8859-1", "caf\xe9", u"caf\u00e9"},
         {"utf-8", "\xf0\x9f\x98\x80", u"\U0001F600"},  // a surrogate pair
+        {"IBM037", "\xc1\xc2\x81\x40\x51", u"ABa \u00e9"},  // ASCII letters are other bytes
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.encoding);

@@ -1,5 +1,7 @@
 #include "frame/transcode.h"
 
+#include <cctype>
+
 #include <cstring>
 #include <strings.h>
 #include <vector>
@@ -58,6 +60,7 @@ HostTranscoder::~HostTranscoder() = default;
 void HostTranscoder::make(const char* encodingName) {
     transcoder_.reset();
     name_.clear();
+    asciiAsIs_ = false;
     if (!encodingName) return;
     XMLTransService::Codes result = XMLTransService::Ok;
     XMLTranscoder* made = XMLPlatformUtils::fgTransService->makeNewTranscoderFor(
@@ -68,6 +71,27 @@ void HostTranscoder::make(const char* encodingName) {
     }
     transcoder_.reset(made);
     name_ = encodingName;
+    // Whether the encoding writes each ASCII character as that one byte (UTF-8, the
+    // ISO-8859 and Windows code pages do; UTF-16 and EBCDIC do not): then ASCII text
+    // is copied without the transcoder. Encodings that shift between character sets
+    // (ISO-2022, UTF-7, HZ) are left to the transcoder: their bytes depend on state.
+    std::string upper(encodingName);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (upper.find("2022") != std::string::npos || upper.find("UTF-7") != std::string::npos ||
+        upper.find("UTF7") != std::string::npos || upper.find("HZ") != std::string::npos)
+        return;
+    XMLCh probe[127];
+    for (int c = 1; c < 128; ++c) probe[c - 1] = static_cast<XMLCh>(c);
+    XMLByte bytes[4 * 127 + 8];
+    XMLSize_t eaten = 0;
+    try {
+        const XMLSize_t n = transcoder_->transcodeTo(probe, 127, bytes, sizeof bytes, eaten,
+                                                     XMLTranscoder::UnRep_RepChar);
+        asciiAsIs_ = n == 127 && eaten == 127;
+        for (int c = 1; asciiAsIs_ && c < 128; ++c) asciiAsIs_ = bytes[c - 1] == c;
+    } catch (...) {
+        asciiAsIs_ = false;
+    }
 }
 
 void HostTranscoder::retarget(const char* encodingName) {
@@ -127,6 +151,19 @@ void HostTranscoder::appendHost(std::string& out, const XMLCh* text, size_t coun
             XMLString::release(&local);
         }
         return;
+    }
+    if (asciiAsIs_) {
+        // Most text is ASCII: copied as it is, the transcoder only for the rest.
+        char chunk[256];
+        while (count > 0 && *text < 0x80) {
+            size_t n = 0;
+            for (; n < count && n < sizeof chunk && text[n] < 0x80; ++n)
+                chunk[n] = static_cast<char>(text[n]);
+            out.append(chunk, n);
+            text += n;
+            count -= n;
+        }
+        if (count == 0) return;
     }
     size_t start = out.size();
     size_t room = 3 * count + 1;

@@ -47,6 +47,7 @@ private:
 
     std::unique_ptr<XERCES_CPP_NAMESPACE::XMLTranscoder> transcoder_;
     std::string name_;
+    bool asciiAsIs_ = false;  // each ASCII character is the same one byte
 };
 
 // The host's encoding names (callback 6), null when absent.

@@ -14,6 +14,8 @@
 //   markup(n, encoding, out)      appends the node serialized as XML ("xmldata()")
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
@@ -107,7 +109,7 @@ public:
     Node nextElement(Node n) const { return tree_.element(n).nextSibling; }
 
     bool matches(Node n, const PathStep& step) const {
-        return namedBy(tree_.name(tree_.element(n).name), step);
+        return namedBy(tree_.element(n).name, step);
     }
 
     bool elementText(Node n, std::string& out) const {
@@ -121,7 +123,7 @@ public:
         const Index end = tree_.attributesEnd(n);
         for (Index a = tree_.attributesBegin(n); a < end; ++a) {
             const CompactTree::Attribute& attribute = tree_.attribute(a);
-            if (!namedBy(tree_.name(attribute.name), step)) continue;
+            if (!namedBy(attribute.name, step)) continue;
             toHost_.appendHost(out, tree_.text(attribute.value), attribute.value.length);
             return true;
         }
@@ -133,6 +135,16 @@ public:
     bool markup(Node, const XMLCh*, std::string&) const { return false; }
 
 private:
+    // Names are interned, so whether a name matches a step is remembered by the
+    // pair's indices (steps live as long as the walk); most checks compare no text.
+    bool namedBy(Index name, const PathStep& step) const {
+        const std::uintptr_t key = reinterpret_cast<std::uintptr_t>(&step);
+        MatchSlot& slot = matched_[((key >> 4) * 0x9E3779B1u + name) % kMatchSlots];
+        if (slot.step != key || slot.name != name)
+            slot = {key, name, namedBy(tree_.name(name), step)};
+        return slot.matches;
+    }
+
     bool namedBy(const CompactTree::Name& name, const PathStep& step) const {
         if (name.local.compare(reinterpret_cast<const char16_t*>(step.local.get())) != 0)
             return false;
@@ -146,6 +158,13 @@ private:
     const CompactTree& tree_;
     const bool ignoreNamespaces_;
     const HostTranscoder& toHost_;
+    struct MatchSlot {
+        std::uintptr_t step = 0;
+        Index name = CompactTree::kNone;
+        bool matches = false;
+    };
+    static constexpr std::size_t kMatchSlots = 256;
+    mutable std::array<MatchSlot, kMatchSlots> matched_{};
 };
 
 }  // namespace qv

@@ -2,7 +2,11 @@
 
 #include "xdom/parsing/scanned_attributes.h"
 
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMDocumentType.hpp>
+#include <xercesc/parsers/AbstractDOMParser.hpp>
 #include <xercesc/util/XMLString.hpp>
+#include <xercesc/util/XMLUni.hpp>
 
 #include <cstdint>
 #include <string_view>
@@ -13,6 +17,15 @@ namespace qv {
 namespace {
 
 using Index = CompactTree::Index;
+
+// Whether `held` is the terminated `name`, in one pass over the shorter.
+bool sameName(const std::u16string& held, const XMLCh* name) {
+    const std::size_t n = held.size();
+    const char16_t* h = held.c_str();  // terminated: a longer `name` differs at n
+    for (std::size_t i = 0; i <= n; ++i)
+        if (h[i] != name[i]) return false;
+    return true;
+}
 
 template <class V>
 std::size_t capacityBytes(const V& v) {
@@ -121,6 +134,38 @@ void CompactTreeBuilder::endRun(bool atEnd) {
     addPiece(CompactTree::PieceKind::Text, length);
 }
 
+void CompactTreeBuilder::documentChild() {
+    CompactTree::Prolog& prolog = tree_.prolog_;
+    if (!prolog.doctype && scanner) {
+        const DOMDocument* document = scanner->getDocument();
+        if (document && document->getDoctype()) {
+            prolog.doctype = true;
+            prolog.doctypeBefore = documentChildren_;
+        }
+    }
+    ++documentChildren_;
+}
+
+// At the document element's start the declaration and the document type are read whole.
+void CompactTreeBuilder::readProlog() {
+    CompactTree::Prolog& prolog = tree_.prolog_;
+    const DOMDocument* document = scanner ? scanner->getDocument() : nullptr;
+    if (!document) return;
+    auto copy = [](const XMLCh* s) {
+        return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : std::u16string();
+    };
+    const XMLCh* version = document->getXmlVersion();
+    prolog.version10 = !version || !*version || XMLString::equals(version, XMLUni::fgVersion1_0);
+    prolog.standalone = document->getXmlStandalone();
+    if (const DOMDocumentType* doctype = document->getDoctype()) {
+        prolog.doctypeName = copy(doctype->getNodeName());
+        prolog.publicId = copy(doctype->getPublicId());
+        prolog.systemId = copy(doctype->getSystemId());
+        prolog.internalSubset = copy(doctype->getInternalSubset());
+    }
+    prolog.known = true;
+}
+
 void CompactTreeBuilder::startElement(const XMLCh* uri, const XMLCh* local, const XMLCh* qname,
                                       const std::vector<ScannedAttribute>& attributes,
                                       const void* nameKey) {
@@ -130,6 +175,10 @@ void CompactTreeBuilder::startElement(const XMLCh* uri, const XMLCh* local, cons
         throw TooLarge{};
     const auto e = static_cast<Index>(elements.size());
     const Index parent = open_.back();
+    if (parent == CompactTree::kDocument) {
+        documentChild();
+        readProlog();
+    }
     endRun(false);
     ++levels_.back().children;
     CompactTree::Element element;
@@ -140,8 +189,7 @@ void CompactTreeBuilder::startElement(const XMLCh* uri, const XMLCh* local, cons
     ElementSlot& cached = elementNames_[(reinterpret_cast<std::uintptr_t>(nameKey) / sizeof(void*) +
                                          reinterpret_cast<std::uintptr_t>(uri) / sizeof(XMLCh)) %
                                         64];
-    if (cached.key != nameKey || cached.uri != uri ||
-        tree_.names_[cached.name].qname.compare(reinterpret_cast<const char16_t*>(qname)) != 0)
+    if (cached.key != nameKey || cached.uri != uri || !sameName(tree_.names_[cached.name].qname, qname))
         cached = {nameKey, uri,
                   intern(uri, qname, XMLString::stringLen(qname), local,
                          XMLString::stringLen(local), false)};
@@ -155,6 +203,7 @@ void CompactTreeBuilder::startElement(const XMLCh* uri, const XMLCh* local, cons
     lastChild_.back() = e;
 
     for (const ScannedAttribute& a : attributes) {
+        if (!a.specified) tree_.prolog_.defaultedAttributes = true;
         CompactTree::Attribute attribute;
         attribute.name = intern(a.uri, a.qname, XMLString::stringLen(a.qname), a.local,
                                 XMLString::stringLen(a.local), a.id);
@@ -207,11 +256,13 @@ void CompactTreeBuilder::characters(const XMLCh* chars, XMLSize_t length, bool c
 }
 
 void CompactTreeBuilder::comment(const XMLCh* text) {
+    if (open_.size() == 1) documentChild();
     endRun(false);
     addPiece(CompactTree::PieceKind::Comment, store(text, XMLString::stringLen(text), true).begin);
 }
 
 void CompactTreeBuilder::processingInstruction(const XMLCh* target, const XMLCh* data) {
+    if (open_.size() == 1) documentChild();
     endRun(false);
     const Index begin = store(target, XMLString::stringLen(target), true).begin;
     store(data ? data : u"", data ? XMLString::stringLen(data) : 0, true);

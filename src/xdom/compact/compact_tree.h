@@ -104,6 +104,22 @@ public:
     // reach: an element with 2^30 child elements or more).
     bool piecesComplete() const { return piecesComplete_; }
 
+    // What the writer needs of the document beyond its content (compact_writer), read
+    // from the scanner as the document element starts: the declaration, the document
+    // type and where it stands among the children of the document.
+    struct Prolog {
+        bool known = false;       // read (false: the tree was built without a scanner)
+        bool version10 = true;    // the declaration's version is 1.0 (or none is given)
+        bool standalone = false;
+        bool doctype = false;
+        Index doctypeBefore = 0;  // children of the document before the document type
+        std::u16string doctypeName, publicId, systemId, internalSubset;
+        // Some attribute is a default the document type supplied (the tree does not
+        // tell which).
+        bool defaultedAttributes = false;
+    };
+    const Prolog& prolog() const { return prolog_; }
+
     std::size_t elementCount() const { return elements_.size(); }
     std::size_t attributeCount() const { return attributes_.size(); }
     // Bytes held, for the benchmarks.
@@ -120,6 +136,7 @@ private:
     Array<XMLCh> arena_;
     Array<Piece> pieces_;
     bool piecesComplete_ = true;
+    Prolog prolog_;
 };
 
 // Builds a CompactTree from what the scanner hands on (content_sink.h), the same
@@ -154,6 +171,9 @@ private:
     // unless it is the element's whole content (`atEnd`, no child or piece before).
     void endRun(bool atEnd);
     void addPiece(CompactTree::PieceKind kind, CompactTree::Index data);
+    // A child of the document node begins: notes where the document type stands.
+    void documentChild();
+    void readProlog();
 
     CompactTree& tree_;
     // The open elements, innermost last, and the last child element of each.
@@ -186,6 +206,7 @@ private:
         CompactTree::Index name = CompactTree::kNone;
     };
     ElementSlot elementNames_[64];
+    CompactTree::Index documentChildren_ = 0;
 };
 
 }  // namespace qv

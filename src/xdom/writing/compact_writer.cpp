@@ -9,6 +9,8 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -253,7 +255,14 @@ public:
 
     void startElement(const XMLCh* uri, const XMLCh*, const XMLCh* qname,
                       const std::vector<ScannedAttribute>& attributes, const void*) override {
-        guarded([&] { openElement(uri, qname, attributes); });
+        guarded([&] {
+            // The compact tree numbers elements in document order, the document first.
+            const CompactTree::Index element = ++elementsSeen_;
+            if (element >= tree_.elementCount()) throw GiveUp{};
+            const std::u16string& held = tree_.name(tree_.element(element).name).qname;
+            if (held.compare(reinterpret_cast<const char16_t*>(qname)) != 0) throw GiveUp{};
+            openElement(element, uri, attributes);
+        });
     }
     void endElement() override {
         guarded([&] { closeElement(); });
@@ -289,9 +298,17 @@ public:
         });
     }
 
+    // The whole document from the tree alone, without a scan: elements in document
+    // order, each child other than an element from the pieces (which follow the same
+    // order), the declaration and document type from the prolog. Only for a tree whose
+    // pieces are complete and whose prolog is known.
+    void writeTree() {
+        guarded([&] { walkTree(); });
+    }
+
 private:
     struct Open {
-        std::basic_string<XMLCh> qname;
+        const XMLCh* qname;    // the tree's
         CompactTree::Index element;
         unsigned line;         // the output line its start tag began on
         bool startTagOpen;     // no child written yet
@@ -322,6 +339,7 @@ private:
         if (!started_) startDocument();
         if (open_.empty()) {
             doctypeIfRead();
+            ++documentChildren_;
             return;
         }
         Open& parent = open_.back();
@@ -330,25 +348,31 @@ private:
             parent.startTagOpen = false;
         }
         if (!text_.empty()) {
-            textNode(text_);
+            textNode(text_.data(), text_.size());
             text_.clear();
         }
     }
 
     void startDocument() {
         started_ = true;
-        DOMDocument* facts = this->scanner ? this->scanner->getDocument() : nullptr;
-        if (!facts) throw GiveUp{};
-        const XMLCh* version = facts->getXmlVersion();
-        if (!version || !*version) version = XMLUni::fgVersion1_0;
-        if (!XMLString::equals(version, XMLUni::fgVersion1_0)) throw GiveUp{};
+        bool standalone = false;
+        if (fromTree_) {
+            if (!tree_.prolog().version10) throw GiveUp{};
+            standalone = tree_.prolog().standalone;
+        } else {
+            DOMDocument* facts = this->scanner ? this->scanner->getDocument() : nullptr;
+            if (!facts) throw GiveUp{};
+            const XMLCh* version = facts->getXmlVersion();
+            if (version && *version && !XMLString::equals(version, XMLUni::fgVersion1_0))
+                throw GiveUp{};
+            standalone = facts->getXmlStandalone();
+        }
         byteOrderMark();
         charRefs();
         if (o_.declaration) {
-            out_ << u"<?xml version=\"" << version << u"\" ";
+            out_ << u"<?xml version=\"" << XMLUni::fgVersion1_0 << u"\" ";
             out_ << u"encoding=\"" << encoding_ << u"\" ";
-            out_ << u"standalone=\""
-                 << (facts->getXmlStandalone() ? XMLUni::fgYesString : XMLUni::fgNoString)
+            out_ << u"standalone=\"" << (standalone ? XMLUni::fgYesString : XMLUni::fgNoString)
                  << u"\" ";
             out_ << u"?>";
         }
@@ -392,35 +416,120 @@ private:
     // where it was declared, before that.
     void doctypeIfRead() {
         if (doctypeWritten_) return;
+        if (fromTree_) {
+            const CompactTree::Prolog& prolog = tree_.prolog();
+            if (!prolog.doctype || documentChildren_ < prolog.doctypeBefore) return;
+            doctype(prolog.doctypeName.c_str(), prolog.publicId.c_str(), prolog.systemId.c_str(),
+                    prolog.internalSubset.c_str());
+            return;
+        }
         const DOMDocumentType* doctype = this->scanner->getDocument()->getDoctype();
         if (!doctype) return;
+        this->doctype(doctype->getNodeName(), doctype->getPublicId(), doctype->getSystemId(),
+                      doctype->getInternalSubset());
+    }
+
+    void doctype(const XMLCh* name, const XMLCh* publicId, const XMLCh* systemId,
+                 const XMLCh* internalSubset) {
         doctypeWritten_ = true;
         out_.setEscapeFlags(XMLFormatter::NoEscapes);
         newLine();
         indent(0);
         failOnUnrepresentable();
-        out_ << u"<!DOCTYPE " << doctype->getNodeName();
-        const XMLCh* id = doctype->getPublicId();
-        if (id && *id) {
-            out_ << chSpace << u"PUBLIC \"" << id << chDoubleQuote;
-            id = doctype->getSystemId();
-            if (!id || !*id) throw GiveUp{};  // the DOM writer refuses it
-            out_ << chSpace << chDoubleQuote << id << chDoubleQuote;
-        } else {
-            id = doctype->getSystemId();
-            if (id && *id) out_ << chSpace << u"SYSTEM \"" << id << chDoubleQuote;
+        out_ << u"<!DOCTYPE " << name;
+        if (publicId && *publicId) {
+            out_ << chSpace << u"PUBLIC \"" << publicId << chDoubleQuote;
+            if (!systemId || !*systemId) throw GiveUp{};  // the DOM writer refuses it
+            out_ << chSpace << chDoubleQuote << systemId << chDoubleQuote;
+        } else if (systemId && *systemId) {
+            out_ << chSpace << u"SYSTEM \"" << systemId << chDoubleQuote;
         }
-        id = doctype->getInternalSubset();
-        if (id && *id) out_ << chSpace << chOpenSquare << id << chCloseSquare;
+        if (internalSubset && *internalSubset)
+            out_ << chSpace << chOpenSquare << internalSubset << chCloseSquare;
         out_ << chCloseAngle;
     }
 
-    void openElement(const XMLCh* uri, const XMLCh* qname,
+    void walkTree() {
+        fromTree_ = true;
+        struct Frame {
+            CompactTree::Index element;
+            CompactTree::Index next;      // the next child element to write
+            CompactTree::Index children;  // child elements written
+            CompactTree::Index used;      // units of the direct text written
+            bool pieces;                  // some piece was this element's
+        };
+        std::vector<Frame> frames;
+        frames.push_back({CompactTree::kDocument, tree_.element(CompactTree::kDocument).firstChild,
+                          0, 0, false});
+        const CompactTree::Piece* piece = tree_.piecesBegin();
+        const CompactTree::Piece* const pieceEnd = tree_.piecesEnd();
+        if (!started_) startDocument();
+        while (!frames.empty()) {
+            Frame& f = frames.back();
+            const CompactTree::Element& self = tree_.element(f.element);
+            for (; piece != pieceEnd && piece->owner == f.element && piece->before() == f.children;
+                 ++piece) {
+                f.pieces = true;
+                beforeChild();
+                switch (piece->kind()) {
+                case CompactTree::PieceKind::Text:
+                case CompactTree::PieceKind::Cdata: {
+                    if (!self.hasText() || piece->data > self.text.length - f.used) throw GiveUp{};
+                    const XMLCh* text = tree_.text(self.text) + f.used;
+                    f.used += piece->data;
+                    if (piece->kind() == CompactTree::PieceKind::Text)
+                        textNode(text, piece->data);
+                    else
+                        cdataSectionNode(std::basic_string<XMLCh>(text, piece->data));
+                    break;
+                }
+                case CompactTree::PieceKind::Comment:
+                    commentNode(tree_.text(piece->data));
+                    break;
+                case CompactTree::PieceKind::Instruction: {
+                    const XMLCh* target = tree_.text(piece->data);
+                    piNode(target, target + XMLString::stringLen(target) + 1);
+                    break;
+                }
+                }
+            }
+            if (f.next != CompactTree::kNone) {
+                const CompactTree::Index e = f.next;
+                f.next = tree_.element(e).nextSibling;
+                ++f.children;
+                const CompactTree::Name& name = tree_.name(tree_.element(e).name);
+                attributes_.clear();
+                for (CompactTree::Index a = tree_.attributesBegin(e); a < tree_.attributesEnd(e); ++a) {
+                    const CompactTree::Attribute& at = tree_.attribute(a);
+                    const CompactTree::Name& an = tree_.name(at.name);
+                    attributes_.push_back({an.qname.c_str(), an.uri.empty() ? nullptr : an.uri.c_str(),
+                                           an.local.c_str(), tree_.text(at.value.begin), an.id});
+                }
+                openElement(e, name.uri.empty() ? nullptr : name.uri.c_str(), attributes_);
+                frames.push_back({e, tree_.element(e).firstChild, 0, 0, false});
+                continue;
+            }
+            if (f.element == CompactTree::kDocument) break;
+            // Without pieces the direct text is the element's one child; with them
+            // they take all of it.
+            if (!f.pieces && self.hasText() && self.text.length > 0) {
+                beforeChild();
+                textNode(tree_.text(self.text), self.text.length);
+            } else if (f.pieces && f.used != (self.hasText() ? self.text.length : 0)) {
+                throw GiveUp{};
+            }
+            closeElement();
+            frames.pop_back();
+        }
+        if (piece != pieceEnd || !open_.empty()) throw GiveUp{};
+        newLine();
+    }
+
+    void openElement(CompactTree::Index element, const XMLCh* uri,
                      const std::vector<ScannedAttribute>& attributes) {
         beforeChild();
-        // The compact tree numbers elements in document order, the document first.
-        const CompactTree::Index element = ++elementsSeen_;
-        if (element >= tree_.elementCount()) throw GiveUp{};
+        const XMLCh* qname =
+            reinterpret_cast<const XMLCh*>(tree_.name(tree_.element(element).name).qname.c_str());
         const unsigned lvl = level();
         if (!lineFeedInText_) {
             if (lvl == 1) newLine();
@@ -490,27 +599,28 @@ private:
                 indent(lvl);
             }
             failOnUnrepresentable();
-            out_ << XMLFormatter::NoEscapes << u"</" << self.qname.c_str() << chCloseAngle;
+            out_ << XMLFormatter::NoEscapes << u"</" << self.qname << chCloseAngle;
         }
         if (self.declares) bindings_.pop_back();
         open_.pop_back();
     }
 
-    void textNode(const std::basic_string<XMLCh>& value) {
+    void textNode(const XMLCh* value, std::size_t size) {
         if (o_.pretty) {
             lineFeedInText_ = false;
             lastWhiteSpace_ = 0;
-            if (XMLChar1_0::isAllSpaces(value.c_str(), value.size())) {
-                std::size_t pos = value.rfind(chLF);
-                if (pos == std::basic_string<XMLCh>::npos) pos = value.rfind(chCR);
-                if (pos != std::basic_string<XMLCh>::npos) {
+            if (XMLChar1_0::isAllSpaces(value, size)) {
+                const std::basic_string_view<XMLCh> text(value, size);
+                std::size_t pos = text.rfind(chLF);
+                if (pos == text.npos) pos = text.rfind(chCR);
+                if (pos != text.npos) {
                     lineFeedInText_ = true;
-                    lastWhiteSpace_ = static_cast<unsigned>(value.size() - pos);
+                    lastWhiteSpace_ = static_cast<unsigned>(size - pos);
                 }
             }
         }
         charRefs();
-        out_.formatBuf(value.c_str(), value.size(), XMLFormatter::CharEscapes);
+        out_.formatBuf(value, size, XMLFormatter::CharEscapes);
     }
 
     void piNode(const XMLCh* target, const XMLCh* data) {
@@ -673,6 +783,9 @@ private:
     bool gaveUp_ = false;
     bool started_ = false;
     bool doctypeWritten_ = false;
+    bool fromTree_ = false;
+    CompactTree::Index documentChildren_ = 0;  // children of the document begun
+    std::vector<ScannedAttribute> attributes_;  // of the element written from the tree
     std::vector<Open> open_;
     std::vector<std::vector<Binding>> bindings_;
     std::basic_string<XMLCh> text_;  // adjacent text, one node in the DOM
@@ -685,7 +798,7 @@ private:
 }  // namespace
 
 bool writeCompact(QvHandle_* doc, const XMLCh* encoding, const QvDocSettings* settings,
-                  const char* fileName, std::string* text) {
+                  const char* fileName, std::string* text, CompactRoad road) {
     if (!doc || !doc->compact() || !doc->compact()->tree) return false;
     std::string scratch;
     if (!fileName && !text) text = &scratch;
@@ -720,12 +833,21 @@ bool writeCompact(QvHandle_* doc, const XMLCh* encoding, const QvDocSettings* se
     } catch (...) {
         return false;
     }
+    // The tree tells everything but which attributes are defaults, and where its
+    // pieces or prolog are missing; there the kept bytes are scanned again.
+    const CompactTree& tree = *doc->compact()->tree;
+    const bool fromTree = road == CompactRoad::TreeWherePossible && tree.piecesComplete() &&
+                          tree.prolog().known &&
+                          !(options.discardDefaults && tree.prolog().defaultedAttributes);
     // A scan that fails has reported why, and throws.
     auto run = [&](auto& out) {
-        Writer<std::remove_reference_t<decltype(out)>> writer(out, options, encoding,
-                                                              *doc->compact()->tree);
-        scanKept(*doc->compact(), writer);
-        writer.finish();
+        Writer<std::remove_reference_t<decltype(out)>> writer(out, options, encoding, tree);
+        if (fromTree) {
+            writer.writeTree();
+        } else {
+            scanKept(*doc->compact(), writer);
+            writer.finish();
+        }
         if (writer.gaveUp()) return false;
         try {
             out.flush();
