@@ -1,6 +1,8 @@
 // Writer options of `format` and `export`.
 #include "writer_options.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "host/dictionary.h"
@@ -78,9 +80,28 @@ void tidyFile(const std::string& path, const QvDocSettings& settings) {
         encoding.rfind("UTF-32", 0) == 0 || encoding.rfind("UCS", 0) == 0 ||
         encoding.rfind("UTF16", 0) == 0)
         return;
-    const std::string text = readFile(path);
-    const std::string tidy = tidyDocument(text, lineEndText(settings));
-    if (tidy != text) writeOutput(path, tidy);
+    // Only the first and the last byte can need tidying: a document of hundreds of
+    // megabytes is read back whole only when it starts with a line break.
+    std::FILE* file = std::fopen(path.c_str(), "rb+");
+    if (!file) throw Failure("cannot write " + path + ": " + std::strerror(errno));
+    const int first = std::fgetc(file);
+    if (first == '\n' || first == '\r') {
+        std::fclose(file);
+        const std::string text = readFile(path);
+        writeOutput(path, tidyDocument(text, lineEndText(settings)));
+        return;
+    }
+    bool ok = true;
+    if (first != EOF && std::fseek(file, -1, SEEK_END) == 0) {
+        const int last = std::fgetc(file);
+        if (last != '\n' && last != '\r') {
+            const std::string end = lineEndText(settings);
+            ok = std::fseek(file, 0, SEEK_END) == 0 &&
+                 std::fwrite(end.data(), 1, end.size(), file) == end.size();
+        }
+    }
+    if (std::fclose(file) != 0 || !ok)
+        throw Failure("cannot write " + path + ": " + std::strerror(errno));
 }
 
 }  // namespace qvcli
