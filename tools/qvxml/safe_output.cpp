@@ -19,6 +19,27 @@ volatile std::sig_atomic_t g_interrupted = 0;
 void onInterrupt(int) { g_interrupted = 1; }
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+// The temporary files of the OutputFiles alive, for a signal that comes while no
+// InterruptGuard takes it (during the parse before the guarded work, say): the
+// handler removes them and then ends the process as the signal would have.
+constexpr int kMaxTemporaries = 4;
+char g_temporaries[kMaxTemporaries][4096];
+char g_notice[4200];  // "qvxml: interrupted: OUT is left as it was\n" of the first one
+std::size_t g_noticeLength = 0;
+int g_temporaryCount = 0;
+struct sigaction g_before[3];
+
+void onFatalSignal(int sig) {
+    for (int i = 0; i < g_temporaryCount; ++i)
+        if (g_temporaries[i][0] != '\0') unlink(g_temporaries[i]);
+    if (g_noticeLength != 0) {
+        const ssize_t ignored = write(2, g_notice, g_noticeLength);
+        (void)ignored;
+    }
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -69,10 +90,40 @@ OutputFile::OutputFile(const std::string& target) : target_(target) {
                       folder + ")");
     close(fd);
     temporary_ = name;
+    if (g_temporaryCount < kMaxTemporaries && name.size() < sizeof g_temporaries[0]) {
+        slot_ = g_temporaryCount++;
+        std::memcpy(g_temporaries[slot_], name.c_str(), name.size() + 1);
+        if (slot_ == 0) {
+            const std::string notice = "qvxml: interrupted: " + target + " is left as it was\n";
+            g_noticeLength = notice.size() < sizeof g_notice ? notice.size() : 0;
+            std::memcpy(g_notice, notice.data(), g_noticeLength);
+            int index = 0;
+            for (int sig : kSignals) {
+                struct sigaction action {};
+                action.sa_handler = onFatalSignal;
+                sigemptyset(&action.sa_mask);
+                sigaction(sig, &action, &g_before[index++]);
+            }
+        }
+    }
 }
 
 OutputFile::~OutputFile() {
     if (!done_) unlink(temporary_.c_str());
+    release();
+}
+
+void OutputFile::release() {
+    if (slot_ < 0) return;
+    g_temporaries[slot_][0] = '\0';
+    if (slot_ == g_temporaryCount - 1) {
+        while (g_temporaryCount > 0 && g_temporaries[g_temporaryCount - 1][0] == '\0') --g_temporaryCount;
+        if (g_temporaryCount == 0) {
+            int index = 0;
+            for (int sig : kSignals) sigaction(sig, &g_before[index++], nullptr);
+        }
+    }
+    slot_ = -1;
 }
 
 void OutputFile::commit() {
@@ -91,6 +142,7 @@ void OutputFile::commit() {
     if (std::rename(temporary_.c_str(), target_.c_str()) != 0)
         throw Failure("cannot write " + target_ + ": " + std::strerror(errno));
     done_ = true;
+    release();
 }
 
 }  // namespace qvcli
