@@ -558,6 +558,19 @@ case=output; if want $case; then
     same out.xml good.xml
   fi
   [ -z "$(ls out.xml.* 2>/dev/null)" ] || fail "a temporary file was left: $(ls out.xml.*)"
+  # -o naming a symbolic link writes the file it names and keeps the link; -o naming
+  # a FIFO (or a device) writes into it, never renames a file over it.
+  echo old > real.xml; ln -s real.xml link.xml
+  run 0 export orders_map.xml -o link.xml
+  [ -L link.xml ] || fail "-o replaced the symbolic link with a file"
+  same real.xml good.xml
+  mkfifo fifo.xml
+  timeout 20 cat fifo.xml > from_fifo.xml &
+  reader=$!
+  run 0 export orders_map.xml -o fifo.xml
+  wait $reader
+  [ -p fifo.xml ] || fail "-o replaced the FIFO with a file"
+  same from_fifo.xml good.xml
   # Signals at several moments of an export and a format (before any guarded work,
   # while the document is parsed, while it is written) never leave a temporary file.
   for delay in 0.01 0.05 0.2; do

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "cli.h"
@@ -38,6 +39,11 @@ void onFatalSignal(int sig) {
     }
     signal(sig, SIG_DFL);
     raise(sig);
+}
+
+std::string temporaryFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
 }
 
 std::string folderOf(const std::string& path) {
@@ -80,10 +86,21 @@ OutputFile::OutputFile(const std::string& target) : target_(target) {
     struct stat st {};
     if (stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         throw Failure("cannot write " + target + ": it is a folder");
-    const std::string folder = folderOf(target);
+    // A symbolic link is written through: the file it names is replaced, the link kept.
+    struct stat link {};
+    if (lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* real = realpath(target.c_str(), nullptr)) {
+            target_ = real;
+            std::free(real);
+        }
+    }
+    // A device, a pipe or a socket (/dev/stdout, a FIFO) cannot be renamed over: the
+    // result is written to a temporary file and copied into it when complete.
+    streamed_ = stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    const std::string folder = streamed_ ? temporaryFolder() : folderOf(target_);
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         throw Failure("cannot write " + target + ": folder " + folder + " does not exist");
-    std::string name = target + ".XXXXXX";
+    std::string name = streamed_ ? folder + "/qvxml.XXXXXX" : target_ + ".XXXXXX";
     const int fd = mkstemp(&name[0]);
     if (fd < 0)
         throw Failure("cannot write " + target + ": " + std::strerror(errno) + " (in folder " +
@@ -127,6 +144,10 @@ void OutputFile::release() {
 }
 
 void OutputFile::commit() {
+    if (streamed_) {
+        copyInto();
+        return;
+    }
     // The new file takes the permissions a plain create would have given it, or the
     // ones of the file it replaces.
     struct stat st {};
@@ -143,6 +164,29 @@ void OutputFile::commit() {
         throw Failure("cannot write " + target_ + ": " + std::strerror(errno));
     done_ = true;
     release();
+}
+
+void OutputFile::copyInto() {
+    const int in = open(temporary_.c_str(), O_RDONLY);
+    const int out = in < 0 ? -1 : open(target_.c_str(), O_WRONLY | O_TRUNC);
+    int error = in < 0 || out < 0 ? errno : 0;
+    char buffer[1 << 16];
+    while (error == 0) {
+        const ssize_t got = read(in, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got < 0) error = errno;
+            break;
+        }
+        for (ssize_t put = 0; put < got && error == 0;) {
+            const ssize_t n = write(out, buffer + put, std::size_t(got - put));
+            if (n < 0 && errno != EINTR) error = errno;
+            if (n > 0) put += n;
+        }
+    }
+    if (out >= 0 && close(out) != 0 && error == 0) error = errno;
+    if (in >= 0) close(in);
+    if (error != 0) throw Failure("cannot write " + target_ + ": " + std::strerror(error));
 }
 
 }  // namespace qvcli

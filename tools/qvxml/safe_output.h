@@ -43,7 +43,9 @@ private:
     std::string temporary_;
     bool done_ = false;
     int slot_ = -1;
+    bool streamed_ = false;  // the target is no regular file: copied into, not renamed over
     void release();
+    void copyInto();
 };
 
 }  // namespace qvcli
