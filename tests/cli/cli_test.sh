@@ -128,6 +128,12 @@ case=dict; if want $case; then
     printf 'ID 0 S\nDATES 1 M %s\n' "$code" > bad.dict
     run 1 dict BAD bad.dict; has err "line 2: unknown conversion code \"$code\""
   done
+  # A name given twice is refused (the later line used to take the name silently);
+  # two names for one field are synonyms and stay allowed.
+  printf 'ID 0 S\nTITLE 1 S\nAUTHOR 2 M\ntitle 3 S\n' > bad.dict
+  run 1 dict BAD bad.dict; has err "line 4: column title is already named on line 2"
+  printf 'ID 0 S\nTITLE 1 S\nNAME 1 S\n' > synonyms.dict
+  run 0 dict SYN synonyms.dict
   # Replacing the dictionary of a file that holds records says so.
   run 0 import orders_map.xml orders.xml
   sed 's/^NOTES.*/NOTES 4 M\nREMARK 5 S/' ORDERS.dict > ORDERS2.dict
