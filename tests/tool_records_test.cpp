@@ -176,8 +176,7 @@ TEST(tool_records, account_view_reads_every_value) {
     };
     {
         qvhost::Account account(path);
-        // Field 0 named KEY: "id" names field 3, as the view's own column is named.
-        account.putDictionary("T", "KEY 0 S\nNAME 1 S\nTAGS 2 M\nNAME2 1 S\nid 3 S\n");
+        account.putDictionary("T", "ID 0 S\nNAME 1 S\nTAGS 2 M\nNAME2 1 S\nid 3 S\n");
         for (const std::string& record : records)
             account.put("T", record.substr(0, record.find('\xFE')), record);
     }
@@ -198,9 +197,9 @@ TEST(tool_records, account_view_reads_every_value) {
         return rows;
     };
     using Rows = std::vector<std::string>;
-    // The column names: the record ID, then the first name of each field (field 0
-    // too when it is not named ID; a name already taken gets the field number).
-    EXPECT_EQ(query("SELECT name FROM pragma_table_info('T_view')"), (Rows{"id", "KEY", "NAME", "TAGS", "id_3"}));
+    // The column names: the record ID, then the first name of each field (a name
+    // already taken gets the field number).
+    EXPECT_EQ(query("SELECT name FROM pragma_table_info('T_view')"), (Rows{"id", "NAME", "TAGS", "id_3"}));
     EXPECT_EQ(query("SELECT NAME FROM T_view ORDER BY id"),
               (Rows{"one", "", "two", "[\"x\",\"y\"]", awkward}));
     EXPECT_EQ(query("SELECT TAGS FROM T_view WHERE id < '5' ORDER BY id"),

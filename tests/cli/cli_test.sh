@@ -364,6 +364,11 @@ X
   run 0 import wrong_ns_map.xml orders.xml
   has err 'warning: orders.xml: the start path "/o:orders/o:order" of map ORDERS_MAP finds no element'
   has err "the document element is <orders> (in namespace urn:example:orders)"
+  # A nested map's start path that finds nothing under any parent record (a typo
+  # of the element name): the same kind of warning, naming the parent table.
+  sed 's#o:lines/o:line#o:lines/o:lines#g' orders_map.xml > wrong_nested_map.xml
+  run 0 import --dry-run wrong_nested_map.xml orders.xml
+  has err 'warning: orders.xml: the start path "o:lines/o:lines" of nested map LINES_MAP finds no element in any of the 2 ORDERS records'
   run 0 import orders_map.xml orders.xml
   grep -q warning err && fail "a warning for a mapping that finds records"
 fi

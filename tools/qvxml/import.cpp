@@ -165,6 +165,7 @@ private:
     // Records of this import by file (maps of one file share one) and ID.
     std::vector<std::size_t> fileOf_;
     std::vector<std::unordered_set<std::string>> seen_;
+    std::vector<long long> readInDocument_;  // records of each map in the current document
     std::unordered_map<std::string, std::string> dryStore_;  // --dry-run: stored by key
     // Parent key values a joined record no longer holds, by link.
     std::vector<std::unordered_set<std::string>> dropped_;
@@ -216,7 +217,7 @@ void Importer::openAccount() {
         text = readFile(file);
         qvhost::Dictionary check;
         std::string error;
-        if (!check.parse(text, &error)) throw Failure(file + ": " + error);
+        if (!check.parse(text, &error, true)) throw Failure(file + ": " + error);
         account_->putDictionary(map.tableName, text);
     }
     session_.useDictionaries(account_.get(), "");
@@ -264,6 +265,7 @@ void Importer::readDocument(const std::string& document, std::size_t number,
     if (!numbering_) prepare(ds.get());
     libraryTime_ += since(phase);
     interrupts_.check();
+    readInDocument_.assign(maps_.size(), 0);
     for (std::size_t m = 0; m < maps_.size(); ++m) readTable(ds.get(), m, document);
     numbering_->endDocument();
 }
@@ -277,11 +279,20 @@ void Importer::readTable(QvDataset ds, std::size_t m, const std::string& documen
         libraryTime_ += since(phase);
         if (rc == QV_END_OF_TABLE) {
             if (number == 1 && maps_[m].level == 1) warnNothingFound(document, maps_[m], checked_);
+            if (number == 1 && maps_[m].level > 1) {
+                // Maps come depth first: the parent is the nearest one a level up.
+                std::size_t p = m;
+                while (p > 0 && maps_[--p].level != maps_[m].level - 1) {
+                }
+                if (readInDocument_[p] > 0)
+                    warnNothingFound(document, maps_[m], checked_, &maps_[p], readInDocument_[p]);
+            }
             return;
         }
         if (rc != 0)
             libraryFailure(document + ": cannot read the records of " + maps_[m].tableName + ":");
         phase = std::chrono::steady_clock::now();
+        ++readInDocument_[m];
         take(m, text, document, number);
         storeTime_ += since(phase);
         progress_.update(tally_.total, document_, documents_);

@@ -465,10 +465,19 @@ MappingCheck requireSoundMapping(const std::string& file, Session& session) {
     return check;
 }
 
-void warnNothingFound(const std::string& document, const MapEntry& map, const MappingCheck& check) {
+void warnNothingFound(const std::string& document, const MapEntry& map, const MappingCheck& check,
+                      const MapEntry* parent, long long parents) {
     auto start = check.startPaths.find(map.mapName);
     if (start == check.startPaths.end()) start = check.startPaths.find(map.tableName);
     const std::string path = start == check.startPaths.end() ? "?" : start->second;
+    if (parent) {
+        std::fprintf(stderr,
+                     "warning: %s: the start path \"%s\" of nested map %s finds no element in "
+                     "any of the %lld %s record%s, so %s gets no records from it\n",
+                     document.c_str(), path.c_str(), mapKey(map).c_str(), parents,
+                     parent->tableName.c_str(), parents == 1 ? "" : "s", map.tableName.c_str());
+        return;
+    }
     const std::string root = documentElement(document);
     std::fprintf(stderr,
                  "warning: %s: the start path \"%s\" of map %s finds no element, so %s gets no "
