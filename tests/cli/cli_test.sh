@@ -366,11 +366,15 @@ X
   has err "the document element is <orders> (in namespace urn:example:orders)"
   # A nested map's start path that finds nothing under any parent record (a typo
   # of the element name): the same kind of warning, naming the parent table.
-  sed 's#o:lines/o:line#o:lines/o:lines#g' orders_map.xml > wrong_nested_map.xml
+  sed 's#Node="o:lines/o:line"#Node="o:lines/o:lines"#g' orders_map.xml > wrong_nested_map.xml
   run 0 import --dry-run wrong_nested_map.xml orders.xml
-  has err 'warning: orders.xml: the start path "o:lines/o:lines" of nested map LINES_MAP finds no element in any of the 2 ORDERS records'
+  has err 'warning: orders.xml: the start path "o:lines/o:lines" of nested map LINES_MAP finds no element, though 2 ORDERS records hold keys for it'
   run 0 import orders_map.xml orders.xml
   grep -q warning err && fail "a warning for a mapping that finds records"
+  # Orders without lines (no keys) are no sign of a wrong path: no warning.
+  printf '<orders xmlns="urn:example:orders"><order no="9"><customer>x</customer></order></orders>' > nolines.xml
+  run 0 import --dry-run orders_map.xml nolines.xml
+  grep -q warning err && fail "a warning for parents without children"
 fi
 
 case=marks; if want $case; then

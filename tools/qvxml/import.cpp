@@ -165,7 +165,8 @@ private:
     // Records of this import by file (maps of one file share one) and ID.
     std::vector<std::size_t> fileOf_;
     std::vector<std::unordered_set<std::string>> seen_;
-    std::vector<long long> readInDocument_;  // records of each map in the current document
+    std::vector<int> linkCode_;            // the description's code of each link
+    std::vector<long long> keyedParents_;  // per link: parent records of this document with keys
     std::unordered_map<std::string, std::string> dryStore_;  // --dry-run: stored by key
     // Parent key values a joined record no longer holds, by link.
     std::vector<std::unordered_set<std::string>> dropped_;
@@ -238,6 +239,8 @@ void Importer::prepare(QvDataset ds) {
             if ((e.code == 5 || e.code == 6 || e.code == 7) && e.more.size() >= 2) {
                 const std::size_t parent = std::size_t(std::atoi(e.more[0].c_str()));
                 if (parent >= 1 && parent <= maps_.size())
+                if (parent >= 1 && parent <= maps_.size()) linkCode_.push_back(e.code);
+                if (parent >= 1 && parent <= maps_.size())
                     links_.push_back(ChildLink{t, e.field, parent - 1, std::atoi(e.more[1].c_str())});
             }
     dropped_.resize(links_.size());
@@ -249,6 +252,24 @@ void Importer::prepare(QvDataset ds) {
     }
     seen_.resize(maps_.size());
 }
+
+namespace {
+
+// Whether field `field` of a record holds anything but marks and the null mark.
+bool hasValue(const char* record, int field) {
+    if (!record || field < 0) return false;
+    const char* p = record;
+    for (int f = 0; f < field; ++f) {
+        p = std::strchr(p, kFieldMark);
+        if (!p) return false;
+        ++p;
+    }
+    for (; *p && *p != kFieldMark; ++p)
+        if (*p != kValueMark && *p != kSubvalueMark && *p != kNullMark) return true;
+    return false;
+}
+
+}  // namespace
 
 void Importer::readDocument(const std::string& document, std::size_t number,
                             std::size_t documents) {
@@ -265,7 +286,7 @@ void Importer::readDocument(const std::string& document, std::size_t number,
     if (!numbering_) prepare(ds.get());
     libraryTime_ += since(phase);
     interrupts_.check();
-    readInDocument_.assign(maps_.size(), 0);
+    keyedParents_.assign(links_.size(), 0);
     for (std::size_t m = 0; m < maps_.size(); ++m) readTable(ds.get(), m, document);
     numbering_->endDocument();
 }
@@ -279,20 +300,24 @@ void Importer::readTable(QvDataset ds, std::size_t m, const std::string& documen
         libraryTime_ += since(phase);
         if (rc == QV_END_OF_TABLE) {
             if (number == 1 && maps_[m].level == 1) warnNothingFound(document, maps_[m], checked_);
-            if (number == 1 && maps_[m].level > 1) {
-                // Maps come depth first: the parent is the nearest one a level up.
-                std::size_t p = m;
-                while (p > 0 && maps_[--p].level != maps_[m].level - 1) {
+            // A nested map keyed by a declared key field of its parent (not the ID
+            // nor a generated key), whose parents in this document hold key values
+            // but which found no element: its start path is wrong (a parent without
+            // children has no key values).
+            for (std::size_t l = 0; number == 1 && l < links_.size(); ++l)
+                if (links_[l].child == m && (linkCode_[l] == 5 || linkCode_[l] == 7) &&
+                    links_[l].parentField > 0 && keyedParents_[l] > 0) {
+                    warnNothingFound(document, maps_[m], checked_, &maps_[links_[l].parent],
+                                     keyedParents_[l]);
+                    break;
                 }
-                if (readInDocument_[p] > 0)
-                    warnNothingFound(document, maps_[m], checked_, &maps_[p], readInDocument_[p]);
-            }
             return;
         }
         if (rc != 0)
             libraryFailure(document + ": cannot read the records of " + maps_[m].tableName + ":");
         phase = std::chrono::steady_clock::now();
-        ++readInDocument_[m];
+        for (std::size_t l = 0; l < links_.size(); ++l)
+            if (links_[l].parent == m && hasValue(text, links_[l].parentField)) ++keyedParents_[l];
         take(m, text, document, number);
         storeTime_ += since(phase);
         progress_.update(tally_.total, document_, documents_);

@@ -472,10 +472,11 @@ void warnNothingFound(const std::string& document, const MapEntry& map, const Ma
     const std::string path = start == check.startPaths.end() ? "?" : start->second;
     if (parent) {
         std::fprintf(stderr,
-                     "warning: %s: the start path \"%s\" of nested map %s finds no element in "
-                     "any of the %lld %s record%s, so %s gets no records from it\n",
+                     "warning: %s: the start path \"%s\" of nested map %s finds no element, "
+                     "though %lld %s record%s hold%s keys for it, so %s gets no records from it\n",
                      document.c_str(), path.c_str(), mapKey(map).c_str(), parents,
-                     parent->tableName.c_str(), parents == 1 ? "" : "s", map.tableName.c_str());
+                     parent->tableName.c_str(), parents == 1 ? "" : "s", parents == 1 ? "s" : "",
+                     map.tableName.c_str());
         return;
     }
     const std::string root = documentElement(document);

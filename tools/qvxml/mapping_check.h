@@ -53,8 +53,8 @@ struct MapEntry;
 
 // A top-level map whose start path found no element in a document: a warning on
 // stderr naming the document, the map, its start path and the document element. For
-// a nested map, `parent` and `parents` (its records in the document) are given: the
-// start path found nothing under any of them.
+// a nested map, `parent` and `parents` (its records in the document that hold key
+// values for the map) are given: the start path found nothing under any of them.
 void warnNothingFound(const std::string& document, const MapEntry& map, const MappingCheck& check,
                       const MapEntry* parent = nullptr, long long parents = 0);
 
