@@ -217,7 +217,7 @@ int runExport(const Args& args) {
         writeOutput("", tidyDocument(text, lineEndText(settings)));
     }
     progress.done();
-    std::fprintf(stderr, "exported %lld records", exporter.written());
+    std::fprintf(stderr, "exported %lld record%s", exporter.written(), exporter.written() == 1 ? "" : "s");
     if (exporter.refused())
         std::fprintf(stderr, " (%lld value%s left out: refused by the output conversion)",
                      exporter.refused(), exporter.refused() == 1 ? "" : "s");

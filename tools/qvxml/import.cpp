@@ -499,8 +499,9 @@ void Importer::finish() {
 }
 
 void Importer::summary(std::size_t documents, double total) const {
-    std::fprintf(stderr, "%s %lld records (%s) from %zu document%s in %.2f s, %.0f records/s",
-                 options_.dryRun ? "read" : "imported", tally_.total, tally_.text().c_str(), documents,
+    std::fprintf(stderr, "%s %lld record%s (%s) from %zu document%s in %.2f s, %.0f records/s",
+                 options_.dryRun ? "read" : "imported", tally_.total, tally_.total == 1 ? "" : "s",
+                 tally_.text().c_str(), documents,
                  documents == 1 ? "" : "s", total, total > 0 ? double(tally_.total) / total : 0.0);
     if (!options_.dryRun)
         std::fprintf(stderr, " into %s (library %.3f s, storing %.3f s)", options_.path.c_str(),
