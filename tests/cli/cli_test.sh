@@ -517,6 +517,9 @@ case=keys; if want $case; then
   run 0 import books_map.xml twice.xml --dry-run
   has out "BOOKS b1 (joined)"; has out "TITLE     V"
   has err "2 records came more than once and were joined: BOOKS b1, COPIES c2"
+  # A record that comes three times (over two documents) is one record named once.
+  run 0 import books_map.xml twice.xml k.xml --dry-run
+  has err "2 records came more than once and were joined: BOOKS b1, COPIES c2"
   # A Replace parent key that drops c1: its copy is named, and removed on request.
   sed 's/ Action="Append"//' books_map.xml > replace_map.xml
   run 0 import replace_map.xml twice.xml --dry-run --remove-orphans

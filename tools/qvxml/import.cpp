@@ -173,6 +173,7 @@ private:
     Tally tally_;
     long long new_ = 0, updated_ = 0, orphansRemoved_ = 0;
     Lines repeated_, badValues_, orphans_;
+    std::unordered_set<std::string> repeatedIds_;
     double libraryTime_ = 0, storeTime_ = 0;
 };
 
@@ -340,7 +341,9 @@ void Importer::take(std::size_t m, std::string record, const std::string& docume
     for (const Refused& r : refused) noteRefused(document, m, id, r);
     tally_.add(table);
     const bool again = !seen_[fileOf_[m]].insert(id).second;
-    if (again) repeated_.add(table + " " + visible(id));
+    // Named once however often it came.
+    if (again && repeatedIds_.insert(maps_[fileOf_[m]].tableName + '\n' + id).second)
+        repeated_.add(table + " " + visible(id));
 
     bool isNew = false;
     if (!again && expectNew_[m] && !options_.dryRun) isNew = account_->insertNew(table, id, record);
