@@ -88,6 +88,12 @@ X
   run 2 check note.xml --schema-location 'urn:x'
   mkdir -p sub && cp bad_note.xml sub/
   run 1 check sub/bad_note.xml --schema note.xsd; has err "from"
+  # --schema with a target namespace validates that namespace, as xmllint --schema.
+  sed 's#<xs:schema #<xs:schema targetNamespace="urn:n" xmlns="urn:n" elementFormDefault="qualified" #' note.xsd > ns_note.xsd
+  printf '<note xmlns="urn:n"><to>Ada</to></note>' > ns_note.xml
+  printf '<note xmlns="urn:n"><from>Ada</from></note>' > ns_bad_note.xml
+  run 0 check ns_note.xml --schema ns_note.xsd; has out "ns_note.xml: valid"
+  run 1 check ns_bad_note.xml --schema ns_note.xsd; has err "not valid"
 
   run 0 xpath orders.xml "count(//o:line)" --ns "xmlns:o=urn:example:orders"
   [ "$(cat out)" = "3" ] || fail "xpath count gave $(cat out)"
