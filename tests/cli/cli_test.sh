@@ -547,6 +547,24 @@ case=account_safety; if want $case; then
     run 1 import --account locked/new.db --dicts . orders_map.xml orders.xml; has err "cannot create account"
     chmod 0700 locked
   fi
+  # -o never replaces a file this user may not write (another user's account, a
+  # read-only file), even in a folder where renaming over it is allowed.
+  mkdir -p open && chmod 0777 open
+  printf 'not ours' > open/theirs.db; chmod 0444 open/theirs.db
+  if [ "$(id -u)" = 0 ]; then
+    if command -v runuser >/dev/null && id nobody >/dev/null 2>&1; then
+      chmod 0711 "$work"
+      runuser -u nobody -- "$qvxml" format orders.xml -o open/theirs.db >out 2>err; rc=$?
+      chmod 0700 "$work"
+    else
+      rc=1; echo "not ours" > err; echo "note [$case]: no runuser or nobody; -o over a read-only file not tried"
+    fi
+  else
+    "$qvxml" format orders.xml -o open/theirs.db >out 2>err; rc=$?
+  fi
+  [ "$rc" = 1 ] || fail "format -o over a file this user may not write exited $rc"
+  [ "$(cat open/theirs.db)" = "not ours" ] || fail "format -o replaced a file this user may not write"
+  [ -z "$(ls open/theirs.db.* 2>/dev/null)" ] || fail "a temporary file was left: $(ls open/theirs.db.*)"
 fi
 
 case=output; if want $case; then

@@ -96,6 +96,11 @@ OutputFile::OutputFile(const std::string& target) : target_(target) {
     }
     // A device, a pipe or a socket (/dev/stdout, a FIFO) cannot be renamed over: the
     // result is written to a temporary file and copied into it when complete.
+    // An existing file this user may not write is refused, as opening it would be:
+    // renaming over it needs only the folder's permission, and would replace a file
+    // (another user's account, a read-only file) that was never ours to change.
+    if (access(target_.c_str(), F_OK) == 0 && access(target_.c_str(), W_OK) != 0)
+        throw Failure("cannot write " + target + ": " + std::strerror(errno));
     streamed_ = stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
     const std::string folder = streamed_ ? temporaryFolder() : folderOf(target_);
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
@@ -154,6 +159,9 @@ void OutputFile::commit() {
     mode_t mode;
     if (stat(target_.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;
+        // Its owner and group too, where this user may give them (root may).
+        const int ignored = chown(temporary_.c_str(), st.st_uid, st.st_gid);
+        (void)ignored;
     } else {
         const mode_t mask = umask(0);
         umask(mask);
