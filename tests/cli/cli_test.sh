@@ -377,6 +377,12 @@ X
   has err 'warning: orders.xml: the start path "o:lines/o:lines" of nested map LINES_MAP finds no element, though 2 ORDERS records hold keys for it'
   run 0 import orders_map.xml orders.xml
   grep -q warning err && fail "a warning for a mapping that finds records"
+  # A misspelt element in a column path finds nothing in any record: a note names
+  # the column with its mapping line.
+  sed 's#Node="o:customer"#Node="o:costumer"#' orders_map.xml > misspelt_map.xml
+  run 0 import --dry-run misspelt_map.xml orders.xml
+  has err 'note: column CUSTOMER of ORDERS found no value in any of the 2 records read (misspelt_map.xml:13:'
+  [ "$(grep -c '^note: column' err)" = 1 ] || fail "notes for columns that found values: $(cat err)"
   # Orders without lines (no keys) are no sign of a wrong path: no warning.
   printf '<orders xmlns="urn:example:orders"><order no="9"><customer>x</customer></order></orders>' > nolines.xml
   run 0 import --dry-run orders_map.xml nolines.xml

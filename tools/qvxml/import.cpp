@@ -128,11 +128,15 @@ public:
 
     void openAccount();
     // The mapping's mistakes, with the dictionaries of the account at hand: Failure.
-    void checkMapping(const std::string& file) { checked_ = requireSoundMapping(file, session_); }
+    void checkMapping(const std::string& file) {
+        checked_ = requireSoundMapping(file, session_);
+        mappingFile_ = file;
+    }
     // Document `number` of `documents`, for the progress line.
     void readDocument(const std::string& document, std::size_t number, std::size_t documents);
     void finish();
     void summary(std::size_t documents, double seconds) const;
+    void noteEmptyColumns() const;
 
 private:
     void prepare(QvDataset ds);
@@ -166,6 +170,12 @@ private:
     std::vector<std::size_t> fileOf_;
     std::vector<std::unordered_set<std::string>> seen_;
     std::vector<int> linkCode_;            // the description's code of each link
+    // Per map: the columns the mapping reads (field, index in checked_.columns), and
+    // whether each found a value in some record of the import.
+    std::vector<std::vector<std::pair<int, std::size_t>>> readColumns_;
+    std::vector<std::vector<bool>> columnFound_;
+    std::vector<long long> readInDocument_;  // records of each map in the import
+    std::string mappingFile_;
     std::vector<long long> keyedParents_;  // per link: parent records of this document with keys
     std::unordered_map<std::string, std::string> dryStore_;  // --dry-run: stored by key
     // Parent key values a joined record no longer holds, by link.
@@ -245,6 +255,19 @@ void Importer::prepare(QvDataset ds) {
                     links_.push_back(ChildLink{t, e.field, parent - 1, std::atoi(e.more[1].c_str())});
             }
     dropped_.resize(links_.size());
+    readColumns_.assign(maps_.size(), {});
+    for (std::size_t m = 0; m < maps_.size(); ++m) {
+        const qvhost::Dictionary* dictionary = session_.host().findDictionary(maps_[m].tableName);
+        for (std::size_t c = 0; dictionary && c < checked_.columns.size(); ++c) {
+            const MappedColumn& column = checked_.columns[c];
+            if (qvhost::upperAscii(column.table) != qvhost::upperAscii(maps_[m].tableName)) continue;
+            const qvhost::Column* found = dictionary->find(column.column.c_str());
+            if (found && found->result > 0) readColumns_[m].emplace_back(found->result, c);
+        }
+    }
+    readInDocument_.assign(maps_.size(), 0);
+    columnFound_.assign(maps_.size(), {});
+    for (std::size_t m = 0; m < maps_.size(); ++m) columnFound_[m].assign(readColumns_[m].size(), false);
     for (std::size_t m = 0; m < maps_.size(); ++m) {
         std::size_t f = m;
         for (std::size_t o = 0; o < m; ++o)
@@ -272,6 +295,25 @@ bool hasValue(const char* record, int field) {
 
 }  // namespace
 
+// A column that found no value in any record of the import: a misspelt element or
+// attribute name in its path looks exactly like an absent value to the library, so
+// the column is named with its mapping line (a note: optional data may be absent).
+void Importer::noteEmptyColumns() const {
+    for (std::size_t m = 0; m < maps_.size() && m < readColumns_.size(); ++m) {
+        if (readInDocument_[m] == 0) continue;
+        for (std::size_t c = 0; c < readColumns_[m].size(); ++c) {
+            if (columnFound_[m][c]) continue;
+            const MappedColumn& column = checked_.columns[readColumns_[m][c].second];
+            std::fprintf(stderr,
+                         "note: column %s of %s found no value in any of the %lld record%s read "
+                         "(%s:%d:%d, path \"%s\"); if it should have, check the path\n",
+                         column.column.c_str(), maps_[m].tableName.c_str(), readInDocument_[m],
+                         readInDocument_[m] == 1 ? "" : "s", mappingFile_.c_str(), column.line,
+                         column.column_, column.path.c_str());
+        }
+    }
+}
+
 void Importer::readDocument(const std::string& document, std::size_t number,
                             std::size_t documents) {
     document_ = number;
@@ -288,6 +330,7 @@ void Importer::readDocument(const std::string& document, std::size_t number,
     libraryTime_ += since(phase);
     interrupts_.check();
     keyedParents_.assign(links_.size(), 0);
+
     for (std::size_t m = 0; m < maps_.size(); ++m) readTable(ds.get(), m, document);
     numbering_->endDocument();
 }
@@ -319,6 +362,11 @@ void Importer::readTable(QvDataset ds, std::size_t m, const std::string& documen
         phase = std::chrono::steady_clock::now();
         for (std::size_t l = 0; l < links_.size(); ++l)
             if (links_[l].parent == m && hasValue(text, links_[l].parentField)) ++keyedParents_[l];
+        ++readInDocument_[m];
+        if (m < readColumns_.size())
+            for (std::size_t c = 0; c < readColumns_[m].size(); ++c)
+                if (!columnFound_[m][c] && hasValue(text, readColumns_[m][c].first))
+                    columnFound_[m][c] = true;
         take(m, text, document, number);
         storeTime_ += since(phase);
         progress_.update(tally_.total, document_, documents_);
@@ -548,6 +596,7 @@ int runImport(const Args& args) {
     const std::size_t documents = args.positional().size() - 1;
     for (std::size_t d = 1; d <= documents; ++d)
         importer.readDocument(args.positional()[d], d, documents);
+    importer.noteEmptyColumns();
     importer.finish();
     importer.summary(args.positional().size() - 1, since(start));
     return kSuccess;

@@ -424,6 +424,8 @@ MappingCheck checkMapping(const std::string& file, const MultivaluedLookup& mult
         reader->setContentHandler(&checker);
         reader->setErrorHandler(&checker);  // DefaultHandler: errors throw, which ends the check
         reader->parse(file.c_str());
+        for (const ColumnUse& c : checker.columns())
+            out.columns.push_back({c.table, c.column, c.path, c.line, c.col});
         for (const ColumnUse& c : checker.columns()) {
             if (c.path.find(',') != std::string::npos || !multivalued) continue;
             if (multivalued(c.table, c.column) != 1) continue;

@@ -22,8 +22,15 @@ struct MappingProblem {
     std::string text;
 };
 
+// A column a map reads, where the mapping file names it.
+struct MappedColumn {
+    std::string table, column, path;
+    int line = 0, column_ = 0;
+};
+
 struct MappingCheck {
     std::vector<MappingProblem> problems;
+    std::vector<MappedColumn> columns;  // every ColumnMap / field_extraction, in file order
     // StartNode of every TABLECLASSMAP, by map name and by table name (as written).
     std::map<std::string, std::string> startPaths;
 
