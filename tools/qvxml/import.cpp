@@ -169,7 +169,14 @@ private:
     // Records of this import by file (maps of one file share one) and ID.
     std::vector<std::size_t> fileOf_;
     std::vector<std::unordered_set<std::string>> seen_;
-    std::vector<int> linkCode_;            // the description's code of each link
+    std::vector<int> linkCode_;  // the description's code of each link (0: a 5 into a single value)
+    bool multivaluedField(std::size_t m, int field) const {
+        const qvhost::Dictionary* dictionary = session_.host().findDictionary(maps_[m].tableName);
+        if (!dictionary) return false;
+        for (const qvhost::Column& c : dictionary->columns())
+            if (c.result == field && c.multivalued) return true;
+        return false;
+    }
     // Per map: the columns the mapping reads (field, index in checked_.columns), and
     // whether each found a value in some record of the import.
     std::vector<std::vector<std::pair<int, std::size_t>>> readColumns_;
@@ -250,7 +257,9 @@ void Importer::prepare(QvDataset ds) {
             if ((e.code == 5 || e.code == 6 || e.code == 7) && e.more.size() >= 2) {
                 const std::size_t parent = std::size_t(std::atoi(e.more[0].c_str()));
                 if (parent >= 1 && parent <= maps_.size())
-                if (parent >= 1 && parent <= maps_.size()) linkCode_.push_back(e.code);
+                if (parent >= 1 && parent <= maps_.size())
+                    linkCode_.push_back(e.code == 5 && !multivaluedField(parent - 1, std::atoi(e.more[1].c_str()))
+                                            ? 0 : e.code);
                 if (parent >= 1 && parent <= maps_.size())
                     links_.push_back(ChildLink{t, e.field, parent - 1, std::atoi(e.more[1].c_str())});
             }
@@ -344,10 +353,10 @@ void Importer::readTable(QvDataset ds, std::size_t m, const std::string& documen
         libraryTime_ += since(phase);
         if (rc == QV_END_OF_TABLE) {
             if (number == 1 && maps_[m].level == 1) warnNothingFound(document, maps_[m], checked_);
-            // A nested map keyed by a declared key field of its parent (not the ID
-            // nor a generated key), whose parents in this document hold key values
-            // but which found no element: its start path is wrong (a parent without
-            // children has no key values).
+            // A nested map keyed by a declared multivalued key field of its parent
+            // (not the ID nor a generated key), whose parents in this document hold
+            // key values but which found no element: its start path is wrong (a
+            // parent without children has no key values there).
             for (std::size_t l = 0; number == 1 && l < links_.size(); ++l)
                 if (links_[l].child == m && (linkCode_[l] == 5 || linkCode_[l] == 7) &&
                     links_[l].parentField > 0 && keyedParents_[l] > 0) {
