@@ -147,6 +147,9 @@ private:
     void noteRefused(const std::string& document, std::size_t m, const std::string& id,
                      const Refused& refused);
     void noteDropped(std::size_t m, const std::string& before, const std::string& after);
+    void noteUnwritable(const std::string& document, std::size_t m, const std::string& id,
+                        const std::string& record);
+    long long unwritable_ = 0;  // values an export cannot write, told as they came
     void findOrphans();
     using Visit = std::function<bool(const std::string& id, const std::string& record)>;
     void scanStored(const std::string& table, const Visit& visit);
@@ -308,18 +311,25 @@ bool hasValue(const char* record, int field) {
 // attribute name in its path looks exactly like an absent value to the library, so
 // the column is named with its mapping line (a note: optional data may be absent).
 void Importer::noteEmptyColumns() const {
+    // One line per table, each column with its place in the mapping.
     for (std::size_t m = 0; m < maps_.size() && m < readColumns_.size(); ++m) {
         if (readInDocument_[m] == 0) continue;
+        std::string list;
+        int count = 0;
         for (std::size_t c = 0; c < readColumns_[m].size(); ++c) {
             if (columnFound_[m][c]) continue;
             const MappedColumn& column = checked_.columns[readColumns_[m][c].second];
-            std::fprintf(stderr,
-                         "note: column %s of %s found no value in any of the %lld record%s read "
-                         "(%s:%d:%d, path \"%s\"); if it should have, check the path\n",
-                         column.column.c_str(), maps_[m].tableName.c_str(), readInDocument_[m],
-                         readInDocument_[m] == 1 ? "" : "s", mappingFile_.c_str(), column.line,
-                         column.column_, column.path.c_str());
+            list += std::string(count++ ? ", " : "") + column.column + " (" + mappingFile_ + ":" +
+                    std::to_string(column.line) + ":" + std::to_string(column.column_) + ", path \"" +
+                    column.path + "\")";
         }
+        if (count == 0) continue;
+        std::fprintf(stderr,
+                     "note: %d column%s of %s found no value in any of the %lld record%s read: %s; "
+                     "if %s should have, check %s path\n",
+                     count, count == 1 ? "" : "s", maps_[m].tableName.c_str(), readInDocument_[m],
+                     readInDocument_[m] == 1 ? "" : "s", list.c_str(), count == 1 ? "it" : "they",
+                     count == 1 ? "its" : "the");
     }
 }
 
@@ -396,6 +406,7 @@ void Importer::take(std::size_t m, std::string record, const std::string& docume
         throw Failure(document + ": record " + std::to_string(number) + " of " + table +
                       " has an empty record ID");
     for (const Refused& r : refused) noteRefused(document, m, id, r);
+    noteUnwritable(document, m, id, record);
     tally_.add(table);
     const bool again = !seen_[fileOf_[m]].insert(id).second;
     // Named once however often it came.
@@ -462,6 +473,30 @@ void Importer::noteRefused(const std::string& document, std::size_t m, const std
                              ": value \"" + visible(r.value) + "\" refused by conversion " + r.code;
     if (badValues_.add(line) && options_.skipBadValues)
         std::fprintf(stderr, "qvxml import: warning: %s (skipped)\n", line.c_str());
+}
+
+// A value holding a control character XML 1.0 cannot carry (from an XML 1.1
+// document: "&#x1;") is stored as it came, but no export can write it back: the user
+// is told now, by record and column, rather than by the first export that fails.
+void Importer::noteUnwritable(const std::string& document, std::size_t m, const std::string& id,
+                              const std::string& record) {
+    std::size_t field = 0;
+    long long named = -1;
+    for (unsigned char c : record) {
+        if (c == static_cast<unsigned char>(kFieldMark)) ++field;
+        if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r' || (long long)field == named) continue;
+        named = (long long)field;
+        if (++unwritable_ > 20) continue;
+        const std::string& column = names_[m].name(field);
+        char code[8];
+        std::snprintf(code, sizeof code, "U+%04X", unsigned(c));
+        std::fprintf(stderr,
+                     "qvxml import: warning: %s: %s record %s, column %s: the value holds the "
+                     "character %s, which XML 1.0 cannot carry: it is stored, but an export "
+                     "will refuse it\n",
+                     document.c_str(), maps_[m].tableName.c_str(), visible(id).c_str(),
+                     column.empty() ? ("field " + std::to_string(field)).c_str() : column.c_str(), code);
+    }
 }
 
 // A joined parent record may hold fewer keys than before: the child records of the
