@@ -144,6 +144,12 @@ case=dict; if want $case; then
   run 0 import orders_map.xml orders.xml
   sed 's/^NOTES.*/NOTES 4 M\nREMARK 5 S/' ORDERS.dict > ORDERS2.dict
   run 0 dict ORDERS ORDERS2.dict; has err "ORDERS already holds 2 records"
+  # A dictionary in --dicts that differs from the account's is named (the account's
+  # is used); one that is the same is not.
+  mkdir -p dicts && cp ORDERS.dict ORDER_LINES.dict dicts/
+  run 0 import --dicts dicts orders_map.xml orders.xml
+  has err "note: dicts/ORDERS.dict differs from the dictionary of ORDERS in $ACCOUNT, which is the one used"
+  grep -q "ORDER_LINES.dict differs" err && fail "a note for a dictionary that is the same"
 fi
 
 case=import; if want $case; then

@@ -137,6 +137,7 @@ public:
     void finish();
     void summary(std::size_t documents, double seconds) const;
     void noteEmptyColumns() const;
+    void noteChangedDictionaries() const;
 
 private:
     void prepare(QvDataset ds);
@@ -222,18 +223,19 @@ void Importer::openAccount() {
         }
     }
     if (options_.dryRun) {
+        if (account_) noteChangedDictionaries();
         session_.useDictionaries(account_.get(), options_.dicts);
         return;
     }
     account_->addMissingViews();
     account_->begin();
+    noteChangedDictionaries();
     // Dictionaries found in --dicts for files the account lacks join the account with
     // the records.
     for (const MapEntry& map : maps_) {
         std::string text;
-        if (!qvhost::Account::validFileName(map.tableName, nullptr) ||
-            account_->dictionary(map.tableName, text))
-            continue;
+        if (!qvhost::Account::validFileName(map.tableName, nullptr)) continue;
+        if (account_->dictionary(map.tableName, text)) continue;
         const std::string file = dictionaryFile(options_.dicts, map.tableName);
         if (file.empty()) continue;
         text = readFile(file);
@@ -330,6 +332,25 @@ void Importer::noteEmptyColumns() const {
                      count, count == 1 ? "" : "s", maps_[m].tableName.c_str(), readInDocument_[m],
                      readInDocument_[m] == 1 ? "" : "s", list.c_str(), count == 1 ? "it" : "they",
                      count == 1 ? "its" : "the");
+    }
+}
+
+// The account's dictionary rules; one in --dicts that differs from it (edited since
+// it was loaded) would otherwise be passed over without a word.
+void Importer::noteChangedDictionaries() const {
+    if (options_.dicts.empty()) return;
+    for (const MapEntry& map : maps_) {
+        std::string text;
+        if (!qvhost::Account::validFileName(map.tableName, nullptr) ||
+            !account_->dictionary(map.tableName, text))
+            continue;
+        const std::string file = dictionaryFile(options_.dicts, map.tableName);
+        if (!file.empty() && readFile(file) != text)
+            std::fprintf(stderr,
+                         "note: %s differs from the dictionary of %s in %s, which is the one "
+                         "used; `qvxml dict %s %s` loads it\n",
+                         file.c_str(), map.tableName.c_str(), options_.path.c_str(),
+                         map.tableName.c_str(), file.c_str());
     }
 }
 
