@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 
 namespace qvhost {
 
@@ -61,9 +62,12 @@ bool parseField(const std::string& text, int& field) {
 
 }  // namespace
 
-bool Dictionary::parse(const std::string& text, std::string* error) {
+bool Dictionary::parse(const std::string& text, std::string* error, bool newText) {
     std::istringstream lines(text);
     std::string line;
+    // A name given twice would silently take the later line's field: a mistake in a
+    // file a person writes, so it is refused with both lines when one is loaded.
+    std::unordered_map<std::string, int> named;
     for (int number = 1; std::getline(lines, line); ++number) {
         line = trim(line);
         if (line.empty() || line[0] == '#') continue;
@@ -77,6 +81,10 @@ bool Dictionary::parse(const std::string& text, std::string* error) {
         if (where.empty()) return fail("expected NAME FIELD S|M [CONVERSION] or NAME V");
         if (where == "V" || where == "v") {
             if (words >> kind) return fail("nothing may follow V");
+            if (!named.emplace(upperAscii(name), number).second && newText)
+                return fail(("column " + name + " is already named on line " +
+                             std::to_string(named[upperAscii(name)]) +
+                             " (names are compared without case)").c_str());
             addVirtual(name);
             continue;
         }
@@ -92,6 +100,10 @@ bool Dictionary::parse(const std::string& text, std::string* error) {
         // column on every import: refuse it here, where the line is known.
         if (!knownConversion(rest))
             return fail(("unknown conversion code \"" + rest + "\" for " + name).c_str());
+        if (!named.emplace(upperAscii(name), number).second && newText)
+            return fail(("column " + name + " is already named on line " +
+                         std::to_string(named[upperAscii(name)]) +
+                         " (names are compared without case)").c_str());
         add(name, field, k == "M", rest);
     }
     return true;

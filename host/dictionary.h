@@ -39,8 +39,10 @@ public:
     Dictionary& addRaw(Column column);
 
     // Reads entries from the text of a dictionary file; false with a message
-    // naming the line on a malformed entry.
-    bool parse(const std::string& text, std::string* error);
+    // naming the line on a malformed entry. With `newText` (a file being loaded, not
+    // one stored before) a name given twice is refused too; otherwise the later line
+    // takes the name, as it always did.
+    bool parse(const std::string& text, std::string* error, bool newText = false);
     bool load(const std::string& path, std::string* error);
 
     const Column* find(const char* name) const;

@@ -88,6 +88,12 @@ X
   run 2 check note.xml --schema-location 'urn:x'
   mkdir -p sub && cp bad_note.xml sub/
   run 1 check sub/bad_note.xml --schema note.xsd; has err "from"
+  # --schema with a target namespace validates that namespace, as xmllint --schema.
+  sed 's#<xs:schema #<xs:schema targetNamespace="urn:n" xmlns="urn:n" elementFormDefault="qualified" #' note.xsd > ns_note.xsd
+  printf '<note xmlns="urn:n"><to>Ada</to></note>' > ns_note.xml
+  printf '<note xmlns="urn:n"><from>Ada</from></note>' > ns_bad_note.xml
+  run 0 check ns_note.xml --schema ns_note.xsd; has out "ns_note.xml: valid"
+  run 1 check ns_bad_note.xml --schema ns_note.xsd; has err "not valid"
 
   run 0 xpath orders.xml "count(//o:line)" --ns "xmlns:o=urn:example:orders"
   [ "$(cat out)" = "3" ] || fail "xpath count gave $(cat out)"
@@ -128,10 +134,22 @@ case=dict; if want $case; then
     printf 'ID 0 S\nDATES 1 M %s\n' "$code" > bad.dict
     run 1 dict BAD bad.dict; has err "line 2: unknown conversion code \"$code\""
   done
+  # A name given twice is refused (the later line used to take the name silently);
+  # two names for one field are synonyms and stay allowed.
+  printf 'ID 0 S\nTITLE 1 S\nAUTHOR 2 M\ntitle 3 S\n' > bad.dict
+  run 1 dict BAD bad.dict; has err "line 4: column title is already named on line 2"
+  printf 'ID 0 S\nTITLE 1 S\nNAME 1 S\n' > synonyms.dict
+  run 0 dict SYN synonyms.dict
   # Replacing the dictionary of a file that holds records says so.
   run 0 import orders_map.xml orders.xml
   sed 's/^NOTES.*/NOTES 4 M\nREMARK 5 S/' ORDERS.dict > ORDERS2.dict
   run 0 dict ORDERS ORDERS2.dict; has err "ORDERS already holds 2 records"
+  # A dictionary in --dicts that differs from the account's is named (the account's
+  # is used); one that is the same is not.
+  mkdir -p dicts && cp ORDERS.dict ORDER_LINES.dict dicts/
+  run 0 import --dicts dicts orders_map.xml orders.xml
+  has err "note: dicts/ORDERS.dict differs from the dictionary of ORDERS in $ACCOUNT, which is the one used"
+  grep -q "ORDER_LINES.dict differs" err && fail "a note for a dictionary that is the same"
 fi
 
 case=import; if want $case; then
@@ -358,8 +376,23 @@ X
   run 0 import wrong_ns_map.xml orders.xml
   has err 'warning: orders.xml: the start path "/o:orders/o:order" of map ORDERS_MAP finds no element'
   has err "the document element is <orders> (in namespace urn:example:orders)"
+  # A nested map's start path that finds nothing under any parent record (a typo
+  # of the element name): the same kind of warning, naming the parent table.
+  sed 's#Node="o:lines/o:line"#Node="o:lines/o:lines"#g' orders_map.xml > wrong_nested_map.xml
+  run 0 import --dry-run wrong_nested_map.xml orders.xml
+  has err 'warning: orders.xml: the start path "o:lines/o:lines" of nested map LINES_MAP finds no element, though 2 ORDERS records hold keys for it'
   run 0 import orders_map.xml orders.xml
   grep -q warning err && fail "a warning for a mapping that finds records"
+  # A misspelt element in a column path finds nothing in any record: a note names
+  # the column with its mapping line.
+  sed 's#Node="o:customer"#Node="o:costumer"#' orders_map.xml > misspelt_map.xml
+  run 0 import --dry-run misspelt_map.xml orders.xml
+  has err 'note: 1 column of ORDERS found no value in any of the 2 records read: CUSTOMER (misspelt_map.xml:13:53, path "o:costumer")'
+  [ "$(grep -c '^note: ' err)" = 1 ] || fail "notes for columns that found values: $(cat err)"
+  # Orders without lines (no keys) are no sign of a wrong path: no warning.
+  printf '<orders xmlns="urn:example:orders"><order no="9"><customer>x</customer></order></orders>' > nolines.xml
+  run 0 import --dry-run orders_map.xml nolines.xml
+  grep -q warning err && fail "a warning for parents without children"
 fi
 
 case=marks; if want $case; then
@@ -385,9 +418,11 @@ X
   has_record=$(sql "SELECT instr(record, 'þý</customer>') > 0 FROM ORDERS WHERE id='2'")
   [ "$has_record" = 1 ] || fail "markup of a UTF-16 document: $(sql "SELECT hex(record) FROM ORDERS WHERE id='2'")"
   load_dicts
-  # U+0001 from an XML 1.1 document imports; its export fails by record and column.
+  # U+0001 from an XML 1.1 document imports, with a warning by record and column
+  # (no export can write it); its export fails by record and column.
   printf '<?xml version="1.1"?><orders xmlns="urn:example:orders"><order no="4"><customer>a&#x1;b</customer></order></orders>' > v11.xml
   run 0 import orders_map.xml v11.xml
+  has err "warning: v11.xml: ORDERS record 4, column CUSTOMER: the value holds the character U+0001, which XML 1.0 cannot carry"
   run 1 export orders_map.xml
   has err "Value 'a<01>b' of column CUSTOMER in record '4' of table ORDERS cannot be written: it holds the character U+0001, which XML 1.0 cannot carry."
 fi
@@ -502,6 +537,9 @@ case=keys; if want $case; then
   run 0 import books_map.xml twice.xml --dry-run
   has out "BOOKS b1 (joined)"; has out "TITLE     V"
   has err "2 records came more than once and were joined: BOOKS b1, COPIES c2"
+  # A record that comes three times (over two documents) is one record named once.
+  run 0 import books_map.xml twice.xml k.xml --dry-run
+  has err "2 records came more than once and were joined: BOOKS b1, COPIES c2"
   # A Replace parent key that drops c1: its copy is named, and removed on request.
   sed 's/ Action="Append"//' books_map.xml > replace_map.xml
   run 0 import replace_map.xml twice.xml --dry-run --remove-orphans
@@ -511,6 +549,11 @@ case=keys; if want $case; then
   run 0 import books_map.xml k.xml; run 0 import replace_map.xml twice.xml --remove-orphans
   has err "removed: COPIES c1"
   [ "$(sql "SELECT group_concat(id) FROM COPIES")" = c2 ] || fail "orphan kept: $(sql "SELECT id FROM COPIES")"
+  # A key value whose child record is gone: the export says so, for a named record
+  # and for a whole export.
+  sql "DELETE FROM COPIES"
+  run 0 export books_map.xml b1; has err "warning: BOOKS record b1 holds the key c2, but no COPIES record has it"
+  run 0 export books_map.xml; has err "warning: BOOKS record b1 holds the key c2, but no COPIES record has it"
 fi
 
 case=account_safety; if want $case; then
@@ -523,6 +566,24 @@ case=account_safety; if want $case; then
     run 1 import --account locked/new.db --dicts . orders_map.xml orders.xml; has err "cannot create account"
     chmod 0700 locked
   fi
+  # -o never replaces a file this user may not write (another user's account, a
+  # read-only file), even in a folder where renaming over it is allowed.
+  mkdir -p open && chmod 0777 open
+  printf 'not ours' > open/theirs.db; chmod 0444 open/theirs.db
+  if [ "$(id -u)" = 0 ]; then
+    if command -v runuser >/dev/null && id nobody >/dev/null 2>&1; then
+      chmod 0711 "$work"
+      runuser -u nobody -- "$qvxml" format orders.xml -o open/theirs.db >out 2>err; rc=$?
+      chmod 0700 "$work"
+    else
+      rc=1; echo "not ours" > err; echo "note [$case]: no runuser or nobody; -o over a read-only file not tried"
+    fi
+  else
+    "$qvxml" format orders.xml -o open/theirs.db >out 2>err; rc=$?
+  fi
+  [ "$rc" = 1 ] || fail "format -o over a file this user may not write exited $rc"
+  [ "$(cat open/theirs.db)" = "not ours" ] || fail "format -o replaced a file this user may not write"
+  [ -z "$(ls open/theirs.db.* 2>/dev/null)" ] || fail "a temporary file was left: $(ls open/theirs.db.*)"
 fi
 
 case=output; if want $case; then
@@ -551,11 +612,34 @@ case=output; if want $case; then
   if [ "$rc" = 0 ]; then
     echo "note [$case]: format finished before the signal; nothing to check"
   else
-    [ "$rc" = 1 ] || fail "an interrupted format exited $rc"
+    # 1: the guarded work stopped; 130: the signal came during the parse and ended
+    # the process as SIGINT does, after removing the temporary file.
+    [ "$rc" = 1 ] || [ "$rc" = 130 ] || fail "an interrupted format exited $rc"
     has err "interrupted: out.xml is left as it was"
     same out.xml good.xml
   fi
   [ -z "$(ls out.xml.* 2>/dev/null)" ] || fail "a temporary file was left: $(ls out.xml.*)"
+  # -o naming a symbolic link writes the file it names and keeps the link; -o naming
+  # a FIFO (or a device) writes into it, never renames a file over it.
+  echo old > real.xml; ln -s real.xml link.xml
+  run 0 export orders_map.xml -o link.xml
+  [ -L link.xml ] || fail "-o replaced the symbolic link with a file"
+  same real.xml good.xml
+  mkfifo fifo.xml
+  timeout 20 cat fifo.xml > from_fifo.xml &
+  reader=$!
+  run 0 export orders_map.xml -o fifo.xml
+  wait $reader
+  [ -p fifo.xml ] || fail "-o replaced the FIFO with a file"
+  same from_fifo.xml good.xml
+  # Signals at several moments of an export and a format (before any guarded work,
+  # while the document is parsed, while it is written) never leave a temporary file.
+  for delay in 0.01 0.05 0.2; do
+    timeout --preserve-status -s INT $delay "$qvxml" format big.xml -o out.xml >/dev/null 2>err
+    timeout --preserve-status -s INT $delay "$qvxml" export orders_map.xml -o out.xml >/dev/null 2>>err
+    same out.xml good.xml
+    [ -z "$(ls out.xml.* 2>/dev/null)" ] || fail "a temporary file was left after $delay s: $(ls out.xml.*)"
+  done
 fi
 
 case=pipes; if want $case; then

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +41,37 @@ std::string schemaFile(const std::string& name) {
     const std::string absolute = std::string(cwd) + "/" + name;
     std::free(cwd);
     return absolute;
+}
+
+// The targetNamespace of a schema document's root element, "" when it has none.
+std::string targetNamespace(const std::string& text) {
+    std::size_t at = 0;
+    while ((at = text.find('<', at)) != std::string::npos) {
+        if (text.compare(at, 2, "<?") == 0 || text.compare(at, 2, "<!") == 0) {
+            at = text.find('>', at);
+            if (at == std::string::npos) return "";
+            continue;
+        }
+        const std::size_t end = text.find('>', at);
+        const std::string tag = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        std::size_t name = tag.find("targetNamespace");
+        while (name != std::string::npos) {
+            std::size_t p = name + std::strlen("targetNamespace");
+            const bool boundary = std::isspace(static_cast<unsigned char>(tag[name - 1]));
+            while (p < tag.size() && std::isspace(static_cast<unsigned char>(tag[p]))) ++p;
+            if (boundary && p < tag.size() && tag[p] == '=') {
+                ++p;
+                while (p < tag.size() && std::isspace(static_cast<unsigned char>(tag[p]))) ++p;
+                if (p < tag.size() && (tag[p] == '"' || tag[p] == '\'')) {
+                    const std::size_t close = tag.find(tag[p], p + 1);
+                    if (close != std::string::npos) return tag.substr(p + 1, close - p - 1);
+                }
+            }
+            name = tag.find("targetNamespace", name + 1);
+        }
+        return "";
+    }
+    return "";
 }
 
 // The 'URI FILE ...' pairs with each FILE through schemaFile().
@@ -263,9 +295,19 @@ int queryOne(Session& session, const std::string& file, const std::string& expre
 int runCheck(const Args& args) {
     args.expect(1, std::size_t(-1));
     Session session;
-    const std::string schema =
+    std::string schema =
         args.has("--schema") ? schemaFile(args.value("--schema")) : std::string();
-    const std::string locations = schemaLocations(args.value("--schema-location"));
+    std::string locations = schemaLocations(args.value("--schema-location"));
+    // A schema with a target namespace validates the elements of that namespace, as
+    // xmllint --schema does: it is given to the parser as a location of its URI.
+    if (!schema.empty() && schema.find("://") == std::string::npos) {
+        const std::string target = targetNamespace(readFile(schema));
+        if (!target.empty()) {
+            locations += (locations.empty() ? "" : " ") + target + " " + schema;
+            schema.clear();
+        }
+    }
+    const bool validating = !schema.empty() || !locations.empty();
     int status = kSuccess;
     for (const std::string& file : args.positional()) {
         status = worst(status, perFile("check", [&] {
@@ -275,7 +317,7 @@ int runCheck(const Args& args) {
                                              locations.empty() ? nullptr : locations.c_str());
             if (code != 0) parseFailure(source, code, "document");
             std::printf("%s: %s\n", source.shown().c_str(),
-                        schema.empty() && locations.empty() ? "well-formed" : "valid");
+                        validating ? "valid" : "well-formed");
             std::fflush(stdout);
             return kSuccess;
         }));

@@ -116,10 +116,14 @@ public:
                                                 return true;
                                             });
                     for (const std::string& childRecord : found) push(c, childRecord);
+                    if (found.empty()) noteMissingChild(t, id, c, k);
                     continue;
                 }
                 auto it = child.byKey.find(k);
-                if (it == child.byKey.end()) continue;
+                if (it == child.byKey.end()) {
+                    noteMissingChild(t, id, c, k);
+                    continue;
+                }
                 for (const std::string& childRecord : it->second) push(c, childRecord);
             }
         }
@@ -130,6 +134,18 @@ public:
     const std::string& rootFile() const { return tables_.at(0).file; }
 
 private:
+    // A key value of a multivalued parent key stands for a child record; when none is
+    // stored (removed since, or never imported) only the key is written: say which.
+    void noteMissingChild(std::size_t t, const std::string& id, std::size_t c, const std::string& key) {
+        if (!tables_[c].intoValues || ++missingChildren_ > 20) return;
+        std::fprintf(stderr,
+                     "qvxml export: warning: %s record %s holds the key %s, but no %s record has "
+                     "it: only the key is written\n",
+                     tables_[t].file.c_str(), visible(id).c_str(), visible(key).c_str(),
+                     tables_[c].file.c_str());
+    }
+    long long missingChildren_ = 0;
+
     // The library leaves out a value its output conversion refuses: say which.
     void checkConversions(std::size_t t, const std::string& id, const std::string& record) {
         const ExportTable& table = tables_[t];
@@ -217,7 +233,7 @@ int runExport(const Args& args) {
         writeOutput("", tidyDocument(text, lineEndText(settings)));
     }
     progress.done();
-    std::fprintf(stderr, "exported %lld records", exporter.written());
+    std::fprintf(stderr, "exported %lld record%s", exporter.written(), exporter.written() == 1 ? "" : "s");
     if (exporter.refused())
         std::fprintf(stderr, " (%lld value%s left out: refused by the output conversion)",
                      exporter.refused(), exporter.refused() == 1 ? "" : "s");

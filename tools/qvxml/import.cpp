@@ -128,11 +128,16 @@ public:
 
     void openAccount();
     // The mapping's mistakes, with the dictionaries of the account at hand: Failure.
-    void checkMapping(const std::string& file) { checked_ = requireSoundMapping(file, session_); }
+    void checkMapping(const std::string& file) {
+        checked_ = requireSoundMapping(file, session_);
+        mappingFile_ = file;
+    }
     // Document `number` of `documents`, for the progress line.
     void readDocument(const std::string& document, std::size_t number, std::size_t documents);
     void finish();
     void summary(std::size_t documents, double seconds) const;
+    void noteEmptyColumns() const;
+    void noteChangedDictionaries() const;
 
 private:
     void prepare(QvDataset ds);
@@ -143,6 +148,9 @@ private:
     void noteRefused(const std::string& document, std::size_t m, const std::string& id,
                      const Refused& refused);
     void noteDropped(std::size_t m, const std::string& before, const std::string& after);
+    void noteUnwritable(const std::string& document, std::size_t m, const std::string& id,
+                        const std::string& record);
+    long long unwritable_ = 0;  // values an export cannot write, told as they came
     void findOrphans();
     using Visit = std::function<bool(const std::string& id, const std::string& record)>;
     void scanStored(const std::string& table, const Visit& visit);
@@ -165,12 +173,28 @@ private:
     // Records of this import by file (maps of one file share one) and ID.
     std::vector<std::size_t> fileOf_;
     std::vector<std::unordered_set<std::string>> seen_;
+    std::vector<int> linkCode_;  // the description's code of each link (0: a 5 into a single value)
+    bool multivaluedField(std::size_t m, int field) const {
+        const qvhost::Dictionary* dictionary = session_.host().findDictionary(maps_[m].tableName);
+        if (!dictionary) return false;
+        for (const qvhost::Column& c : dictionary->columns())
+            if (c.result == field && c.multivalued) return true;
+        return false;
+    }
+    // Per map: the columns the mapping reads (field, index in checked_.columns), and
+    // whether each found a value in some record of the import.
+    std::vector<std::vector<std::pair<int, std::size_t>>> readColumns_;
+    std::vector<std::vector<bool>> columnFound_;
+    std::vector<long long> readInDocument_;  // records of each map in the import
+    std::string mappingFile_;
+    std::vector<long long> keyedParents_;  // per link: parent records of this document with keys
     std::unordered_map<std::string, std::string> dryStore_;  // --dry-run: stored by key
     // Parent key values a joined record no longer holds, by link.
     std::vector<std::unordered_set<std::string>> dropped_;
     Tally tally_;
     long long new_ = 0, updated_ = 0, orphansRemoved_ = 0;
     Lines repeated_, badValues_, orphans_;
+    std::unordered_set<std::string> repeatedIds_;
     double libraryTime_ = 0, storeTime_ = 0;
 };
 
@@ -199,24 +223,25 @@ void Importer::openAccount() {
         }
     }
     if (options_.dryRun) {
+        if (account_) noteChangedDictionaries();
         session_.useDictionaries(account_.get(), options_.dicts);
         return;
     }
     account_->addMissingViews();
     account_->begin();
+    noteChangedDictionaries();
     // Dictionaries found in --dicts for files the account lacks join the account with
     // the records.
     for (const MapEntry& map : maps_) {
         std::string text;
-        if (!qvhost::Account::validFileName(map.tableName, nullptr) ||
-            account_->dictionary(map.tableName, text))
-            continue;
+        if (!qvhost::Account::validFileName(map.tableName, nullptr)) continue;
+        if (account_->dictionary(map.tableName, text)) continue;
         const std::string file = dictionaryFile(options_.dicts, map.tableName);
         if (file.empty()) continue;
         text = readFile(file);
         qvhost::Dictionary check;
         std::string error;
-        if (!check.parse(text, &error)) throw Failure(file + ": " + error);
+        if (!check.parse(text, &error, true)) throw Failure(file + ": " + error);
         account_->putDictionary(map.tableName, text);
     }
     session_.useDictionaries(account_.get(), "");
@@ -237,9 +262,26 @@ void Importer::prepare(QvDataset ds) {
             if ((e.code == 5 || e.code == 6 || e.code == 7) && e.more.size() >= 2) {
                 const std::size_t parent = std::size_t(std::atoi(e.more[0].c_str()));
                 if (parent >= 1 && parent <= maps_.size())
+                if (parent >= 1 && parent <= maps_.size())
+                    linkCode_.push_back(e.code == 5 && !multivaluedField(parent - 1, std::atoi(e.more[1].c_str()))
+                                            ? 0 : e.code);
+                if (parent >= 1 && parent <= maps_.size())
                     links_.push_back(ChildLink{t, e.field, parent - 1, std::atoi(e.more[1].c_str())});
             }
     dropped_.resize(links_.size());
+    readColumns_.assign(maps_.size(), {});
+    for (std::size_t m = 0; m < maps_.size(); ++m) {
+        const qvhost::Dictionary* dictionary = session_.host().findDictionary(maps_[m].tableName);
+        for (std::size_t c = 0; dictionary && c < checked_.columns.size(); ++c) {
+            const MappedColumn& column = checked_.columns[c];
+            if (qvhost::upperAscii(column.table) != qvhost::upperAscii(maps_[m].tableName)) continue;
+            const qvhost::Column* found = dictionary->find(column.column.c_str());
+            if (found && found->result > 0) readColumns_[m].emplace_back(found->result, c);
+        }
+    }
+    readInDocument_.assign(maps_.size(), 0);
+    columnFound_.assign(maps_.size(), {});
+    for (std::size_t m = 0; m < maps_.size(); ++m) columnFound_[m].assign(readColumns_[m].size(), false);
     for (std::size_t m = 0; m < maps_.size(); ++m) {
         std::size_t f = m;
         for (std::size_t o = 0; o < m; ++o)
@@ -247,6 +289,69 @@ void Importer::prepare(QvDataset ds) {
         fileOf_.push_back(f);
     }
     seen_.resize(maps_.size());
+}
+
+namespace {
+
+// Whether field `field` of a record holds anything but marks and the null mark.
+bool hasValue(const char* record, int field) {
+    if (!record || field < 0) return false;
+    const char* p = record;
+    for (int f = 0; f < field; ++f) {
+        p = std::strchr(p, kFieldMark);
+        if (!p) return false;
+        ++p;
+    }
+    for (; *p && *p != kFieldMark; ++p)
+        if (*p != kValueMark && *p != kSubvalueMark && *p != kNullMark) return true;
+    return false;
+}
+
+}  // namespace
+
+// A column that found no value in any record of the import: a misspelt element or
+// attribute name in its path looks exactly like an absent value to the library, so
+// the column is named with its mapping line (a note: optional data may be absent).
+void Importer::noteEmptyColumns() const {
+    // One line per table, each column with its place in the mapping.
+    for (std::size_t m = 0; m < maps_.size() && m < readColumns_.size(); ++m) {
+        if (readInDocument_[m] == 0) continue;
+        std::string list;
+        int count = 0;
+        for (std::size_t c = 0; c < readColumns_[m].size(); ++c) {
+            if (columnFound_[m][c]) continue;
+            const MappedColumn& column = checked_.columns[readColumns_[m][c].second];
+            list += std::string(count++ ? ", " : "") + column.column + " (" + mappingFile_ + ":" +
+                    std::to_string(column.line) + ":" + std::to_string(column.column_) + ", path \"" +
+                    column.path + "\")";
+        }
+        if (count == 0) continue;
+        std::fprintf(stderr,
+                     "note: %d column%s of %s found no value in any of the %lld record%s read: %s; "
+                     "if %s should have, check %s path\n",
+                     count, count == 1 ? "" : "s", maps_[m].tableName.c_str(), readInDocument_[m],
+                     readInDocument_[m] == 1 ? "" : "s", list.c_str(), count == 1 ? "it" : "they",
+                     count == 1 ? "its" : "the");
+    }
+}
+
+// The account's dictionary rules; one in --dicts that differs from it (edited since
+// it was loaded) would otherwise be passed over without a word.
+void Importer::noteChangedDictionaries() const {
+    if (options_.dicts.empty()) return;
+    for (const MapEntry& map : maps_) {
+        std::string text;
+        if (!qvhost::Account::validFileName(map.tableName, nullptr) ||
+            !account_->dictionary(map.tableName, text))
+            continue;
+        const std::string file = dictionaryFile(options_.dicts, map.tableName);
+        if (!file.empty() && readFile(file) != text)
+            std::fprintf(stderr,
+                         "note: %s differs from the dictionary of %s in %s, which is the one "
+                         "used; `qvxml dict %s %s` loads it\n",
+                         file.c_str(), map.tableName.c_str(), options_.path.c_str(),
+                         map.tableName.c_str(), file.c_str());
+    }
 }
 
 void Importer::readDocument(const std::string& document, std::size_t number,
@@ -264,6 +369,8 @@ void Importer::readDocument(const std::string& document, std::size_t number,
     if (!numbering_) prepare(ds.get());
     libraryTime_ += since(phase);
     interrupts_.check();
+    keyedParents_.assign(links_.size(), 0);
+
     for (std::size_t m = 0; m < maps_.size(); ++m) readTable(ds.get(), m, document);
     numbering_->endDocument();
 }
@@ -277,11 +384,29 @@ void Importer::readTable(QvDataset ds, std::size_t m, const std::string& documen
         libraryTime_ += since(phase);
         if (rc == QV_END_OF_TABLE) {
             if (number == 1 && maps_[m].level == 1) warnNothingFound(document, maps_[m], checked_);
+            // A nested map keyed by a declared multivalued key field of its parent
+            // (not the ID nor a generated key), whose parents in this document hold
+            // key values but which found no element: its start path is wrong (a
+            // parent without children has no key values there).
+            for (std::size_t l = 0; number == 1 && l < links_.size(); ++l)
+                if (links_[l].child == m && (linkCode_[l] == 5 || linkCode_[l] == 7) &&
+                    links_[l].parentField > 0 && keyedParents_[l] > 0) {
+                    warnNothingFound(document, maps_[m], checked_, &maps_[links_[l].parent],
+                                     keyedParents_[l]);
+                    break;
+                }
             return;
         }
         if (rc != 0)
             libraryFailure(document + ": cannot read the records of " + maps_[m].tableName + ":");
         phase = std::chrono::steady_clock::now();
+        for (std::size_t l = 0; l < links_.size(); ++l)
+            if (links_[l].parent == m && hasValue(text, links_[l].parentField)) ++keyedParents_[l];
+        ++readInDocument_[m];
+        if (m < readColumns_.size())
+            for (std::size_t c = 0; c < readColumns_[m].size(); ++c)
+                if (!columnFound_[m][c] && hasValue(text, readColumns_[m][c].first))
+                    columnFound_[m][c] = true;
         take(m, text, document, number);
         storeTime_ += since(phase);
         progress_.update(tally_.total, document_, documents_);
@@ -302,9 +427,12 @@ void Importer::take(std::size_t m, std::string record, const std::string& docume
         throw Failure(document + ": record " + std::to_string(number) + " of " + table +
                       " has an empty record ID");
     for (const Refused& r : refused) noteRefused(document, m, id, r);
+    noteUnwritable(document, m, id, record);
     tally_.add(table);
     const bool again = !seen_[fileOf_[m]].insert(id).second;
-    if (again) repeated_.add(table + " " + visible(id));
+    // Named once however often it came.
+    if (again && repeatedIds_.insert(maps_[fileOf_[m]].tableName + '\n' + id).second)
+        repeated_.add(table + " " + visible(id));
 
     bool isNew = false;
     if (!again && expectNew_[m] && !options_.dryRun) isNew = account_->insertNew(table, id, record);
@@ -366,6 +494,30 @@ void Importer::noteRefused(const std::string& document, std::size_t m, const std
                              ": value \"" + visible(r.value) + "\" refused by conversion " + r.code;
     if (badValues_.add(line) && options_.skipBadValues)
         std::fprintf(stderr, "qvxml import: warning: %s (skipped)\n", line.c_str());
+}
+
+// A value holding a control character XML 1.0 cannot carry (from an XML 1.1
+// document: "&#x1;") is stored as it came, but no export can write it back: the user
+// is told now, by record and column, rather than by the first export that fails.
+void Importer::noteUnwritable(const std::string& document, std::size_t m, const std::string& id,
+                              const std::string& record) {
+    std::size_t field = 0;
+    long long named = -1;
+    for (unsigned char c : record) {
+        if (c == static_cast<unsigned char>(kFieldMark)) ++field;
+        if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r' || (long long)field == named) continue;
+        named = (long long)field;
+        if (++unwritable_ > 20) continue;
+        const std::string& column = names_[m].name(field);
+        char code[8];
+        std::snprintf(code, sizeof code, "U+%04X", unsigned(c));
+        std::fprintf(stderr,
+                     "qvxml import: warning: %s: %s record %s, column %s: the value holds the "
+                     "character %s, which XML 1.0 cannot carry: it is stored, but an export "
+                     "will refuse it\n",
+                     document.c_str(), maps_[m].tableName.c_str(), visible(id).c_str(),
+                     column.empty() ? ("field " + std::to_string(field)).c_str() : column.c_str(), code);
+    }
 }
 
 // A joined parent record may hold fewer keys than before: the child records of the
@@ -463,8 +615,9 @@ void Importer::finish() {
 }
 
 void Importer::summary(std::size_t documents, double total) const {
-    std::fprintf(stderr, "%s %lld records (%s) from %zu document%s in %.2f s, %.0f records/s",
-                 options_.dryRun ? "read" : "imported", tally_.total, tally_.text().c_str(), documents,
+    std::fprintf(stderr, "%s %lld record%s (%s) from %zu document%s in %.2f s, %.0f records/s",
+                 options_.dryRun ? "read" : "imported", tally_.total, tally_.total == 1 ? "" : "s",
+                 tally_.text().c_str(), documents,
                  documents == 1 ? "" : "s", total, total > 0 ? double(tally_.total) / total : 0.0);
     if (!options_.dryRun)
         std::fprintf(stderr, " into %s (library %.3f s, storing %.3f s)", options_.path.c_str(),
@@ -508,6 +661,7 @@ int runImport(const Args& args) {
     const std::size_t documents = args.positional().size() - 1;
     for (std::size_t d = 1; d <= documents; ++d)
         importer.readDocument(args.positional()[d], d, documents);
+    importer.noteEmptyColumns();
     importer.finish();
     importer.summary(args.positional().size() - 1, since(start));
     return kSuccess;

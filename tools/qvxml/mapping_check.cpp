@@ -424,6 +424,8 @@ MappingCheck checkMapping(const std::string& file, const MultivaluedLookup& mult
         reader->setContentHandler(&checker);
         reader->setErrorHandler(&checker);  // DefaultHandler: errors throw, which ends the check
         reader->parse(file.c_str());
+        for (const ColumnUse& c : checker.columns())
+            out.columns.push_back({c.table, c.column, c.path, c.line, c.col});
         for (const ColumnUse& c : checker.columns()) {
             if (c.path.find(',') != std::string::npos || !multivalued) continue;
             if (multivalued(c.table, c.column) != 1) continue;
@@ -465,10 +467,20 @@ MappingCheck requireSoundMapping(const std::string& file, Session& session) {
     return check;
 }
 
-void warnNothingFound(const std::string& document, const MapEntry& map, const MappingCheck& check) {
+void warnNothingFound(const std::string& document, const MapEntry& map, const MappingCheck& check,
+                      const MapEntry* parent, long long parents) {
     auto start = check.startPaths.find(map.mapName);
     if (start == check.startPaths.end()) start = check.startPaths.find(map.tableName);
     const std::string path = start == check.startPaths.end() ? "?" : start->second;
+    if (parent) {
+        std::fprintf(stderr,
+                     "warning: %s: the start path \"%s\" of nested map %s finds no element, "
+                     "though %lld %s record%s hold%s keys for it, so %s gets no records from it\n",
+                     document.c_str(), path.c_str(), mapKey(map).c_str(), parents,
+                     parent->tableName.c_str(), parents == 1 ? "" : "s", parents == 1 ? "s" : "",
+                     map.tableName.c_str());
+        return;
+    }
     const std::string root = documentElement(document);
     std::fprintf(stderr,
                  "warning: %s: the start path \"%s\" of map %s finds no element, so %s gets no "

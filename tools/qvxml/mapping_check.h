@@ -22,8 +22,15 @@ struct MappingProblem {
     std::string text;
 };
 
+// A column a map reads, where the mapping file names it.
+struct MappedColumn {
+    std::string table, column, path;
+    int line = 0, column_ = 0;
+};
+
 struct MappingCheck {
     std::vector<MappingProblem> problems;
+    std::vector<MappedColumn> columns;  // every ColumnMap / field_extraction, in file order
     // StartNode of every TABLECLASSMAP, by map name and by table name (as written).
     std::map<std::string, std::string> startPaths;
 
@@ -52,8 +59,11 @@ MappingCheck requireSoundMapping(const std::string& file, Session& session);
 struct MapEntry;
 
 // A top-level map whose start path found no element in a document: a warning on
-// stderr naming the document, the map, its start path and the document element.
-void warnNothingFound(const std::string& document, const MapEntry& map, const MappingCheck& check);
+// stderr naming the document, the map, its start path and the document element. For
+// a nested map, `parent` and `parents` (its records in the document that hold key
+// values for the map) are given: the start path found nothing under any of them.
+void warnNothingFound(const std::string& document, const MapEntry& map, const MappingCheck& check,
+                      const MapEntry* parent = nullptr, long long parents = 0);
 
 // The document element of an XML file as "<name>" with its namespace, for
 // messages; "" when it cannot be read.

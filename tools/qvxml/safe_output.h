@@ -27,7 +27,8 @@ private:
 // An output file named by -o. The constructor checks, before any work, that its
 // folder exists and can be written; path() is a temporary file in that folder, which
 // commit() renames over the target. Without commit the temporary is removed, so a
-// failure or an interruption leaves the target as it was.
+// failure or an interruption leaves the target as it was: a signal that no
+// InterruptGuard takes removes the temporary before it ends the process.
 class OutputFile {
 public:
     explicit OutputFile(const std::string& target);
@@ -41,6 +42,10 @@ private:
     std::string target_;
     std::string temporary_;
     bool done_ = false;
+    int slot_ = -1;
+    bool streamed_ = false;  // the target is no regular file: copied into, not renamed over
+    void release();
+    void copyInto();
 };
 
 }  // namespace qvcli

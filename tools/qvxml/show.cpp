@@ -40,7 +40,7 @@ int runDict(const Args& args) {
     const std::string text = readFile(dictFile);
     qvhost::Dictionary dictionary;
     std::string error;
-    if (!dictionary.parse(text, &error)) throw Failure(dictFile + ": " + error);
+    if (!dictionary.parse(text, &error, true)) throw Failure(dictFile + ": " + error);
     if (!dictionary.size()) throw Failure(dictFile + ": no columns");
     qvhost::Account account(path);
     std::string before;
