@@ -796,13 +796,21 @@ case=lock; if want $case; then
   [ "$(sql "SELECT count(*) FROM ORDERS")/$(sql "SELECT count(*) FROM ORDER_LINES")" = 100000/3 ] \
     || fail "two imports stored $(sql "SELECT count(*) FROM ORDERS") orders"
   # A writer that does not let go: said in words after the wait.
-  (echo "BEGIN IMMEDIATE; DELETE FROM ORDER_LINES;"; sleep 3; echo "ROLLBACK;") | sqlite3 "$ACCOUNT" &
+  # The holder keeps its transaction open until told to roll back, through a FIFO, so
+  # that it lets go as soon as the refusal is in.
+  rm -f hold.fifo; mkfifo hold.fifo
+  sqlite3 "$ACCOUNT" < hold.fifo >/dev/null 2>&1 &
   holder=$!
+  exec 7> hold.fifo
+  echo "BEGIN IMMEDIATE; DELETE FROM ORDER_LINES;" >&7
   sleep 0.5
   QVXML_LOCK_WAIT=1 run 1 import orders_map.xml orders.xml
   has err "another import is writing to $ACCOUNT"
   grep -q "database is locked" err && fail "a bare 'database is locked'"
+  echo "ROLLBACK;" >&7
+  exec 7>&-
   wait $holder
+  [ "$(sql "SELECT count(*) FROM ORDER_LINES")" = 3 ] || fail "the held transaction was not rolled back"
 fi
 
 [ "$failures" = 0 ] && echo "all cli checks passed" && exit 0
