@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "host/reference_host.h"
+#include "measure.h"
 #include "orders_gen.h"
 #include "tool_runs.h"
 
@@ -29,32 +30,14 @@
 
 using namespace bench;
 
-namespace {
-
-std::string dictionaryText(qvhost::ReferenceHost& host, const char* file) {
-    std::string text;
-    for (const qvhost::Column& c : host.findDictionary(file)->columns())
-        text += c.name + " " + std::to_string(c.result) + (c.multivalued ? " M " : " S ") + c.code + "\n";
-    return text;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    std::vector<std::size_t> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoul(argv[i], nullptr, 10));
-    if (sizes.empty()) sizes = {10000, 100000, 1000000};
-    const char* runsText = std::getenv("QVXML_BENCH_RUNS");
-    const int runs = std::max(1, runsText ? std::atoi(runsText) : 3);
+    std::vector<std::size_t> sizes = sizesFrom(argc, argv, {10000, 100000, 1000000});
+    const int runs = benchRuns(3);
 
     char scratch[] = "/tmp/qvxml_export_benchXXXXXX";
     if (!mkdtemp(scratch)) return 1;
     const std::string dir = scratch;
-    qvhost::ReferenceHost host;
-    bench::addOrdersDictionaries(host);
-    std::ofstream(dir + "/ORDERS.dict") << dictionaryText(host, "ORDERS");
-    std::ofstream(dir + "/ORDER_LINES.dict") << dictionaryText(host, "ORDER_LINES");
-    std::ofstream(dir + "/map.xml") << bench::ordersMapping(false);
+    writeOrdersImportFiles(dir);
     const std::string doc = dir + "/orders.xml", account = dir + "/bench.db",
                       out = dir + "/exported.xml", map = dir + "/map.xml";
     const std::string tool = QVXML_TOOL;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "measure.h"
 #include "orders_gen.h"
 #include "tool_runs.h"
 
@@ -26,11 +27,8 @@
 using namespace bench;
 
 int main(int argc, char** argv) {
-    std::vector<std::size_t> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoul(argv[i], nullptr, 10));
-    if (sizes.empty()) sizes = {10000, 100000, 1000000};
-    const char* runsText = std::getenv("QVXML_BENCH_RUNS");
-    const int runs = std::max(1, runsText ? std::atoi(runsText) : 3);
+    std::vector<std::size_t> sizes = sizesFrom(argc, argv, {10000, 100000, 1000000});
+    const int runs = benchRuns(3);
 
     char scratch[] = "/tmp/qvxml_format_benchXXXXXX";
     if (!mkdtemp(scratch)) return 1;

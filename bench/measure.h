@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <type_traits>
 #include <vector>
@@ -35,7 +36,22 @@ Figures median(std::vector<Figures> runs, double Figures::*by) {
 
 inline double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// The record counts named on the command line, else `defaults`.
+inline std::vector<std::size_t> sizesFrom(int argc, char** argv,
+                                          std::vector<std::size_t> defaults) {
+    std::vector<std::size_t> sizes;
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoul(argv[i], nullptr, 10));
+    return sizes.empty() ? defaults : sizes;
+}
+
+// Runs per size: QVXML_BENCH_RUNS, else `otherwise` (at least one).
+inline int benchRuns(int otherwise) {
+    const char* text = std::getenv("QVXML_BENCH_RUNS");
+    const int runs = text ? std::atoi(text) : otherwise;
+    return runs < 1 ? 1 : runs;
 }
 
 // Runs job() in a child process and hands back what it returned (a plain struct);

@@ -1,6 +1,7 @@
 #include "orders_gen.h"
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
 
 #include "host/reference_host.h"
@@ -104,6 +105,19 @@ void addOrdersDictionaries(qvhost::ReferenceHost& host) {
         .add("SKU", 2)
         .add("QTY", 3)
         .add("PRICE", 4, false, "MD2");
+}
+
+void writeOrdersImportFiles(const std::string& dir) {
+    qvhost::ReferenceHost host;
+    addOrdersDictionaries(host);
+    for (const char* file : {"ORDERS", "ORDER_LINES"}) {
+        std::string text;
+        for (const qvhost::Column& c : host.findDictionary(file)->columns())
+            text += c.name + " " + std::to_string(c.result) + (c.multivalued ? " M " : " S ") +
+                    c.code + "\n";
+        std::ofstream(dir + "/" + file + ".dict") << text;
+    }
+    std::ofstream(dir + "/map.xml") << ordersMapping(false);
 }
 
 }  // namespace bench

@@ -38,4 +38,8 @@ std::string ordersMapping(bool namespaces);
 // Declares the ORDERS and ORDER_LINES dictionaries on a reference host.
 void addOrdersDictionaries(qvhost::ReferenceHost& host);
 
+// Writes what the qvxml tool imports orders with into `dir`: ORDERS.dict,
+// ORDER_LINES.dict and map.xml (the mapping without namespaces).
+void writeOrdersImportFiles(const std::string& dir);
+
 }  // namespace bench

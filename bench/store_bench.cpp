@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "host/reference_host.h"
+#include "measure.h"
 #include "orders_gen.h"
 
 #ifndef QVXML_TOOL
@@ -53,13 +54,6 @@ Figures parseSummary(const std::string& line) {
     return f;
 }
 
-std::string dictionaryText(qvhost::ReferenceHost& host, const char* file) {
-    std::string text;
-    for (const qvhost::Column& c : host.findDictionary(file)->columns())
-        text += c.name + " " + std::to_string(c.result) + (c.multivalued ? " M " : " S ") + c.code + "\n";
-    return text;
-}
-
 long fileKb(const std::string& path) {
     struct stat st{};
     return stat(path.c_str(), &st) == 0 ? long(st.st_size / 1024) : 0;
@@ -68,18 +62,12 @@ long fileKb(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::size_t> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoul(argv[i], nullptr, 10));
-    if (sizes.empty()) sizes = {1000000};
+    const std::vector<std::size_t> sizes = bench::sizesFrom(argc, argv, {1000000});
 
     char scratch[] = "/tmp/qvxml_store_benchXXXXXX";
     if (!mkdtemp(scratch)) return 1;
     const std::string dir = scratch;
-    qvhost::ReferenceHost host;
-    bench::addOrdersDictionaries(host);
-    std::ofstream(dir + "/ORDERS.dict") << dictionaryText(host, "ORDERS");
-    std::ofstream(dir + "/ORDER_LINES.dict") << dictionaryText(host, "ORDER_LINES");
-    std::ofstream(dir + "/map.xml") << bench::ordersMapping(false);
+    bench::writeOrdersImportFiles(dir);
 
     std::printf("%-9s %8s | %-34s | %-34s | %9s\n", "records", "doc MB",
                 "first import: library  storing  x", "second import: library storing x",

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "measure.h"
+
 namespace bench {
 
 struct Run {
@@ -93,11 +95,6 @@ inline std::string normalised(const std::string& text) {
         out += '\n';
     }
     return out;
-}
-
-inline double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 

@@ -102,15 +102,27 @@ std::vector<Pushed> makeRecords(size_t records) {
     return out;
 }
 
+// The mapping opened for writing with the host's marks; null, and nothing left open,
+// when it does not load.
+QvDataset openForWriting(QvHandle& map) {
+    map = QV_XDOMOpen(kMapping, 1);
+    QvDataset ds = map ? QV_XMAPOpen(nullptr, map, nullptr, kField, kValue, kSubvalue, kNull,
+                                     XML_CREATE)
+                       : nullptr;
+    if (!ds && map) {
+        QV_XDOMClose(map);
+        map = nullptr;
+    }
+    return ds;
+}
+
 Figures writeJob(size_t records, std::string* text) {
     Figures f;
     qvhost::ReferenceHost host;
     installHost(host);
     const std::vector<Pushed> pushed = makeRecords(records);
-    QvHandle map = QV_XDOMOpen(kMapping, 1);
-    QvDataset ds = map ? QV_XMAPOpen(nullptr, map, nullptr, kField, kValue, kSubvalue, kNull,
-                                     XML_CREATE)
-                       : nullptr;
+    QvHandle map = nullptr;
+    QvDataset ds = openForWriting(map);
     if (!ds) return f;
 
     auto t0 = std::chrono::steady_clock::now();
@@ -166,10 +178,8 @@ Figures wideFieldJob(size_t values) {
         if (v) record += kValue;
         record += std::to_string(v % 10);
     }
-    QvHandle map = QV_XDOMOpen(kMapping, 1);
-    QvDataset ds = map ? QV_XMAPOpen(nullptr, map, nullptr, kField, kValue, kSubvalue, kNull,
-                                     XML_CREATE)
-                       : nullptr;
+    QvHandle map = nullptr;
+    QvDataset ds = openForWriting(map);
     if (!ds) return f;
     auto t0 = std::chrono::steady_clock::now();
     const bool queued =

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "measure.h"
 #include "orders_gen.h"
 #include "qvxml.h"
 
@@ -450,9 +451,7 @@ int benchOne(Document& d, bool lxml, bool xsltproc) {
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    std::vector<std::size_t> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoul(argv[i], nullptr, 10));
-    if (sizes.empty()) sizes = {10000, 100000, 1000000};
+    std::vector<std::size_t> sizes = bench::sizesFrom(argc, argv, {10000, 100000, 1000000});
     std::sort(sizes.begin(), sizes.end());  // so that the process peak belongs to the last size
 
     const std::string python = pythonWithLxml();
