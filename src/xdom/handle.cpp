@@ -96,7 +96,24 @@ void QvHandle_::takeEncoding(const DOMDocument* from) {
 
 const char* QvHandle_::setResultText(qv::HostText text) {
     resultText_ = std::move(text);
+    resultWritten_.reset();
     return resultText_.get();
+}
+
+const char* QvHandle_::setResultText(std::string written) {
+    resultText_.reset();
+    resultWritten_ = std::move(written);
+    return resultWritten_->c_str();
+}
+
+const char* QvHandle_::resultText() const {
+    if (resultWritten_) return resultWritten_->c_str();
+    return resultText_.get();
+}
+
+std::string_view QvHandle_::resultBytes() const {
+    if (resultWritten_) return *resultWritten_;
+    return resultText_ ? std::string_view(resultText_.get()) : std::string_view();
 }
 
 namespace qv {

@@ -22,7 +22,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include <xercesc/util/XercesDefs.hpp>
@@ -146,7 +148,11 @@ struct QvHandle_ {
 
     // Replaces the text last handed to the host through this handle; returns it.
     const char* setResultText(qv::HostText text);
-    const char* resultText() const { return resultText_.get(); }
+    // The same for a whole written document, kept as written rather than copied,
+    // with its length: text in UTF-16 or UTF-32 holds NUL bytes.
+    const char* setResultText(std::string written);
+    const char* resultText() const;
+    std::string_view resultBytes() const;
 
 private:
     friend QvHandle_* qv::makeDocumentHandle(qv::DocumentForm, const DOMDocument*);
@@ -169,6 +175,7 @@ private:
     // The XPath view remembers the count it was built at and is rebuilt when they differ.
     unsigned long changeCount_ = 0;
     qv::HostText resultText_;
+    std::optional<std::string> resultWritten_;  // the other, when set
 };
 
 namespace qv {

@@ -7,6 +7,7 @@
 #include "xdom/handle.h"
 #include "xdom/writing/compact_writer.h"
 #include "xdom/writing/serialize.h"
+#include "xdom/writing/written_text.h"
 #include "xdom/set_aside_pi.h"
 
 extern "C" {
@@ -42,11 +43,14 @@ QVXML_API const char* QV_XDOMWrite(QvHandle h, const QvDocSettings* settings,
         qv::setDomStatus(Q_XMLGetErrCode());
         if (qv::domStatus() != 0) return nullptr;
         if (fileName) return fileName;
-        qv::HostText result(new char[text.size() + 1]);
-        std::memcpy(result.get(), text.data(), text.size());
-        result[text.size()] = '\0';
-        return qv::setResultText(h, std::move(result));
+        return h->setResultText(std::move(text));
     });
 }
 
 }  // extern "C"
+
+namespace qv {
+
+std::string_view writtenText(QvHandle h) { return h ? h->resultBytes() : std::string_view(); }
+
+}  // namespace qv

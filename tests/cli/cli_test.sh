@@ -119,6 +119,10 @@ X
   grep -q "$(printf '\r')" crlf.xml || fail "format --line-end CR-LF wrote no CR"
   has crlf.xml '<?xml version="1.0" encoding="UTF-8"'
   run 0 format note.xml --encoding ISO-8859-1; has out 'encoding="ISO-8859-1"'
+  # UTF-16 holds NUL bytes: the whole document reaches standard output, as with -o.
+  run 0 format note.xml --encoding UTF-16; mv out utf16_stdout.xml
+  run 0 format note.xml --encoding UTF-16 -o utf16.xml; same utf16_stdout.xml utf16.xml
+  iconv -f UTF-16 -t UTF-8 utf16.xml | grep -q "<to>Ada</to>" || fail "format to UTF-16 lost the content"
 fi
 
 case=dict; if want $case; then

@@ -18,6 +18,7 @@
 #include "session.h"
 #include "writer_options.h"
 #include "xdom/parsing/open_options.h"
+#include "xdom/writing/written_text.h"
 #include "xdom/xslt/transform_options.h"
 
 namespace qvcli {
@@ -437,7 +438,7 @@ int runFormat(const Args& args) {
                 tidyFile(file->path(), settings);
                 file->commit();
             } else {
-                writeOutput("", tidyDocument(text, lineEnd));
+                writeDocumentOutput(qv::writtenText(doc.get()), settings);
             }
             return kSuccess;
         }));

@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "host/account.h"
 #include "host/conversion.h"
+#include "xdom/writing/written_text.h"
 #include "mapping_info.h"
 #include "progress.h"
 #include "records.h"
@@ -230,7 +231,7 @@ int runExport(const Args& args) {
         tidyFile(file->path(), settings);
         file->commit();
     } else {
-        writeOutput("", tidyDocument(text, lineEndText(settings)));
+        writeDocumentOutput(qv::writtenText(doc.get()), settings);
     }
     progress.done();
     std::fprintf(stderr, "exported %lld record%s", exporter.written(), exporter.written() == 1 ? "" : "s");

@@ -74,12 +74,36 @@ std::string lineEndText(const QvDocSettings& settings) {
     return lineEnd == "CR-LF" ? "\r\n" : lineEnd == "CR" ? "\r" : "\n";
 }
 
-void tidyFile(const std::string& path, const QvDocSettings& settings) {
+namespace {
+
+// Whether line ends are single bytes where the writer puts them: not with a byte
+// order mark, nor in UTF-16 or UTF-32.
+bool tidyable(const QvDocSettings& settings) {
     const std::string encoding = qvhost::upperAscii(settings.outEncoding);
-    if (settings.byteOrderMark || encoding.rfind("UTF-16", 0) == 0 ||
-        encoding.rfind("UTF-32", 0) == 0 || encoding.rfind("UCS", 0) == 0 ||
-        encoding.rfind("UTF16", 0) == 0)
-        return;
+    return !(settings.byteOrderMark || encoding.rfind("UTF-16", 0) == 0 ||
+             encoding.rfind("UTF-32", 0) == 0 || encoding.rfind("UCS", 0) == 0 ||
+             encoding.rfind("UTF16", 0) == 0);
+}
+
+bool put(std::string_view bytes) {
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+}
+
+}  // namespace
+
+void writeDocumentOutput(std::string_view bytes, const QvDocSettings& settings) {
+    bool endLine = false;
+    if (tidyable(settings)) {
+        while (!bytes.empty() && (bytes.front() == '\n' || bytes.front() == '\r'))
+            bytes.remove_prefix(1);
+        endLine = !bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r';
+    }
+    if (!put(bytes) || (endLine && !put(lineEndText(settings))) || std::fflush(stdout) != 0)
+        throw Failure("cannot write the output: " + std::string(std::strerror(errno)));
+}
+
+void tidyFile(const std::string& path, const QvDocSettings& settings) {
+    if (!tidyable(settings)) return;
     // Only the first and the last byte can need tidying: a document of hundreds of
     // megabytes is read back whole only when it starts with a line break.
     std::FILE* file = std::fopen(path.c_str(), "rb+");

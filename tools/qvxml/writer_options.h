@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "cli.h"
 #include "qvxml.h"
@@ -23,6 +24,9 @@ std::string lineEndText(const QvDocSettings& settings);
 // Tidies a file the library wrote with `settings` as tidyDocument does, when its
 // encoding keeps line ends as single bytes (not UTF-16 or UTF-32, no byte order mark).
 void tidyFile(const std::string& path, const QvDocSettings& settings);
+// Writes a whole document the library wrote with `settings` to standard output,
+// tidied in the same way, without copying it (hundreds of megabytes pass here).
+void writeDocumentOutput(std::string_view bytes, const QvDocSettings& settings);
 // The lines of --help that describe them.
 extern const char kWriterHelp[];
 

@@ -836,6 +836,13 @@ bool writeCompact(QvHandle_* doc, const XMLCh* encoding, const QvDocSettings* se
     // The tree tells everything but which attributes are defaults, and where its
     // pieces or prolog are missing; there the kept bytes are scanned again.
     const CompactTree& tree = *doc->compact()->tree;
+    // Room for about the document as read, reserved at once: growing a string of
+    // hundreds of megabytes step by step copies it over and over. Pages never
+    // written to are never touched.
+    if (text) {
+        const std::size_t read = doc->compact()->bytes.size();
+        text->reserve((utf8 ? read : 2 * read) + read / 4 + 4096);
+    }
     const bool fromTree = road == CompactRoad::TreeWherePossible && tree.piecesComplete() &&
                           tree.prolog().known &&
                           !(options.discardDefaults && tree.prolog().defaultedAttributes);
