@@ -95,6 +95,15 @@ std::string readFile(const std::string& path) {
     requireReadable(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Failure("cannot read " + path + ": " + std::strerror(errno));
+    // Read in one piece where the size is known (a regular file), else streamed.
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        std::string text(static_cast<std::size_t>(info.st_size), '\0');
+        in.read(&text[0], std::streamsize(text.size()));
+        if (in.gcount() == std::streamsize(text.size()) && in.peek() == EOF) return text;
+        in.clear();
+        in.seekg(0);
+    }
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();

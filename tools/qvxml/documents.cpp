@@ -345,16 +345,21 @@ namespace {
 
 // The result as xsltproc writes it: the XML declaration on a line of its own and a
 // final newline after markup (text output is left as the stylesheet made it).
-std::string asFile(std::string result) {
+// Writes the result to `to` in pieces, without copying what may be hundreds of
+// megabytes; false when a write fails.
+bool writeAsFile(const std::string& result, std::FILE* to) {
+    std::size_t split = 0;  // where a line break goes after the declaration
     if (result.rfind("<?xml ", 0) == 0) {
         const std::size_t end = result.find("?>");
         if (end != std::string::npos && end + 2 < result.size() && result[end + 2] != '\n')
-            result.insert(end + 2, "\n");
+            split = end + 2;
     }
     const std::size_t first = result.find_first_not_of(" \t\r\n");
-    if (first != std::string::npos && result[first] == '<' && result.back() == '>')
-        result += '\n';
-    return result;
+    const bool endLine = first != std::string::npos && result[first] == '<' && result.back() == '>';
+    auto put = [to](const char* bytes, std::size_t n) { return std::fwrite(bytes, 1, n, to) == n; };
+    return put(result.data(), split) && (split == 0 || put("\n", 1)) &&
+           put(result.data() + split, result.size() - split) && (!endLine || put("\n", 1)) &&
+           std::fflush(to) == 0;
 }
 
 // A file of our own for a result bound for stdout: written by the library in the
@@ -401,16 +406,17 @@ int runTransform(const Args& args) {
     TemporaryFile temporary;
     if (!QV_XDOMTransform(doc.get(), stylesheet.c_str(), 0, QV_RESULT_FILE, temporary.path().c_str()))
         libraryFailure("cannot transform with " + stylesheet + ":");
-    const std::string result = asFile(readFile(temporary.path()));
+    const std::string result = readFile(temporary.path());
     interrupts.check();
     if (!output) {
-        writeOutput("", result);
+        if (!writeAsFile(result, stdout))
+            throw Failure("cannot write the output: " + std::string(std::strerror(errno)));
         return kSuccess;
     }
-    std::ofstream written(output->path(), std::ios::binary | std::ios::trunc);
-    written.write(result.data(), std::streamsize(result.size()));
-    written.close();
-    if (!written) throw Failure("cannot write " + out + ": " + std::strerror(errno));
+    std::FILE* written = std::fopen(output->path().c_str(), "wb");
+    const bool ok = written && writeAsFile(result, written);
+    if (!written || std::fclose(written) != 0 || !ok)
+        throw Failure("cannot write " + out + ": " + std::strerror(errno));
     output->commit();
     return kSuccess;
 }
