@@ -33,9 +33,10 @@ std::vector<std::basic_string<XMLCh>> splitAtCdataEnds(const XMLCh* data) {
     return pieces;
 }
 
-CdataSplit::CdataSplit(DOMNode* root, bool enabled) : toWrite_{root} {
-    if (!enabled || !root) return;
+CdataSplit::CdataSplit(DOMNode* root, bool enabled, std::size_t maxDepth) : toWrite_{root} {
+    if (!root) return;
     if (root->getNodeType() == DOMNode::CDATA_SECTION_NODE) {
+        if (!enabled) return;
         // Its pieces cannot become its siblings: they would fall outside the write.
         if (!holdsCdataEnd(root->getNodeValue())) return;
         DOMDocument* doc = root->getOwnerDocument();
@@ -47,26 +48,42 @@ CdataSplit::CdataSplit(DOMNode* root, bool enabled) : toWrite_{root} {
         return;
     }
     try {
-        walk(root);
+        walk(root, enabled, maxDepth);
     } catch (...) {
         for (auto it = cuts_.rbegin(); it != cuts_.rend(); ++it) restore(*it);
         throw;
     }
+    if (tooDeep_) {
+        for (auto it = cuts_.rbegin(); it != cuts_.rend(); ++it) restore(*it);
+        cuts_.clear();
+    }
 }
 
-void CdataSplit::walk(DOMNode* root) {
+void CdataSplit::walk(DOMNode* root, bool enabled, std::size_t maxDepth) {
     // Without recursion: trees may be deep.
+    std::size_t depth = 0;
     DOMNode* n = root->getFirstChild();
+    if (n && ++depth > maxDepth) {
+        tooDeep_ = true;
+        return;
+    }
     while (n) {
-        if (n->getNodeType() == DOMNode::CDATA_SECTION_NODE && holdsCdataEnd(n->getNodeValue())) {
+        if (enabled && n->getNodeType() == DOMNode::CDATA_SECTION_NODE && holdsCdataEnd(n->getNodeValue())) {
             cut(static_cast<DOMCharacterData*>(static_cast<DOMCDATASection*>(n)));
             n = static_cast<DOMNode*>(cuts_.back().added.empty() ? n : cuts_.back().added.back());
         }
         if (DOMNode* child = n->getFirstChild()) {
+            if (++depth > maxDepth) {
+                tooDeep_ = true;
+                return;
+            }
             n = child;
             continue;
         }
-        while (n && n != root && !n->getNextSibling()) n = n->getParentNode();
+        while (n && n != root && !n->getNextSibling()) {
+            n = n->getParentNode();
+            --depth;
+        }
         n = (n && n != root) ? n->getNextSibling() : nullptr;
     }
 }
