@@ -270,6 +270,7 @@ int runExport(const Args& args) {
         std::fprintf(stderr, " (%lld value%s left out: refused by the output conversion)",
                      exporter.refused(), exporter.refused() == 1 ? "" : "s");
     std::fprintf(stderr, "\n");
+    exitWithoutTeardown(kSuccess);
     return kSuccess;
 }
 
