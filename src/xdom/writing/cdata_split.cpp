@@ -1,5 +1,7 @@
 #include "xdom/writing/cdata_split.h"
 
+#include <vector>
+
 #include <xercesc/dom/DOMCDATASection.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMDocumentFragment.hpp>
@@ -60,10 +62,11 @@ CdataSplit::CdataSplit(DOMNode* root, bool enabled, std::size_t maxDepth) : toWr
 }
 
 void CdataSplit::walk(DOMNode* root, bool enabled, std::size_t maxDepth) {
-    // Without recursion: trees may be deep.
-    std::size_t depth = 0;
+    // Without recursion: trees may be deep. The ancestors are kept on a stack of our
+    // own: getParentNode costs a dynamic_cast in Xerces, once for every node.
+    std::vector<DOMNode*> above{root};  // those of n, the root first
     DOMNode* n = root->getFirstChild();
-    if (n && ++depth > maxDepth) {
+    if (n && above.size() > maxDepth) {
         tooDeep_ = true;
         return;
     }
@@ -73,18 +76,19 @@ void CdataSplit::walk(DOMNode* root, bool enabled, std::size_t maxDepth) {
             n = static_cast<DOMNode*>(cuts_.back().added.empty() ? n : cuts_.back().added.back());
         }
         if (DOMNode* child = n->getFirstChild()) {
-            if (++depth > maxDepth) {
+            above.push_back(n);
+            if (above.size() > maxDepth) {
                 tooDeep_ = true;
                 return;
             }
             n = child;
             continue;
         }
-        while (n && n != root && !n->getNextSibling()) {
-            n = n->getParentNode();
-            --depth;
+        while (n != root && !n->getNextSibling()) {
+            n = above.back();
+            above.pop_back();
         }
-        n = (n && n != root) ? n->getNextSibling() : nullptr;
+        n = n != root ? n->getNextSibling() : nullptr;
     }
 }
 
