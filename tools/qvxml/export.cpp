@@ -1,6 +1,7 @@
 // `qvxml export`: records of the account written back as one XML document through
 // a mapping: the root table's records (all, or those named) with their related
 // child records, pushed with QV_XMAPWriteNext and built with QV_XMAPToDOM.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -63,9 +64,13 @@ struct ExportTable {
     std::vector<std::size_t> children;
     // For a whole export: records by the text of their child key field, in record ID
     // order, read in one pass. A few named records fetch theirs by key instead.
-    std::unordered_map<std::string, std::vector<std::string>> byKey;
+    // They are held once, with whether each has been written, and found by index.
+    std::vector<std::string> records;
+    std::vector<bool> written;
+    std::unordered_map<std::string, std::vector<std::uint32_t>> byKey;
     FieldNames names;
     std::vector<std::string> codes;  // output conversion by field, from the dictionary
+    // IDs written of the records not held in `records`.
     std::unordered_set<std::string> writtenIds;
 };
 
@@ -105,9 +110,11 @@ public:
                 std::string key;
                 account.scan(child.file, [&](const std::string&, const std::string& record) {
                     key.assign(fieldOf(record, field));
-                    child.byKey[key].push_back(record);
+                    child.byKey[key].push_back(std::uint32_t(child.records.size()));
+                    child.records.push_back(record);
                     return true;
                 });
+                child.written.assign(child.records.size(), false);
                 break;
             }
             if (tables_[t].parentField < 0 && info[t].level > 1)
@@ -120,8 +127,20 @@ public:
     // that belong to it (so both Cascade and key matching place them under it).
     // Each record is written once, however often the command line or the keys name it.
     void push(std::size_t t, const std::string& record) {
+        if (!tables_[t].writtenIds.insert(record.substr(0, record.find(kFieldMark))).second) return;
+        write(t, record);
+    }
+    // A record of the root table read by a scan of its file, where IDs are unique.
+    void pushScanned(const std::string& record) { write(0, record); }
+
+    long long written() const { return written_; }
+    long long refused() const { return refused_; }
+    const std::string& rootFile() const { return tables_.at(0).file; }
+
+private:
+    // push, once the record is known to be written for the first time.
+    void write(std::size_t t, const std::string& record) {
         const std::string id = record.substr(0, record.find(kFieldMark));
-        if (!tables_[t].writtenIds.insert(id).second) return;
         std::vector<std::string_view> fields;
         viewFields(record, fields);
         checkConversions(t, id, fields);
@@ -157,16 +176,15 @@ public:
                     noteMissingChild(t, id, c, k);
                     continue;
                 }
-                for (const std::string& childRecord : it->second) push(c, childRecord);
+                for (std::uint32_t i : it->second) {
+                    if (child.written[i]) continue;
+                    child.written[i] = true;
+                    write(c, child.records[i]);
+                }
             }
         }
     }
 
-    long long written() const { return written_; }
-    long long refused() const { return refused_; }
-    const std::string& rootFile() const { return tables_.at(0).file; }
-
-private:
     // A key value of a multivalued parent key stands for a child record; when none is
     // stored (removed since, or never imported) only the key is written: say which.
     void noteMissingChild(std::size_t t, const std::string& id, std::size_t c, const std::string& key) {
@@ -236,7 +254,7 @@ int runExport(const Args& args) {
     Progress progress("exporting");
     if (whole) {
         account.scan(exporter.rootFile(), [&](const std::string&, const std::string& record) {
-            exporter.push(0, record);
+            exporter.pushScanned(record);
             progress.update(exporter.written());
             return !InterruptGuard::interrupted();
         });
