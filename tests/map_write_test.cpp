@@ -520,6 +520,53 @@ TEST(ToDom, OneDocumentPerDatasetKeptAliveByItsHandles) {
     QV_XDOMClose(second);
 }
 
+// The built document's attributes are linked in as the parser links them, and an
+// attribute written twice with the same value (a line's id, by the order's key
+// column and by the line's own) is set once: edited afterwards through the node
+// exports, each behaves as any attribute and the document writes as edited.
+TEST_F(OrdersExample, AttributesOfTheBuiltDocumentEditLikeAnyOther) {
+    Dataset out(mapping);
+    out.writeAll("ORDERS", orders);
+    out.writeAll("ORDER_LINES", lines);
+    QvHandle doc = QV_XMAPToDOM(out.ds, nullptr);
+    ASSERT_NE(doc, nullptr) << Q_XMLGetErrMsg();
+    ASSERT_EQ(compact(doc), kOrdersWritten);
+    const char* ns = "xmlns:o=urn:orders";
+    struct Edit {
+        const char* element;
+        const char* attribute;
+        const char* value;  // null: the attribute is removed
+    };
+    for (const Edit& e : {Edit{"/o:ORDERS/o:ORDER[1]/o:LINES/o:LINE[2]", "id", "L9"},
+                          Edit{"/o:ORDERS/o:ORDER[2]/o:LINES/o:LINE", "id", nullptr},
+                          Edit{"/o:ORDERS/o:ORDER[2]", "cust", "C7"},
+                          Edit{"/o:ORDERS/o:ORDER[1]", "date", nullptr}}) {
+        QvHandle element = QV_XDOMLocate(doc, e.element, ns);
+        ASSERT_NE(element, nullptr) << e.element << ": " << Q_XMLGetErrMsg();
+        if (e.value) {
+            QvHandle attribute = QV_XDOMGetAttribute(element, e.attribute);
+            ASSERT_NE(attribute, nullptr) << e.element << "/@" << e.attribute;
+            EXPECT_EQ(QV_XDOMSetNodeValue(attribute, e.value), 0) << Q_XMLGetErrMsg();
+            EXPECT_STREQ(QV_XDOMGetNodeValue(attribute), e.value);
+            QV_XDOMClose(attribute);
+        } else {
+            QvHandle removed = QV_XDOMRemove(element, e.attribute);
+            EXPECT_NE(removed, nullptr) << e.element << "/@" << e.attribute << ": " << Q_XMLGetErrMsg();
+            QV_XDOMClose(removed);
+        }
+        QV_XDOMClose(element);
+    }
+    EXPECT_EQ(compact(doc),
+              "<o:ORDERS xmlns:o=\"urn:orders\">"
+              "<o:ORDER cust=\"C1\"><o:LINES>"
+              "<o:LINE id=\"L1\"><o:QTY>2</o:QTY></o:LINE><o:LINE id=\"L9\"><o:QTY>5</o:QTY></o:LINE>"
+              "</o:LINES></o:ORDER>"
+              "<o:ORDER cust=\"C7\" date=\"2026-02-14\"><o:LINES>"
+              "<o:LINE><o:QTY>1</o:QTY></o:LINE>"
+              "</o:LINES></o:ORDER></o:ORDERS>");
+    QV_XDOMClose(doc);
+}
+
 // An extraction file read at open becomes mode 12: the records read and those
 // written after are built into a new document.
 TEST(ToDom, ExtractionFileReadAtOpenThenWritten) {

@@ -4,12 +4,16 @@
 #include <cstdio>
 #include <string>
 
+#include <xercesc/dom/DOMAttr.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/dom/DOMText.hpp>
-#include <xercesc/dom/impl/DOMCasts.hpp>
+#include <xercesc/dom/impl/DOMAttrImpl.hpp>
+#include <xercesc/dom/impl/DOMAttrMapImpl.hpp>
+#include <xercesc/dom/impl/DOMElementImpl.hpp>
+#include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include "qvxml.h"
@@ -55,15 +59,38 @@ private:
         return step ? match_.nextSibling(node, *step) : nullptr;
     }
 
+    // Every element of the Xerces DOM is a DOMElementImpl: reached without the
+    // dynamic_cast of castToParentImpl, which costs more than the append itself.
+    static DOMElementImpl* elementImpl(DOMNode* element) {
+        return static_cast<DOMElementImpl*>(static_cast<DOMElement*>(element));
+    }
+
     // Appends a node made a moment ago. Below an element the checks of appendChild
     // cannot fail (a new element or text, no ranges on a new document), so the node
     // is linked in directly, as the parser does; the document node keeps its check
     // of a single document element.
     void append(DOMNode* parent, DOMNode* child) {
         if (parent->getNodeType() == DOMNode::ELEMENT_NODE)
-            castToParentImpl(parent)->appendChildFast(child);
+            elementImpl(parent)->fParent.appendChildFast(child);
         else
             parent->appendChild(child);
+    }
+
+    // An attribute without a prefix. A new one is made and linked in as the parser
+    // does (a new attribute on a new element: none of setAttribute's checks can
+    // fail); one the element has (a key written by the parent's column and again
+    // by the child's) is set only when its value differs, since setting it again
+    // replaces its text node to the same effect.
+    void putAttribute(DOMElement* element, const XMLCh* name, const XMLCh* value) {
+        if (DOMAttr* old = element->getAttributeNode(name)) {
+            if (!XMLString::equals(old->getValue(), value)) element->setAttribute(name, value);
+            return;
+        }
+        DOMAttr* attribute = document_->createAttribute(name);
+        static_cast<DOMAttrImpl*>(attribute)->setValueFast(value);
+        DOMAttrMapImpl* attributes = elementImpl(element)->fAttributes;
+        attributes->reserve(4);  // the fast link needs the list made; a no-op after the first
+        attributes->setNamedItemFast(attribute);
     }
 
     // The namespace declarations of the mapping, on the first element made: the
@@ -194,7 +221,7 @@ private:
                     if (last.prefixed)
                         element->setAttributeNS(last.uri.get(), last.qualified.get(), text.get());
                     else
-                        element->setAttribute(last.qualified.get(), text.get());
+                        putAttribute(element, last.qualified.get(), text.get());
                     break;
                 }
                 default:

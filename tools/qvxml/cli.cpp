@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -89,6 +90,14 @@ void writeOutput(const std::string& path, const std::string& bytes) {
     out.close();
     if (!out) throw Failure("cannot write " + path + ": " + std::strerror(errno));
     file.commit();
+}
+
+void exitWithoutTeardown(int status) {
+#ifndef QVXML_SANITIZE
+    if (std::fflush(stdout) == 0 && std::fflush(stderr) == 0) std::_Exit(status);
+#else
+    (void)status;
+#endif
 }
 
 std::string readFile(const std::string& path) {

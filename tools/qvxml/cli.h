@@ -67,6 +67,12 @@ const std::vector<Command>& commands();
 // Writes bytes to stdout, or to `path` when not empty (beside it, then renamed over
 // it); Failure when it cannot.
 void writeOutput(const std::string& path, const std::string& bytes);
+// Ends a command that has written all it had to at once, with `status`: releasing
+// what it built (a DOM of millions of nodes, record queues) one node at a time is
+// work the kernel does in one go. Returns, to be torn down as usual, when standard
+// output cannot be flushed or in the sanitizer builds, whose leak checker must see
+// every release.
+void exitWithoutTeardown(int status);
 // Whole file as bytes; Failure when unreadable.
 std::string readFile(const std::string& path);
 // Fails with "no such file" when `path` cannot be opened for reading.

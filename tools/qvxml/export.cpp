@@ -1,9 +1,11 @@
 // `qvxml export`: records of the account written back as one XML document through
 // a mapping: the root table's records (all, or those named) with their related
 // child records, pushed with QV_XMAPWriteNext and built with QV_XMAPToDOM.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -24,6 +26,35 @@ namespace {
 
 constexpr std::size_t kFewRecords = 16;
 
+// The fields of a record as views into it: every record is split once, without a
+// copy of each field (a whole export splits millions).
+void viewFields(const std::string& record, std::vector<std::string_view>& fields) {
+    fields.clear();
+    const std::string_view text(record);
+    std::size_t begin = 0;
+    for (;;) {
+        const std::size_t at = text.find(kFieldMark, begin);
+        if (at == std::string_view::npos) {
+            fields.push_back(text.substr(begin));
+            return;
+        }
+        fields.push_back(text.substr(begin, at - begin));
+        begin = at + 1;
+    }
+}
+
+// Field `field` of a record, empty when it has fewer.
+std::string_view fieldOf(const std::string& record, std::size_t field) {
+    std::size_t begin = 0;
+    for (; field > 0; --field) {
+        begin = record.find(kFieldMark, begin);
+        if (begin == std::string::npos) return {};
+        ++begin;
+    }
+    const std::size_t end = record.find(kFieldMark, begin);
+    return std::string_view(record).substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
 // A table of the mapping and how its records are found from their parent's.
 struct ExportTable {
     std::string file;
@@ -34,9 +65,14 @@ struct ExportTable {
     std::vector<std::size_t> children;
     // For a whole export: records by the text of their child key field, in record ID
     // order, read in one pass. A few named records fetch theirs by key instead.
-    std::unordered_map<std::string, std::vector<std::string>> byKey;
+    // They are held once, with whether each has been written, and found by index.
+    std::vector<std::string> records;
+    std::vector<bool> written;
+    std::unordered_map<std::string, std::vector<std::uint32_t>> byKey;
     FieldNames names;
     std::vector<std::string> codes;  // output conversion by field, from the dictionary
+    // IDs written of the records not held in `records`.
+    std::unordered_set<std::string> writtenIds;
 };
 
 class Exporter {
@@ -72,11 +108,14 @@ public:
                 tables_[std::size_t(parent - 1)].children.push_back(t);
                 const std::size_t field = std::size_t(e.field);
                 if (!whole) break;
+                std::string key;
                 account.scan(child.file, [&](const std::string&, const std::string& record) {
-                    const std::vector<std::string> fields = splitMarks(record, kFieldMark);
-                    child.byKey[field < fields.size() ? fields[field] : ""].push_back(record);
+                    key.assign(fieldOf(record, field));
+                    child.byKey[key].push_back(std::uint32_t(child.records.size()));
+                    child.records.push_back(record);
                     return true;
                 });
+                child.written.assign(child.records.size(), false);
                 break;
             }
             if (tables_[t].parentField < 0 && info[t].level > 1)
@@ -89,18 +128,31 @@ public:
     // that belong to it (so both Cascade and key matching place them under it).
     // Each record is written once, however often the command line or the keys name it.
     void push(std::size_t t, const std::string& record) {
+        if (!tables_[t].writtenIds.insert(record.substr(0, record.find(kFieldMark))).second) return;
+        write(t, record);
+    }
+    // A record of the root table read by a scan of its file, where IDs are unique.
+    void pushScanned(const std::string& record) { write(0, record); }
+
+    long long written() const { return written_; }
+    long long refused() const { return refused_; }
+    const std::string& rootFile() const { return tables_.at(0).file; }
+
+private:
+    // push, once the record is known to be written for the first time.
+    void write(std::size_t t, const std::string& record) {
         const std::string id = record.substr(0, record.find(kFieldMark));
-        if (!written_ids_.insert(std::to_string(t) + '\n' + id).second) return;
-        checkConversions(t, id, record);
+        std::vector<std::string_view> fields;
+        viewFields(record, fields);
+        checkConversions(t, id, fields);
         if (QV_XMAPWriteNext(ds_, tables_[t].key.c_str(), record.data(), int(record.size())) != 0)
             libraryFailure("cannot write a record of " + tables_[t].file + ":");
         ++written_;
         if (tables_[t].children.empty()) return;
-        const std::vector<std::string> fields = splitMarks(record, kFieldMark);
         for (std::size_t c : tables_[t].children) {
             ExportTable& child = tables_[c];
             const std::size_t f = std::size_t(child.parentField);
-            const std::string key = f < fields.size() ? fields[f] : "";
+            const std::string key(f < fields.size() ? fields[f] : std::string_view());
             std::vector<std::string> keys{key};
             if (child.intoValues) {
                 keys.clear();
@@ -125,16 +177,15 @@ public:
                     noteMissingChild(t, id, c, k);
                     continue;
                 }
-                for (const std::string& childRecord : it->second) push(c, childRecord);
+                for (std::uint32_t i : it->second) {
+                    if (child.written[i]) continue;
+                    child.written[i] = true;
+                    write(c, child.records[i]);
+                }
             }
         }
     }
 
-    long long written() const { return written_; }
-    long long refused() const { return refused_; }
-    const std::string& rootFile() const { return tables_.at(0).file; }
-
-private:
     // A key value of a multivalued parent key stands for a child record; when none is
     // stored (removed since, or never imported) only the key is written: say which.
     void noteMissingChild(std::size_t t, const std::string& id, std::size_t c, const std::string& key) {
@@ -146,17 +197,17 @@ private:
                      tables_[c].file.c_str());
     }
     long long missingChildren_ = 0;
+    std::string field_, converted_;  // reused by checkConversions
 
     // The library leaves out a value its output conversion refuses: say which.
-    void checkConversions(std::size_t t, const std::string& id, const std::string& record) {
+    void checkConversions(std::size_t t, const std::string& id, const std::vector<std::string_view>& fields) {
         const ExportTable& table = tables_[t];
         if (table.codes.empty()) return;
-        const std::vector<std::string> fields = splitMarks(record, kFieldMark);
-        std::string converted;
         for (std::size_t f = 1; f < fields.size() && f < table.codes.size(); ++f) {
             if (table.codes[f].empty() || fields[f].empty()) continue;
-            qvhost::convertField(fields[f], table.codes[f], QV_CONV_TO_XML, kValueMark, kSubvalueMark,
-                                 kNullMark, converted, [&](const std::string& piece, std::string&) {
+            field_.assign(fields[f]);
+            qvhost::convertField(field_, table.codes[f], QV_CONV_TO_XML, kValueMark, kSubvalueMark,
+                                 kNullMark, converted_, [&](const std::string& piece, std::string&) {
                                      ++refused_;
                                      std::fprintf(stderr,
                                                   "qvxml export: warning: %s record %s, column %s: value "
@@ -170,7 +221,6 @@ private:
 
     qvhost::Account& account_;
     QvDataset ds_;
-    std::unordered_set<std::string> written_ids_;
     long long refused_ = 0;
     std::vector<ExportTable> tables_;
     long long written_ = 0;
@@ -205,7 +255,7 @@ int runExport(const Args& args) {
     Progress progress("exporting");
     if (whole) {
         account.scan(exporter.rootFile(), [&](const std::string&, const std::string& record) {
-            exporter.push(0, record);
+            exporter.pushScanned(record);
             progress.update(exporter.written());
             return !InterruptGuard::interrupted();
         });
@@ -239,6 +289,7 @@ int runExport(const Args& args) {
         std::fprintf(stderr, " (%lld value%s left out: refused by the output conversion)",
                      exporter.refused(), exporter.refused() == 1 ? "" : "s");
     std::fprintf(stderr, "\n");
+    exitWithoutTeardown(kSuccess);
     return kSuccess;
 }
 

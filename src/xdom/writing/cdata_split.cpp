@@ -1,5 +1,7 @@
 #include "xdom/writing/cdata_split.h"
 
+#include <vector>
+
 #include <xercesc/dom/DOMCDATASection.hpp>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMDocumentFragment.hpp>
@@ -33,9 +35,10 @@ std::vector<std::basic_string<XMLCh>> splitAtCdataEnds(const XMLCh* data) {
     return pieces;
 }
 
-CdataSplit::CdataSplit(DOMNode* root, bool enabled) : toWrite_{root} {
-    if (!enabled || !root) return;
+CdataSplit::CdataSplit(DOMNode* root, bool enabled, std::size_t maxDepth) : toWrite_{root} {
+    if (!root) return;
     if (root->getNodeType() == DOMNode::CDATA_SECTION_NODE) {
+        if (!enabled) return;
         // Its pieces cannot become its siblings: they would fall outside the write.
         if (!holdsCdataEnd(root->getNodeValue())) return;
         DOMDocument* doc = root->getOwnerDocument();
@@ -47,27 +50,45 @@ CdataSplit::CdataSplit(DOMNode* root, bool enabled) : toWrite_{root} {
         return;
     }
     try {
-        walk(root);
+        walk(root, enabled, maxDepth);
     } catch (...) {
         for (auto it = cuts_.rbegin(); it != cuts_.rend(); ++it) restore(*it);
         throw;
     }
+    if (tooDeep_) {
+        for (auto it = cuts_.rbegin(); it != cuts_.rend(); ++it) restore(*it);
+        cuts_.clear();
+    }
 }
 
-void CdataSplit::walk(DOMNode* root) {
-    // Without recursion: trees may be deep.
+void CdataSplit::walk(DOMNode* root, bool enabled, std::size_t maxDepth) {
+    // Without recursion: trees may be deep. The ancestors are kept on a stack of our
+    // own: getParentNode costs a dynamic_cast in Xerces, once for every node.
+    std::vector<DOMNode*> above{root};  // those of n, the root first
     DOMNode* n = root->getFirstChild();
+    if (n && above.size() > maxDepth) {
+        tooDeep_ = true;
+        return;
+    }
     while (n) {
-        if (n->getNodeType() == DOMNode::CDATA_SECTION_NODE && holdsCdataEnd(n->getNodeValue())) {
+        if (enabled && n->getNodeType() == DOMNode::CDATA_SECTION_NODE && holdsCdataEnd(n->getNodeValue())) {
             cut(static_cast<DOMCharacterData*>(static_cast<DOMCDATASection*>(n)));
             n = static_cast<DOMNode*>(cuts_.back().added.empty() ? n : cuts_.back().added.back());
         }
         if (DOMNode* child = n->getFirstChild()) {
+            above.push_back(n);
+            if (above.size() > maxDepth) {
+                tooDeep_ = true;
+                return;
+            }
             n = child;
             continue;
         }
-        while (n && n != root && !n->getNextSibling()) n = n->getParentNode();
-        n = (n && n != root) ? n->getNextSibling() : nullptr;
+        while (n != root && !n->getNextSibling()) {
+            n = above.back();
+            above.pop_back();
+        }
+        n = n != root ? n->getNextSibling() : nullptr;
     }
 }
 

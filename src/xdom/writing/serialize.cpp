@@ -23,6 +23,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "frame/errors.h"
+#include "frame/limits.h"
 #include "frame/boundary.h"
 #include "frame/xerces_ptr.h"
 #include "xdom/writing/cdata_split.h"
@@ -51,6 +52,9 @@ public:
 private:
     std::string lastFatal_;
 };
+
+// The tree is nested too deep to be written (tree_depth.h).
+struct TooDeep {};
 
 // A write the writer abandoned without throwing.
 struct WriterGaveUp {
@@ -121,6 +125,13 @@ bool flag(const QvDocSettings* settings, size_t offset) {
 // The body of a write; throws what Xerces-C++ throws.
 void write(DOMNode* node, const XMLCh* encoding,
            const QvDocSettings* settings, const char* fileName, std::string* text) {
+    // Sections holding "]]>" are split by us, and only when the writer would split
+    // them too; otherwise the writer refuses them with a DOM exception. The same walk
+    // checks the depth, before a file is opened.
+    const bool splitCdata = !settings || settings->splitCdata != 0;
+    CdataSplit split(node, splitCdata, limits::kMaxElementDepth + 1);
+    if (split.tooDeep()) throw TooDeep{};
+
     static const XMLCh kLS[] = {chLatin_L, chLatin_S, chNull};
     auto* impl = static_cast<DOMImplementationLS*>(
         DOMImplementationRegistry::getDOMImplementation(kLS));
@@ -156,9 +167,6 @@ void write(DOMNode* node, const XMLCh* encoding,
                                    ? static_cast<const DOMDocument*>(node)
                                    : node->getOwnerDocument();
     if (!owner || !owner->getDoctype()) setFeature(config, XMLUni::fgDOMWRTEntities, true);
-    // Sections holding "]]>" are split by us, and only when the writer would split
-    // them too; otherwise the writer refuses them with a DOM exception.
-    const bool splitCdata = !settings || settings->splitCdata != 0;
 
     std::unique_ptr<XMLFormatTarget> target;
     if (fileName)
@@ -166,8 +174,6 @@ void write(DOMNode* node, const XMLCh* encoding,
     else
         target = std::make_unique<StringFormatTarget>(*text);
     output->setByteStream(target.get());
-
-    CdataSplit split(node, splitCdata);
     for (DOMNode* n : split.nodesToWrite())
         if (!writer->write(n, output.get())) throw WriterGaveUp{errorHandler.lastFatal()};
     target->flush();
@@ -180,13 +186,11 @@ bool serializeNode(DOMNode* node, const XMLCh* encoding, const QvDocSettings* se
     std::string scratch;
     if (!fileName && !text) text = &scratch;
     if (text) text->clear();
-    if (tooDeepToWalk(node)) {
-        report(Error::Failure, tooDeepMessage("XDOMWrite"));
-        return false;
-    }
     try {
         write(node, encoding, settings, fileName, text);
         return true;
+    } catch (const TooDeep&) {
+        report(Error::Failure, tooDeepMessage("XDOMWrite"));
     } catch (const WriterGaveUp& e) {
         report(Error::Failure, ("XDOMWrite: the XML text could not be written" +
                       (e.message.empty() ? std::string() : ": " + e.message))
