@@ -88,6 +88,7 @@ public:
     static_assert(sizeof(Piece) == 12, "one for each text node between elements");
     const Element& element(Index i) const { return elements_[i]; }
     const Name& name(Index i) const { return names_[i]; }
+    std::size_t nameCount() const { return names_.size(); }
     Index attributesBegin(Index e) const { return elements_[e].attributes; }
     Index attributesEnd(Index e) const {
         return e + 1 < elements_.size() ? elements_[e + 1].attributes
