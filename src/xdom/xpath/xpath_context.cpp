@@ -20,9 +20,9 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "xdom/compact/compact_document.h"
-#include "xdom/xpath/compact_view.h"
 #include "xdom/xpath/extension_functions.h"
 #include "xdom/xpath/scanned_view.h"
+#include "xdom/xpath/tree_nodes.h"
 #include "xdom/xpath/view_parts.h"
 #include "xdom/xpath/xalan_memory.h"
 
@@ -213,6 +213,17 @@ void buildView(XPathContext& context, QvHandle_* doc) {
 
     auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(xalanMemory());
     auto support = std::make_unique<xalanc::XalanSourceTreeDOMSupport>(*liaison);
+    if (!doc->builtDom() && TreeNodes::possible(*doc->compact()->tree)) {
+        // The first view of the document: it hides the first document-level
+        // processing instruction, which its DOM will set aside when built.
+        auto nodes = std::make_unique<TreeNodes>(*doc->compact()->tree);
+        context.document = nodes.get();
+        context.nodes = std::move(nodes);
+        context.liaison = std::move(liaison);
+        context.support = std::move(support);
+        context.builtAt = doc->changeCount();
+        return;
+    }
 
     const std::size_t nodes = expectedNodes(doc);
     using Tree = XalanSourceTreeDocument;
@@ -225,12 +236,9 @@ void buildView(XPathContext& context, QvHandle_* doc) {
     if (const xercesc::DOMDocument* dom = doc->builtDom()) {
         xercesNodes.reserve(nodes + 2);
         ViewBuilder(*tree, xercesNodes).build(dom);
-    } else if (compactViewPossible(*doc->compact()->tree)) {
-        // The first view of the document: it hides the first document-level
-        // processing instruction, which its DOM will set aside when built; so does
-        // the scanned view, for a tree that cannot tell every node.
-        buildCompactView(*doc->compact()->tree, *tree);
     } else {
+        // A tree that cannot tell every node: the view is scanned from the kept
+        // bytes, hiding the first document-level processing instruction as well.
         ScannedViewBuilder builder(*tree, true);
         scanKept(*doc->compact(), builder);
     }
@@ -284,6 +292,7 @@ void dropView(XPathContext& context) {
     context.xercesNodes.clear();
     context.tree.reset();
     context.treeMemory.reset();
+    context.nodes.reset();
     context.support.reset();
     context.liaison.reset();
 }

@@ -1,9 +1,11 @@
 // The Xalan-C++ view of a document handle's tree, shared by XPath and XSLT.
 //
-// The view is a Xalan source tree copied from the Xerces tree: its nodes hold
-// their names and values, so queries read them without the per-call string
-// interning a wrapper over the Xerces nodes does. The copy does not see later
-// edits, so it remembers the document's change count it was built at and is
+// A document with a DOM gets a Xalan source tree copied from the Xerces tree: its
+// nodes hold their names and values, so queries read them without the per-call
+// string interning a wrapper over the Xerces nodes does. A document still in its
+// compact form gets the compact tree itself behind Xalan's node interfaces
+// (tree_nodes.h), which costs a fraction of a copy to make. Neither sees later
+// edits, so the view remembers the document's change count it was built at and is
 // rebuilt on the next use after an edit.
 #pragma once
 
@@ -25,6 +27,7 @@ class XalanSourceTreeDocument;
 
 namespace qv {
 
+class TreeNodes;
 class ViewMemory;
 
 struct XalanSourceTreeDocumentDeleter {
@@ -41,7 +44,9 @@ struct XPathContext {
     std::unique_ptr<xalanc::XalanSourceTreeDOMSupport> support;
     std::unique_ptr<ViewMemory> treeMemory;  // what the tree is made on (view_parts.h)
     std::unique_ptr<xalanc::XalanSourceTreeDocument, XalanSourceTreeDocumentDeleter> tree;
-    xalanc::XalanDocument* document = nullptr;  // the tree, as a plain document
+    // Or, for a document still in its compact form, the view made of its tree.
+    std::unique_ptr<TreeNodes> nodes;
+    xalanc::XalanDocument* document = nullptr;  // either, as a plain document
     // The Xerces node of each view node, by the view node's index (document order,
     // attributes included); null where the view has no Xerces counterpart.
     std::vector<const xercesc::DOMNode*> xercesNodes;
