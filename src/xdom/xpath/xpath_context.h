@@ -39,7 +39,8 @@ struct XPathContext {
     ~XPathContext();
 
     // The support refers to the liaison (which serves documents a stylesheet
-    // loads); the view document is ours. Members are destroyed in reverse order.
+    // loads); the view document is ours. The support serves either view: it orders
+    // nodes by index and finds no unparsed entity in a document not its liaison's. Members are destroyed in reverse order.
     std::unique_ptr<xalanc::XalanSourceTreeParserLiaison> liaison;
     std::unique_ptr<xalanc::XalanSourceTreeDOMSupport> support;
     std::unique_ptr<ViewMemory> treeMemory;  // what the tree is made on (view_parts.h)
@@ -58,8 +59,8 @@ struct XPathContext {
 
 // Brings the view of the document handle `doc` up to date (QvHandle_::xpathView):
 // built when there is none or the document changed since. A document still in its
-// compact form gets a view without a DOM (scanned_view.h), whose nodes map to no DOM
-// node. Throws on failure.
+// compact form gets a view without a DOM (tree_nodes.h, or scanned_view.h), whose
+// nodes map to no DOM node. Throws on failure.
 void updateView(XPathContext& context, QvHandle_* doc);
 
 // Lets the view go, keeping the namespace maps: the next use builds it again (the
