@@ -1,5 +1,6 @@
 #include "xdom/xpath/tree_nodes.h"
 
+#include <algorithm>
 #include <limits>
 
 #include <xalanc/XalanDOM/XalanDOMException.hpp>
@@ -101,14 +102,19 @@ private:
 
     // The element and its attributes, namespace declarations first.
     TreeElement* addElement(Index e) {
-        TreeElement& element = nodes_.elements_.emplace_back(&nodes_, e, nextIndex());
+        TreeElement& element = nodes_.elements_.emplace_back(
+            &nodes_, &nodes_.elementNames_[tree_.element(e).name], nextIndex());
         const Index begin = tree_.attributesBegin(e), end = tree_.attributesEnd(e);
-        element.attributes = nodes_.attributes_.data() + nodes_.attributes_.size();
-        element.attributeCount = end - begin;
+        if (begin == end) return &element;
+        element.attributes = static_cast<Index>(nodes_.maps_.size());
+        nodes_.maps_.emplace_back(nodes_.attributes_.data() + nodes_.attributes_.size(), end - begin);
         for (int pass = 0; pass < 2; ++pass)
-            for (Index a = begin; a < end; ++a)
-                if (declaration_[tree_.attribute(a).name] == (pass == 0))
-                    nodes_.attributes_.emplace_back(&element, a, nextIndex());
+            for (Index a = begin; a < end; ++a) {
+                const Index name = tree_.attribute(a).name;
+                if (declaration_[name] == (pass == 0))
+                    nodes_.attributes_.emplace_back(&element, &nodes_.attributeNames_[name], a,
+                                                    nextIndex());
+            }
         return &element;
     }
 
@@ -209,6 +215,7 @@ TreeNodes::TreeNodes(const CompactTree& tree)
     }
     elements_.reserve(tree.elementCount() ? tree.elementCount() - 1 : 0);
     attributes_.reserve(tree.attributeCount());
+    maps_.reserve(std::min(tree.attributeCount(), tree.elementCount()));
     builder.build();
 }
 
@@ -224,8 +231,8 @@ xalanc::XalanElement* TreeNodes::getElementById(const XalanDOMString& id) const 
     if (!byId_) {
         auto byId = std::make_unique<std::unordered_map<std::u16string, TreeElement*>>();
         for (const TreeElement& element : elements_)
-            for (std::uint32_t i = 0; i < element.attributeCount; ++i) {
-                const CompactTree::Attribute& a = tree_.attribute(element.attributes[i].attribute());
+            for (const TreeAttr& attribute : attributeMap(element.attributes)) {
+                const CompactTree::Attribute& a = tree_.attribute(attribute.attribute());
                 if (!tree_.name(a.name).id) continue;
                 const XMLCh* value = tree_.text(a.value.begin);
                 byId->emplace(std::u16string(value, value + xercesc::XMLString::stringLen(value)),
@@ -238,15 +245,11 @@ xalanc::XalanElement* TreeNodes::getElementById(const XalanDOMString& id) const 
 }
 
 const XalanDOMString& TreeNodes::keep(const XMLCh* text, std::size_t length) const {
-    return kept_.emplace_back(text, xalanMemory(), static_cast<XalanDOMString::size_type>(length));
+    return kept_.emplace_back(text, keptMemory_, static_cast<XalanDOMString::size_type>(length));
 }
 
 // Element.
 
-const TreeName& TreeElement::name() const {
-    return nodes_->elementName(nodes_->tree().element(element_).name);
-}
-const XalanDOMString& TreeElement::getNodeName() const { return name().qname; }
 const XalanDOMString& TreeElement::getNodeValue() const { return nodes_->empty(); }
 const xalanc::XalanNodeList* TreeElement::getChildNodes() const { notSupported(); }
 XalanNode* TreeElement::getLastChild() const {
@@ -256,36 +259,30 @@ XalanNode* TreeElement::getLastChild() const {
     return last;
 }
 xalanc::XalanDocument* TreeElement::getOwnerDocument() const { return nodes_; }
-const XalanDOMString& TreeElement::getNamespaceURI() const { return name().uri; }
-const XalanDOMString& TreeElement::getPrefix() const { return name().prefix; }
-const XalanDOMString& TreeElement::getLocalName() const { return name().local; }
 
-XalanNode* TreeElement::item(xalanc::XalanSize_t index) const {
-    return index < attributeCount ? &attributes[index] : nullptr;
+const xalanc::XalanNamedNodeMap* TreeElement::getAttributes() const {
+    return &nodes_->attributeMap(attributes);
 }
-XalanNode* TreeElement::getNamedItem(const XalanDOMString& name) const {
-    for (std::uint32_t i = 0; i < attributeCount; ++i)
-        if (attributes[i].getNodeName() == name) return &attributes[i];
+
+// Attribute map.
+
+XalanNode* TreeAttributes::item(xalanc::XalanSize_t index) const {
+    return index < count_ ? first_ + index : nullptr;
+}
+XalanNode* TreeAttributes::getNamedItem(const XalanDOMString& name) const {
+    for (TreeAttr* a = first_; a != first_ + count_; ++a)
+        if (a->getNodeName() == name) return a;
     return nullptr;
 }
-XalanNode* TreeElement::getNamedItemNS(const XalanDOMString& uri, const XalanDOMString& local) const {
-    for (std::uint32_t i = 0; i < attributeCount; ++i)
-        if (attributes[i].getLocalName() == local && attributes[i].getNamespaceURI() == uri)
-            return &attributes[i];
+XalanNode* TreeAttributes::getNamedItemNS(const XalanDOMString& uri, const XalanDOMString& local) const {
+    for (TreeAttr* a = first_; a != first_ + count_; ++a)
+        if (a->getLocalName() == local && a->getNamespaceURI() == uri) return a;
     return nullptr;
 }
 
 // Attribute.
 
-const TreeName& TreeAttr::name() const {
-    const TreeNodes& nodes = owner_->nodes();
-    return nodes.attributeName(nodes.tree().attribute(attribute_).name);
-}
-const XalanDOMString& TreeAttr::getNodeName() const { return name().qname; }
 xalanc::XalanDocument* TreeAttr::getOwnerDocument() const { return &owner_->nodes(); }
-const XalanDOMString& TreeAttr::getNamespaceURI() const { return name().uri; }
-const XalanDOMString& TreeAttr::getPrefix() const { return name().prefix; }
-const XalanDOMString& TreeAttr::getLocalName() const { return name().local; }
 xalanc::XalanElement* TreeAttr::getOwnerElement() const { return owner_; }
 const XalanDOMString& TreeAttr::getValue() const {
     if (!value_) {

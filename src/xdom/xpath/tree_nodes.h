@@ -32,6 +32,7 @@
 #include <xalanc/XalanDOM/XalanText.hpp>
 
 #include "xdom/compact/compact_tree.h"
+#include "xdom/xpath/view_parts.h"
 
 namespace qv {
 
@@ -55,10 +56,10 @@ struct TreeName {
 
 class TreeAttr final : public xalanc::XalanAttr {
 public:
-    TreeAttr(TreeElement* owner, CompactTree::Index attribute, IndexType index)
-        : owner_(owner), attribute_(attribute), index_(static_cast<std::uint32_t>(index)) {}
+    TreeAttr(TreeElement* owner, const TreeName* name, CompactTree::Index attribute, IndexType index)
+        : owner_(owner), name_(name), attribute_(attribute), index_(static_cast<std::uint32_t>(index)) {}
 
-    const XalanDOMString& getNodeName() const override;
+    const XalanDOMString& getNodeName() const override { return name_->qname; }
     const XalanDOMString& getNodeValue() const override { return getValue(); }
     NodeType getNodeType() const override { return ATTRIBUTE_NODE; }
     XalanNode* getParentNode() const override { return nullptr; }
@@ -69,9 +70,9 @@ public:
     XalanNode* getNextSibling() const override { return nullptr; }
     const xalanc::XalanNamedNodeMap* getAttributes() const override { return nullptr; }
     xalanc::XalanDocument* getOwnerDocument() const override;
-    const XalanDOMString& getNamespaceURI() const override;
-    const XalanDOMString& getPrefix() const override;
-    const XalanDOMString& getLocalName() const override;
+    const XalanDOMString& getNamespaceURI() const override { return name_->uri; }
+    const XalanDOMString& getPrefix() const override { return name_->prefix; }
+    const XalanDOMString& getLocalName() const override { return name_->local; }
     bool isIndexed() const override { return true; }
     IndexType getIndex() const override { return index_; }
     const XalanDOMString& getName() const override { return getNodeName(); }
@@ -81,21 +82,38 @@ public:
     CompactTree::Index attribute() const { return attribute_; }
 
 private:
-    const TreeName& name() const;
-
     TreeElement* owner_;
+    const TreeName* name_;  // name tests read it on every node: one load away
     CompactTree::Index attribute_;
     std::uint32_t index_;
     mutable const XalanDOMString* value_ = nullptr;
 };
 
-// An element, which is also the map of its attributes.
-class TreeElement final : public xalanc::XalanElement, public xalanc::XalanNamedNodeMap {
+// The attributes of an element, in the view's order. An element without any
+// shares the document's empty map.
+class TreeAttributes final : public xalanc::XalanNamedNodeMap {
 public:
-    TreeElement(TreeNodes* nodes, CompactTree::Index element, IndexType index)
-        : nodes_(nodes), element_(element), index_(static_cast<std::uint32_t>(index)) {}
+    TreeAttributes(TreeAttr* first, std::uint32_t count) : first_(first), count_(count) {}
 
-    const XalanDOMString& getNodeName() const override;
+    XalanNode* item(xalanc::XalanSize_t index) const override;
+    XalanNode* getNamedItem(const XalanDOMString& name) const override;
+    xalanc::XalanSize_t getLength() const override { return count_; }
+    XalanNode* getNamedItemNS(const XalanDOMString& uri, const XalanDOMString& local) const override;
+
+    const TreeAttr* begin() const { return first_; }
+    const TreeAttr* end() const { return first_ + count_; }
+
+private:
+    TreeAttr* first_;
+    std::uint32_t count_;
+};
+
+class TreeElement final : public xalanc::XalanElement {
+public:
+    TreeElement(TreeNodes* nodes, const TreeName* name, IndexType index)
+        : nodes_(nodes), name_(name), index_(static_cast<std::uint32_t>(index)) {}
+
+    const XalanDOMString& getNodeName() const override { return name_->qname; }
     const XalanDOMString& getNodeValue() const override;
     NodeType getNodeType() const override { return ELEMENT_NODE; }
     XalanNode* getParentNode() const override { return links.parent; }
@@ -104,34 +122,25 @@ public:
     XalanNode* getLastChild() const override;
     XalanNode* getPreviousSibling() const override { return links.previous; }
     XalanNode* getNextSibling() const override { return links.next; }
-    const xalanc::XalanNamedNodeMap* getAttributes() const override { return this; }
+    const xalanc::XalanNamedNodeMap* getAttributes() const override;
     xalanc::XalanDocument* getOwnerDocument() const override;
-    const XalanDOMString& getNamespaceURI() const override;
-    const XalanDOMString& getPrefix() const override;
-    const XalanDOMString& getLocalName() const override;
+    const XalanDOMString& getNamespaceURI() const override { return name_->uri; }
+    const XalanDOMString& getPrefix() const override { return name_->prefix; }
+    const XalanDOMString& getLocalName() const override { return name_->local; }
     bool isIndexed() const override { return true; }
     IndexType getIndex() const override { return index_; }
     const XalanDOMString& getTagName() const override { return getNodeName(); }
 
-    // The map of its attributes.
-    XalanNode* item(xalanc::XalanSize_t index) const override;
-    XalanNode* getNamedItem(const XalanDOMString& name) const override;
-    xalanc::XalanSize_t getLength() const override { return attributeCount; }
-    XalanNode* getNamedItemNS(const XalanDOMString& uri, const XalanDOMString& local) const override;
-
     TreeNodes& nodes() const { return *nodes_; }
-    CompactTree::Index element() const { return element_; }
 
     TreeLinks links;
     XalanNode* firstChild = nullptr;
-    TreeAttr* attributes = nullptr;  // in the view's order
-    std::uint32_t attributeCount = 0;
+    // Its attributes' map among the document's; kNone when it has none.
+    CompactTree::Index attributes = CompactTree::kNone;
 
 private:
-    const TreeName& name() const;
-
     TreeNodes* nodes_;
-    CompactTree::Index element_;
+    const TreeName* name_;  // name tests read it on every node: one load away
     std::uint32_t index_;
 };
 
@@ -248,9 +257,9 @@ private:
 // The document node, which owns every node of the view.
 class TreeNodes final : public xalanc::XalanDocument {
 public:
-    // Whether the tree tells every node of the view (else the view is scanned from
-    // the document's bytes, scanned_view.h).
-    // Its indices are 32-bit: a tree too large for them gets the scanned view too.
+    // Whether the tree tells every node of the view and their count fits the
+    // nodes' 32-bit indices (else the view is scanned from the document's bytes,
+    // scanned_view.h).
     static bool possible(const CompactTree& tree);
 
     explicit TreeNodes(const CompactTree& tree);
@@ -279,35 +288,38 @@ public:
     xalanc::XalanElement* getElementById(const XalanDOMString& id) const override;
 
     const CompactTree& tree() const { return tree_; }
+    const TreeAttributes& attributeMap(CompactTree::Index map) const {
+        return map == CompactTree::kNone ? noAttributes_ : maps_[map];
+    }
     const XalanDOMString& empty() const { return empty_; }
     const XalanDOMString& textName() const { return textName_; }
     const XalanDOMString& commentName() const { return commentName_; }
-    // The names of an element's, and of an attribute's, interned name.
-    const TreeName& elementName(CompactTree::Index name) const { return elementNames_[name]; }
-    const TreeName& attributeName(CompactTree::Index name) const { return attributeNames_[name]; }
     // A string made of text that lives as long as the view, kept until the view goes.
     const XalanDOMString& keep(const XMLCh* text, std::size_t length) const;
-
-    // The view's node of a compact element (not the document).
-    TreeElement* elementNode(CompactTree::Index e) { return &elements_[e - 1]; }
-    std::size_t nodeCount() const { return nextIndex_ - 1; }
 
 private:
     friend class TreeNodesBuilder;
 
     const CompactTree& tree_;
     XalanDOMString empty_, documentName_, textName_, commentName_;
+    // The names of each interned name, as an element's and as an attribute's.
     std::vector<TreeName> elementNames_, attributeNames_;
-    // Elements in the tree's order (element e at e - 1), attributes by element in
-    // the view's order: both counts are known, so they never move once made.
+    // Elements in the tree's order, attributes by element in the view's order: both
+    // counts are known, so they never move once made; other nodes in deques, which
+    // do not move what they hold either.
     std::vector<TreeElement> elements_;
     std::vector<TreeAttr> attributes_;
+    std::vector<TreeAttributes> maps_;  // of the elements that have attributes
+    const TreeAttributes noAttributes_{nullptr, 0};
     std::deque<TreeText> texts_;
     std::deque<TreeComment> comments_;
     std::deque<TreeInstruction> instructions_;
     XalanNode* firstChild_ = nullptr;
     std::size_t nextIndex_ = 2;
 
+    // The values made so far (the library is called from one thread at a time),
+    // their texts one after the other in large blocks that go with the view.
+    mutable ViewMemory keptMemory_;
     mutable std::deque<XalanDOMString> kept_;
     // Elements by the value of their ID-typed attributes, the first in document
     // order winning, made on the first lookup.
