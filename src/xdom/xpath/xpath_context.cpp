@@ -208,23 +208,8 @@ std::size_t expectedNodes(const QvHandle_* doc) {
     return 2 * tree.elementCount() + tree.attributeCount();
 }
 
-void buildView(XPathContext& context, QvHandle_* doc) {
-    dropView(context);
-
-    auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(xalanMemory());
-    auto support = std::make_unique<xalanc::XalanSourceTreeDOMSupport>(*liaison);
-    if (!doc->builtDom() && TreeNodes::possible(*doc->compact()->tree)) {
-        // The first view of the document: it hides the first document-level
-        // processing instruction, which its DOM will set aside when built.
-        auto nodes = std::make_unique<TreeNodes>(*doc->compact()->tree);
-        context.document = nodes.get();
-        context.nodes = std::move(nodes);
-        context.liaison = std::move(liaison);
-        context.support = std::move(support);
-        context.builtAt = doc->changeCount();
-        return;
-    }
-
+// The source-tree copy of the document: of its DOM, or scanned from its kept bytes.
+void copyView(XPathContext& context, QvHandle_* doc) {
     const std::size_t nodes = expectedNodes(doc);
     using Tree = XalanSourceTreeDocument;
     auto memory = std::make_unique<ViewMemory>();
@@ -237,8 +222,9 @@ void buildView(XPathContext& context, QvHandle_* doc) {
         xercesNodes.reserve(nodes + 2);
         ViewBuilder(*tree, xercesNodes).build(dom);
     } else {
-        // A tree that cannot tell every node: the view is scanned from the kept
-        // bytes, hiding the first document-level processing instruction as well.
+        // A tree that cannot tell every node: the first view of the document, which
+        // hides the first document-level processing instruction as the view made of
+        // a tree does (the DOM sets it aside when built).
         ScannedViewBuilder builder(*tree, true);
         scanKept(*doc->compact(), builder);
     }
@@ -248,6 +234,20 @@ void buildView(XPathContext& context, QvHandle_* doc) {
     context.treeMemory = std::move(memory);
     context.tree = std::move(tree);
     context.xercesNodes = std::move(xercesNodes);
+}
+
+void buildView(XPathContext& context, QvHandle_* doc) {
+    dropView(context);
+
+    auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(xalanMemory());
+    auto support = std::make_unique<xalanc::XalanSourceTreeDOMSupport>(*liaison);
+    if (!doc->builtDom() && TreeNodes::possible(*doc->compact()->tree)) {
+        auto nodes = std::make_unique<TreeNodes>(*doc->compact()->tree);
+        context.document = nodes.get();
+        context.nodes = std::move(nodes);
+    } else {
+        copyView(context, doc);
+    }
     context.liaison = std::move(liaison);
     context.support = std::move(support);
     context.builtAt = doc->changeCount();
