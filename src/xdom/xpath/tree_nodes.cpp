@@ -27,7 +27,8 @@ XalanDOMString make(const std::u16string& s) {
                           static_cast<XalanDOMString::size_type>(s.size()));
 }
 
-// The part of a qualified name before its colon; `whole` when it has none.
+// A qualified name's prefix, what comes before its colon; a name without a colon
+// has none or, when `whole`, is its own.
 XalanDOMString prefixOf(const std::u16string& qname, bool whole) {
     const auto colon = qname.find(u':');
     if (colon == std::u16string::npos) return whole ? make(qname) : XalanDOMString(xalanMemory());
