@@ -10,7 +10,7 @@
 // would give it, concatenated in document order, with whether it has any such child
 // at all. Text outside the document element is not kept.
 //
-// For the XPath view (xpath/compact_view.h), which shows every child node as the DOM
+// For the XPath view (xpath/tree_nodes.h), which shows every child node as the DOM
 // has it, the tree also keeps, in document order, the children other than elements
 // that the direct text alone does not tell: how an element's direct text falls into
 // text nodes and CDATA sections between its child elements, and the comments and
@@ -88,6 +88,7 @@ public:
     static_assert(sizeof(Piece) == 12, "one for each text node between elements");
     const Element& element(Index i) const { return elements_[i]; }
     const Name& name(Index i) const { return names_[i]; }
+    std::size_t nameCount() const { return names_.size(); }
     Index attributesBegin(Index e) const { return elements_[e].attributes; }
     Index attributesEnd(Index e) const {
         return e + 1 < elements_.size() ? elements_[e + 1].attributes

@@ -141,8 +141,6 @@ private:
 
 }  // namespace
 
-bool compactViewPossible(const CompactTree& tree) { return tree.piecesComplete(); }
-
 void buildCompactView(const CompactTree& tree, xalanc::XalanSourceTreeDocument& view) {
     CompactViewBuilder(tree, view).build();
 }

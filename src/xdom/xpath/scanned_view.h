@@ -2,7 +2,7 @@
 // document's kept bytes by the scanner: node for node the view the DOM of those
 // bytes would give (xpath_context.cpp), without building the DOM. Queries and
 // transformations that hand back no node of the document use it when the compact
-// tree cannot tell every node (compact_view.h); the first export that needs the DOM
+// tree cannot tell every node (tree_nodes.h); the first export that needs the DOM
 // drops it (QvHandle_::domNode).
 #pragma once
 

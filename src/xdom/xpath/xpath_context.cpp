@@ -20,9 +20,9 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "xdom/compact/compact_document.h"
-#include "xdom/xpath/compact_view.h"
 #include "xdom/xpath/extension_functions.h"
 #include "xdom/xpath/scanned_view.h"
+#include "xdom/xpath/tree_nodes.h"
 #include "xdom/xpath/view_parts.h"
 #include "xdom/xpath/xalan_memory.h"
 
@@ -208,12 +208,8 @@ std::size_t expectedNodes(const QvHandle_* doc) {
     return 2 * tree.elementCount() + tree.attributeCount();
 }
 
-void buildView(XPathContext& context, QvHandle_* doc) {
-    dropView(context);
-
-    auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(xalanMemory());
-    auto support = std::make_unique<xalanc::XalanSourceTreeDOMSupport>(*liaison);
-
+// The source-tree copy of the document: of its DOM, or scanned from its kept bytes.
+void copyView(XPathContext& context, QvHandle_* doc) {
     const std::size_t nodes = expectedNodes(doc);
     using Tree = XalanSourceTreeDocument;
     auto memory = std::make_unique<ViewMemory>();
@@ -225,12 +221,10 @@ void buildView(XPathContext& context, QvHandle_* doc) {
     if (const xercesc::DOMDocument* dom = doc->builtDom()) {
         xercesNodes.reserve(nodes + 2);
         ViewBuilder(*tree, xercesNodes).build(dom);
-    } else if (compactViewPossible(*doc->compact()->tree)) {
-        // The first view of the document: it hides the first document-level
-        // processing instruction, which its DOM will set aside when built; so does
-        // the scanned view, for a tree that cannot tell every node.
-        buildCompactView(*doc->compact()->tree, *tree);
     } else {
+        // A tree that cannot tell every node: the first view of the document, which
+        // hides the first document-level processing instruction as the view made of
+        // a tree does (the DOM sets it aside when built).
         ScannedViewBuilder builder(*tree, true);
         scanKept(*doc->compact(), builder);
     }
@@ -240,6 +234,20 @@ void buildView(XPathContext& context, QvHandle_* doc) {
     context.treeMemory = std::move(memory);
     context.tree = std::move(tree);
     context.xercesNodes = std::move(xercesNodes);
+}
+
+void buildView(XPathContext& context, QvHandle_* doc) {
+    dropView(context);
+
+    auto liaison = std::make_unique<xalanc::XalanSourceTreeParserLiaison>(xalanMemory());
+    auto support = std::make_unique<xalanc::XalanSourceTreeDOMSupport>(*liaison);
+    if (!doc->builtDom() && TreeNodes::possible(*doc->compact()->tree)) {
+        auto nodes = std::make_unique<TreeNodes>(*doc->compact()->tree);
+        context.document = nodes.get();
+        context.nodes = std::move(nodes);
+    } else {
+        copyView(context, doc);
+    }
     context.liaison = std::move(liaison);
     context.support = std::move(support);
     context.builtAt = doc->changeCount();
@@ -284,6 +292,7 @@ void dropView(XPathContext& context) {
     context.xercesNodes.clear();
     context.tree.reset();
     context.treeMemory.reset();
+    context.nodes.reset();
     context.support.reset();
     context.liaison.reset();
 }

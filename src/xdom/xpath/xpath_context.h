@@ -1,9 +1,11 @@
 // The Xalan-C++ view of a document handle's tree, shared by XPath and XSLT.
 //
-// The view is a Xalan source tree copied from the Xerces tree: its nodes hold
-// their names and values, so queries read them without the per-call string
-// interning a wrapper over the Xerces nodes does. The copy does not see later
-// edits, so it remembers the document's change count it was built at and is
+// A document with a DOM gets a Xalan source tree copied from the Xerces tree: its
+// nodes hold their names and values, so queries read them without the per-call
+// string interning a wrapper over the Xerces nodes does. A document still in its
+// compact form gets the compact tree itself behind Xalan's node interfaces
+// (tree_nodes.h), which costs a fraction of a copy to make. Neither sees later
+// edits, so the view remembers the document's change count it was built at and is
 // rebuilt on the next use after an edit.
 #pragma once
 
@@ -25,6 +27,7 @@ class XalanSourceTreeDocument;
 
 namespace qv {
 
+class TreeNodes;
 class ViewMemory;
 
 struct XalanSourceTreeDocumentDeleter {
@@ -36,12 +39,15 @@ struct XPathContext {
     ~XPathContext();
 
     // The support refers to the liaison (which serves documents a stylesheet
-    // loads); the view document is ours. Members are destroyed in reverse order.
+    // loads); the view document is ours. The support serves either view: it orders
+    // nodes by index and finds no unparsed entity in a document not its liaison's. Members are destroyed in reverse order.
     std::unique_ptr<xalanc::XalanSourceTreeParserLiaison> liaison;
     std::unique_ptr<xalanc::XalanSourceTreeDOMSupport> support;
     std::unique_ptr<ViewMemory> treeMemory;  // what the tree is made on (view_parts.h)
     std::unique_ptr<xalanc::XalanSourceTreeDocument, XalanSourceTreeDocumentDeleter> tree;
-    xalanc::XalanDocument* document = nullptr;  // the tree, as a plain document
+    // Or, for a document still in its compact form, the view made of its tree.
+    std::unique_ptr<TreeNodes> nodes;
+    xalanc::XalanDocument* document = nullptr;  // either, as a plain document
     // The Xerces node of each view node, by the view node's index (document order,
     // attributes included); null where the view has no Xerces counterpart.
     std::vector<const xercesc::DOMNode*> xercesNodes;
@@ -53,8 +59,8 @@ struct XPathContext {
 
 // Brings the view of the document handle `doc` up to date (QvHandle_::xpathView):
 // built when there is none or the document changed since. A document still in its
-// compact form gets a view without a DOM (scanned_view.h), whose nodes map to no DOM
-// node. Throws on failure.
+// compact form gets a view without a DOM (tree_nodes.h, or scanned_view.h), whose
+// nodes map to no DOM node. Throws on failure.
 void updateView(XPathContext& context, QvHandle_* doc);
 
 // Lets the view go, keeping the namespace maps: the next use builds it again (the
