@@ -261,8 +261,14 @@ std::vector<std::string> everyNode(QvHandle doc, const std::string& expression,
 }
 
 // One file of `xpath`: 0 with results printed, 1 for an empty node-set or a failure.
+// The last file (`endWith`: the worst status of the files before it, else -1) ends
+// the process once its results are out, before its document is torn down.
 int queryOne(Session& session, const std::string& file, const std::string& expression,
-             const std::string& map, bool asXml, bool named) {
+             const std::string& map, bool asXml, bool named, int endWith) {
+    auto done = [endWith](int status) {
+        if (endWith >= 0) exitWithoutTeardown(worst(endWith, status));
+        return status;
+    };
     const Source source = loadSource(file);
     Handle doc = session.parse(source, "document");
     const std::string prefix = named ? source.shown() + ":" : "";
@@ -274,10 +280,10 @@ int queryOne(Session& session, const std::string& file, const std::string& expre
         const char* value = QV_XDOMEvaluate(doc.get(), expression.c_str(), map.c_str());
         if (!value) queryFailure(source.shown(), expression);
         writeOutput("", prefix + value + "\n");
-        return kSuccess;
+        return done(kSuccess);
     }
     const long long nodes = std::atoll(count);
-    if (nodes == 0) return kFailure;
+    if (nodes == 0) return done(kFailure);
     std::string out;
     if (nodes == 1 && !asXml) {
         const char* value = QV_XDOMEvaluate(doc.get(), expression.c_str(), map.c_str());
@@ -288,7 +294,7 @@ int queryOne(Session& session, const std::string& file, const std::string& expre
             out += prefix + item + "\n";
     }
     writeOutput("", out);
-    return kSuccess;
+    return done(kSuccess);
 }
 
 }  // namespace
@@ -334,10 +340,13 @@ int runXpath(const Args& args) {
     const bool named = positional.size() > 2;
     Session session;
     int status = kSuccess;
-    for (std::size_t i = 0; i + 1 < positional.size(); ++i)
+    for (std::size_t i = 0; i + 1 < positional.size(); ++i) {
+        const int endWith = i + 2 == positional.size() ? status : -1;
         status = worst(status, perFile("xpath", [&] {
-            return queryOne(session, positional[i], expression, map, args.has("--node"), named);
+            return queryOne(session, positional[i], expression, map, args.has("--node"), named,
+                            endWith);
         }));
+    }
     return status;
 }
 
@@ -373,7 +382,11 @@ public:
         if (fd < 0) throw Failure("cannot make a temporary file in " + path_.substr(0, path_.rfind('/')));
         ::close(fd);
     }
-    ~TemporaryFile() { std::remove(path_.c_str()); }
+    ~TemporaryFile() { remove(); }
+    void remove() {
+        if (!path_.empty()) std::remove(path_.c_str());
+        path_.clear();
+    }
     const std::string& path() const { return path_; }
 
 private:
@@ -407,10 +420,12 @@ int runTransform(const Args& args) {
     if (!QV_XDOMTransform(doc.get(), stylesheet.c_str(), 0, QV_RESULT_FILE, temporary.path().c_str()))
         libraryFailure("cannot transform with " + stylesheet + ":");
     const std::string result = readFile(temporary.path());
+    temporary.remove();
     interrupts.check();
     if (!output) {
         if (!writeAsFile(result, stdout))
             throw Failure("cannot write the output: " + std::string(std::strerror(errno)));
+        exitWithoutTeardown(kSuccess);  // the source and the stylesheet go with the process
         return kSuccess;
     }
     std::FILE* written = std::fopen(output->path().c_str(), "wb");
@@ -418,6 +433,7 @@ int runTransform(const Args& args) {
     if (!written || std::fclose(written) != 0 || !ok)
         throw Failure("cannot write " + out + ": " + std::strerror(errno));
     output->commit();
+    exitWithoutTeardown(kSuccess);
     return kSuccess;
 }
 
