@@ -22,9 +22,6 @@ void* mapHuge(std::size_t bytes, std::size_t& length) {
     if (aligned > start) munmap(raw, aligned - start);
     const std::uintptr_t end = start + length + kHugePage;
     if (end > aligned + length) munmap(reinterpret_cast<void*>(aligned + length), end - aligned - length);
-#ifdef MADV_HUGEPAGE
-    madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
-#endif
     return reinterpret_cast<void*>(aligned);
 }
 

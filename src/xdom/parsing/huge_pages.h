@@ -1,6 +1,7 @@
-// Large blocks of memory mapped on their own and aligned for transparent huge pages:
-// a large tree then takes hundreds rather than hundreds of thousands of page faults,
-// which on these machines is much of the time of building it.
+// Large blocks of memory mapped on their own and aligned for transparent huge pages,
+// so that a system that gives them to every mapping can. They are not asked for
+// (madvise): where the kernel then compacts memory to find them, a fragmented machine
+// took up to 2 s to fault in 900 MB that small pages fault in within 0.3 s.
 #pragma once
 
 #include <cstddef>
