@@ -667,6 +667,9 @@ case=pipes; if want $case; then
   [ "$(grep -c '^orders.xml:' out)" = 4 ] || fail "xpath over two files: $(cat out)"
   run 1 xpath orders.xml broken.xml "//o:customer" --ns o=urn:example:orders
   has out "orders.xml:Grace Hopper"; has err "broken.xml:1:9"
+  # The last file's success does not hide an earlier failure.
+  run 1 xpath broken.xml orders.xml "//o:customer" --ns o=urn:example:orders
+  has out "orders.xml:Grace Hopper"
   run 2 format orders.xml orders.xml -o two.xml; has err "-o takes one document"
   # Writer output: no line end before the markup, one after it.
   run 0 format orders.xml --no-declaration
