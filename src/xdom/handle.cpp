@@ -25,14 +25,19 @@ bool QvHandle_::documentOpen() const {
     return qv::isLive(docHandle_, qv::LiveKind::Handle, &serial) && serial == docSerial_;
 }
 
+// A built document whose DOM another handle over the same build has made (and may
+// have edited) is no longer compact here: the next accessor switches to that DOM.
 const qv::CompactDocument* QvHandle_::compact() const {
     const auto* kept = std::get_if<qv::CompactForm>(&form_);
-    return kept ? kept->get() : nullptr;
+    if (!kept) return nullptr;
+    const auto& made = (*kept)->made;
+    return made && made->dom.document ? nullptr : kept->get();
 }
 
 DOMDocument* QvHandle_::builtDom() const {
-    const auto* dom = std::get_if<qv::DomForm>(&docHandle_->form_);
-    return dom ? dom->document : nullptr;
+    if (const auto* dom = std::get_if<qv::DomForm>(&docHandle_->form_)) return dom->document;
+    const auto* kept = std::get_if<qv::CompactForm>(&docHandle_->form_);
+    return kept && (*kept)->made ? (*kept)->made->dom.document : nullptr;
 }
 
 void QvHandle_::becomeDom(qv::DomForm form) {
@@ -41,13 +46,23 @@ void QvHandle_::becomeDom(qv::DomForm form) {
 }
 
 DOMNode* QvHandle_::domNode() {
-    if (!isDocument_ || !isCompact()) return node_;
-    // The bytes parsed without error at open; failing now means an outside resource
-    // (an external DTD) changed or memory ran out. The parse has reported why; the
-    // export fails with its own code, and the handle keeps its compact form.
-    struct DomUnavailable {};
+    const auto* kept = isDocument_ ? std::get_if<qv::CompactForm>(&form_) : nullptr;
+    if (!kept) return node_;
     qv::DomForm dom;
-    if (qv::parseKept(*compact(), dom) != 0) throw DomUnavailable{};
+    if (const std::shared_ptr<qv::MadeDom> made = (*kept)->made) {
+        // Made once for every handle over the build.
+        if (!made->dom.document)
+            made->dom = qv::ownedDom(qv::domOfTree(*(*kept)->tree,
+                                                   made->hasSettings ? &made->settings : nullptr));
+        dom = made->dom;
+    } else if (qv::parseKept(**kept, dom) != 0) {
+        // The bytes parsed without error at open; failing now means an outside
+        // resource (an external DTD) changed or memory ran out. The parse has
+        // reported why; the export fails with its own code, and the handle keeps its
+        // compact form.
+        struct DomUnavailable {};
+        throw DomUnavailable{};
+    }
     becomeDom(std::move(dom));  // lets the compact form go
     takeEncoding(builtDom());
     // A view scanned from the bytes maps no node to the DOM: the next use builds it
@@ -75,6 +90,8 @@ qv::ReadingView QvHandle_::readingView(bool needsDom) {
 
 qv::XPathContext& QvHandle_::xpathView() {
     QvHandle_* doc = docHandle_;
+    // A DOM another handle made of the same build is taken before the view is.
+    if (!doc->isCompact()) doc->domNode();
     if (!doc->xpath_) {
         qv::setAsideFirstPI(doc);
         doc->xpath_.reset(new qv::XPathContext);
@@ -117,8 +134,6 @@ std::string_view QvHandle_::resultBytes() const {
 }
 
 namespace qv {
-
-void CompactDocumentDeleter::operator()(CompactDocument* document) const { delete document; }
 
 namespace {
 

@@ -68,11 +68,9 @@ struct DomForm {
 DomForm ownedDom(XercesPtr<XERCES_CPP_NAMESPACE::DOMDocument> document,
                  std::shared_ptr<void> memory = nullptr);
 
-// A document in its compact form, owned.
-struct CompactDocumentDeleter {
-    void operator()(CompactDocument* document) const;
-};
-using CompactForm = std::unique_ptr<CompactDocument, CompactDocumentDeleter>;
+// A document in its compact form: read only, so the handles over a document built
+// from records share it with their dataset.
+using CompactForm = std::shared_ptr<CompactDocument>;
 
 // The forms a document handle is made with.
 using DocumentForm = std::variant<CompactForm, DomForm>;

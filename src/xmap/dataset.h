@@ -46,6 +46,9 @@ struct QvDataset_ {
     // The document QV_XMAPToDOM built, shared with every handle given out over it:
     // released when the dataset is closed and the last of those handles too.
     std::shared_ptr<XERCES_CPP_NAMESPACE::DOMDocument> output;
+    // The same in its compact form, as it is built unless it is too large for it: its
+    // DOM is made on first need and shared alike.
+    std::shared_ptr<qv::CompactDocument> built;
 };
 
 namespace qv {

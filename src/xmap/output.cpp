@@ -1,5 +1,6 @@
 // What a dataset gives beyond records: QV_XMAPGetInfo (the mapping description)
 // and QV_XMAPToDOM (the document built from the records written).
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "frame/boundary.h"
 #include "frame/host.h"
 #include "frame/errors.h"
+#include "xdom/compact/compact_document.h"
 #include "xdom/handle.h"
 #include "xdom/dom/new_document.h"
 #include "xmap/dataset.h"
@@ -25,6 +27,53 @@ std::shared_ptr<DOMDocument> newOutputDocument(const QvDocSettings* settings) {
     static const XMLCh kVersion[] = u"1.0";
     if (document) document->setXmlVersion(kVersion);
     return document;
+}
+
+struct BuildResult {
+    bool ok = false;
+    std::shared_ptr<CompactDocument> compact;  // one of the two is set
+    std::shared_ptr<DOMDocument> dom;
+};
+
+// The document of the records queued, in its compact form: it is written without a
+// DOM, and the DOM is made from it only when a host asks for one. A document beyond
+// the compact tree's 32-bit indices is built as a DOM.
+BuildResult buildOutput(MappingModel& model, const WriteSettings& write,
+                        const QvDocSettings* settings) {
+    BuildResult result;
+    try {
+        auto kept = std::make_shared<CompactDocument>();
+        kept->made = std::make_shared<MadeDom>();
+        if (settings) {
+            kept->made->settings = *settings;
+            kept->made->hasSettings = true;
+        }
+        result.ok = buildCompactDocument(model, write, settings && settings->standalone != 0,
+                                         kept->tree);
+        result.compact = std::move(kept);
+        return result;
+    } catch (const CompactTreeBuilder::TooLarge&) {
+        *write.namespacesWritten = false;
+    }
+    result.dom = newOutputDocument(settings);
+    if (!result.dom) {
+        report(Error::OutOfMemory);
+        return result;
+    }
+    result.ok = buildDocument(model, result.dom.get(), write);
+    return result;
+}
+
+// A handle over the built document: its DOM once some handle made it, else the tree.
+QvHandle_* handleOfBuilt(const std::shared_ptr<CompactDocument>& built) {
+    const MadeDom& made = *built->made;
+    if (made.dom.document) return makeDocumentHandle(made.dom);
+    QvHandle_* h = makeDocumentHandle(CompactForm(built));
+    // The encoding a DOM of the same settings would declare.
+    const std::size_t n = strnlen(made.settings.docEncoding, sizeof made.settings.docEncoding);
+    if (made.hasSettings && n > 0)
+        h->setEncoding(fromLocalText(std::string(made.settings.docEncoding, n).c_str()));
+    return h;
 }
 
 }  // namespace
@@ -56,24 +105,23 @@ QVXML_API QvHandle QV_XMAPToDOM(QvDataset ds, const QvDocSettings* settings) {
             qv::report(qv::Error::ReadOnlyMapping);
             return nullptr;
         }
-        if (!ds->document) {
-            ds->output = qv::newOutputDocument(settings);
-            if (!ds->output) {
-                qv::report(qv::Error::OutOfMemory);
-                return nullptr;
-            }
-            ds->document = ds->output.get();
-            ds->namespacesWritten = false;
+        if (!ds->document && !ds->built) {
             if (ds->writing) ds->writing->settle();
+            ds->namespacesWritten = false;
             qv::WriteSettings write;
             write.marks = &ds->marks;
             write.toXml = &ds->toXml;
             write.namespacesWritten = &ds->namespacesWritten;
             // A failed build leaves the partial document with the dataset.
-            if (!qv::buildDocument(ds->model, ds->document, write)) return nullptr;
+            const qv::BuildResult result = qv::buildOutput(ds->model, write, settings);
+            ds->built = result.compact;
+            ds->output = result.dom;
+            ds->document = result.dom.get();
+            if (!result.ok) return nullptr;
         }
         // The handle keeps the document alive for as long as it lives: the one built
         // here, or the input document the dataset shares with the input handle.
+        if (ds->built) return qv::handleOfBuilt(ds->built);
         if (!ds->output) return qv::makeDocumentHandle(ds->input);
         return qv::makeDocumentHandle(qv::DomForm{ds->document, ds->output, nullptr});
     });

@@ -5,6 +5,8 @@
 // elements of their parent, each under its own TableMap reference.
 #pragma once
 
+#include <memory>
+
 #include <xercesc/util/XercesDefs.hpp>
 
 #include "xmap/model.h"
@@ -16,6 +18,7 @@ XERCES_CPP_NAMESPACE_END
 
 namespace qv {
 
+class CompactTree;
 class HostTranscoder;
 
 // What the build needs of the dataset.
@@ -33,5 +36,12 @@ struct WriteSettings {
 // leaves out what would have gone below it.
 bool buildDocument(MappingModel& model, XERCES_CPP_NAMESPACE::DOMDocument* document,
                    const WriteSettings& settings);
+
+// The same document built into a compact tree, without the DOM: node for node what
+// buildDocument makes (its DOM is made from the tree on first need), declaring
+// `standalone`. `tree` holds what was made, also when the build fails. Throws
+// CompactTreeBuilder::TooLarge past the tree's 32-bit indices.
+bool buildCompactDocument(MappingModel& model, const WriteSettings& settings, bool standalone,
+                          std::unique_ptr<CompactTree>& tree);
 
 }  // namespace qv

@@ -128,6 +128,7 @@ public:
 
 private:
     friend class CompactTreeBuilder;
+    friend class DraftTree;
 
     template <class T>
     using Array = std::vector<T, HugePageAllocator<T>>;

@@ -1,0 +1,169 @@
+// The document QV_XMAPToDOM builds is held as a compact tree, written without a DOM
+// and made into a DOM only when a host asks for one. Both must be what building the
+// DOM directly gives: the same nodes (a text node per value, none joined, empty ones
+// kept; attributes made with or without namespaces, in the DOM's order) and the same
+// bytes under the writer's settings.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <xercesc/dom/DOMAttr.hpp>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMNamedNodeMap.hpp>
+#include <xercesc/dom/DOMNode.hpp>
+
+#include "dataset_fixture.h"
+#include "xdom/dom/new_document.h"
+#include "xdom/handle.h"
+#include "xmap/dataset.h"
+#include "xmap/writer.h"
+
+using namespace dstest;
+using xercesc::DOMNode;
+
+namespace {
+
+std::string utf8(const XMLCh* s) {
+    if (!s) return "<null>";
+    std::string out;
+    for (; *s; ++s) out += *s < 0x80 ? static_cast<char>(*s) : '?';
+    return out;
+}
+
+// (Each mapping reads its record IDs from a written value: IDs are not written.)
+
+// Two DOM trees node for node: type, names, namespace, whether made with namespaces
+// (a local name), value, attributes in order, children.
+void expectSameNodes(const DOMNode* a, const DOMNode* b, const std::string& where) {
+    ASSERT_EQ(a == nullptr, b == nullptr) << where;
+    if (!a) return;
+    const std::string here = where + "/" + utf8(a->getNodeName());
+    ASSERT_EQ(a->getNodeType(), b->getNodeType()) << here;
+    EXPECT_EQ(utf8(a->getNodeName()), utf8(b->getNodeName())) << here;
+    EXPECT_EQ(utf8(a->getLocalName()), utf8(b->getLocalName())) << here;
+    EXPECT_EQ(utf8(a->getNamespaceURI()), utf8(b->getNamespaceURI())) << here;
+    EXPECT_EQ(utf8(a->getNodeValue()), utf8(b->getNodeValue())) << here;
+    const xercesc::DOMNamedNodeMap* aa = a->getAttributes();
+    const xercesc::DOMNamedNodeMap* ba = b->getAttributes();
+    ASSERT_EQ(aa ? aa->getLength() : 0, ba ? ba->getLength() : 0) << here;
+    for (XMLSize_t i = 0; aa && i < aa->getLength(); ++i)
+        expectSameNodes(aa->item(i), ba->item(i), here + "@" + std::to_string(i));
+    const DOMNode* ac = a->getFirstChild();
+    const DOMNode* bc = b->getFirstChild();
+    for (int i = 0; ac || bc; ++i, ac = ac ? ac->getNextSibling() : nullptr,
+             bc = bc ? bc->getNextSibling() : nullptr) {
+        ASSERT_TRUE(ac && bc) << here << ": child " << i << " only on one side";
+        expectSameNodes(ac, bc, here + "[" + std::to_string(i) + "]");
+    }
+}
+
+struct Case {
+    const char* name;
+    std::vector<DictColumn> columns;
+    const char* mapping;
+    std::vector<std::string> records;  // table T
+};
+
+const Case kCases[] = {
+    {"several texts, one beside child elements, empty (the null mark) and blank values",
+     {{"T", "ID", 0, 0, ""}, {"T", "A", 1, 0, ""}, {"T", "B", 2, 0, ""}, {"T", "C", 3, 0, ""},
+      {"T", "D", 4, 1, ""}},
+     "<QVXMAP><OPTIONS><EmptyString IsNull='ON'/></OPTIONS>"
+     "<TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/E'>"
+     "<ColumnMap Column='ID' Node='B'/>"
+     "<ColumnMap Column='A' Node='text()'/><ColumnMap Column='B' Node='B'/>"
+     "<ColumnMap Column='C' Node='text()'/><ColumnMap Column='D' Node='D,text()'/>"
+     "</TABLECLASSMAP></QVXMAP>",
+     {"1|a|b|c|x]]y", "2| |b2| |", "3|~|~|~|~]~", "4|a & <b>|~| |\xC3\xA9"}},
+    {"namespaces: default and prefixed, attributes replaced and added in order",
+     {{"T", "ID", 0, 0, ""}, {"T", "Z", 1, 0, ""}, {"T", "A", 2, 0, ""}, {"T", "P", 3, 0, ""},
+      {"T", "Q", 4, 0, ""}, {"T", "A2", 5, 0, ""}},
+     "<QVXMAP><OPTIONS><NameSpace URI='urn:d'/><NameSpace Prefix='p' URI='urn:p'/>"
+     "<NameSpace Prefix='q' URI='urn:p'/></OPTIONS>"
+     "<TABLECLASSMAP MapName='M' TableName='T' StartNode='/p:R/E'>"
+     "<ColumnMap Column='ID' Node='@z'/>"
+     "<ColumnMap Column='Z' Node='@z'/><ColumnMap Column='A' Node='@a'/>"
+     "<ColumnMap Column='P' Node='@p:x'/><ColumnMap Column='Q' Node='@q:x'/>"
+     "<ColumnMap Column='A2' Node='@a'/>"
+     "</TABLECLASSMAP></QVXMAP>",
+     {"1|z|a|p|q|a2", "2|z||p||a"}},
+    {"paths that climb, to the document element and past it",
+     {{"T", "ID", 0, 0, ""}, {"T", "A", 1, 0, ""}, {"T", "B", 2, 0, ""}, {"T", "C", 3, 0, ""}},
+     "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/E'>"
+     "<ColumnMap Column='ID' Node='../@top'/>"
+     "<ColumnMap Column='A' Node='../@top'/><ColumnMap Column='B' Node='../../text()'/>"
+     "<ColumnMap Column='C' Node='../../S'/>"
+     "</TABLECLASSMAP></QVXMAP>",
+     {"1|t1|lost|second", "2|t2||"}},
+};
+
+class BuiltForms : public ::testing::TestWithParam<Case> {};
+
+TEST_P(BuiltForms, TreeWritesAndBecomesTheDomBuiltDirectly) {
+    const Case& c = GetParam();
+    installHost(c.columns);
+    Dataset d(c.mapping);
+    d.writeAll("T", c.records);
+    QvHandle built = QV_XMAPToDOM(d.ds, nullptr);
+    ASSERT_NE(built, nullptr) << Q_XMLGetErrMsg();
+    ASSERT_TRUE(built->isCompact());
+
+    // The same queues built into a DOM, as a handle of its own.
+    qv::XercesPtr<xercesc::DOMDocument> document = qv::newDocument(nullptr);
+    static const XMLCh kVersion[] = u"1.0";
+    document->setXmlVersion(kVersion);
+    bool namespacesWritten = false;
+    qv::WriteSettings write;
+    write.marks = &d.ds->marks;
+    write.toXml = &d.ds->toXml;
+    write.namespacesWritten = &namespacesWritten;
+    ASSERT_TRUE(qv::buildDocument(d.ds->model, document.get(), write));
+    QvHandle direct = qv::makeDocumentHandle(qv::ownedDom(std::move(document)));
+
+    for (int pretty : {0, 1})
+        for (int declaration : {0, 1}) {
+            QvDocSettings out{};
+            out.prettyPrint = static_cast<char>(pretty);
+            out.xmlDeclaration = static_cast<char>(declaration);
+            const char* expected = QV_XDOMWrite(direct, &out, nullptr);
+            ASSERT_NE(expected, nullptr) << Q_XMLGetErrMsg();
+            const char* text = QV_XDOMWrite(built, &out, nullptr);
+            ASSERT_NE(text, nullptr) << Q_XMLGetErrMsg();
+            EXPECT_EQ(std::string(text), expected) << "pretty " << pretty << ", declaration " << declaration;
+        }
+    // Queries see the tree as they see the DOM: texts joined as the view joins them.
+    for (const char* expression :
+         {"count(//node())", "count(//text())", "string(/*)", "count(/*/*[1]/node())",
+          "count(//*[not(node())])", "string(//@*[last()])", "name(/*/@*[1])", "count(//namespace::*)",
+          "count(/*/*[2]/text()[2])", "string(/*/*[2]/text()[1])"}) {
+        const std::string expected = QV_XDOMEvaluate(direct, expression, nullptr) ?: "<failed>";
+        const char* value = QV_XDOMEvaluate(built, expression, nullptr);
+        EXPECT_EQ(value ? value : "<failed>", expected) << expression;
+    }
+    // The mapping reads the tree as it reads the DOM.
+    auto readBack = [&](QvHandle input) {
+        char* root = nullptr;
+        QvDataset r = QV_XMAPOpen(input, d.map, &root, kField, kValue, kSubvalue, kNull, QV_XMAP_READ);
+        EXPECT_NE(r, nullptr) << Q_XMLGetErrMsg();
+        std::vector<std::string> out;
+        char* record = nullptr;
+        while (r && QV_XMAPReadNext(r, "T", &record) == 0) out.emplace_back(record);
+        QV_XMAPClose(r);
+        return out;
+    };
+    const std::vector<std::string> records = readBack(direct);
+    EXPECT_FALSE(records.empty());
+    EXPECT_EQ(readBack(built), records);
+    ASSERT_TRUE(built->isCompact()) << "written, queried and read without its DOM";
+    expectSameNodes(direct->domNode(), built->domNode(), "");
+    QV_XDOMClose(direct);
+    QV_XDOMClose(built);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BuiltForms, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             return "case" + std::to_string(info.index);
+                         });
+
+}  // namespace
