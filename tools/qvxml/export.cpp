@@ -1,12 +1,14 @@
 // `qvxml export`: records of the account written back as one XML document through
 // a mapping: the root table's records (all, or those named) with their related
 // child records, pushed with QV_XMAPWriteNext and built with QV_XMAPToDOM.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "cli.h"
@@ -25,12 +27,12 @@ namespace qvcli {
 namespace {
 
 constexpr std::size_t kFewRecords = 16;
+constexpr char kValueOrSubvalueMark[] = {kValueMark, kSubvalueMark, '\0'};
 
 // The fields of a record as views into it: every record is split once, without a
 // copy of each field (a whole export splits millions).
-void viewFields(const std::string& record, std::vector<std::string_view>& fields) {
+void viewFields(std::string_view text, std::vector<std::string_view>& fields) {
     fields.clear();
-    const std::string_view text(record);
     std::size_t begin = 0;
     for (;;) {
         const std::size_t at = text.find(kFieldMark, begin);
@@ -44,16 +46,99 @@ void viewFields(const std::string& record, std::vector<std::string_view>& fields
 }
 
 // Field `field` of a record, empty when it has fewer.
-std::string_view fieldOf(const std::string& record, std::size_t field) {
+std::string_view fieldOf(std::string_view record, std::size_t field) {
     std::size_t begin = 0;
     for (; field > 0; --field) {
         begin = record.find(kFieldMark, begin);
-        if (begin == std::string::npos) return {};
+        if (begin == std::string_view::npos) return {};
         ++begin;
     }
     const std::size_t end = record.find(kFieldMark, begin);
-    return std::string_view(record).substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+    return record.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
 }
+
+// The records of a child table for a whole export, read in one pass (in record ID
+// order) and found by the text of their child key field. At a million records a map
+// of keys to vectors of positions cost a node, a key and a vector each, and its
+// lookups showed in the profile; here the texts are one buffer, the index is one
+// array of (key hash, position) sorted once, so that a key's records are a run in
+// record ID order, and an open-addressing table finds a hash's run.
+class ChildRecords {
+public:
+    explicit ChildRecords(std::size_t keyField = 0) : keyField_(keyField) { starts_.push_back(0); }
+
+    void add(std::string_view record) {
+        const std::string_view key = fieldOf(record, keyField_);
+        const auto at = std::uint32_t(starts_.size() - 1);
+        text_.append(record);
+        starts_.push_back(text_.size());
+        // A record with no key is never asked for: it only counts as read.
+        if (!key.empty()) index_.push_back({hashOf(key), at});
+    }
+
+    // Once every record is added.
+    void finish() {
+        std::sort(index_.begin(), index_.end(), [](const Entry& a, const Entry& b) {
+            return a.hash != b.hash ? a.hash < b.hash : a.at < b.at;
+        });
+        std::size_t runs = 0;
+        for (std::size_t i = 0; i < index_.size(); ++i) runs += i == 0 || index_[i].hash != index_[i - 1].hash;
+        std::size_t size = 2;
+        while (size < 2 * runs) size *= 2;  // at most half full: short probes
+        table_.assign(size, 0);
+        for (std::size_t i = 0; i < index_.size(); ++i) {
+            if (i > 0 && index_[i].hash == index_[i - 1].hash) continue;
+            std::size_t slot = slotOf(index_[i].hash);
+            while (table_[slot] != 0) slot = (slot + 1) & (table_.size() - 1);
+            table_[slot] = std::uint32_t(i + 1);
+        }
+        written.assign(starts_.size() - 1, false);
+    }
+
+    // No record was read (the file is empty).
+    bool empty() const { return starts_.size() == 1; }
+    std::string_view record(std::uint32_t at) const {
+        return std::string_view(text_).substr(starts_[at], starts_[at + 1] - starts_[at]);
+    }
+
+    // Calls `visit` with the position of each record whose key is `key`, in record ID
+    // order; false when there is none.
+    template <class Visit>
+    bool find(std::string_view key, Visit visit) const {
+        const std::uint64_t hash = hashOf(key);
+        for (std::size_t slot = slotOf(hash);; slot = (slot + 1) & (table_.size() - 1)) {
+            if (table_[slot] == 0) return false;
+            std::size_t i = table_[slot] - 1;
+            if (index_[i].hash != hash) continue;
+            // Keys of the same hash share the run: those with another text are passed over.
+            bool found = false;
+            for (; i < index_.size() && index_[i].hash == hash; ++i) {
+                if (fieldOf(record(index_[i].at), keyField_) != key) continue;
+                found = true;
+                visit(index_[i].at);
+            }
+            return found;
+        }
+    }
+
+    std::vector<bool> written;  // by position, once finished
+
+private:
+    struct Entry {
+        std::uint64_t hash;
+        std::uint32_t at;
+    };
+    static std::uint64_t hashOf(std::string_view key) { return std::hash<std::string_view>()(key); }
+    std::size_t slotOf(std::uint64_t hash) const {
+        return std::size_t((hash * 0x9E3779B97F4A7C15ull) >> 32) & (table_.size() - 1);
+    }
+
+    std::size_t keyField_;
+    std::string text_;                 // the records, one after the other
+    std::vector<std::size_t> starts_;  // where each begins, and the end of the last
+    std::vector<Entry> index_;
+    std::vector<std::uint32_t> table_;  // 1 + the start of a hash's run in index_, 0 free
+};
 
 // A table of the mapping and how its records are found from their parent's.
 struct ExportTable {
@@ -63,12 +148,9 @@ struct ExportTable {
     bool intoValues = false;  // the parent key is multivalued: match any value
     int keyField = -1;        // its own field holding the key
     std::vector<std::size_t> children;
-    // For a whole export: records by the text of their child key field, in record ID
-    // order, read in one pass. A few named records fetch theirs by key instead.
-    // They are held once, with whether each has been written, and found by index.
-    std::vector<std::string> records;
-    std::vector<bool> written;
-    std::unordered_map<std::string, std::vector<std::uint32_t>> byKey;
+    // For a whole export (or many named records) its records read in one pass; a few
+    // named records fetch theirs by key instead (then it is empty).
+    ChildRecords records;
     FieldNames names;
     std::vector<std::string> codes;  // output conversion by field, from the dictionary
     // IDs written of the records not held in `records`.
@@ -108,14 +190,12 @@ public:
                 tables_[std::size_t(parent - 1)].children.push_back(t);
                 const std::size_t field = std::size_t(e.field);
                 if (!whole) break;
-                std::string key;
+                child.records = ChildRecords(field);
                 account.scan(child.file, [&](const std::string&, const std::string& record) {
-                    key.assign(fieldOf(record, field));
-                    child.byKey[key].push_back(std::uint32_t(child.records.size()));
-                    child.records.push_back(record);
+                    child.records.add(record);
                     return true;
                 });
-                child.written.assign(child.records.size(), false);
+                child.records.finish();
                 break;
             }
             if (tables_[t].parentField < 0 && info[t].level > 1)
@@ -127,80 +207,99 @@ public:
     // Writes a record of table `t` and, after it, the records of its child tables
     // that belong to it (so both Cascade and key matching place them under it).
     // Each record is written once, however often the command line or the keys name it.
-    void push(std::size_t t, const std::string& record) {
-        if (!tables_[t].writtenIds.insert(record.substr(0, record.find(kFieldMark))).second) return;
-        write(t, record);
+    // `depth`: as for write.
+    void push(std::size_t t, std::string_view record, std::size_t depth = 0) {
+        if (!tables_[t].writtenIds.emplace(record.substr(0, record.find(kFieldMark))).second) return;
+        write(t, record, depth);
     }
     // A record of the root table read by a scan of its file, where IDs are unique.
-    void pushScanned(const std::string& record) { write(0, record); }
+    void pushScanned(std::string_view record) { write(0, record, 0); }
+
+    // Once every record is pushed: the library holds its own copy of each, so the
+    // child records read for the lookups are let go before the document is built,
+    // which is when the export uses the most memory.
+    void releaseRecords() {
+        for (ExportTable& table : tables_) {
+            table.records = ChildRecords();
+            table.writtenIds = {};
+        }
+        fields_ = {};
+    }
 
     long long written() const { return written_; }
     long long refused() const { return refused_; }
     const std::string& rootFile() const { return tables_.at(0).file; }
 
 private:
-    // push, once the record is known to be written for the first time.
-    void write(std::size_t t, const std::string& record) {
-        const std::string id = record.substr(0, record.find(kFieldMark));
-        std::vector<std::string_view> fields;
+    // push, once the record is known to be written for the first time. `depth` is
+    // how many records are being written around it: each depth has its own fields,
+    // reused from record to record (a whole export writes millions).
+    void write(std::size_t t, std::string_view record, std::size_t depth) {
+        const std::string_view id = record.substr(0, record.find(kFieldMark));
+        if (fields_.size() == depth) fields_.emplace_back();
+        std::vector<std::string_view>& fields = fields_[depth];  // a deque: stays put
         viewFields(record, fields);
         checkConversions(t, id, fields);
         if (QV_XMAPWriteNext(ds_, tables_[t].key.c_str(), record.data(), int(record.size())) != 0)
             libraryFailure("cannot write a record of " + tables_[t].file + ":");
         ++written_;
-        if (tables_[t].children.empty()) return;
         for (std::size_t c : tables_[t].children) {
-            ExportTable& child = tables_[c];
-            const std::size_t f = std::size_t(child.parentField);
-            const std::string key(f < fields.size() ? fields[f] : std::string_view());
-            std::vector<std::string> keys{key};
-            if (child.intoValues) {
-                keys.clear();
-                for (const std::string& value : splitMarks(key, kValueMark))
-                    for (const std::string& sub : splitMarks(value, kSubvalueMark)) keys.push_back(sub);
+            const std::size_t f = std::size_t(tables_[c].parentField);
+            const std::string_view key = f < fields.size() ? fields[f] : std::string_view();
+            if (!tables_[c].intoValues) {
+                writeChildren(t, id, c, key, depth);
+                continue;
             }
-            for (const std::string& k : keys) {
-                if (k.empty()) continue;
-                if (child.byKey.empty()) {
-                    std::vector<std::string> found;
-                    account_.scanWhereField(child.file, child.keyField, k,
-                                            [&](const std::string&, const std::string& r) {
-                                                found.push_back(r);
-                                                return true;
-                                            });
-                    for (const std::string& childRecord : found) push(c, childRecord);
-                    if (found.empty()) noteMissingChild(t, id, c, k);
-                    continue;
-                }
-                auto it = child.byKey.find(k);
-                if (it == child.byKey.end()) {
-                    noteMissingChild(t, id, c, k);
-                    continue;
-                }
-                for (std::uint32_t i : it->second) {
-                    if (child.written[i]) continue;
-                    child.written[i] = true;
-                    write(c, child.records[i]);
-                }
+            // Each value and each subvalue of a multivalued key names its own records.
+            std::size_t begin = 0;
+            for (;;) {
+                const std::size_t at = key.find_first_of(kValueOrSubvalueMark, begin);
+                writeChildren(t, id, c, key.substr(begin, at == std::string_view::npos ? at : at - begin), depth);
+                if (at == std::string_view::npos) break;
+                begin = at + 1;
             }
         }
     }
 
+    // The records of child table `c` with key `key`, under the record `id` of table `t`.
+    void writeChildren(std::size_t t, std::string_view id, std::size_t c, std::string_view key, std::size_t depth) {
+        if (key.empty()) return;
+        ExportTable& child = tables_[c];
+        if (child.records.empty()) {
+            std::vector<std::string> found;
+            account_.scanWhereField(child.file, child.keyField, std::string(key),
+                                    [&](const std::string&, const std::string& r) {
+                                        found.push_back(r);
+                                        return true;
+                                    });
+            for (const std::string& childRecord : found) push(c, childRecord, depth + 1);
+            if (found.empty()) noteMissingChild(t, id, c, key);
+            return;
+        }
+        const bool found = child.records.find(key, [&](std::uint32_t at) {
+            if (child.records.written[at]) return;
+            child.records.written[at] = true;
+            write(c, child.records.record(at), depth + 1);
+        });
+        if (!found) noteMissingChild(t, id, c, key);
+    }
+
     // A key value of a multivalued parent key stands for a child record; when none is
     // stored (removed since, or never imported) only the key is written: say which.
-    void noteMissingChild(std::size_t t, const std::string& id, std::size_t c, const std::string& key) {
+    void noteMissingChild(std::size_t t, std::string_view id, std::size_t c, std::string_view key) {
         if (!tables_[c].intoValues || ++missingChildren_ > 20) return;
         std::fprintf(stderr,
                      "qvxml export: warning: %s record %s holds the key %s, but no %s record has "
                      "it: only the key is written\n",
-                     tables_[t].file.c_str(), visible(id).c_str(), visible(key).c_str(),
+                     tables_[t].file.c_str(), visible(std::string(id)).c_str(), visible(std::string(key)).c_str(),
                      tables_[c].file.c_str());
     }
     long long missingChildren_ = 0;
     std::string field_, converted_;  // reused by checkConversions
+    std::deque<std::vector<std::string_view>> fields_;  // by depth, reused by write
 
     // The library leaves out a value its output conversion refuses: say which.
-    void checkConversions(std::size_t t, const std::string& id, const std::vector<std::string_view>& fields) {
+    void checkConversions(std::size_t t, std::string_view id, const std::vector<std::string_view>& fields) {
         const ExportTable& table = tables_[t];
         if (table.codes.empty()) return;
         for (std::size_t f = 1; f < fields.size() && f < table.codes.size(); ++f) {
@@ -212,7 +311,7 @@ private:
                                      std::fprintf(stderr,
                                                   "qvxml export: warning: %s record %s, column %s: value "
                                                   "\"%s\" refused by output conversion %s; left out\n",
-                                                  table.file.c_str(), visible(id).c_str(),
+                                                  table.file.c_str(), visible(std::string(id)).c_str(),
                                                   table.names.name(f).c_str(), visible(piece).c_str(),
                                                   table.codes[f].c_str());
                                  });
@@ -268,6 +367,7 @@ int runExport(const Args& args) {
         }
     }
     interrupts.check();
+    exporter.releaseRecords();
 
     // A document needs an element: with no record there is nothing to build.
     if (exporter.written() == 0) throw Failure("no records in " + exporter.rootFile() + " to export");
