@@ -136,7 +136,8 @@ TEST_P(BuiltForms, TreeWritesAndBecomesTheDomBuiltDirectly) {
     for (const char* expression :
          {"count(//node())", "count(//text())", "string(/*)", "count(/*/*[1]/node())",
           "count(//*[not(node())])", "string(//@*[last()])", "name(/*/@*[1])", "count(//namespace::*)",
-          "count(/*/*[2]/text()[2])", "string(/*/*[2]/text()[1])"}) {
+          "count(/*/*[2]/text()[2])", "string(/*/*[2]/text()[1])", "local-name(//@*[1])",
+          "count(//@*[local-name()='a'])", "namespace-uri(//@*[last()])", "count(//*[text()=''])"}) {
         const std::string expected = QV_XDOMEvaluate(direct, expression, nullptr) ?: "<failed>";
         const char* value = QV_XDOMEvaluate(built, expression, nullptr);
         EXPECT_EQ(value ? value : "<failed>", expected) << expression;

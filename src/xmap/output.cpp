@@ -106,7 +106,10 @@ QVXML_API QvHandle QV_XMAPToDOM(QvDataset ds, const QvDocSettings* settings) {
             return nullptr;
         }
         if (!ds->document && !ds->built) {
-            if (ds->writing) ds->writing->settle();
+            if (ds->writing) {
+                ds->writing->settle();
+                ds->writing->dropIndexes();  // their room goes to the document
+            }
             ds->namespacesWritten = false;
             qv::WriteSettings write;
             write.marks = &ds->marks;

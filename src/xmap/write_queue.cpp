@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <numeric>
+#include <string_view>
 #include <unordered_map>
 
 #include "frame/errors.h"
@@ -21,12 +22,82 @@ struct OrderKey {
     std::size_t offset = 0;
 };
 
-std::string fieldText(const char* record, int field, int value = 0, int subvalue = 0) {
-    const RecordItem item = extractItem(record, field, value, subvalue);
-    return std::string(item.text, static_cast<std::size_t>(item.length));
+std::string_view fieldText(const char* record, int field) {
+    const RecordItem item = extractItem(record, field);
+    return std::string_view(item.text, static_cast<std::size_t>(item.length));
 }
 
 }  // namespace
+
+// Values by the text of a key, each key's in the order added: an open-addressing
+// table over one array of keys, a key's first value held in place (most keys have
+// one), so indexing a million keys makes no allocation per key beyond a long key's.
+template <class T>
+class WriteQueues::TextIndex {
+public:
+    using Span = Found<T>;
+
+    void add(std::string_view key, const T& value) {
+        if ((entries_.size() + 1) * 2 > slots_.size()) grow();
+        const std::size_t hash = std::hash<std::string_view>()(key);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.entry == kEmpty) {
+                slot = {hash, static_cast<uint32_t>(entries_.size())};
+                entries_.push_back({std::string(key), value, {}});
+                return;
+            }
+            if (slot.hash == hash && entries_[slot.entry].key == key) {
+                Entry& e = entries_[slot.entry];
+                if (e.more.empty()) e.more.push_back(e.one);
+                e.more.push_back(value);
+                return;
+            }
+        }
+    }
+
+    Span find(std::string_view key) const {
+        if (slots_.empty()) return {};
+        const std::size_t hash = std::hash<std::string_view>()(key);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            const Slot& slot = slots_[i];
+            if (slot.entry == kEmpty) return {};
+            const Entry& e = entries_[slot.entry];
+            if (slot.hash == hash && e.key == key)
+                return e.more.empty() ? Span{&e.one, &e.one + 1}
+                                      : Span{e.more.data(), e.more.data() + e.more.size()};
+        }
+    }
+
+private:
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+    struct Slot {
+        std::size_t hash = 0;
+        uint32_t entry = kEmpty;
+    };
+    struct Entry {
+        std::string key;
+        T one;               // the first value
+        std::vector<T> more; // every value, once there are two
+    };
+
+    void grow() {
+        std::vector<Slot> old(std::max<std::size_t>(slots_.size() * 2, 64));
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const Slot& s : old) {
+            if (s.entry == kEmpty) continue;
+            std::size_t i = s.hash & mask;
+            while (slots_[i].entry != kEmpty) i = (i + 1) & mask;
+            slots_[i] = s;
+        }
+    }
+
+    std::vector<Slot> slots_;
+    std::vector<Entry> entries_;
+};
 
 struct WriteQueues::Table {
     TableClassMap* map = nullptr;
@@ -45,11 +116,11 @@ struct WriteQueues::Table {
     // Indexes on this table's parent key fields, by field number.
     struct Whole {
         uint32_t upTo = 0;
-        std::unordered_map<std::string, std::vector<uint32_t>> byText;
+        TextIndex<uint32_t> byText;
     };
     struct Items {
         uint32_t upTo = 0;
-        std::unordered_map<std::string, std::vector<Position>> byText;
+        TextIndex<Position> byText;
     };
     std::unordered_map<int, Whole> whole;
     std::unordered_map<int, Items> items;
@@ -154,6 +225,14 @@ void WriteQueues::settle() {
         if (t) settle(*t);
 }
 
+void WriteQueues::dropIndexes() {
+    for (auto& t : tables_)
+        if (t) {
+            t->whole.clear();
+            t->items.clear();
+        }
+}
+
 // Stores the record (its keys already taken) at its place: by its keys when
 // `ordered`, else at the end.
 uint32_t WriteQueues::store(Table& t, const char* record, std::size_t length, uint32_t parent,
@@ -187,21 +266,20 @@ uint32_t WriteQueues::store(Table& t, const char* record, std::size_t length, ui
     return x;
 }
 
-const std::vector<uint32_t>* WriteQueues::wholeMatches(TableClassMap& holder, int field,
-                                                       const std::string& key) {
+WriteQueues::Found<uint32_t> WriteQueues::wholeMatches(TableClassMap& holder, int field,
+                                                       std::string_view key) {
     Table::Whole& index = table(holder).whole[field];
     const RecordQueue& q = holder.records;
     for (; index.upTo < q.size(); ++index.upTo)
-        index.byText[fieldText(q.text(index.upTo), field)].push_back(index.upTo);
-    auto found = index.byText.find(key);
-    return found == index.byText.end() ? nullptr : &found->second;
+        index.byText.add(fieldText(q.text(index.upTo), field), index.upTo);
+    return index.byText.find(key);
 }
 
 // Every subvalue of the field of every record, with its place: (v, s), s being 0
 // when the value holds no subvalue mark.
-const std::vector<WriteQueues::Position>* WriteQueues::itemMatches(TableClassMap& holder,
+WriteQueues::Found<WriteQueues::Position> WriteQueues::itemMatches(TableClassMap& holder,
                                                                    int field,
-                                                                   const std::string& key) {
+                                                                   std::string_view key) {
     Table::Items& index = table(holder).items[field];
     const RecordQueue& q = holder.records;
     for (; index.upTo < q.size(); ++index.upTo) {
@@ -213,12 +291,11 @@ const std::vector<WriteQueues::Position>* WriteQueues::itemMatches(TableClassMap
             ItemParts subvalues(value, marks_.subvalue[0], '\0');
             RecordItem subvalue;
             for (int s = 1; subvalues.next(subvalue); ++s)
-                index.byText[std::string(subvalue.text, static_cast<std::size_t>(subvalue.length))]
-                    .push_back({index.upTo, v, value.subvalues == 0 ? 0 : s});
+                index.byText.add(std::string_view(subvalue.text, static_cast<std::size_t>(subvalue.length)),
+                                 {index.upTo, v, value.subvalues == 0 ? 0 : s});
         }
     }
-    auto found = index.byText.find(key);
-    return found == index.byText.end() ? nullptr : &found->second;
+    return index.byText.find(key);
 }
 
 // From a matching record of an ancestor map down to the records of `target` below
@@ -250,14 +327,11 @@ bool WriteQueues::keyPosition(TableClassMap& map, const char* record, uint32_t p
     bool firstColumn = true;
     for (MapColumn* k : map.byField) {
         if (k->kind != ColumnKind::ChildKeyMulti || !k->parentKey) continue;
-        const std::vector<Position>* all =
-            itemMatches(*map.parent, k->parentKey->field, fieldText(record, k->field));
+        const auto all = itemMatches(*map.parent, k->parentKey->field, fieldText(record, k->field));
         std::vector<Position> found;
-        if (all) {
-            auto from = std::lower_bound(all->begin(), all->end(), parent,
-                                         [](const Position& p, uint32_t r) { return p.record < r; });
-            for (; from != all->end() && from->record == parent; ++from) found.push_back(*from);
-        }
+        auto from = std::lower_bound(all.begin(), all.end(), parent,
+                                     [](const Position& p, uint32_t r) { return p.record < r; });
+        for (; from != all.end() && from->record == parent; ++from) found.push_back(*from);
         if (firstColumn) {
             candidates = std::move(found);
             firstColumn = false;
@@ -307,23 +381,22 @@ bool WriteQueues::findParent(TableClassMap& map, const char* record, uint32_t& p
         std::vector<uint32_t> reached;
         for (const MapColumn* k : keys) {
             if (!k->parentKey || !k->parentMap) continue;
-            const std::vector<uint32_t>* matches =
+            const auto matches =
                 wholeMatches(*k->parentMap, k->parentKey->field, fieldText(record, k->field));
-            if (!matches) continue;
+            if (matches.empty()) continue;
             reached.clear();
             if (k->parentMap == &up)
-                reached = *matches;
+                reached.assign(matches.begin(), matches.end());
             else
-                for (uint32_t r : *matches) descend(*k->parentMap, r, up, reached);
+                for (uint32_t r : matches) descend(*k->parentMap, r, up, reached);
             for (uint32_t r : reached) ++counts[r];
         }
         for (const auto& c : counts)
             if (c.second == keys.size()) candidates.push_back(c.first);
     } else if (firstMulti && firstMulti->parentKey) {
-        const std::vector<Position>* found =
+        const auto found =
             itemMatches(up, firstMulti->parentKey->field, fieldText(record, firstMulti->field));
-        if (found)
-            for (const Position& p : *found)
+        for (const Position& p : found)
                 if (candidates.empty() || candidates.back() != p.record)
                     candidates.push_back(p.record);
     } else {

@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "xmap/model.h"
@@ -50,6 +51,10 @@ public:
     // Brings every queue's chain into its queue order; call before a queue is walked.
     void settle();
 
+    // Lets the parent key indexes go (a build needs them no more): a record queued
+    // later indexes the queues again.
+    void dropIndexes();
+
     // The order of two records of `map` by its order columns: 1 when `a` sorts
     // after `b`, -1 before, 0 equal.
     int compare(const TableClassMap& map, uint32_t a, uint32_t b) const;
@@ -73,10 +78,19 @@ private:
     bool queue(TableClassMap& map, const char* record, std::size_t length, bool byKeys);
     bool findParent(TableClassMap& map, const char* record, uint32_t& parent, Position& at);
     bool keyPosition(TableClassMap& map, const char* record, uint32_t parent, Position& at);
-    const std::vector<uint32_t>* wholeMatches(TableClassMap& holder, int field,
-                                              const std::string& key);
-    const std::vector<Position>* itemMatches(TableClassMap& holder, int field,
-                                             const std::string& key);
+    // The values an index holds for a key, in the order added.
+    template <class T>
+    struct Found {
+        const T* first = nullptr;
+        const T* last = nullptr;
+        const T* begin() const { return first; }
+        const T* end() const { return last; }
+        bool empty() const { return first == last; }
+    };
+    template <class T>
+    class TextIndex;
+    Found<uint32_t> wholeMatches(TableClassMap& holder, int field, std::string_view key);
+    Found<Position> itemMatches(TableClassMap& holder, int field, std::string_view key);
     void descend(TableClassMap& from, uint32_t record, const TableClassMap& target,
                  std::vector<uint32_t>& reached);
 
