@@ -137,9 +137,10 @@ std::unique_ptr<CompactTree> DraftTree::finish(const CompactTree::Prolog& prolog
     };
     std::vector<Frame> frames;
     frames.push_back({kDocument, CompactTree::kDocument, nodes_[kDocument].first, 0, kNone, false});
-    // An element's texts: one non-empty text alone is its direct text; otherwise
-    // each is a piece, and the direct text is all of them in order, where they lie
-    // in the arena when they follow each other there, else copied after it.
+    // An element's texts: one alone (held inline) is its direct text, and a piece
+    // when empty (the element still has a child); otherwise each is a piece, and
+    // the direct text is all of them in order, where they lie in the arena when they
+    // follow each other there, else copied after it.
     auto layOutText = [&](Index node, Index element) {
         const Node& self = nodes_[node];
         if (inlined(node)) {
@@ -147,16 +148,13 @@ std::unique_ptr<CompactTree> DraftTree::finish(const CompactTree::Prolog& prolog
             if (self.last == 0) addPiece(element, 0, 0);  // its one child, an empty text
             return false;
         }
-        Index texts = 0, elementsIn = 0, total = 0, begin = kNone, end = kNone;
-        bool adjacent = true, empty = false;
+        // Texts not inline are never alone: they stand beside other texts or elements.
+        Index texts = 0, total = 0, begin = kNone, end = kNone;
+        bool adjacent = true;
         for (Index c = nodes_[node].first; c != kNone; c = nodes_[c].next) {
             const Node& n = nodes_[c];
-            if (n.name != kText) {
-                ++elementsIn;
-                continue;
-            }
+            if (n.name != kText) continue;
             ++texts;
-            empty = empty || n.last == 0;
             total += n.last;
             if (begin == kNone)
                 begin = n.first;
@@ -176,7 +174,7 @@ std::unique_ptr<CompactTree> DraftTree::finish(const CompactTree::Prolog& prolog
                 }
         }
         elements[element].text = slice;
-        return texts > 1 || elementsIn > 0 || empty;
+        return true;
     };
 
     while (!frames.empty()) {

@@ -1,0 +1,133 @@
+// A mapping that creates a document and the records written through it (one per
+// line, fields split by '^', values by ']', subvalues by '\'), separated by a line
+// "----": the document QV_XMAPToDOM builds as a compact tree must be the one the
+// same queues build into a DOM directly: the same bytes under a few writer
+// settings (or the same failure), the same answers to queries while it is still a
+// tree, and node for node the same DOM once one is made of it. Any difference aborts.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMNamedNodeMap.hpp>
+#include <xercesc/dom/DOMNode.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include "fuzz_input.h"
+#include "host/reference_host.h"
+#include "qvxml.h"
+#include "xdom/dom/new_document.h"
+#include "xdom/handle.h"
+#include "xdom/writing/written_text.h"
+#include "xmap/dataset.h"
+#include "xmap/writer.h"
+
+using xercesc::DOMNode;
+using xercesc::XMLString;
+
+namespace {
+
+qvhost::ReferenceHost& host() {
+    static qvhost::ReferenceHost* h = [] {
+        auto* made = new qvhost::ReferenceHost;
+        made->dictionary("T").add("ID", 0).add("A", 1).add("B", 2, true).add("C", 3).add("D", 4, true);
+        made->setMarks('^', ']', '\\');
+        return made;
+    }();
+    return *h;
+}
+
+[[noreturn]] void differ(const std::string& what) {
+    std::fprintf(stderr, "the built tree and the DOM differ: %s\n", what.c_str());
+    std::abort();
+}
+
+bool sameText(const XMLCh* a, const XMLCh* b) { return XMLString::equals(a, b) && (!a) == (!b); }
+
+void sameNodes(const DOMNode* a, const DOMNode* b) {
+    if (!a || !b) {
+        if (a != b) differ("a node on one side only");
+        return;
+    }
+    if (a->getNodeType() != b->getNodeType() || !sameText(a->getNodeName(), b->getNodeName()) ||
+        !sameText(a->getLocalName(), b->getLocalName()) ||
+        !XMLString::equals(a->getNamespaceURI(), b->getNamespaceURI()) ||
+        !XMLString::equals(a->getNodeValue(), b->getNodeValue()))
+        differ("a node's type, name, namespace or value");
+    const xercesc::DOMNamedNodeMap* aa = a->getAttributes();
+    const xercesc::DOMNamedNodeMap* ba = b->getAttributes();
+    const XMLSize_t n = aa ? aa->getLength() : 0;
+    if (n != (ba ? ba->getLength() : 0)) differ("the number of attributes");
+    for (XMLSize_t i = 0; i < n; ++i) sameNodes(aa->item(i), ba->item(i));
+    const DOMNode* ac = a->getFirstChild();
+    const DOMNode* bc = b->getFirstChild();
+    for (; ac || bc; ac = ac->getNextSibling(), bc = bc->getNextSibling()) {
+        if (!ac || !bc) differ("the number of children");
+        sameNodes(ac, bc);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const auto [mapping, records] = fuzzinput::split(fuzzinput::text(data, size), "1^x");
+    host().install();
+    QvHandle map = QV_XDOMOpen(mapping.c_str(), 1);
+    QvDataset ds = map ? QV_XMAPOpen(nullptr, map, nullptr, '^', ']', '\\', '~', XML_CREATE) : nullptr;
+    if (!ds) {
+        QV_XDOMClose(map);
+        Q_XMLResetErrMsg();
+        return 0;
+    }
+    std::istringstream lines(records);
+    std::string record;
+    int written = 0;
+    while (std::getline(lines, record) && written < 200)
+        if (QV_XMAPWriteNext(ds, "T", record.c_str(), static_cast<int>(record.size())) == 0) ++written;
+
+    QvHandle built = QV_XMAPToDOM(ds, nullptr);
+    if (built) {
+        qv::XercesPtr<xercesc::DOMDocument> document = qv::newDocument(nullptr);
+        static const XMLCh kVersion[] = u"1.0";
+        document->setXmlVersion(kVersion);
+        bool namespacesWritten = false;
+        qv::WriteSettings write;
+        write.marks = &ds->marks;
+        write.toXml = &ds->toXml;
+        write.namespacesWritten = &namespacesWritten;
+        if (!qv::buildDocument(ds->model, document.get(), write)) differ("only the DOM failed to build");
+        QvHandle direct = qv::makeDocumentHandle(qv::ownedDom(std::move(document)));
+
+        for (const char* expression : {"count(//node())", "string(/)", "count(//@*)", "count(//text())",
+                                       "count(//namespace::*)", "string(//@*[last()])"}) {
+            const char* expected = QV_XDOMEvaluate(direct, expression, nullptr);
+            const std::string wanted = expected ? expected : "<failed>";
+            const char* value = QV_XDOMEvaluate(built, expression, nullptr);
+            if (wanted != (value ? value : "<failed>")) differ(std::string("the value of ") + expression);
+        }
+        for (int n = 0; n < 4; ++n) {
+            QvDocSettings out{};
+            out.prettyPrint = static_cast<char>(n & 1);
+            out.xmlDeclaration = static_cast<char>(n >> 1);
+            if (n == 3) std::strcpy(out.outEncoding, "US-ASCII");
+            Q_XMLResetErrMsg();
+            const bool wrote = QV_XDOMWrite(direct, &out, nullptr) != nullptr;
+            const int code = Q_XMLGetErrCode();
+            const std::string expected(qv::writtenText(direct));
+            Q_XMLResetErrMsg();
+            if ((QV_XDOMWrite(built, &out, nullptr) != nullptr) != wrote || Q_XMLGetErrCode() != code)
+                differ("whether a write succeeds");
+            if (wrote && std::string(qv::writtenText(built)) != expected) differ("the written bytes");
+        }
+        sameNodes(direct->domNode(), built->domNode());
+        QV_XDOMClose(direct);
+        QV_XDOMClose(built);
+    }
+    QV_XMAPClose(ds);
+    QV_XDOMClose(map);
+    Q_XMLResetErrMsg();
+    return 0;
+}
