@@ -587,6 +587,16 @@ case=keys; if want $case; then
     run 0 export books_map.xml $books --no-declaration; has err "exported 5 records"
     [ "$(grep -c 'shelf="B"' out)" = 1 ] || fail "export of books '$books' repeated c2: $(cat out)"
   done
+  # A book without copies under EmptyString IsNull holds the null mark as its key:
+  # it names no copy, so nothing is missing and nothing is said.
+  load_books
+  sed 's#<OPTIONS>#<OPTIONS><EmptyString IsNull="ON"/>#' books_map.xml > isnull_map.xml
+  echo '<books><book id="b1"><copy id="c1" shelf="A"/></book><book id="b2"><title>none</title></book></books>' > nocopies.xml
+  run 0 import isnull_map.xml nocopies.xml
+  for books in "" "b2"; do
+    run 0 export isnull_map.xml $books --no-declaration
+    grep -q warning err && fail "export of books '$books' warned of a null key: $(cat err)"
+  done
 fi
 
 case=account_safety; if want $case; then

@@ -263,7 +263,9 @@ private:
 
     // The records of child table `c` with key `key`, under the record `id` of table `t`.
     void writeChildren(std::size_t t, std::string_view id, std::size_t c, std::string_view key, std::size_t depth) {
-        if (key.empty()) return;
+        // No key names no record; nor does the null mark, which an import stores for
+        // an empty value when the mapping has EmptyString IsNull.
+        if (key.empty() || key == std::string_view(&kNullMark, 1)) return;
         ExportTable& child = tables_[c];
         if (child.records.empty()) {
             std::vector<std::string> found;
