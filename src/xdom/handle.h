@@ -4,13 +4,16 @@
 // A document handle owns its document in one of two forms, and nothing outside
 // reads the form itself:
 //   - compact (parsed documents until something needs the DOM): the compact tree
-//     and the document's bytes (compact/compact_document.h);
+//     and the document's bytes (compact/compact_document.h); or, for a document
+//     built from records, the tree alone, shared with the dataset and every handle
+//     over the build, whose DOM is made from the tree and shared alike;
 //   - DOM: a Xerces document and what keeps it alive (its parser, the handle
 //     itself, or a dataset that shares it).
 // Everything reaches the document through four accessors:
 //   domNode()      the Xerces node the handle stands for; a document still compact
-//                  is parsed into its DOM first (throws, reported, when it can no
-//                  longer be). Every export that works on the DOM starts here.
+//                  is parsed into its DOM first, or a built one made into it (or
+//                  takes the DOM another handle made of it); throws, reported, when
+//                  that fails. Every export that works on the DOM starts here.
 //   readingView()  what the mapping's reading walk runs over: the compact tree, or
 //                  the DOM node when the document is a DOM or the walk needs one.
 //   xpathView()    the Xalan view XPath and XSLT run over (xpath/xpath_context.h),
@@ -112,13 +115,15 @@ struct QvHandle_ {
     DOMNode* domNode();
     // The DOM document of a document handle (built when needed, as domNode()).
     DOMDocument* domDocument();
-    // The DOM of a document handle when it has one already, else null; never builds.
+    // The DOM of a document handle when it has one already (a built document's made
+    // through another handle included), else null; never builds.
     DOMDocument* builtDom() const;
     // The DOM form of a document handle to share with another holder (built when
     // needed): the document stays alive for as long as any of them.
     qv::DomForm sharedDom();
 
-    // Whether a document handle still holds its compact form, and that form.
+    // Whether a document handle still holds its compact form, and that form (null
+    // too once another handle over the same build has made its DOM).
     bool isCompact() const { return compact() != nullptr; }
     const qv::CompactDocument* compact() const;
 
