@@ -1,6 +1,6 @@
 // A mapping that creates a document and the records written through it (one per
-// line, fields split by '^', values by ']', subvalues by '\'), separated by a line
-// "----": the document QV_XMAPToDOM builds as a compact tree must be the one the
+// line, fields split by '^', values by ']', subvalues by '\'; a line "U:..." is a
+// record of table U, any other one of table T), separated by a line "----": the document QV_XMAPToDOM builds as a compact tree must be the one the
 // same queues build into a DOM directly: the same bytes under a few writer
 // settings (or the same failure), the same answers to queries while it is still a
 // tree, and node for node the same DOM once one is made of it. Any difference aborts.
@@ -34,6 +34,7 @@ qvhost::ReferenceHost& host() {
     static qvhost::ReferenceHost* h = [] {
         auto* made = new qvhost::ReferenceHost;
         made->dictionary("T").add("ID", 0).add("A", 1).add("B", 2, true).add("C", 3).add("D", 4, true);
+        made->dictionary("U").add("ID", 0).add("K", 1).add("V", 2).add("W", 3, true);
         made->setMarks('^', ']', '\\');
         return made;
     }();
@@ -85,8 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::istringstream lines(records);
     std::string record;
     int written = 0;
-    while (std::getline(lines, record) && written < 200)
-        if (QV_XMAPWriteNext(ds, "T", record.c_str(), static_cast<int>(record.size())) == 0) ++written;
+    while (std::getline(lines, record) && written < 200) {
+        const bool u = record.rfind("U:", 0) == 0;
+        if (u) record.erase(0, 2);
+        if (QV_XMAPWriteNext(ds, u ? "U" : "T", record.c_str(), static_cast<int>(record.size())) == 0)
+            ++written;
+    }
 
     QvHandle built = QV_XMAPToDOM(ds, nullptr);
     if (built) {
