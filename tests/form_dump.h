@@ -135,6 +135,51 @@ inline std::string picture(const qv::CompactTree& tree) {
     return out;
 }
 
+// Every node of a DOM as it is, in document order: kind, qualified name, local name
+// ("-" for a node made without namespaces), namespace URI and value, attributes in
+// the map's order; each node on its own, so adjacent and empty texts show. Two
+// trees built by different means must give the same picture.
+inline std::string nodesPicture(const xercesc::DOMNode* document) {
+    using xercesc::DOMNode;
+    std::string out;
+    auto node = [&out](const DOMNode* n) {
+        out += std::to_string(n->getNodeType()) + " ";
+        put(out, n->getNodeName());
+        out += " ";
+        if (n->getLocalName())
+            put(out, n->getLocalName());
+        else
+            out += "-";
+        out += " {";
+        put(out, n->getNamespaceURI());
+        out += "} [";
+        put(out, n->getNodeValue());
+        out += "]";
+    };
+    std::vector<std::pair<const DOMNode*, bool>> stack{{document, false}};  // node, closing
+    while (!stack.empty()) {
+        auto [n, closing] = stack.back();
+        stack.pop_back();
+        if (closing) {
+            out += ")\n";
+            continue;
+        }
+        out += "(";
+        node(n);
+        const xercesc::DOMNamedNodeMap* attributes = n->getAttributes();
+        for (XMLSize_t i = 0; attributes && i < attributes->getLength(); ++i) {
+            out += " @";
+            node(attributes->item(i));
+        }
+        out += "\n";
+        stack.push_back({n, true});
+        std::vector<const DOMNode*> kids;
+        for (const DOMNode* c = n->getFirstChild(); c; c = c->getNextSibling()) kids.push_back(c);
+        for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back({*it, false});
+    }
+    return out;
+}
+
 // Every node a query or stylesheet sees, with its kind, names and value, in
 // document order: one line per node, attributes and namespace nodes after their
 // element.

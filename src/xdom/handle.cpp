@@ -52,8 +52,8 @@ DOMNode* QvHandle_::domNode() {
     if (const std::shared_ptr<qv::MadeDom> made = (*kept)->made) {
         // Made once for every handle over the build.
         if (!made->dom.document)
-            made->dom = qv::ownedDom(qv::domOfTree(*(*kept)->tree,
-                                                   made->hasSettings ? &made->settings : nullptr));
+            made->dom = qv::ownedDom(
+                qv::domOfTree(*(*kept)->tree, made->settings ? &*made->settings : nullptr));
         dom = made->dom;
     } else if (qv::parseKept(**kept, dom) != 0) {
         // The bytes parsed without error at open; failing now means an outside

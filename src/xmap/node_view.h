@@ -101,7 +101,7 @@ public:
     using Node = Index;
 
     CompactView(const CompactTree& tree, bool ignoreNamespaces, const HostTranscoder& toHost)
-        : tree_(tree), ignoreNamespaces_(ignoreNamespaces), toHost_(toHost) {}
+        : tree_(tree), match_(ignoreNamespaces), toHost_(toHost) {}
 
     static constexpr Node none() { return CompactTree::kNone; }
     Node parent(Node n) const { return tree_.element(n).parent; }
@@ -135,36 +135,13 @@ public:
     bool markup(Node, const XMLCh*, std::string&) const { return false; }
 
 private:
-    // Names are interned, so whether a name matches a step is remembered by the
-    // pair's indices (steps live as long as the walk); most checks compare no text.
     bool namedBy(Index name, const PathStep& step) const {
-        const std::uintptr_t key = reinterpret_cast<std::uintptr_t>(&step);
-        MatchSlot& slot = matched_[((key >> 4) * 0x9E3779B1u + name) % kMatchSlots];
-        if (slot.step != key || slot.name != name)
-            slot = {key, name, namedBy(tree_.name(name), step)};
-        return slot.matches;
-    }
-
-    bool namedBy(const CompactTree::Name& name, const PathStep& step) const {
-        if (name.local.compare(reinterpret_cast<const char16_t*>(step.local.get())) != 0)
-            return false;
-        // As the DOM's matcher: an absent URI and an empty one count as equal.
-        if (ignoreNamespaces_) return true;
-        const XMLCh* uri = step.uri.get();
-        if (!uri || !*uri) return name.uri.empty();
-        return name.uri.compare(reinterpret_cast<const char16_t*>(uri)) == 0;
+        return match_.matches(name, step, [this](Index n) -> const CompactTree::Name& { return tree_.name(n); });
     }
 
     const CompactTree& tree_;
-    const bool ignoreNamespaces_;
+    const InternedMatcher match_;
     const HostTranscoder& toHost_;
-    struct MatchSlot {
-        std::uintptr_t step = 0;
-        Index name = CompactTree::kNone;
-        bool matches = false;
-    };
-    static constexpr std::size_t kMatchSlots = 256;
-    mutable std::array<MatchSlot, kMatchSlots> matched_{};
 };
 
 }  // namespace qv

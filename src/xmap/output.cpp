@@ -1,6 +1,5 @@
 // What a dataset gives beyond records: QV_XMAPGetInfo (the mapping description)
 // and QV_XMAPToDOM (the document built from the records written).
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -21,14 +20,6 @@ using namespace xercesc;
 namespace qv {
 namespace {
 
-// The output document: the settings record's declaration, version "1.0".
-std::shared_ptr<DOMDocument> newOutputDocument(const QvDocSettings* settings) {
-    std::shared_ptr<DOMDocument> document = newDocument(settings);
-    static const XMLCh kVersion[] = u"1.0";
-    if (document) document->setXmlVersion(kVersion);
-    return document;
-}
-
 struct BuildResult {
     bool ok = false;
     std::shared_ptr<CompactDocument> compact;  // one of the two is set
@@ -44,10 +35,7 @@ BuildResult buildOutput(MappingModel& model, const WriteSettings& write,
     try {
         auto kept = std::make_shared<CompactDocument>();
         kept->made = std::make_shared<MadeDom>();
-        if (settings) {
-            kept->made->settings = *settings;
-            kept->made->hasSettings = true;
-        }
+        if (settings) kept->made->settings = *settings;
         result.ok = buildCompactDocument(model, write, settings && settings->standalone != 0,
                                          kept->tree);
         result.compact = std::move(kept);
@@ -55,7 +43,7 @@ BuildResult buildOutput(MappingModel& model, const WriteSettings& write,
     } catch (const CompactTreeBuilder::TooLarge&) {
         *write.namespacesWritten = false;
     }
-    result.dom = newOutputDocument(settings);
+    result.dom = newBuiltDocument(settings);
     if (!result.dom) {
         report(Error::OutOfMemory);
         return result;
@@ -70,9 +58,8 @@ QvHandle_* handleOfBuilt(const std::shared_ptr<CompactDocument>& built) {
     if (made.dom.document) return makeDocumentHandle(made.dom);
     QvHandle_* h = makeDocumentHandle(CompactForm(built));
     // The encoding a DOM of the same settings would declare.
-    const std::size_t n = strnlen(made.settings.docEncoding, sizeof made.settings.docEncoding);
-    if (made.hasSettings && n > 0)
-        h->setEncoding(fromLocalText(std::string(made.settings.docEncoding, n).c_str()));
+    if (XmlText name = declaredEncodingOf(made.settings ? &*made.settings : nullptr))
+        h->setEncoding(std::move(name));
     return h;
 }
 

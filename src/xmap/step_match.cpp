@@ -22,6 +22,14 @@ bool StepMatcher::matches(const DOMNode* node, const PathStep& step) const {
     return ignoreNamespaces_ || sameUri(node->getNamespaceURI(), step.uri.get());
 }
 
+bool StepMatcher::matches(const CompactTree::Name& name, const PathStep& step) const {
+    if (name.local.compare(reinterpret_cast<const char16_t*>(step.local.get())) != 0) return false;
+    const XMLCh* uri = step.uri.get();
+    if (ignoreNamespaces_) return true;
+    if (!uri || !*uri) return name.uri.empty();
+    return name.uri.compare(reinterpret_cast<const char16_t*>(uri)) == 0;
+}
+
 DOMNode* StepMatcher::firstChild(DOMNode* node, const PathStep& step) const {
     for (DOMNode* c = node->getFirstChild(); c; c = c->getNextSibling())
         if (c->getNodeType() == DOMNode::ELEMENT_NODE && matches(c, step)) return c;

@@ -144,8 +144,7 @@ public:
     using Node = DraftTree::Index;
     static constexpr Node kNull = DraftTree::kNone;
 
-    DraftNodes(DraftTree& tree, bool ignoreNamespaces)
-        : tree_(tree), ignoreNamespaces_(ignoreNamespaces) {}
+    DraftNodes(DraftTree& tree, bool ignoreNamespaces) : tree_(tree), match_(ignoreNamespaces) {}
 
     Node document() const { return DraftTree::kDocument; }
     bool isElement(Node node) const { return tree_.isElement(node); }
@@ -199,17 +198,11 @@ private:
 
     Node matching(Node node, const PathStep& step) const {
         for (; node != kNull; node = tree_.nextSibling(node))
-            if (tree_.isElement(node) && matches(tree_.nameOf(tree_.elementName(node)), step))
+            if (tree_.isElement(node) &&
+                match_.matches(tree_.elementName(node), step,
+                               [this](Node n) -> const CompactTree::Name& { return tree_.nameOf(n); }))
                 return node;
         return kNull;
-    }
-    bool matches(const CompactTree::Name& name, const PathStep& step) const {
-        if (!XMLString::equals(reinterpret_cast<const XMLCh*>(name.local.c_str()), step.local.get()))
-            return false;
-        if (ignoreNamespaces_) return true;
-        const XMLCh* uri = step.uri.get();
-        return name.uri.empty() ? !uri || !*uri
-                                : uri && XMLString::equals(reinterpret_cast<const XMLCh*>(name.uri.c_str()), uri);
     }
 
     // An element step's name: the element made with createElementNS(uri or "", qname).
@@ -300,7 +293,7 @@ private:
     }
 
     DraftTree& tree_;
-    const bool ignoreNamespaces_;
+    const InternedMatcher match_;
     std::unordered_map<const PathStep*, Names> elementNames_, plainNames_;
     std::unordered_map<std::u16string, Names> nsNames_;
     XercesPtr<DOMDocument> scratch_;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,7 @@ class ContentSink;
 // with the declaration of the settings it was built under, and shared by every
 // handle over that build: what one of them edits, the others see.
 struct MadeDom {
-    QvDocSettings settings{};
-    bool hasSettings = false;
+    std::optional<QvDocSettings> settings;
     DomForm dom;  // once made
 };
 

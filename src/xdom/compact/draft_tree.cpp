@@ -42,7 +42,11 @@ void DraftTree::unInline(Index element) {
     const Index begin = e.first, length = e.last;
     e.name &= ~kInline;
     e.first = e.last = kNone;
-    const Index n = newNode(element, kText);
+    newText(element, begin, length);
+}
+
+void DraftTree::newText(Index parent, Index begin, Index length) {
+    const Index n = newNode(parent, kText);
     nodes_[n].first = begin;
     nodes_[n].last = length;
 }
@@ -83,9 +87,7 @@ void DraftTree::appendText(Index parent, const XMLCh* text, std::size_t length) 
         p.last = static_cast<Index>(length);
         return;
     }
-    const Index n = newNode(parent, kText);
-    nodes_[n].first = begin;
-    nodes_[n].last = static_cast<Index>(length);
+    newText(parent, begin, static_cast<Index>(length));
 }
 
 void DraftTree::insertAttribute(Index element, std::size_t at, Index name, const XMLCh* value,
@@ -149,12 +151,11 @@ std::unique_ptr<CompactTree> DraftTree::finish(const CompactTree::Prolog& prolog
             return false;
         }
         // Texts not inline are never alone: they stand beside other texts or elements.
-        Index texts = 0, total = 0, begin = kNone, end = kNone;
+        Index total = 0, begin = kNone, end = kNone;
         bool adjacent = true;
         for (Index c = nodes_[node].first; c != kNone; c = nodes_[c].next) {
             const Node& n = nodes_[c];
             if (n.name != kText) continue;
-            ++texts;
             total += n.last;
             if (begin == kNone)
                 begin = n.first;
@@ -162,11 +163,12 @@ std::unique_ptr<CompactTree> DraftTree::finish(const CompactTree::Prolog& prolog
                 adjacent = false;
             end = n.first + n.last;
         }
-        if (texts == 0) return false;
+        if (begin == kNone) return false;  // no text
         CompactTree::Slice slice{begin, total};
         if (!adjacent) {
             if (total >= kNone - arena_.size()) throw CompactTreeBuilder::TooLarge{};
             slice.begin = static_cast<Index>(arena_.size());
+            arena_.reserve(arena_.size() + total);  // the copies come from the arena itself
             for (Index c = nodes_[node].first; c != kNone; c = nodes_[c].next)
                 if (nodes_[c].name == kText) {
                     const XMLCh* text = arena_.data() + nodes_[c].first;

@@ -88,6 +88,8 @@ private:
     Index newNode(Index parent, Index name);
     // An element's inline text becomes its first child node.
     void unInline(Index element);
+    // A text node of `length` units of the arena at `begin`, the last child of `parent`.
+    void newText(Index parent, Index begin, Index length);
     Index store(const XMLCh* text, std::size_t length);
 
     std::vector<Node, HugePageAllocator<Node>> nodes_;

@@ -26,10 +26,8 @@ const XMLCh* xml(const std::u16string& s) { return reinterpret_cast<const XMLCh*
 // with their namespace URI, attributes without one (a name in no namespace, not a
 // declaration) without namespaces, one text node per text, in the tree's order.
 XercesPtr<DOMDocument> domOfTree(const CompactTree& tree, const QvDocSettings* settings) {
-    XercesPtr<DOMDocument> document = newDocument(settings);
+    XercesPtr<DOMDocument> document = newBuiltDocument(settings);
     if (!document) throw std::bad_alloc();
-    static const XMLCh kVersion[] = u"1.0";
-    document->setXmlVersion(kVersion);
 
     struct Frame {
         CompactTree::Index element;
@@ -84,15 +82,14 @@ XercesPtr<DOMDocument> domOfTree(const CompactTree& tree, const QvDocSettings* s
             for (CompactTree::Index a = tree.attributesBegin(e); a < tree.attributesEnd(e); ++a) {
                 const CompactTree::Attribute& at = tree.attribute(a);
                 const CompactTree::Name& an = tree.name(at.name);
-                if (an.uri.empty()) {
-                    DOMAttr* attribute = document->createAttribute(xml(an.qname));
-                    attribute->setValue(tree.text(at.value.begin));
+                const bool plain = an.uri.empty();
+                DOMAttr* attribute = plain ? document->createAttribute(xml(an.qname))
+                                           : document->createAttributeNS(xml(an.uri), xml(an.qname));
+                attribute->setValue(tree.text(at.value.begin));
+                if (plain)
                     element->setAttributeNode(attribute);
-                } else {
-                    DOMAttr* attribute = document->createAttributeNS(xml(an.uri), xml(an.qname));
-                    attribute->setValue(tree.text(at.value.begin));
+                else
                     element->setAttributeNodeNS(attribute);
-                }
             }
             frames.push_back({e, element, tree.element(e).firstChild, 0, 0, false});
             continue;

@@ -19,6 +19,13 @@ namespace qv {
 // record declares neither.
 XercesPtr<XERCES_CPP_NAMESPACE::DOMDocument> newDocument(const QvDocSettings* settings);
 
+// The same declaring version "1.0": the document records are built into.
+XercesPtr<XERCES_CPP_NAMESPACE::DOMDocument> newBuiltDocument(const QvDocSettings* settings);
+
+// The encoding name a settings record declares (local code page), null when it
+// names none: a field of fixed width that a host may fill to the last byte.
+XmlText declaredEncodingOf(const QvDocSettings* settings);
+
 // Sets the encoding named by the XML declaration. The DOM interface only reads it;
 // every document of this library is the DOM's own implementation, which also sets it.
 void setDeclaredEncoding(XERCES_CPP_NAMESPACE::DOMDocument* document, const XMLCh* encoding);
