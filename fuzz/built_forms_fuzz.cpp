@@ -58,8 +58,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ++written;
     }
 
+    Q_XMLResetErrMsg();
     QvHandle built = QV_XMAPToDOM(ds, nullptr);
-    if (built) {
+    if (!built) {
+        // A build that stops must stop alike, with the same words, built into a DOM.
+        const std::string message = Q_XMLGetErrMsg();
+        Q_XMLResetErrMsg();
+        QvHandle direct = buildDirectly(ds);
+        if (direct) differ("only the tree failed to build");
+        if (message != Q_XMLGetErrMsg()) differ("the reason a build stops");
+        QV_XDOMClose(direct);
+    } else {
         QvHandle direct = buildDirectly(ds);
         if (!direct) differ("only the DOM failed to build");
         if (formdump::viewPicture(built) != formdump::viewPicture(direct)) differ("what queries see");

@@ -51,14 +51,14 @@ const Case kCases[] = {
      "<ColumnMap Column='A2' Node='@a'/>"
      "</TABLECLASSMAP></QVXMAP>",
      {"1|z|a|p|q|a2", "2|z||p||a"}},
-    {"paths that climb, to the document element and past it",
+    {"paths that climb to the document element",
      {{"T", "ID", 0, 0, ""}, {"T", "A", 1, 0, ""}, {"T", "B", 2, 0, ""}, {"T", "C", 3, 0, ""}},
      "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/E'>"
      "<ColumnMap Column='ID' Node='../@top'/>"
-     "<ColumnMap Column='A' Node='../@top'/><ColumnMap Column='B' Node='../../text()'/>"
-     "<ColumnMap Column='C' Node='../../S'/>"
+     "<ColumnMap Column='A' Node='../@top'/><ColumnMap Column='B' Node='../text()'/>"
+     "<ColumnMap Column='C' Node='../S'/>"
      "</TABLECLASSMAP></QVXMAP>",
-     {"1|t1|lost|second", "2|t2||"}},
+     {"1|t1|beside|sibling", "2|t2||"}},
     {"a name US-ASCII cannot hold",
      {{"T", "ID", 0, 0, ""}, {"T", "A", 1, 0, ""}},
      "<QVXMAP><TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/\xC3\x89'>"

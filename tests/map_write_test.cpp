@@ -10,6 +10,7 @@
 
 #include "test_data.h"
 #include "dataset_fixture.h"
+#include "direct_build.h"
 #include "xdom/handle.h"
 
 using namespace dstest;
@@ -318,6 +319,46 @@ TEST_F(Keys, AKeyIntoTheGrandparentDescendsThroughItsRecords) {
               "<G no=\"2\"><P c=\"b\"><C q=\"two\"/></P><P c=\"c\"/></G></R>");
 }
 
+// Parents that share a key, ordered by an order column so that the first to arrive
+// is not the first in queue order: a child goes under the first in queue order,
+// among the parents queued when it arrives (into a multivalued key: at the last
+// place that parent holds the key).
+TEST_F(Keys, ParentsSharingAKeyGiveTheChildToTheFirstInQueueOrder) {
+    const std::string mapping =
+        "<QVXMAP><TABLECLASSMAP MapName='P' TableName='P' StartNode='/R/P'>"
+        "<ColumnMap Column='NO' Node='@no'/><ColumnMap Column='CUST' Node='@c'/>"
+        "<OrderColumn Column='CUST'/><TableMap MapName='C' Node='C'/></TABLECLASSMAP>"
+        "<TABLECLASSMAP MapName='C' TableName='C' StartNode='C'>"
+        "<ColumnMap Column='Q' Node='@q'/></TABLECLASSMAP>" +
+        related("P", "NO", "C", "PNO") + "</QVXMAP>";
+    Dataset d(mapping);
+    d.writeAll("P", {"|1|5", "|1|3", "|2|1"});
+    d.writeAll("C", {"|1||first"});
+    d.writeAll("P", {"|1|2"});
+    d.writeAll("C", {"|1||second", "|2||third"});
+    EXPECT_EQ(d.xml(), "<R><P c=\"1\" no=\"2\"><C q=\"third\"/></P>"
+                       "<P c=\"2\" no=\"1\"><C q=\"second\"/></P>"
+                       "<P c=\"3\" no=\"1\"><C q=\"first\"/></P><P c=\"5\" no=\"1\"/></R>");
+
+    installHost({{"O", "ID", 0, 0, ""}, {"O", "NO", 1, 0, ""}, {"O", "LINE_IDS", 2, 1, ""},
+                 {"D", "ID", 0, 0, ""}, {"D", "LINE", 1, 0, ""}, {"D", "NOTE", 2, 0, ""}});
+    Dataset m("<QVXMAP><TABLECLASSMAP MapName='O' TableName='O' StartNode='/R/O'>"
+              "<ColumnMap Column='NO' Node='@no'/><ColumnMap Column='LINE_IDS' Node='L,@id'/>"
+              "<OrderColumn Column='NO'/><TableMap MapName='D' Node='L/D'/></TABLECLASSMAP>"
+              "<TABLECLASSMAP MapName='D' TableName='D' StartNode='L/D'>"
+              "<ColumnMap Column='NOTE' Node='@note'/></TABLECLASSMAP>"
+              "<RelatedTable><MapParentKey TableName='O' Column='LINE_IDS' KeyGenerate='NO'/>"
+              "<MapChildKey TableName='D' Column='LINE'/></RelatedTable></QVXMAP>");
+    m.writeAll("O", {"|5|A]B", "|3|B]A]A"});
+    m.writeAll("D", {"|A|d1"});
+    m.writeAll("O", {"|1|C]A"});
+    m.writeAll("D", {"|A|d2", "|B|d3"});
+    EXPECT_EQ(m.xml(), "<R><O no=\"1\"><L id=\"C\"/><L id=\"A\"><D note=\"d2\"/></L></O>"
+                       "<O no=\"3\"><L id=\"B\"><D note=\"d3\"/></L><L id=\"A\"/>"
+                       "<L id=\"A\"><D note=\"d1\"/></L></O>"
+                       "<O no=\"5\"><L id=\"A\"/><L id=\"B\"/></O></R>");
+}
+
 TEST(WriteNext, ModeNameAndDocumentElementChecks) {
     installHost({{"T", "ID", 0, 0, ""}, {"T", "A", 1, 0, ""}});
     const std::string single =
@@ -440,6 +481,64 @@ TEST(WriteValues, ValuesThatCannotBeWrittenAreNamed) {
     Dataset d(mapping);
     d.writeAll("T", {"4|\xEF\xBF\xBD|"});
     EXPECT_EQ(d.xml(), "<R><E><A>\xEF\xBF\xBD</A></E></R>");
+}
+
+// A node the mapping asks for that XML cannot hold ends the build, naming the
+// record and the value that needed it: a name XML does not allow, a second
+// document element, a value above the document element. Built into the DOM
+// directly, the same queues fail with the same words.
+TEST(WriteValues, NodesXmlCannotHoldAreNamed) {
+    installHost({{"T", "ID", 0, 0, ""}, {"T", "A", 1, 1, ""}, {"U", "ID", 0, 0, ""}});
+    struct Case {
+        const char* columns;  // of table T, whose start path is /R/E
+        const char* record;
+        const char* message;
+        const char* uMap = "";  // a second top-level map, table U
+    };
+    const Case cases[] = {
+        {"<ColumnMap Column='A' Node='1x'/>", "1|v",
+         "Value 'v' of column A in record '1' of table T cannot be written: XML does not allow "
+         "the element name \"1x\"."},
+        {"<ColumnMap Column='A' Node='@1a'/>", "2|v",
+         "Value 'v' of column A in record '2' of table T cannot be written: XML does not allow "
+         "the attribute name \"1a\"."},
+        {"<ColumnMap Column='A' Node='B,xml:b'/>", "3|p]q",
+         "Value 'p' of column A in record '3' of table T cannot be written: XML does not allow "
+         "the element name \"xml:b\"."},
+        {"<ColumnMap Column='A' Node='V/-,text()'/>", "4|p]q",
+         "Value 'p' of column A in record '4' of table T cannot be written: XML does not allow "
+         "the element name \"-\"."},
+        {"<ColumnMap Column='A' Node='../../text()'/>", "5|top",
+         "Value 'top' of column A in record '5' of table T cannot be written: its path climbs "
+         "above the document element."},
+        {"<ColumnMap Column='A' Node='../../../B'/>", "6|up",
+         "Value 'up' of column A in record '6' of table T cannot be written: its path climbs "
+         "above the document element."},
+        {"<ColumnMap Column='A' Node='../../@a'/>", "7|at",
+         "Value 'at' of column A in record '7' of table T cannot be written: its path climbs "
+         "above the document element."},
+        {"<ColumnMap Column='A' Node='A'/>", "8|v",
+         "Record 'u1' of table U cannot be written: the document already has the root element "
+         "<R>, and XML allows only one.",
+         "<TABLECLASSMAP MapName='N' TableName='U' StartNode='/S/F'/>"},
+    };
+    for (const Case& c : cases) {
+        const std::string mapping = std::string("<QVXMAP><OPTIONS><NameSpace Prefix='xml' URI='urn:x'/></OPTIONS>") +
+                                    "<TABLECLASSMAP MapName='M' TableName='T' StartNode='/R/E'>" +
+                                    c.columns + "</TABLECLASSMAP>" + c.uMap + "</QVXMAP>";
+        Dataset d(mapping);
+        d.writeAll("T", {"0|", c.record});
+        if (*c.uMap) d.writeAll("U", {"u1"});
+        QvHandle direct = buildDirectly(d.ds);
+        const std::string directMessage = Q_XMLGetErrMsg();
+        Q_XMLResetErrMsg();
+        EXPECT_EQ(QV_XMAPToDOM(d.ds, nullptr), nullptr) << c.columns;
+        EXPECT_EQ(Q_XMLGetErrCode(), *c.uMap ? 4004 : 3049) << c.columns;
+        EXPECT_NE(std::string(Q_XMLGetErrMsg()).find(c.message), std::string::npos)
+            << Q_XMLGetErrMsg();
+        EXPECT_EQ(direct, nullptr) << c.columns;
+        EXPECT_EQ(directMessage, Q_XMLGetErrMsg()) << c.columns;
+    }
 }
 
 // A field of many values and subvalues is walked once: every value lands in its

@@ -131,6 +131,7 @@ enum class Error : int {
     DuplicateAttribute = 4001,
     Failure = 4002,
     DuplicateGlobalElement = 4003,
+    RecordNotWritable = 4004,  // the element of a record cannot be made
 };
 
 constexpr int codeOf(Error e) { return static_cast<int>(e); }

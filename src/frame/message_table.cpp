@@ -118,6 +118,7 @@ constexpr MessageRow kMessages[] = {
     {Error::DuplicateAttribute, "Element %s has a duplicate attribute %s.\n"},
     {Error::Failure, "%s\n"},
     {Error::DuplicateGlobalElement, "Schema: global element: '%s' declared more than once.\n"},
+    {Error::RecordNotWritable, "Record '%s' of table %s cannot be written: %s.\n"},
 };
 
 constexpr DomExceptionRow kDomExceptions[] = {

@@ -60,14 +60,24 @@ public:
     // it (a bad name, a second document element).
     Node appendElement(Node parent, const PathStep& step) {
         try {
-            DOMElement* element =
-                document_->createElementNS(step.uri ? step.uri.get() : u"", step.qualified.get());
+            DOMElement* element = createElement(step);
             append(parent, element);
             return element;
         } catch (const DOMException&) {
             return nullptr;
         }
     }
+    // Whether the DOM refuses the step's name for an element.
+    bool refusesElementName(const PathStep& step) {
+        try {
+            createElement(step);
+            return false;
+        } catch (const DOMException&) {
+            return true;
+        }
+    }
+    Node rootElement() const { return document_->getDocumentElement(); }
+    const XMLCh* nameOf(Node element) const { return element->getNodeName(); }
     // A namespace declaration; false when the DOM refuses it.
     bool declare(Node element, const XMLCh* qname, const XMLCh* uri) {
         try {
@@ -82,39 +92,42 @@ public:
     // does (a new attribute on a new element: none of setAttribute's checks can
     // fail); one the element has (a key written by the parent's column and again
     // by the child's) is set only when its value differs, since setting it again
-    // replaces its text node to the same effect.
-    void putAttribute(Node node, const PathStep& step, const XMLCh* value, std::size_t) {
+    // replaces its text node to the same effect. False when the DOM refuses the name.
+    bool putAttribute(Node node, const PathStep& step, const XMLCh* value, std::size_t) {
         auto* element = static_cast<DOMElement*>(node);
         const XMLCh* name = step.qualified.get();
         try {
             if (DOMAttr* old = element->getAttributeNode(name)) {
                 if (!XMLString::equals(old->getValue(), value)) element->setAttribute(name, value);
-                return;
+                return true;
             }
             DOMAttr* attribute = document_->createAttribute(name);
             static_cast<DOMAttrImpl*>(attribute)->setValueFast(value);
             DOMAttrMapImpl* attributes = elementImpl(element)->fAttributes;
             attributes->reserve(4);  // the fast link needs the list made; a no-op after the first
             attributes->setNamedItemFast(attribute);
+            return true;
         } catch (const DOMException&) {
-            // A name the DOM refuses: the value is left out.
+            return false;
         }
     }
-    void putAttributeNS(Node node, const PathStep& step, const XMLCh* value, std::size_t) {
+    bool putAttributeNS(Node node, const PathStep& step, const XMLCh* value, std::size_t) {
         try {
             static_cast<DOMElement*>(node)->setAttributeNS(step.uri.get(), step.qualified.get(), value);
+            return true;
         } catch (const DOMException&) {
+            return false;
         }
     }
+    // Text below an element (the writer puts none at the document level).
     void appendText(Node node, const XMLCh* text, std::size_t) {
-        try {
-            append(node, document_->createTextNode(text));
-        } catch (const DOMException&) {
-            // Text at the document level.
-        }
+        append(node, document_->createTextNode(text));
     }
 
 private:
+    DOMElement* createElement(const PathStep& step) {
+        return document_->createElementNS(step.uri ? step.uri.get() : u"", step.qualified.get());
+    }
     // Every element of the Xerces DOM is a DOMElementImpl: reached without the
     // dynamic_cast of castToParentImpl, which costs more than the append itself.
     static DOMElementImpl* elementImpl(DOMNode* element) {
@@ -162,6 +175,11 @@ public:
         if (parent == document() && tree_.firstChild(parent) != kNull) return kNull;
         return tree_.appendElement(parent, names.name);
     }
+    bool refusesElementName(const PathStep& step) { return !namesOf(step).element; }
+    Node rootElement() const { return tree_.firstChild(document()); }
+    const XMLCh* nameOf(Node element) const {
+        return reinterpret_cast<const XMLCh*>(tree_.nameOf(tree_.elementName(element)).qname.c_str());
+    }
     bool declare(Node element, const XMLCh* qname, const XMLCh* uri) {
         const XMLCh* colon = XMLString::findAny(qname, u":");
         const Names& names = namesOfNS(XMLUni::fgXMLNSURIName, qname, colon ? colon + 1 : qname);
@@ -169,22 +187,24 @@ public:
         setNS(element, names.name, uri, XMLString::stringLen(uri));
         return true;
     }
-    void putAttribute(Node element, const PathStep& step, const XMLCh* value, std::size_t length) {
+    bool putAttribute(Node element, const PathStep& step, const XMLCh* value, std::size_t length) {
         const Names& names = namesOfPlain(step);
-        if (!names.attribute) return;
+        if (!names.attribute) return false;
         gather(element);
         const int at = findNamePoint(step.qualified.get());
         if (at >= 0)
             tree_.replaceAttribute(held_[at], names.name, value, length);
         else
             tree_.insertAttribute(element, std::size_t(-1 - at), names.name, value, length);
+        return true;
     }
-    void putAttributeNS(Node element, const PathStep& step, const XMLCh* value, std::size_t length) {
+    bool putAttributeNS(Node element, const PathStep& step, const XMLCh* value, std::size_t length) {
         const Names& names = namesOfNS(step.uri.get(), step.qualified.get(), step.local.get());
         if (names.attribute) setNS(element, names.name, value, length);
+        return names.attribute;
     }
     void appendText(Node node, const XMLCh* text, std::size_t length) {
-        if (node != document()) tree_.appendText(node, text, length);
+        tree_.appendText(node, text, length);
     }
 
 private:
@@ -331,28 +351,30 @@ private:
 
     // The namespace declarations of the mapping, on the first element made: the
     // default namespace, and every prefix that some path uses.
-    bool declareNamespaces(Node element) {
-        const HostTranscoder& toXml = *settings_.toXml;
-        if (model_.defaultNamespace) {
-            XmlText uri = toXml.toXml(model_.defaultNamespace->c_str());
-            if (!nodes_.declare(element, u"xmlns", uri.get())) return false;
-        }
-        for (const NameSpaceEntry& entry : model_.namespaces) {
-            if (!entry.referenced) continue;
-            XmlText name = toXml.toXml(("xmlns:" + entry.prefix).c_str());
-            XmlText uri = toXml.toXml(entry.uri.c_str());
-            if (!nodes_.declare(element, name.get(), uri.get())) return false;
-        }
+    void declareNamespaces(Node element) {
+        if (model_.defaultNamespace) declare(element, "xmlns", *model_.defaultNamespace);
+        for (const NameSpaceEntry& entry : model_.namespaces)
+            if (entry.referenced) declare(element, "xmlns:" + entry.prefix, entry.uri);
         *settings_.namespacesWritten = true;
-        return true;
+    }
+    void declare(Node element, const std::string& name, const std::string& uri) {
+        const HostTranscoder& toXml = *settings_.toXml;
+        if (!nodes_.declare(element, toXml.toXml(name.c_str()).get(), toXml.toXml(uri.c_str()).get()))
+            stop("XML does not allow the namespace declaration " + name + "=\"" + uri + "\"");
     }
 
-    // A new element for a name step, appended to `parent`; null when the DOM
-    // refuses it (a bad name, a second document element) or a declaration on it.
+    // A new element for a name step, appended to `parent`. The DOM's refusals (a
+    // name XML does not allow, a second document element) end the build, naming
+    // the record and the value that needed the element.
     Node makeElement(Node parent, const PathStep& step) {
         const Node element = nodes_.appendElement(parent, step);
-        if (element == kNull) return kNull;
-        if (!*settings_.namespacesWritten && !declareNamespaces(element)) return kNull;
+        if (element == kNull) {
+            if (parent == nodes_.document() && !nodes_.refusesElementName(step))
+                stop("the document already has the root element <" + hostText(nodes_.nameOf(nodes_.rootElement())) +
+                     ">, and XML allows only one");
+            stop("XML does not allow the element name \"" + hostText(step.qualified.get()) + "\"");
+        }
+        if (!*settings_.namespacesWritten) declareNamespaces(element);
         return element;
     }
 
@@ -374,7 +396,9 @@ private:
     Node innerStep(Node node, const PathStep& step) {
         switch (step.kind) {
             case Kind::Self: return node;
-            case Kind::Parent: return nodes_.parent(node);
+            case Kind::Parent:
+                if (node == nodes_.document()) stop(kAboveDocument);
+                return nodes_.parent(node);
             default: {
                 const Node child = firstChild(node, step);
                 return child != kNull ? child : makeElement(node, step);
@@ -444,20 +468,20 @@ private:
             case Kind::Text:
             case Kind::XmlData:
                 // "xmldata()" is written as text too: the value is not parsed.
+                if (node == nodes_.document()) stop(kAboveDocument);
                 nodes_.appendText(node, text.get(), length);
                 break;
-            case Kind::Attribute:
-                if (!nodes_.isElement(node)) break;
-                if (last.prefixed)
-                    nodes_.putAttributeNS(node, last, text.get(), length);
-                else
-                    nodes_.putAttribute(node, last, text.get(), length);
-                break;
-            default: {
-                const Node element = makeElement(node, last);
-                if (element != kNull) nodes_.appendText(element, text.get(), length);
+            case Kind::Attribute: {
+                if (node == nodes_.document()) stop(kAboveDocument);
+                const bool put = last.prefixed ? nodes_.putAttributeNS(node, last, text.get(), length)
+                                               : nodes_.putAttribute(node, last, text.get(), length);
+                if (!put)
+                    stop("XML does not allow the attribute name \"" + hostText(last.qualified.get()) + "\"");
                 break;
             }
+            default:
+                nodes_.appendText(makeElement(node, last), text.get(), length);
+                break;
         }
         return true;
     }
@@ -501,13 +525,30 @@ private:
         unwritable(what.c_str());
     }
 
-    [[noreturn]] void unwritable(const char* what) {
+    // The value being put, after its conversion, cannot be written.
+    [[noreturn]] void unwritable(const std::string& what) { stop(what, value_.data(), value_.size()); }
+
+    static constexpr const char* kAboveDocument = "its path climbs above the document element";
+
+    // Ends the build: the value being written (the record's own text of it unless
+    // given), or the record when no column is being written, cannot be written.
+    [[noreturn]] void stop(const std::string& what) { stop(what, item_.text, std::size_t(item_.length)); }
+    [[noreturn]] void stop(const std::string& what, const char* value, std::size_t length) {
         const RecordItem id = extractItem(record_, 0);
         const std::string shownId = shownValue(id.text, static_cast<size_t>(id.length));
-        const std::string value = shownValue(value_.data(), value_.size());
-        report(Error::ValueNotWritable, value.c_str(), column_ ? shown(column_->name) : "?",
-               shownId.c_str(), map_ ? shown(map_->tableName) : "?", what);
+        const char* table = map_ ? shown(map_->tableName) : "?";
+        if (column_)
+            report(Error::ValueNotWritable, shownValue(value, length).c_str(), shown(column_->name),
+                   shownId.c_str(), table, what.c_str());
+        else
+            report(Error::RecordNotWritable, shownId.c_str(), table, what.c_str());
         throw WriteStopped{};
+    }
+
+    std::string hostText(const XMLCh* text) const {
+        std::string out;
+        settings_.toXml->appendHost(out, text, XMLString::stringLen(text));
+        return out;
     }
 
     bool missing(const RecordItem& item) const {
@@ -527,6 +568,7 @@ private:
         const char* conversion = effectiveConversion(cstr(column.convCode), dateFormat_);
         const RecordItem whole = extractItem(record, column.field);
         const int parts = column.partCount();
+        item_ = whole;
         if (parts == 1) {
             if (!missing(whole)) putValue(element, column.path1, whole, conversion);
             return;
@@ -541,6 +583,7 @@ private:
         Node multi = kNull;
         while (values.next(value)) {
             // A missing value still gets its element, so later values keep their places.
+            item_ = value;
             multi = repeatElement(element, column.path1, multi);
             if (multi == kNull) return;
             if (missing(value)) continue;
@@ -552,6 +595,7 @@ private:
             RecordItem subvalue;
             Node sub = kNull;
             while (subvalues.next(subvalue)) {
+                item_ = subvalue;
                 sub = repeatElement(multi, column.path2, sub);
                 if (sub == kNull) break;
                 if (!missing(subvalue)) putValue(sub, column.path3, subvalue, conversion);
@@ -597,6 +641,9 @@ private:
             const KeyPlace place = q.placeOf(r);
             Node at = element;
             if (place.valueNumber > 0 || at == kNull) {
+                map_ = &map;
+                record_ = q.text(r);
+                column_ = nullptr;
                 at = recordElement(parent, map, fresh, place);
                 fresh = true;
             }
@@ -614,10 +661,12 @@ private:
     const char* dateFormat_;
     std::string value_;    // the value being put, NUL-terminated
     std::string scratch_;  // input of the host's conversion
-    // The value being put, for reports.
+    // What is being written, for reports: the record, and the column and the record's
+    // text of the value (none while a record's own element is made).
     const TableClassMap* map_ = nullptr;
     const char* record_ = "";
     const MapColumn* column_ = nullptr;
+    RecordItem item_;
 };
 
 template <class Nodes>
