@@ -32,12 +32,16 @@ std::string_view fieldText(const char* record, int field) {
 // Values by the text of a key, each key's in the order added: an open-addressing
 // table over one array of keys, a key's first value held in place (most keys have
 // one), so indexing a million keys makes no allocation per key beyond a long key's.
+// Each key also keeps the value that its adder ranked best, so that finding the
+// first of many records sharing a key takes no walk over them.
 template <class T>
 class WriteQueues::TextIndex {
 public:
     using Span = Found<T>;
 
-    void add(std::string_view key, const T& value) {
+    // `replaces(value, best)`: whether the value takes the key's best place.
+    template <class Replaces>
+    void add(std::string_view key, const T& value, Replaces replaces) {
         if ((entries_.size() + 1) * 2 > slots_.size()) grow();
         const std::size_t hash = std::hash<std::string_view>()(key);
         const std::size_t mask = slots_.size() - 1;
@@ -45,30 +49,29 @@ public:
             Slot& slot = slots_[i];
             if (slot.entry == kEmpty) {
                 slot = {hash, static_cast<uint32_t>(entries_.size())};
-                entries_.push_back({std::string(key), value, {}});
+                entries_.push_back({std::string(key), value, value, {}});
                 return;
             }
             if (slot.hash == hash && entries_[slot.entry].key == key) {
                 Entry& e = entries_[slot.entry];
                 if (e.more.empty()) e.more.push_back(e.one);
                 e.more.push_back(value);
+                if (replaces(value, e.best)) e.best = value;
                 return;
             }
         }
     }
 
     Span find(std::string_view key) const {
-        if (slots_.empty()) return {};
-        const std::size_t hash = std::hash<std::string_view>()(key);
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-            const Slot& slot = slots_[i];
-            if (slot.entry == kEmpty) return {};
-            const Entry& e = entries_[slot.entry];
-            if (slot.hash == hash && e.key == key)
-                return e.more.empty() ? Span{&e.one, &e.one + 1}
-                                      : Span{e.more.data(), e.more.data() + e.more.size()};
-        }
+        const Entry* e = lookup(key);
+        if (!e) return {};
+        return e->more.empty() ? Span{&e->one, &e->one + 1}
+                               : Span{e->more.data(), e->more.data() + e->more.size()};
+    }
+    // The key's best value, or null when no value has the key.
+    const T* best(std::string_view key) const {
+        const Entry* e = lookup(key);
+        return e ? &e->best : nullptr;
     }
 
 private:
@@ -80,8 +83,21 @@ private:
     struct Entry {
         std::string key;
         T one;               // the first value
+        T best;
         std::vector<T> more; // every value, once there are two
     };
+
+    const Entry* lookup(std::string_view key) const {
+        if (slots_.empty()) return nullptr;
+        const std::size_t hash = std::hash<std::string_view>()(key);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            const Slot& slot = slots_[i];
+            if (slot.entry == kEmpty) return nullptr;
+            const Entry& e = entries_[slot.entry];
+            if (slot.hash == hash && e.key == key) return &e;
+        }
+    }
 
     void grow() {
         std::vector<Slot> old(std::max<std::size_t>(slots_.size() * 2, 64));
@@ -266,22 +282,35 @@ uint32_t WriteQueues::store(Table& t, const char* record, std::size_t length, ui
     return x;
 }
 
+// The index of a parent key field, brought up to the queue. A key's best record is
+// the first of its records in queue order, while the queue is a sort.
+WriteQueues::TextIndex<uint32_t>& WriteQueues::wholeIndex(TableClassMap& holder, int field) {
+    Table& t = table(holder);
+    Table::Whole& index = t.whole[field];
+    const RecordQueue& q = holder.records;
+    const auto before = [&](uint32_t a, uint32_t b) { return sortsBefore(t, a, b); };
+    for (; index.upTo < q.size(); ++index.upTo)
+        index.byText.add(fieldText(q.text(index.upTo), field), index.upTo, before);
+    return index.byText;
+}
+
 WriteQueues::Found<uint32_t> WriteQueues::wholeMatches(TableClassMap& holder, int field,
                                                        std::string_view key) {
-    Table::Whole& index = table(holder).whole[field];
-    const RecordQueue& q = holder.records;
-    for (; index.upTo < q.size(); ++index.upTo)
-        index.byText.add(fieldText(q.text(index.upTo), field), index.upTo);
-    return index.byText.find(key);
+    return wholeIndex(holder, field).find(key);
 }
 
 // Every subvalue of the field of every record, with its place: (v, s), s being 0
 // when the value holds no subvalue mark.
-WriteQueues::Found<WriteQueues::Position> WriteQueues::itemMatches(TableClassMap& holder,
-                                                                   int field,
-                                                                   std::string_view key) {
-    Table::Items& index = table(holder).items[field];
+// A key's best position is the last one of the first record in queue order that
+// holds the key, while the queue is a sort.
+WriteQueues::TextIndex<WriteQueues::Position>& WriteQueues::itemIndex(TableClassMap& holder,
+                                                                      int field) {
+    Table& t = table(holder);
+    Table::Items& index = t.items[field];
     const RecordQueue& q = holder.records;
+    const auto replaces = [&](const Position& p, const Position& best) {
+        return p.record == best.record || sortsBefore(t, p.record, best.record);
+    };
     for (; index.upTo < q.size(); ++index.upTo) {
         // The field is asked for once and split here, not once per value.
         ItemParts values(extractItem(q.text(index.upTo), field), marks_.value[0],
@@ -292,10 +321,16 @@ WriteQueues::Found<WriteQueues::Position> WriteQueues::itemMatches(TableClassMap
             RecordItem subvalue;
             for (int s = 1; subvalues.next(subvalue); ++s)
                 index.byText.add(std::string_view(subvalue.text, static_cast<std::size_t>(subvalue.length)),
-                                 {index.upTo, v, value.subvalues == 0 ? 0 : s});
+                                 {index.upTo, v, value.subvalues == 0 ? 0 : s}, replaces);
         }
     }
-    return index.byText.find(key);
+    return index.byText;
+}
+
+WriteQueues::Found<WriteQueues::Position> WriteQueues::itemMatches(TableClassMap& holder,
+                                                                   int field,
+                                                                   std::string_view key) {
+    return itemIndex(holder, field).find(key);
 }
 
 // From a matching record of an ancestor map down to the records of `target` below
@@ -369,9 +404,32 @@ bool WriteQueues::findParent(TableClassMap& map, const char* record, uint32_t& p
 
     std::vector<const MapColumn*> keys;
     const MapColumn* firstMulti = nullptr;
+    int placingKeys = 0;  // the keys into a multivalued parent key that place the record
     for (const MapColumn* k : map.byField) {
         if (k->kind == ColumnKind::ChildKey) keys.push_back(k);
         if (k->kind == ColumnKind::ChildKeyMulti && !firstMulti) firstMulti = k;
+        if (k->kind == ColumnKind::ChildKeyMulti && k->parentKey) ++placingKeys;
+    }
+
+    // The usual shapes, while the parent queue is a sort: one child key into the
+    // parent map, or one into a multivalued key of it. The first matching record in
+    // queue order is then the answer, and each index keeps it per key.
+    if (!pt.literal && keys.size() == 1 && placingKeys == 0 && keys[0]->parentKey &&
+        keys[0]->parentMap == &up) {
+        const uint32_t* best = wholeIndex(up, keys[0]->parentKey->field)
+                                   .best(fieldText(record, keys[0]->field));
+        if (!best) return false;
+        parent = *best;
+        at = {parent, 0, 0};
+        return true;
+    }
+    if (!pt.literal && keys.empty() && placingKeys == 1 && firstMulti->parentKey) {
+        const Position* best =
+            itemIndex(up, firstMulti->parentKey->field).best(fieldText(record, firstMulti->field));
+        if (!best) return false;
+        parent = best->record;
+        at = *best;
+        return true;
     }
 
     std::vector<uint32_t> candidates;

@@ -89,6 +89,8 @@ private:
     };
     template <class T>
     class TextIndex;
+    TextIndex<uint32_t>& wholeIndex(TableClassMap& holder, int field);
+    TextIndex<Position>& itemIndex(TableClassMap& holder, int field);
     Found<uint32_t> wholeMatches(TableClassMap& holder, int field, std::string_view key);
     Found<Position> itemMatches(TableClassMap& holder, int field, std::string_view key);
     void descend(TableClassMap& from, uint32_t record, const TableClassMap& target,
