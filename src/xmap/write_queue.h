@@ -16,7 +16,8 @@
 //     whole field for child keys, each value and subvalue for child keys into a
 //     multivalued parent key), built incrementally as parent records arrive;
 //   - among the parents that match, the first in queue order is the least by
-//     (order keys, arrival).
+//     (order keys, arrival); each index keeps it per key as records arrive, so
+//     parents sharing a key are not walked for every child.
 // Should a Cascade record break the stable sort (a table with order columns taking
 // records both ways), the table falls back to walking its queue as it stands.
 #pragma once
