@@ -216,6 +216,8 @@ TreeNodes::TreeNodes(const CompactTree& tree)
     }
     elements_.reserve(tree.elementCount() ? tree.elementCount() - 1 : 0);
     attributes_.reserve(tree.attributeCount());
+    // A text node is a text piece or the whole direct text of an element.
+    texts_.reserve(static_cast<std::size_t>(tree.piecesEnd() - tree.piecesBegin()) + tree.elementCount());
     maps_.reserve(std::min(tree.attributeCount(), tree.elementCount()));
     builder.build();
 }

@@ -304,14 +304,15 @@ private:
     XalanDOMString empty_, documentName_, textName_, commentName_;
     // The names of each interned name, as an element's and as an attribute's.
     std::vector<TreeName> elementNames_, attributeNames_;
-    // Elements in the tree's order, attributes by element in the view's order: both
-    // counts are known, so they never move once made; other nodes in deques, which
-    // do not move what they hold either.
+    // Elements in the tree's order, attributes by element in the view's order, texts
+    // in document order: reserved for all there can be, so they never move once
+    // made; comments and instructions in deques, which do not move what they hold
+    // either.
     std::vector<TreeElement> elements_;
     std::vector<TreeAttr> attributes_;
     std::vector<TreeAttributes> maps_;  // of the elements that have attributes
     const TreeAttributes noAttributes_{nullptr, 0};
-    std::deque<TreeText> texts_;
+    std::vector<TreeText> texts_;
     std::deque<TreeComment> comments_;
     std::deque<TreeInstruction> instructions_;
     XalanNode* firstChild_ = nullptr;
