@@ -9,6 +9,7 @@
 #include <xercesc/dom/DOMNode.hpp>
 
 #include "xdom/handle.h"
+#include "xdom/parsing/plain_document.h"
 #include "frame/transcode.h"
 #include "dom_test_support.h"
 
@@ -78,6 +79,67 @@ TEST_F(Parse, MemoryErrorsNameTheMemoryBuffer) {
                  "Fatal error at file 'QVXMLMemoryBufferID', line 1, column 7. Message: expected "
                  "end of tag 'a'\n");
     EXPECT_EQ(Q_XMLGetDOMStatus(), 30);
+}
+
+// A document is scanned by the faster well-formedness scanner only when nothing
+// before its document element could be a document type, read in an encoding
+// whose ASCII bytes are ASCII, and no start tag has more than 100 attributes.
+TEST(PlainDocument, OnlyWhatCertainlyHasNoDocumentTypeNorManyAttributes) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string bytes;
+        bool plain;
+    };
+    const Case cases[] = {
+        {"<r/>", true},
+        {" \r\n<r/>", true},
+        {"\xEF\xBB\xBF<r/>", true},
+        {"<?xml version='1.0' encoding='ISO-8859-1'?><!-- <!DOCTYPE r> --><?pi d?>\n<r/>", true},
+        {"<?xml version=\"1.0\" encoding = \"utf-8\" standalone='yes'?><\xC3\xA9/>", true},
+        {"<!DOCTYPE r><r/>", false},
+        {"<!-- c --><!DOCTYPE r [<!ENTITY e 'v'>]><r>&e;</r>", false},
+        {"<?xml version='1.0' encoding='UTF-16'?><r/>", false},
+        {"<?xml\tversion='1.0' encoding='IBM037'?><r/>", false},
+        {"<?xml version='1.0' encoding=UTF-8?><r/>", false},
+        {"\xFF\xFE<\0r\0/\0>\0"s, false},
+        {"<\0r\0/\0>\0"s, false},
+        {"<!-- unterminated <r/>", false},
+        {"text<r/>", false},
+        {"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(qv::hasPlainProlog(reinterpret_cast<const XMLByte*>(c.bytes.data()), c.bytes.size()),
+                  c.plain)
+            << c.bytes;
+
+    // Nor a start tag of more than 100 attributes, wherever it stands.
+    auto tag = [](int attributes) {
+        std::string s = "<r";
+        for (int i = 0; i < attributes; ++i) s += " a" + std::to_string(i) + "=''";
+        return s + "/>";
+    };
+    const Case tags[] = {
+        {tag(100), true},
+        {tag(101), false},
+        {"<d><t>" + std::string(1000, 'x') + "</t>" + tag(101) + "</d>", false},
+        {"<d>" + tag(3) + std::string(5000, '=') + "</d>", false},  // "=" in text count too
+        {"<d>" + std::string(5000, 'x') + tag(100) + "</d>", true},
+    };
+    for (const Case& c : tags)
+        EXPECT_EQ(qv::isPlainDocument(reinterpret_cast<const XMLByte*>(c.bytes.data()), c.bytes.size()),
+                  c.plain)
+            << c.bytes.substr(0, 80);
+}
+
+// A document the faster scanner finds fault with is scanned again by the general
+// one, so the host reads the reports it always read (this scanner would place the
+// duplicate at column 12).
+TEST_F(Parse, ReportsAreTheGeneralScannersOnEveryDocument) {
+    Handle h(QV_XDOMOpen("<r a='1' a='2'/>", 1));
+    EXPECT_EQ(h.get(), nullptr);
+    EXPECT_STREQ(Q_XMLGetErrMsg(),
+                 "Fatal error at file 'QVXMLMemoryBufferID', line 1, column 17. Message: attribute "
+                 "'a' is already specified for element 'r'\n");
 }
 
 TEST_F(Parse, DtdNamedByTheDocumentIsValidated) {

@@ -14,6 +14,7 @@
 #include "frame/errors.h"
 #include "xdom/compact/compact_document.h"
 #include "xdom/parsing/guarded_parser.h"
+#include "xdom/parsing/plain_document.h"
 #include "xdom/parsing/open_options.h"
 #include "xdom/handle.h"
 #include "xdom/parsing/parse_error_handler.h"
@@ -188,15 +189,38 @@ int parseInto(const char* source, bool inMemory, const char* noNamespaceSchema,
     try {
         std::size_t size = 0;
         std::unique_ptr<InputSource> input = makeInput(source, inMemory, compact.get(), size);
-        if (compact) {
-            parser->setTextFolder(compact->folder);
+        // The kept bytes scanned into a new tree by `with`; returns the parse status.
+        auto scanCompact = [&](GuardedParser& with, ParseErrorHandler& reports) {
+            with.setTextFolder(compact->folder);
             builder = std::make_unique<CompactTreeBuilder>(*compact->tree, size);
-            parser->buildWith(builder.get());
+            with.buildWith(builder.get());
+            try {
+                return runParse(with, reports, *input, size);
+            } catch (const CompactTreeBuilder::TooLarge&) {
+                tooLarge = reports.lastError() == 0;
+                return reports.lastError();
+            }
+        };
+        bool scanned = false;
+        if (compact && !noNamespaceSchema && !schemaLocations &&
+            isPlainDocument(compact->bytes.data(), compact->bytes.size())) {
+            // The faster scanner, quietly: a document it finds fault with is scanned
+            // again by the general scanner, whose reports (and their positions) the
+            // host has always had.
+            auto quiet = std::make_unique<ParseErrorHandler>(true);
+            auto fast = makeParser(*quiet, nullptr, nullptr);
+            fast->scanWithoutGrammar();
+            if (scanCompact(*fast, *quiet) == 0) {
+                parser = std::move(fast);
+                handler = std::move(quiet);
+                scanned = true;
+            } else {
+                builder.reset();
+                compact->tree = std::make_unique<CompactTree>();
+                tooLarge = false;
+            }
         }
-        status = runParse(*parser, *handler, *input, size);
-    } catch (const CompactTreeBuilder::TooLarge&) {
-        status = handler->lastError();
-        tooLarge = status == 0;
+        if (!scanned) status = compact ? scanCompact(*parser, *handler) : runParse(*parser, *handler, *input, size);
     } catch (...) {
         status = reportCaught(kParseOptions);
     }

@@ -7,7 +7,9 @@
 
 #include <cstddef>
 #include <memory>
+#include <array>
 #include <set>
+#include <unordered_set>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,11 @@ public:
         sink_ = sink;
         if (sink) sink->scanner = this;
     }
+
+    // Scans with Xerces' well-formedness scanner instead of its general one, for
+    // bytes isPlainDocument() accepts and without schema processing: the same
+    // content, checks and reports, no grammar (plain_document.h).
+    void scanWithoutGrammar();
 
     // Sets the bounds that depend on the document's size in bytes: the characters
     // entity expansion may add and the memory the parse may hold.
@@ -116,6 +123,11 @@ private:
     std::size_t produced_ = 0;   // characters of content delivered so far
     std::size_t budget_ = 0;     // most characters the document may deliver
     bool inContent_ = false;     // the root element has started
+    // The well-formedness scanner numbers no declarations; it keeps one per distinct
+    // name, so those are counted here, the latest remembered by their address.
+    bool countNames_ = false;
+    std::unordered_set<const void*> names_;
+    std::array<const void*, 64> recentNames_{};
     std::set<std::u16string> externalGeneralEntities_;  // their system ids
     bool dom_ = true;              // the output: the parser's own DOM
     ContentSink* sink_ = nullptr;  // or this (or nothing)

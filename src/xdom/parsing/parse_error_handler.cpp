@@ -9,6 +9,7 @@ namespace qv {
 
 void ParseErrorHandler::reportParseError(Error code, const xercesc::SAXParseException& e) {
     lastError_ = codeOf(code);
+    if (quiet_) return;
     report(code, localText(e.getSystemId()).c_str(), static_cast<int>(e.getLineNumber()),
            static_cast<int>(e.getColumnNumber()), localText(e.getMessage()).c_str());
 }
