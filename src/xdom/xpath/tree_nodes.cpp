@@ -251,6 +251,30 @@ const XalanDOMString& TreeNodes::keep(const XMLCh* text, std::size_t length) con
     return kept_.emplace_back(text, keptMemory_, static_cast<XalanDOMString::size_type>(length));
 }
 
+namespace {
+
+template <class Node, class Nodes>
+const XalanDOMString& valueIn(std::vector<const XalanDOMString*>& values, const Nodes& nodes,
+                              const Node& node, const TreeNodes& view, const XMLCh* data,
+                              std::size_t length) {
+    if (values.empty()) values.resize(nodes.size());
+    const XalanDOMString*& value = values[static_cast<std::size_t>(&node - nodes.data())];
+    if (!value) value = &view.keep(data, length);
+    return *value;
+}
+
+}  // namespace
+
+const XalanDOMString& TreeNodes::valueOf(const TreeText& text, const XMLCh* data,
+                                         std::size_t length) const {
+    return valueIn(textValues_, texts_, text, *this, data, length);
+}
+
+const XalanDOMString& TreeNodes::valueOf(const TreeAttr& attribute, const XMLCh* data,
+                                         std::size_t length) const {
+    return valueIn(attributeValues_, attributes_, attribute, *this, data, length);
+}
+
 // Element.
 
 const XalanDOMString& TreeElement::getNodeValue() const { return nodes_->empty(); }
@@ -288,12 +312,9 @@ XalanNode* TreeAttributes::getNamedItemNS(const XalanDOMString& uri, const Xalan
 xalanc::XalanDocument* TreeAttr::getOwnerDocument() const { return &owner_->nodes(); }
 xalanc::XalanElement* TreeAttr::getOwnerElement() const { return owner_; }
 const XalanDOMString& TreeAttr::getValue() const {
-    if (!value_) {
-        const TreeNodes& nodes = owner_->nodes();
-        const CompactTree::Slice value = nodes.tree().attribute(attribute_).value;
-        value_ = &nodes.keep(nodes.tree().text(value.begin), value.length);
-    }
-    return *value_;
+    const TreeNodes& nodes = owner_->nodes();
+    const CompactTree::Slice value = nodes.tree().attribute(attribute_).value;
+    return nodes.valueOf(*this, nodes.tree().text(value.begin), value.length);
 }
 
 // Text.
@@ -305,10 +326,7 @@ xalanc::XalanDocument* TreeText::getOwnerDocument() const { return &nodes(); }
 const XalanDOMString& TreeText::getNamespaceURI() const { return nodes().empty(); }
 const XalanDOMString& TreeText::getPrefix() const { return nodes().empty(); }
 const XalanDOMString& TreeText::getLocalName() const { return nodes().empty(); }
-const XalanDOMString& TreeText::getData() const {
-    if (!value_) value_ = &nodes().keep(data_, length_);
-    return *value_;
-}
+const XalanDOMString& TreeText::getData() const { return nodes().valueOf(*this, data_, length_); }
 bool TreeText::isWhitespace() const { return isXmlWhitespace(data_, length_); }
 
 // Comment.

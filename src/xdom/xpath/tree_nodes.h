@@ -86,7 +86,6 @@ private:
     const TreeName* name_;  // name tests read it on every node: one load away
     CompactTree::Index attribute_;
     std::uint32_t index_;
-    mutable const XalanDOMString* value_ = nullptr;
 };
 
 // The attributes of an element, in the view's order. An element without any
@@ -111,7 +110,7 @@ private:
 class TreeElement final : public xalanc::XalanElement {
 public:
     TreeElement(TreeNodes* nodes, const TreeName* name, IndexType index)
-        : nodes_(nodes), name_(name), index_(static_cast<std::uint32_t>(index)) {}
+        : index_(static_cast<std::uint32_t>(index)), nodes_(nodes), name_(name) {}
 
     const XalanDOMString& getNodeName() const override { return name_->qname; }
     const XalanDOMString& getNodeValue() const override;
@@ -139,10 +138,11 @@ public:
     CompactTree::Index attributes = CompactTree::kNone;
 
 private:
+    std::uint32_t index_;  // beside `attributes`: the two fill one word
     TreeNodes* nodes_;
     const TreeName* name_;  // name tests read it on every node: one load away
-    std::uint32_t index_;
 };
+static_assert(sizeof(TreeElement) <= 64, "an element of the view fits a cache line");
 
 // A text node: a run of an element's direct text (CDATA sections included), or
 // the whole of it.
@@ -180,7 +180,6 @@ private:
     const XMLCh* data_;
     CompactTree::Index length_;
     std::uint32_t index_;
-    mutable const XalanDOMString* value_ = nullptr;
 };
 
 class TreeComment final : public xalanc::XalanComment {
@@ -296,6 +295,11 @@ public:
     const XalanDOMString& commentName() const { return commentName_; }
     // A string made of text that lives as long as the view, kept until the view goes.
     const XalanDOMString& keep(const XMLCh* text, std::size_t length) const;
+    // The value of a text node or an attribute, made the first time it is asked for.
+    // Kept here, by the node's place in its array, rather than in every node: a
+    // query that reads no values pays nothing for them.
+    const XalanDOMString& valueOf(const TreeText& text, const XMLCh* data, std::size_t length) const;
+    const XalanDOMString& valueOf(const TreeAttr& attribute, const XMLCh* data, std::size_t length) const;
 
 private:
     friend class TreeNodesBuilder;
@@ -322,6 +326,7 @@ private:
     // their texts one after the other in large blocks that go with the view.
     mutable ViewMemory keptMemory_;
     mutable std::deque<XalanDOMString> kept_;
+    mutable std::vector<const XalanDOMString*> textValues_, attributeValues_;
     // Elements by the value of their ID-typed attributes, the first in document
     // order winning, made on the first lookup.
     mutable std::unique_ptr<std::unordered_map<std::u16string, TreeElement*>> byId_;
