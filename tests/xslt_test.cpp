@@ -108,6 +108,7 @@ TEST_F(Xslt, FailuresReport16) {
         int kind;
         const char* part;  // in the message
         int depth = qv::limits::kMaxTransformDepth;  // the nesting limit in force
+        unsigned long steps = qv::limits::kMaxTransformSteps;  // the instruction limit in force
     } cases[] = {
         {broken, 0, QV_RESULT_TEXT, "DOM transform error: "},
         {missing, 0, QV_RESULT_TEXT, "DOM transform error: "},
@@ -125,10 +126,21 @@ TEST_F(Xslt, FailuresReport16) {
         {data("endless.xsl"), 0, QV_RESULT_DOM, "transformation stopped: its templates nest deeper",
          1000},
         {doublingStylesheet(40), 1, QV_RESULT_TEXT, "transformation stopped: it holds more than 1024 MiB"},
+        // Calls that branch: 2^40 of them, never more than 40 deep, and no output.
+        {textStylesheet("<xsl:template match='/'><xsl:call-template name='b'>"
+                        "<xsl:with-param name='n' select='40'/></xsl:call-template></xsl:template>"
+                        "<xsl:template name='b'><xsl:param name='n'/><xsl:if test='$n &gt; 0'>"
+                        "<xsl:call-template name='b'><xsl:with-param name='n' select='$n - 1'/>"
+                        "</xsl:call-template><xsl:call-template name='b'>"
+                        "<xsl:with-param name='n' select='$n - 1'/></xsl:call-template>"
+                        "</xsl:if></xsl:template>"),
+         1, QV_RESULT_TEXT, "transformation stopped: more than 100000 steps",
+         qv::limits::kMaxTransformDepth, 100000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stylesheet.substr(0, 120));
         qv::limits::Lowered<int> depth(qv::limits::kMaxTransformDepth, c.depth);
+        qv::limits::Lowered<unsigned long> steps(qv::limits::kMaxTransformSteps, c.steps);
         Q_XMLResetErrMsg();
         testing::internal::CaptureStderr();
         testing::internal::CaptureStdout();

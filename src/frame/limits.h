@@ -74,7 +74,7 @@ constexpr std::size_t kMaxExpressionLength = 10000;    // characters of one expr
 inline Adjustable<unsigned long> kMaxXPathSteps{50000000};
 constexpr std::size_t kMaxStylesheetDepth = 1000;       // element nesting of a stylesheet
 constexpr unsigned long kMaxIncludedStylesheets = 1000;  // stylesheets included and imported, each time Xalan reads one
-constexpr unsigned long kMaxTransformSteps = 100000000;  // instructions executed by one transformation
+inline Adjustable<unsigned long> kMaxTransformSteps{100000000};  // instructions executed by one transformation
 inline Adjustable<int> kMaxTransformDepth{200000};              // template calls, parameters and variables in force at once
 constexpr std::size_t kMaxTransformMemory = std::size_t(1) << 30;  // bytes one transformation holds
 constexpr unsigned long kMaxTransformOutput = 1UL << 28; // characters of markup and text one transformation emits

@@ -68,6 +68,16 @@ public:
         budget_.growing(characters * sizeof(XMLCh));
     }
 
+    // Every instruction asks, as it starts, whether anyone traces it: the budget
+    // counts it there, and the answer is no one, so that Xalan builds no trace or
+    // selection events (for those, an xsl:value-of evaluates its select twice and
+    // makes strings of the result: a third of a shredding transformation). The
+    // budget still hears what the result grows by, from the processor.
+    tl_size_type getTraceListeners() const override {
+        budget_.instruction(WorkBudgeted::getCurrentStackFrameIndex());
+        return 0;
+    }
+
     // The XML namespace always has the prefix xml and is never declared: asked for
     // the prefix of a result attribute in it, Xalan would otherwise make one up
     // (ns0) and declare it, which no namespace-aware parser accepts.
@@ -254,10 +264,14 @@ void TransformMemory::deallocate(void* p) {
 }
 
 void TransformBudget::trace(const xalanc::TracerEvent& event) {
+    instruction(event.m_executionContext.getCurrentStackFrameIndex());
+}
+
+void TransformBudget::instruction(int frames) {
     step();
     // Every template call, parameter and variable takes a frame entry that is
     // kept until the call returns: the index measures the recursion.
-    if (event.m_executionContext.getCurrentStackFrameIndex() > limits::kMaxTransformDepth)
+    if (frames > limits::kMaxTransformDepth)
         stop("its templates nest deeper than " + std::to_string(limits::kMaxTransformDepth) +
              " calls, parameters and variables (endless recursion?)");
 }
@@ -276,7 +290,7 @@ void TransformBudget::generated(const xalanc::GenerateEvent& event) {
 
 void TransformBudget::step() {
     if (++steps_ > limits::kMaxTransformSteps)
-        stop("more than " + std::to_string(limits::kMaxTransformSteps) + " steps");
+        stop("more than " + std::to_string(limits::kMaxTransformSteps.value()) + " steps");
     growing(0);
 }
 
@@ -330,8 +344,7 @@ bool runStylesheet(const xalanc::XalanParsedSource& source,
         ProblemSorter listener(problems, memory, run.notice);
         processor.setProblemListener(&listener);
         if (run.parameters) setParameters(processor, parameterFactory, *run.parameters, memory);
-        processor.addTraceListener(run.budget);
-        processor.setTraceSelects(true);
+        processor.addTraceListener(run.budget);  // for what the result grows by
 
         xalanc::XSLTInputSource input(source.getDocument(), memory);
         input.setSystemId(source.getURI().c_str());

@@ -60,6 +60,10 @@ public:
     void selected(const xalanc::SelectionEvent&) override { step(); }
     void generated(const xalanc::GenerateEvent& event) override;
 
+    // An instruction about to run, with `frames` call, parameter and variable
+    // frames in force.
+    void instruction(int frames);
+
     // Stops the transformation if it would hold more than its limit with `bytes` more.
     void growing(std::size_t bytes);
     // Stops it: "transformation stopped: <what>", thrown as a Xalan exception.
