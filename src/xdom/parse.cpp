@@ -220,7 +220,8 @@ int parseInto(const char* source, bool inMemory, const char* noNamespaceSchema,
                 tooLarge = false;
             }
         }
-        if (!scanned) status = compact ? scanCompact(*parser, *handler) : runParse(*parser, *handler, *input, size);
+        if (!scanned)
+            status = compact ? scanCompact(*parser, *handler) : runParse(*parser, *handler, *input, size);
     } catch (...) {
         status = reportCaught(kParseOptions);
     }

@@ -370,8 +370,8 @@ private:
         const Node element = nodes_.appendElement(parent, step);
         if (element == kNull) {
             if (parent == nodes_.document() && !nodes_.refusesElementName(step))
-                stop("the document already has the root element <" + hostText(nodes_.nameOf(nodes_.rootElement())) +
-                     ">, and XML allows only one");
+                stop("the document already has the root element <" +
+                     hostText(nodes_.nameOf(nodes_.rootElement())) + ">, and XML allows only one");
             stop("XML does not allow the element name \"" + hostText(step.qualified.get()) + "\"");
         }
         if (!*settings_.namespacesWritten) declareNamespaces(element);

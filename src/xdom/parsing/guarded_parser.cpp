@@ -81,6 +81,18 @@ void GuardedParser::scanWithoutGrammar() {
     countNames_ = true;
 }
 
+std::size_t GuardedParser::distinctNames(const XMLElementDecl& decl) {
+    // The general scanner numbers the declaration it keeps for each name in turn.
+    if (!countNames_) return decl.getId();
+    const void*& recent =
+        recentNames_[(reinterpret_cast<std::uintptr_t>(&decl) >> 4) % recentNames_.size()];
+    if (recent != &decl) {
+        recent = &decl;
+        names_.insert(&decl);
+    }
+    return names_.size();
+}
+
 void GuardedParser::setInputSize(std::size_t bytes) {
     std::size_t allowance = std::max(limits::kEntityExpansionChars.value(),
                                      bytes * limits::kEntityAmplification);
@@ -117,19 +129,7 @@ void GuardedParser::startElement(const XMLElementDecl& elemDecl, const unsigned 
         depthExceeded_ = true;
         fail("elements are nested deeper than " + std::to_string(maxDepth_) + " levels");
     }
-    // The general scanner numbers the declaration it keeps for each distinct name in
-    // turn.
-    std::size_t names = elemDecl.getId();
-    if (countNames_) {
-        const void* decl = &elemDecl;
-        const void*& recent = recentNames_[(reinterpret_cast<std::uintptr_t>(decl) >> 4) % recentNames_.size()];
-        if (recent != decl) {
-            recent = decl;
-            names_.insert(decl);
-        }
-        names = names_.size();
-    }
-    if (names > limits::kMaxElementNames)
+    if (distinctNames(elemDecl) > limits::kMaxElementNames)
         fail("the document has more than " + std::to_string(limits::kMaxElementNames) +
              " distinct element names");
     if (attrCount > limits::kMaxAttributes)

@@ -104,6 +104,8 @@ public:
 
 private:
     void produced(std::size_t count);
+    // The distinct element names seen so far, up to the one of `decl`.
+    std::size_t distinctNames(const XERCES_CPP_NAMESPACE::XMLElementDecl& decl);
     static void memoryExceeded(void* parser, std::size_t budget);
     [[noreturn]] void fail(const std::string& message);
 
