@@ -51,7 +51,6 @@ public:
         : document_(document), match_(ignoreNamespaces) {}
 
     Node document() const { return document_; }
-    bool isElement(Node node) const { return node->getNodeType() == DOMNode::ELEMENT_NODE; }
     Node parent(Node node) const { return node->getParentNode(); }
     Node firstChild(Node node, const PathStep& step) const { return match_.firstChild(node, step); }
     Node nextSibling(Node node, const PathStep& step) const { return match_.nextSibling(node, step); }
@@ -160,7 +159,6 @@ public:
     DraftNodes(DraftTree& tree, bool ignoreNamespaces) : tree_(tree), match_(ignoreNamespaces) {}
 
     Node document() const { return DraftTree::kDocument; }
-    bool isElement(Node node) const { return tree_.isElement(node); }
     Node parent(Node node) const { return tree_.parent(node); }
     Node firstChild(Node node, const PathStep& step) {
         return matching(tree_.firstChild(node), step);
@@ -387,8 +385,7 @@ private:
             last = c;
             if (--n == 0) return c;
         }
-        for (; n > 0; --n)
-            if ((last = makeElement(node, step)) == kNull) return kNull;
+        for (; n > 0; --n) last = makeElement(node, step);
         return last;
     }
 
@@ -420,7 +417,7 @@ private:
     Node ensurePath(Node node, const CompiledPath& path, bool fresh) {
         if (!path.present) return kNull;
         const std::size_t n = path.steps.size();
-        for (std::size_t i = 0; node != kNull && i < n; ++i)
+        for (std::size_t i = 0; i < n; ++i)
             node = i + 1 < n ? innerStep(node, path.steps[i]) : lastStep(node, path.steps[i], fresh);
         return node;
     }
@@ -433,7 +430,7 @@ private:
         if (place.valueNumber <= 0) return ensurePath(parent, map.start, fresh);
         const std::vector<PathStep>& steps = map.start.steps;
         Node node = parent;
-        for (std::size_t i = 0; node != kNull && i < steps.size(); ++i) {
+        for (std::size_t i = 0; i < steps.size(); ++i) {
             const PathStep& step = steps[i];
             const int depth = static_cast<int>(i);
             if (step.kind == Kind::Element && depth == map.multivalueDepth)
@@ -456,8 +453,7 @@ private:
                   const char* conversion) {
         if (!path.present || path.steps.empty()) return true;
         const std::size_t inner = path.steps.size() - 1;
-        for (std::size_t i = 0; node != kNull && i < inner; ++i) node = innerStep(node, path.steps[i]);
-        if (node == kNull) return true;
+        for (std::size_t i = 0; i < inner; ++i) node = innerStep(node, path.steps[i]);
         value_.assign(item.text, static_cast<std::size_t>(item.length));
         if (conversion && !convertInPlace(value_, 0, conversion, QV_CONV_TO_XML, scratch_))
             return false;
