@@ -109,6 +109,7 @@ TEST_F(Xslt, FailuresReport16) {
         const char* part;  // in the message
         int depth = qv::limits::kMaxTransformDepth;  // the nesting limit in force
         unsigned long steps = qv::limits::kMaxTransformSteps;  // the instruction limit in force
+        unsigned long output = qv::limits::kMaxTransformOutput;  // the result's limit in force
     } cases[] = {
         {broken, 0, QV_RESULT_TEXT, "DOM transform error: "},
         {missing, 0, QV_RESULT_TEXT, "DOM transform error: "},
@@ -136,11 +137,27 @@ TEST_F(Xslt, FailuresReport16) {
                         "</xsl:if></xsl:template>"),
          1, QV_RESULT_TEXT, "transformation stopped: more than 100000 steps",
          qv::limits::kMaxTransformDepth, 100000},
+        // A result longer than its limit, whichever formatter writes it: the one for
+        // text, the caller's DOM builder, the HTML writer Xalan switches to itself.
+        {textStylesheet("<xsl:template match='/'><r>" + std::string(1500, 'x') +
+                        "</r></xsl:template>"),
+         1, QV_RESULT_TEXT, "transformation stopped: the result is longer than 1000 characters",
+         qv::limits::kMaxTransformDepth, qv::limits::kMaxTransformSteps, 1000},
+        {textStylesheet("<xsl:template match='/'><r a='" + std::string(1500, 'x') +
+                        "'/></xsl:template>"),
+         1, QV_RESULT_DOM, "transformation stopped: the result is longer than 1000 characters",
+         qv::limits::kMaxTransformDepth, qv::limits::kMaxTransformSteps, 1000},
+        {"<xsl:stylesheet version='1.0' xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+         "<xsl:template match='/'><html><p>" + std::string(1500, 'x') +
+         "</p></html></xsl:template></xsl:stylesheet>",
+         1, QV_RESULT_TEXT, "transformation stopped: the result is longer than 1000 characters",
+         qv::limits::kMaxTransformDepth, qv::limits::kMaxTransformSteps, 1000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stylesheet.substr(0, 120));
         qv::limits::Lowered<int> depth(qv::limits::kMaxTransformDepth, c.depth);
         qv::limits::Lowered<unsigned long> steps(qv::limits::kMaxTransformSteps, c.steps);
+        qv::limits::Lowered<unsigned long> output(qv::limits::kMaxTransformOutput, c.output);
         Q_XMLResetErrMsg();
         testing::internal::CaptureStderr();
         testing::internal::CaptureStdout();

@@ -77,7 +77,7 @@ constexpr unsigned long kMaxIncludedStylesheets = 1000;  // stylesheets included
 inline Adjustable<unsigned long> kMaxTransformSteps{100000000};  // instructions executed by one transformation
 inline Adjustable<int> kMaxTransformDepth{200000};              // template calls, parameters and variables in force at once
 constexpr std::size_t kMaxTransformMemory = std::size_t(1) << 30;  // bytes one transformation holds
-constexpr unsigned long kMaxTransformOutput = 1UL << 28; // characters of markup and text one transformation emits
+inline Adjustable<unsigned long> kMaxTransformOutput{1UL << 28}; // characters of markup and text one transformation emits
 
 // Mapping
 constexpr int kMaxMaps = 1000;                    // TABLECLASSMAPs in one mapping file

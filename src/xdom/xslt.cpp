@@ -8,9 +8,6 @@
 #include <xalanc/Include/PlatformDefinitions.hpp>
 #include <xalanc/PlatformSupport/Writer.hpp>
 #include <xalanc/PlatformSupport/XSLException.hpp>
-#include <xalanc/XSLT/GenerateEvent.hpp>
-#include <xalanc/XSLT/TraceListener.hpp>
-#include <xalanc/XSLT/TracerEvent.hpp>
 #include <xalanc/XSLT/StylesheetExecutionContext.hpp>
 #include <xalanc/XSLT/XSLTInputSource.hpp>
 #include <xalanc/XSLT/XSLTResultTarget.hpp>
@@ -159,7 +156,6 @@ void* transform(QvHandle_* h, XPathContext& context, const char* stylesheet, boo
     ThrowingErrorHandler parseErrors;
     transformer.setErrorHandler(&parseErrors);
     TransformBudget budget(transformMemory);
-    transformer.addTraceListener(&budget);
     transformer.setEntityResolver(&sources);
 
     const xalanc::XalanCompiledStylesheet* compiled = nullptr;

@@ -51,7 +51,7 @@ public:
                     xalanc::XalanDOMString(memory()));
             if (length > static_cast<double>(limits::kMaxTransformOutput)) {
                 const std::string text = "str:padding() stopped: a padding longer than " +
-                                         std::to_string(limits::kMaxTransformOutput) +
+                                         std::to_string(limits::kMaxTransformOutput.value()) +
                                          " characters";
                 throw xalanc::XalanXPathException(xalanc::XalanDOMString(text.c_str(), memory()),
                                                   memory(), locator);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <deque>
 #include <functional>
 
 #include <xalanc/ICUBridge/ICUBridgeCollationCompareFunctor.hpp>
@@ -14,9 +15,7 @@
 #include <xalanc/XPath/XObjectFactoryDefault.hpp>
 #include <xalanc/XPath/XPathFactoryBlock.hpp>
 #include <xalanc/XSLT/StylesheetExecutionContextDefault.hpp>
-#include <xalanc/XSLT/GenerateEvent.hpp>
 #include <xalanc/XSLT/StylesheetExecutionContext.hpp>
-#include <xalanc/XSLT/TracerEvent.hpp>
 #include <xalanc/XSLT/XSLTEngineImpl.hpp>
 #include <xalanc/XSLT/XSLTInputSource.hpp>
 #include <xalanc/XSLT/XSLTProcessorEnvSupportDefault.hpp>
@@ -25,7 +24,6 @@
 #include <xalanc/XalanDOM/XalanDOMException.hpp>
 #include <xalanc/XalanTransformer/XalanCompiledStylesheet.hpp>
 #include <xalanc/XalanTransformer/XalanParsedSource.hpp>
-#include <xercesc/sax/AttributeList.hpp>
 #include <xercesc/sax/SAXException.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
@@ -35,6 +33,7 @@
 #include "frame/transcode.h"
 #include "xdom/xpath/xalan_memory.h"
 #include "xdom/xpath/xpath_budget.h"
+#include "xdom/xslt/counted_output.h"
 #include "xdom/xslt/transform_options.h"
 #include "xdom/xslt/transform_sources.h"
 
@@ -69,13 +68,29 @@ public:
     }
 
     // Every instruction asks, as it starts, whether anyone traces it: the budget
-    // counts it there, and the answer is no one, so that Xalan builds no trace or
-    // selection events (for those, an xsl:value-of evaluates its select twice and
-    // makes strings of the result: a third of a shredding transformation). The
-    // budget still hears what the result grows by, from the processor.
+    // counts it there, and the answer is no one, so that Xalan builds no trace,
+    // selection or generate events (for those, an xsl:value-of evaluates its
+    // select twice, and every piece of the result is copied: together half of a
+    // shredding transformation).
     tl_size_type getTraceListeners() const override {
         budget_.instruction(WorkBudgeted::getCurrentStackFrameIndex());
         return 0;
+    }
+
+    // The result's formatter, given by the caller or made for the output method,
+    // and the HTML writer Xalan switches to on its own: each is counted.
+    void setFormatterListener(xalanc::FormatterListener* formatter) override {
+        WorkBudgeted::setFormatterListener(formatter ? counted(*formatter) : nullptr);
+    }
+    xalanc::FormatterListener* createFormatterToHTML(
+        xalanc::Writer& writer, const xalanc::XalanDOMString& encoding,
+        const xalanc::XalanDOMString& mediaType, const xalanc::XalanDOMString& doctypeSystem,
+        const xalanc::XalanDOMString& doctypePublic, bool doIndent, int indent, bool escapeURLs,
+        bool omitMetaTag) override {
+        return counted(*WorkBudgeted::createFormatterToHTML(writer, encoding, mediaType,
+                                                            doctypeSystem, doctypePublic,
+                                                            doIndent, indent, escapeURLs,
+                                                            omitMetaTag));
     }
 
     // The XML namespace always has the prefix xml and is never declared: asked for
@@ -106,7 +121,15 @@ protected:
     }
 
 private:
+    // The counting wrapper of `formatter`, made once; a wrapper is its own.
+    CountedOutput* counted(xalanc::FormatterListener& formatter) {
+        for (CountedOutput& output : outputs_)
+            if (&output == &formatter || &output.inner() == &formatter) return &output;
+        return &outputs_.emplace_back(formatter, budget_);
+    }
+
     TransformBudget& budget_;
+    std::deque<CountedOutput> outputs_;
     const xalanc::XalanDOMString xmlNamespace_;
     const xalanc::XalanDOMString xmlPrefix_;
 };
@@ -263,12 +286,10 @@ void TransformMemory::deallocate(void* p) {
     std::free(block);
 }
 
-void TransformBudget::trace(const xalanc::TracerEvent& event) {
-    instruction(event.m_executionContext.getCurrentStackFrameIndex());
-}
-
 void TransformBudget::instruction(int frames) {
-    step();
+    if (++steps_ > limits::kMaxTransformSteps)
+        stop("more than " + std::to_string(limits::kMaxTransformSteps.value()) + " steps");
+    growing(0);
     // Every template call, parameter and variable takes a frame entry that is
     // kept until the call returns: the index measures the recursion.
     if (frames > limits::kMaxTransformDepth)
@@ -276,22 +297,11 @@ void TransformBudget::instruction(int frames) {
              " calls, parameters and variables (endless recursion?)");
 }
 
-void TransformBudget::generated(const xalanc::GenerateEvent& event) {
-    unsigned long size = event.m_length + event.m_name.length() + event.m_data.length();
-    if (event.m_pAtts) {
-        for (XMLSize_t i = 0; i < event.m_pAtts->getLength(); ++i)
-            size += xmlLength(event.m_pAtts->getName(i)) + xmlLength(event.m_pAtts->getValue(i));
-    }
-    output_ += size;
+void TransformBudget::emitted(std::size_t characters) {
+    output_ += characters;
     if (output_ > limits::kMaxTransformOutput)
-        stop("the result is longer than " + std::to_string(limits::kMaxTransformOutput) +
+        stop("the result is longer than " + std::to_string(limits::kMaxTransformOutput.value()) +
              " characters");
-}
-
-void TransformBudget::step() {
-    if (++steps_ > limits::kMaxTransformSteps)
-        stop("more than " + std::to_string(limits::kMaxTransformSteps.value()) + " steps");
-    growing(0);
 }
 
 void TransformBudget::growing(std::size_t bytes) {
@@ -344,7 +354,6 @@ bool runStylesheet(const xalanc::XalanParsedSource& source,
         ProblemSorter listener(problems, memory, run.notice);
         processor.setProblemListener(&listener);
         if (run.parameters) setParameters(processor, parameterFactory, *run.parameters, memory);
-        processor.addTraceListener(run.budget);  // for what the result grows by
 
         xalanc::XSLTInputSource input(source.getDocument(), memory);
         input.setSystemId(source.getURI().c_str());

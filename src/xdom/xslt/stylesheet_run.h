@@ -10,7 +10,6 @@
 #include <vector>
 
 #include <xalanc/Include/PlatformDefinitions.hpp>
-#include <xalanc/XSLT/TraceListener.hpp>
 #include <xercesc/framework/MemoryManager.hpp>
 
 XERCES_CPP_NAMESPACE_BEGIN
@@ -20,7 +19,6 @@ class MemoryManager;
 XERCES_CPP_NAMESPACE_END
 
 namespace XALAN_CPP_NAMESPACE {
-class TraceListener;
 class XalanCompiledStylesheet;
 class XalanParsedSource;
 class XSLTResultTarget;
@@ -52,17 +50,15 @@ private:
 // emits, the memory it holds (checked at every instruction and before a string
 // function makes a string), and its XPath work (xpath_budget.h). A template that
 // calls itself forever would otherwise run until memory is exhausted.
-class TransformBudget : public xalanc::TraceListener {
+class TransformBudget {
 public:
     explicit TransformBudget(const TransformMemory& memory) : memory_(memory) {}
-
-    void trace(const xalanc::TracerEvent& event) override;
-    void selected(const xalanc::SelectionEvent&) override { step(); }
-    void generated(const xalanc::GenerateEvent& event) override;
 
     // An instruction about to run, with `frames` call, parameter and variable
     // frames in force.
     void instruction(int frames);
+    // `characters` more of the result (counted_output.h).
+    void emitted(std::size_t characters);
 
     // Stops the transformation if it would hold more than its limit with `bytes` more.
     void growing(std::size_t bytes);
@@ -73,8 +69,6 @@ public:
     const std::string& exceeded() const { return exceeded_; }
 
 private:
-    void step();
-
     const TransformMemory& memory_;
     unsigned long steps_ = 0;
     unsigned long output_ = 0;
@@ -89,7 +83,7 @@ const char* transformFailure(const TransformBudget& budget, const TransformSourc
 
 struct StylesheetRun {
     xercesc::MemoryManager* memory = nullptr;           // everything the run allocates
-    TransformBudget* budget = nullptr;                  // sees every instruction and selection
+    TransformBudget* budget = nullptr;                  // sees every instruction and the result
     xercesc::ErrorHandler* parseErrors = nullptr;       // documents the stylesheet loads
     xercesc::EntityResolver* entities = nullptr;        // what those documents refer to
     unsigned long xpathBudget = 0;                      // node steps of XPath work
