@@ -2,7 +2,7 @@
 // it is opened in and the DOM built on first need, with a fixed set of mappings:
 // the records must be byte-identical, and so must the picture of what the walk can
 // see (names, attributes in order, direct text) and what queries and stylesheets see
-// (the view scanned from the bytes against the DOM's). Any difference aborts.
+// (the compact form's view against the DOM's). Any difference aborts.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -109,8 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         formdump::picture(static_cast<const xercesc::DOMNode*>(dom->builtDom()));
     if (compactPicture != domPicture) differ("what the walk sees", compactPicture, domPicture);
 
-    // Queries of the compact form read a view scanned from the bytes; it must show
-    // what the DOM's view shows.
+    // Queries of the compact form read a view of the tree itself (or, where the tree
+    // cannot tell every node, one scanned from the bytes); it must show what the
+    // DOM's view shows.
     const std::string compactView = formdump::viewPicture(compact);
     if (!compact->isCompact()) std::abort();  // a query builds no DOM
     const std::string domView = formdump::viewPicture(dom);

@@ -28,6 +28,7 @@
 
 #include "frame/transcode.h"
 #include "xdom/compact/compact_document.h"
+#include "xdom/compact/tree_walk.h"
 #include "xdom/handle.h"
 #include "xdom/parsing/content_sink.h"
 #include "xdom/writing/cdata_split.h"
@@ -449,79 +450,50 @@ private:
         out_ << chCloseAngle;
     }
 
+    // The tree's nodes as the walk meets them; the writer keeps the open elements.
+    struct TreeVisitor {
+        struct Parent {};
+        Writer& writer;
+
+        Parent open(CompactTree::Index e, Parent) {
+            writer.attributes_.clear();
+            const CompactTree& tree = writer.tree_;
+            for (CompactTree::Index a = tree.attributesBegin(e); a < tree.attributesEnd(e); ++a) {
+                const CompactTree::Attribute& at = tree.attribute(a);
+                const CompactTree::Name& an = tree.name(at.name);
+                writer.attributes_.push_back({an.qname.c_str(),
+                                              an.uri.empty() ? nullptr : an.uri.c_str(),
+                                              an.local.c_str(), tree.text(at.value.begin), an.id});
+            }
+            const CompactTree::Name& name = tree.name(tree.element(e).name);
+            writer.openElement(e, name.uri.empty() ? nullptr : name.uri.c_str(),
+                               writer.attributes_);
+            return {};
+        }
+        void close(Parent) { writer.closeElement(); }
+        void text(Parent, const XMLCh* chars, CompactTree::Index length, bool cdata) {
+            writer.beforeChild();
+            if (cdata)
+                writer.cdataSectionNode(std::basic_string<XMLCh>(chars, length));
+            else
+                writer.textNode(chars, length);
+        }
+        void comment(Parent, const XMLCh* data) {
+            writer.beforeChild();
+            writer.commentNode(data);
+        }
+        void instruction(Parent, const XMLCh* target, const XMLCh* data) {
+            writer.beforeChild();
+            writer.piNode(target, data);
+        }
+    };
+
     void walkTree() {
         fromTree_ = true;
-        struct Frame {
-            CompactTree::Index element;
-            CompactTree::Index next;      // the next child element to write
-            CompactTree::Index children;  // child elements written
-            CompactTree::Index used;      // units of the direct text written
-            bool pieces;                  // some piece was this element's
-        };
-        std::vector<Frame> frames;
-        frames.push_back({CompactTree::kDocument, tree_.element(CompactTree::kDocument).firstChild,
-                          0, 0, false});
-        const CompactTree::Piece* piece = tree_.piecesBegin();
-        const CompactTree::Piece* const pieceEnd = tree_.piecesEnd();
         if (!started_) startDocument();
-        while (!frames.empty()) {
-            Frame& f = frames.back();
-            const CompactTree::Element& self = tree_.element(f.element);
-            for (; piece != pieceEnd && piece->owner == f.element && piece->before() == f.children;
-                 ++piece) {
-                f.pieces = true;
-                beforeChild();
-                switch (piece->kind()) {
-                case CompactTree::PieceKind::Text:
-                case CompactTree::PieceKind::Cdata: {
-                    if (!self.hasText() || piece->data > self.text.length - f.used) throw GiveUp{};
-                    const XMLCh* text = tree_.text(self.text) + f.used;
-                    f.used += piece->data;
-                    if (piece->kind() == CompactTree::PieceKind::Text)
-                        textNode(text, piece->data);
-                    else
-                        cdataSectionNode(std::basic_string<XMLCh>(text, piece->data));
-                    break;
-                }
-                case CompactTree::PieceKind::Comment:
-                    commentNode(tree_.text(piece->data));
-                    break;
-                case CompactTree::PieceKind::Instruction: {
-                    const XMLCh* target = tree_.text(piece->data);
-                    piNode(target, target + XMLString::stringLen(target) + 1);
-                    break;
-                }
-                }
-            }
-            if (f.next != CompactTree::kNone) {
-                const CompactTree::Index e = f.next;
-                f.next = tree_.element(e).nextSibling;
-                ++f.children;
-                const CompactTree::Name& name = tree_.name(tree_.element(e).name);
-                attributes_.clear();
-                for (CompactTree::Index a = tree_.attributesBegin(e); a < tree_.attributesEnd(e); ++a) {
-                    const CompactTree::Attribute& at = tree_.attribute(a);
-                    const CompactTree::Name& an = tree_.name(at.name);
-                    attributes_.push_back({an.qname.c_str(), an.uri.empty() ? nullptr : an.uri.c_str(),
-                                           an.local.c_str(), tree_.text(at.value.begin), an.id});
-                }
-                openElement(e, name.uri.empty() ? nullptr : name.uri.c_str(), attributes_);
-                frames.push_back({e, tree_.element(e).firstChild, 0, 0, false});
-                continue;
-            }
-            if (f.element == CompactTree::kDocument) break;
-            // Without pieces the direct text is the element's one child; with them
-            // they take all of it.
-            if (!f.pieces && self.hasText() && self.text.length > 0) {
-                beforeChild();
-                textNode(tree_.text(self.text), self.text.length);
-            } else if (f.pieces && f.used != (self.hasText() ? self.text.length : 0)) {
-                throw GiveUp{};
-            }
-            closeElement();
-            frames.pop_back();
-        }
-        if (piece != pieceEnd || !open_.empty()) throw GiveUp{};
+        TreeVisitor visitor{*this};
+        if (!qv::walkTree(tree_, visitor, typename TreeVisitor::Parent{}) || !open_.empty())
+            throw GiveUp{};
         newLine();
     }
 

@@ -2,17 +2,18 @@
 
 #include <algorithm>
 #include <limits>
+#include <stdexcept>
 
 #include <xalanc/XalanDOM/XalanDOMException.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "xdom/compact/tree_walk.h"
 #include "xdom/xpath/xalan_memory.h"
 
 namespace qv {
 namespace {
 
 using Index = CompactTree::Index;
-using Kind = CompactTree::PieceKind;
 
 const XMLCh kXmlns[] = u"xmlns";
 const XMLCh kXmlnsColon[] = u"xmlns:";
@@ -47,138 +48,89 @@ bool isXmlWhitespace(const XMLCh* s, std::size_t length) {
 
 }  // namespace
 
-// Links the nodes in document order, depth first without recursion (a deep tree
-// cannot exhaust the stack), numbering them as it goes.
+// Links the nodes in document order (tree_walk.h), numbering them as it goes.
 class TreeNodesBuilder {
 public:
-    explicit TreeNodesBuilder(TreeNodes& nodes)
-        : nodes_(nodes), tree_(nodes.tree_), piece_(tree_.piecesBegin()), end_(tree_.piecesEnd()) {}
-
-    void build() {
-        levels_.push_back({CompactTree::kDocument, tree_.element(CompactTree::kDocument).firstChild,
-                           0, 0, nullptr, nullptr, nullptr});
-        while (!levels_.empty()) {
-            addPieces(levels_.back());
-            Level& level = levels_.back();
-            const Index child = level.next;
-            if (child == CompactTree::kNone) {
-                levels_.pop_back();
-                continue;
-            }
-            level.next = tree_.element(child).nextSibling;
-            ++level.children;
-            TreeElement* element = addElement(child);
-            link(level, element, element->links);
-            levels_.push_back({child, tree_.element(child).firstChild, 0, 0, element, nullptr, nullptr});
-            addWholeText(levels_.back());
-        }
-    }
-
-private:
-    struct Level {
-        Index element;
-        Index next;        // next child element
-        Index children;    // child elements so far
-        Index textOffset;  // direct text taken by text nodes so far
-        TreeElement* node;  // null: the document
-        XalanNode* last;    // its last child so far
+    // An element the walk is in (null: the document) and its last child so far.
+    struct Parent {
+        TreeElement* node;
+        XalanNode* last;
         TreeLinks* lastLinks;
     };
 
-    std::uint32_t nextIndex() { return static_cast<std::uint32_t>(nodes_.nextIndex_++); }
+    explicit TreeNodesBuilder(TreeNodes& nodes) : nodes_(nodes), tree_(nodes.tree_) {}
 
-    // `node` becomes the last child of the level's node.
-    void link(Level& level, XalanNode* node, TreeLinks& links) {
-        links.parent = level.node ? static_cast<XalanNode*>(level.node) : &nodes_;
-        links.previous = level.last;
-        if (level.lastLinks)
-            level.lastLinks->next = node;
-        else if (level.node)
-            level.node->firstChild = node;
-        else
-            nodes_.firstChild_ = node;
-        level.last = node;
-        level.lastLinks = &links;
+    void build() {
+        if (!walkTree(tree_, *this, Parent{nullptr, nullptr, nullptr}))
+            throw std::logic_error("the compact tree's pieces do not add up");
     }
 
     // The element and its attributes, namespace declarations first.
-    TreeElement* addElement(Index e) {
+    Parent open(Index e, Parent& parent) {
         TreeElement& element = nodes_.elements_.emplace_back(
             &nodes_, &nodes_.elementNames_[tree_.element(e).name], nextIndex());
+        link(parent, &element, element.links);
         const Index begin = tree_.attributesBegin(e), end = tree_.attributesEnd(e);
-        if (begin == end) return &element;
-        element.attributes = static_cast<Index>(nodes_.maps_.size());
-        nodes_.maps_.emplace_back(nodes_.attributes_.data() + nodes_.attributes_.size(), end - begin);
-        for (int pass = 0; pass < 2; ++pass)
-            for (Index a = begin; a < end; ++a) {
-                const Index name = tree_.attribute(a).name;
-                if (declaration_[name] == (pass == 0))
-                    nodes_.attributes_.emplace_back(&element, &nodes_.attributeNames_[name], a,
-                                                    nextIndex());
-            }
-        return &element;
-    }
-
-    // An element without child elements or pieces has at most one text node: its
-    // whole direct text. (Pieces of an element without child elements are next in
-    // line when it starts; with child elements, all its text is in pieces.)
-    void addWholeText(Level& level) {
-        const CompactTree::Element& element = tree_.element(level.element);
-        if (!element.hasText() || element.text.length == 0 || element.firstChild != CompactTree::kNone)
-            return;
-        if (piece_ != end_ && piece_->owner == level.element) return;
-        TreeText& text = nodes_.texts_.emplace_back(level.node, tree_.text(element.text),
-                                                    element.text.length, nextIndex());
-        link(level, &text, text.links);
-    }
-
-    // The pieces of the level's element before its next child element.
-    void addPieces(Level& level) {
-        for (; piece_ != end_ && piece_->owner == level.element &&
-               piece_->before() == level.children;
-             ++piece_) {
-            const Index data = piece_->data;
-            switch (piece_->kind()) {
-                case Kind::Text:
-                case Kind::Cdata: {
-                    const XMLCh* chars = tree_.text(tree_.element(level.element).text) + level.textOffset;
-                    level.textOffset += data;
-                    TreeText& text = nodes_.texts_.emplace_back(level.node, chars, data, nextIndex());
-                    link(level, &text, text.links);
-                    break;
+        if (begin != end) {
+            element.attributes = static_cast<Index>(nodes_.maps_.size());
+            nodes_.maps_.emplace_back(nodes_.attributes_.data() + nodes_.attributes_.size(),
+                                      end - begin);
+            for (int pass = 0; pass < 2; ++pass)
+                for (Index a = begin; a < end; ++a) {
+                    const Index name = tree_.attribute(a).name;
+                    if (declaration_[name] == (pass == 0))
+                        nodes_.attributes_.emplace_back(&element, &nodes_.attributeNames_[name], a,
+                                                        nextIndex());
                 }
-                case Kind::Comment: {
-                    XalanNode* parent = level.node ? static_cast<XalanNode*>(level.node) : &nodes_;
-                    TreeComment& comment =
-                        nodes_.comments_.emplace_back(&nodes_, parent, tree_.text(data), nextIndex());
-                    link(level, &comment, comment.links);
-                    break;
-                }
-                case Kind::Instruction: {
-                    if (!level.node && hidePI_) {
-                        hidePI_ = false;
-                        break;
-                    }
-                    XalanNode* parent = level.node ? static_cast<XalanNode*>(level.node) : &nodes_;
-                    TreeInstruction& pi = nodes_.instructions_.emplace_back(&nodes_, parent,
-                                                                            tree_.text(data), nextIndex());
-                    link(level, &pi, pi.links);
-                    break;
-                }
-            }
         }
+        return {&element, nullptr, nullptr};
+    }
+    void close(Parent&) {}
+    void text(Parent& parent, const XMLCh* chars, Index length, bool) {
+        TreeText& text = nodes_.texts_.emplace_back(parent.node, chars, length, nextIndex());
+        link(parent, &text, text.links);
+    }
+    void comment(Parent& parent, const XMLCh* data) {
+        TreeComment& comment =
+            nodes_.comments_.emplace_back(&nodes_, parentNode(parent), data, nextIndex());
+        link(parent, &comment, comment.links);
+    }
+    void instruction(Parent& parent, const XMLCh* target, const XMLCh*) {
+        if (!parent.node && hidePI_) {
+            hidePI_ = false;
+            return;
+        }
+        TreeInstruction& pi =
+            nodes_.instructions_.emplace_back(&nodes_, parentNode(parent), target, nextIndex());
+        link(parent, &pi, pi.links);
     }
 
-public:
     std::vector<bool> declaration_;  // by name: a namespace declaration
 
 private:
+    std::uint32_t nextIndex() { return static_cast<std::uint32_t>(nodes_.nextIndex_++); }
+
+    XalanNode* parentNode(const Parent& parent) {
+        return parent.node ? static_cast<XalanNode*>(parent.node) : &nodes_;
+    }
+
+    // `node` becomes the last child of the parent's node.
+    void link(Parent& parent, XalanNode* node, TreeLinks& links) {
+        links.parent = parentNode(parent);
+        links.previous = parent.last;
+        if (parent.lastLinks)
+            parent.lastLinks->next = node;
+        else if (parent.node)
+            parent.node->firstChild = node;
+        else
+            nodes_.firstChild_ = node;
+        parent.last = node;
+        parent.lastLinks = &links;
+    }
+
     TreeNodes& nodes_;
     const CompactTree& tree_;
-    const CompactTree::Piece* piece_;  // the next piece, in document order
-    const CompactTree::Piece* const end_;
     bool hidePI_ = true;
-    std::vector<Level> levels_;
 };
 
 bool TreeNodes::possible(const CompactTree& tree) {
