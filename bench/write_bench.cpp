@@ -5,6 +5,8 @@
 //   write_bench [records ...]     default: 10000 100000 1000000
 //   write_bench --values N        one order whose multivalued field holds N values
 //   write_bench --shared-key N    N orders sharing one order number, a line after each
+//   write_bench --shared-customer N  N orders of one customer, a line keyed to the
+//                                 order number and the customer after each
 //
 // One parent table (orders, with a multivalued column of tags) and one child table
 // (lines, ten per order, keyed to their order, ordered by a sequence column and
@@ -52,6 +54,27 @@ const char* const kMapping = R"map(<QVXMAP>
   </RelatedTable>
 </QVXMAP>)map";
 
+// The same tables, the lines keyed to both the order number and the customer.
+const char* const kTwoKeyMapping = R"map(<QVXMAP>
+  <TABLECLASSMAP MapName="ORDERS" TableName="ORDERS" StartNode="/ORDERS/ORDER">
+    <ColumnMap Column="ORDERNO" Node="@no"/>
+    <ColumnMap Column="CUST" Node="CUSTOMER"/>
+    <TableMap MapName="LINES" Node="LINE"/>
+  </TABLECLASSMAP>
+  <TABLECLASSMAP MapName="LINES" TableName="LINES" StartNode="LINE">
+    <ColumnMap Column="SEQ" Node="@seq"/>
+    <ColumnMap Column="SKU" Node="@sku"/>
+  </TABLECLASSMAP>
+  <RelatedTable>
+    <MapParentKey TableName="ORDERS" Column="ORDERNO" KeyGenerate="NO"/>
+    <MapChildKey TableName="LINES" Column="ORDERREF"/>
+  </RelatedTable>
+  <RelatedTable>
+    <MapParentKey TableName="ORDERS" Column="CUST" KeyGenerate="NO"/>
+    <MapChildKey TableName="LINES" Column="CUSTREF"/>
+  </RelatedTable>
+</QVXMAP>)map";
+
 struct Figures {
     int ok = 0;
     double writeNext = 0;  // every QV_XMAPWriteNext, seconds
@@ -71,7 +94,8 @@ using bench::seconds;
 
 void installHost(qvhost::ReferenceHost& host) {
     host.dictionary("ORDERS").add("ID", 0).add("ORDERNO", 1).add("CUST", 2).add("TAGS", 3, true);
-    host.dictionary("LINES").add("ID", 0).add("ORDERREF", 1).add("SEQ", 2).add("SKU", 3).add("QTY", 4);
+    host.dictionary("LINES").add("ID", 0).add("ORDERREF", 1).add("SEQ", 2).add("SKU", 3).add("QTY", 4)
+        .add("CUSTREF", 5);
     host.setMarks(kField, kValue, kSubvalue);
     QvHostEncoding utf8{};
     std::strcpy(utf8.base, "UTF-8");
@@ -105,8 +129,8 @@ std::vector<Pushed> makeRecords(size_t records) {
 
 // The mapping opened for writing with the host's marks; null, and nothing left open,
 // when it does not load.
-QvDataset openForWriting(QvHandle& map) {
-    map = QV_XDOMOpen(kMapping, 1);
+QvDataset openForWriting(QvHandle& map, const char* mapping = kMapping) {
+    map = QV_XDOMOpen(mapping, 1);
     QvDataset ds = map ? QV_XMAPOpen(nullptr, map, nullptr, kField, kValue, kSubvalue, kNull,
                                      XML_CREATE)
                        : nullptr;
@@ -197,28 +221,36 @@ Figures wideFieldJob(size_t values) {
     return f;
 }
 
-// `orders` orders that all hold order number 1, each followed by a line keyed 1:
-// every line looks for its parent among all the orders queued so far.
-Figures sharedKeyJob(size_t orders) {
+// `orders` orders, each followed by a line keyed to it. With `sharedCustomer`, the
+// orders have their own numbers and one customer, and the lines are keyed to both;
+// else they all hold order number 1, and so do the lines. Either way every line
+// could look for its parent among all the orders queued so far.
+Figures sharedKeyJob(size_t orders, bool sharedCustomer) {
     Figures f;
     qvhost::ReferenceHost host;
     installHost(host);
     QvHandle map = nullptr;
-    QvDataset ds = openForWriting(map);
+    QvDataset ds = openForWriting(map, sharedCustomer ? kTwoKeyMapping : kMapping);
     if (!ds) return f;
     const std::string fm(1, kField);
-    const std::string order = fm + "1" + fm + "Customer" + fm + "red";
     int failed = 0;
     auto t0 = std::chrono::steady_clock::now();
     for (size_t o = 1; o <= orders; ++o) {
-        const std::string line = fm + "1" + fm + std::to_string(o) + fm + "SKU" + fm + "1";
+        const std::string no = sharedCustomer ? std::to_string(o) : "1";
+        const std::string order = fm + no + fm + "Customer" + fm + "red";
+        std::string line = fm + no + fm + std::to_string(o) + fm + "SKU" + fm + "1";
+        if (sharedCustomer) line += fm + "Customer";
         failed += QV_XMAPWriteNext(ds, "ORDERS", order.c_str(), static_cast<int>(order.size())) != 0;
         failed += QV_XMAPWriteNext(ds, "LINES", line.c_str(), static_cast<int>(line.size())) != 0;
     }
     f.writeNext = seconds(t0);
     f.records = 2 * orders;
     QvHandle doc = QV_XMAPToDOM(ds, nullptr);
-    const char* count = doc ? QV_XDOMEvaluate(doc, "count(/ORDERS/ORDER[1]/LINE)", nullptr) : nullptr;
+    const char* count =
+        doc ? QV_XDOMEvaluate(doc, sharedCustomer ? "count(/ORDERS/ORDER[LINE/@seq = @no])"
+                                                  : "count(/ORDERS/ORDER[1]/LINE)",
+                              nullptr)
+            : nullptr;
     f.ok = failed == 0 && count && std::to_string(orders) == count;
     f.peakKb = peakKb();
     QV_XDOMClose(doc);
@@ -230,12 +262,15 @@ Figures sharedKeyJob(size_t orders) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--shared-key") == 0) {
+    if (argc == 3 && (std::strcmp(argv[1], "--shared-key") == 0 ||
+                      std::strcmp(argv[1], "--shared-customer") == 0)) {
+        const bool customer = std::strcmp(argv[1], "--shared-customer") == 0;
         const size_t orders = std::strtoull(argv[2], nullptr, 10);
-        const Figures f = inChild<Figures>([&] { return sharedKeyJob(orders); });
-        std::printf("%zu orders sharing one key, a line after each: WriteNext %.3f s, peak %.1f MB, "
+        const Figures f = inChild<Figures>([&] { return sharedKeyJob(orders, customer); });
+        std::printf("%zu orders sharing %s, a line after each: WriteNext %.3f s, peak %.1f MB, "
                     "ok %s\n",
-                    orders, f.writeNext, f.peakKb / 1024.0, f.ok ? "yes" : "NO");
+                    orders, customer ? "one customer" : "one key", f.writeNext,
+                    f.peakKb / 1024.0, f.ok ? "yes" : "NO");
         return f.ok ? 0 : 1;
     }
     if (argc == 3 && std::strcmp(argv[1], "--values") == 0) {

@@ -357,6 +357,21 @@ TEST_F(Keys, ParentsSharingAKeyGiveTheChildToTheFirstInQueueOrder) {
                        "<O no=\"3\"><L id=\"B\"><D note=\"d3\"/></L><L id=\"A\"/>"
                        "<L id=\"A\"><D note=\"d1\"/></L></O>"
                        "<O no=\"5\"><L id=\"A\"/><L id=\"B\"/></O></R>");
+
+    // Two keys: a child goes to the first parent in queue order that holds both,
+    // whichever key more parents share.
+    installHost({{"P", "ID", 0, 0, ""}, {"P", "NO", 1, 0, ""}, {"P", "CUST", 2, 0, ""},
+                 {"C", "ID", 0, 0, ""}, {"C", "PNO", 1, 0, ""}, {"C", "PCUST", 2, 0, ""},
+                 {"C", "Q", 3, 0, ""}});
+    Dataset two(parentAndChild(related("P", "NO", "C", "PNO") + related("P", "CUST", "C", "PCUST")));
+    two.writeAll("P", {"|1|x", "|2|x", "|1|y", "|3|x"});
+    two.writeAll("C", {"|1|x|a", "|3|x|b", "|1|y|c", "|2|x|d"});
+    two.writeAll("P", {"|1|x"});
+    two.writeAll("C", {"|1|x|e"});
+    EXPECT_EQ(two.xml(), "<R><P c=\"x\" no=\"1\"><C q=\"a\"/><C q=\"e\"/></P>"
+                         "<P c=\"x\" no=\"2\"><C q=\"d\"/></P>"
+                         "<P c=\"y\" no=\"1\"><C q=\"c\"/></P>"
+                         "<P c=\"x\" no=\"3\"><C q=\"b\"/></P><P c=\"x\" no=\"1\"/></R>");
 }
 
 TEST(WriteNext, ModeNameAndDocumentElementChecks) {

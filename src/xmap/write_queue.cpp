@@ -396,6 +396,17 @@ bool WriteQueues::keyPosition(TableClassMap& map, const char* record, uint32_t p
     return true;
 }
 
+namespace {
+
+// Whether every key column names a key field of the parent map itself.
+bool directKeys(const std::vector<const MapColumn*>& keys, const TableClassMap& parent) {
+    for (const MapColumn* k : keys)
+        if (!k->parentKey || k->parentMap != &parent) return false;
+    return true;
+}
+
+}  // namespace
+
 bool WriteQueues::findParent(TableClassMap& map, const char* record, uint32_t& parent,
                              Position& at) {
     TableClassMap& up = *map.parent;
@@ -433,7 +444,26 @@ bool WriteQueues::findParent(TableClassMap& map, const char* record, uint32_t& p
     }
 
     std::vector<uint32_t> candidates;
-    if (!keys.empty()) {
+    if (!keys.empty() && directKeys(keys, up)) {
+        // Every key is into the parent map: the parents that the key with the fewest
+        // matches reaches, kept where their other keys hold the child's values too.
+        // (Counting matches over every key would visit all the parents that share a
+        // customer, say, for every child.)
+        std::vector<Found<uint32_t>> matches;
+        std::size_t fewest = 0;
+        for (const MapColumn* k : keys) {
+            matches.push_back(wholeMatches(up, k->parentKey->field, fieldText(record, k->field)));
+            if (matches.back().size() < matches[fewest].size()) fewest = matches.size() - 1;
+        }
+        for (uint32_t r : matches[fewest]) {
+            const char* held = up.records.text(r);
+            bool all = true;
+            for (std::size_t i = 0; i < keys.size() && all; ++i)
+                all = i == fewest || fieldText(held, keys[i]->parentKey->field) ==
+                                         fieldText(record, keys[i]->field);
+            if (all) candidates.push_back(r);
+        }
+    } else if (!keys.empty()) {
         // Match counts of the parent records, over every child key column.
         std::unordered_map<uint32_t, std::size_t> counts;
         std::vector<uint32_t> reached;

@@ -87,6 +87,7 @@ private:
         const T* begin() const { return first; }
         const T* end() const { return last; }
         bool empty() const { return first == last; }
+        std::size_t size() const { return static_cast<std::size_t>(last - first); }
     };
     template <class T>
     class TextIndex;
