@@ -449,18 +449,19 @@ bool WriteQueues::findParent(TableClassMap& map, const char* record, uint32_t& p
         // matches reaches, kept where their other keys hold the child's values too.
         // (Counting matches over every key would visit all the parents that share a
         // customer, say, for every child.)
+        std::vector<std::string_view> wanted;
         std::vector<Found<uint32_t>> matches;
         std::size_t fewest = 0;
         for (const MapColumn* k : keys) {
-            matches.push_back(wholeMatches(up, k->parentKey->field, fieldText(record, k->field)));
+            wanted.push_back(fieldText(record, k->field));
+            matches.push_back(wholeMatches(up, k->parentKey->field, wanted.back()));
             if (matches.back().size() < matches[fewest].size()) fewest = matches.size() - 1;
         }
         for (uint32_t r : matches[fewest]) {
             const char* held = up.records.text(r);
             bool all = true;
             for (std::size_t i = 0; i < keys.size() && all; ++i)
-                all = i == fewest || fieldText(held, keys[i]->parentKey->field) ==
-                                         fieldText(record, keys[i]->field);
+                all = i == fewest || fieldText(held, keys[i]->parentKey->field) == wanted[i];
             if (all) candidates.push_back(r);
         }
     } else if (!keys.empty()) {
